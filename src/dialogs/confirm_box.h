@@ -1,0 +1,29 @@
+#pragma once
+// Unit13: the confirmation box through which recording screens report.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace tavomi {
+
+class TForm13 : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TForm13(QWidget* parent = nullptr);
+
+    // Puts the message into Label1 and waits until the user acknowledges it.
+    void showMessage(const QString& message);
+
+    QLabel* Label1;
+    QPushButton* Button1;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Button1Click();
+};
+
+}  // namespace tavomi

@@ -1,0 +1,40 @@
+#include "dialogs/message_box.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+namespace tavomi {
+
+namespace {
+
+void centreOnScreen(QWidget& box) {
+    box.adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = box.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        box.move(frame.topLeft());
+    }
+}
+
+void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    centreOnScreen(box);
+    box.exec();
+}
+
+}  // namespace
+
+void showPlainMessage(QWidget* parent, const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    showBox(parent, QMessageBox::NoIcon, QStringLiteral("Tavomi"), shown);
+}
+
+void reportError(QWidget* parent, const std::exception& error) {
+    showBox(parent, QMessageBox::Critical, QStringLiteral("Tavomi"),
+            QString::fromLocal8Bit(error.what()));
+}
+
+}  // namespace tavomi

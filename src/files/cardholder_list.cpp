@@ -1,0 +1,50 @@
+#include "files/cardholder_list.h"
+
+#include "files/data_folder.h"
+
+namespace tavomi {
+
+bool CardholderTable::load(const std::filesystem::path& appFolder) {
+    rows_.clear();
+    hasEntries_ = false;
+    rows_ = tableOfLines(readDataFileLines(dataFilePath(appFolder, kCardholderListFile)));
+    hasEntries_ = !rows_.empty();
+    return hasEntries_;
+}
+
+std::optional<QString> CardholderTable::lookup(const QString& cardId) const {
+    std::optional<QString> name;
+    // No early stop: when several entries carry the identifier, the last one wins.
+    for (std::size_t row = 1; row < rows_.size(); ++row) {
+        if (rows_[row][1] == cardId) {
+            name = rows_[row][2];
+        }
+    }
+    return name;
+}
+
+PersonListTable::PersonListTable() : rows_(1) {}
+
+void PersonListTable::reload(const std::filesystem::path& appFolder) {
+    const QStringList lines = readDataFileLines(dataFilePath(appFolder, kCardholderListFile));
+    if (lines.size() < 2) {
+        return;
+    }
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto row = static_cast<std::size_t>(i);
+        if (row >= rows_.size()) {
+            rows_.emplace_back();
+        }
+        rows_[row] = commaTextRow(static_cast<int>(i), lines[i]);
+    }
+}
+
+QStringList PersonListTable::names() const {
+    QStringList names;
+    for (std::size_t row = 1; row < rows_.size(); ++row) {
+        names.append(rows_[row][2]);
+    }
+    return names;
+}
+
+}  // namespace tavomi

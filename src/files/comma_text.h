@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <array>
+#include <filesystem>
+#include <vector>
+
+namespace tavomi {
+
+// One row of a hidden table: column 0 the line number, columns 1..4 the line's
+// first four fields. An empty field is " "; a field the line lacks stays empty.
+using TableRow = std::array<QString, 5>;
+using Table = std::vector<TableRow>;
+
+// Splits text at CR, LF or CR LF; a line break at the very end adds no line.
+QStringList splitLines(const QString& text);
+
+// Fills a row from "<rowNumber>,<line>" by the comma-text rules.
+TableRow commaTextRow(int rowNumber, QStringView line);
+
+// Reads a whole data file (CP932) into lines, holding a shared lock while it
+// reads. Throws FileError when the file cannot be opened or read.
+QStringList readDataFileLines(const std::filesystem::path& path);
+
+// The rows of all lines; empty when the file has fewer than two lines (only a
+// header, or nothing), since such a file holds no data.
+Table tableOfLines(const QStringList& lines);
+
+}  // namespace tavomi

@@ -1,0 +1,122 @@
+#include "files/cp932.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+
+namespace tavomi {
+
+namespace {
+
+// ICU's converter swaps the control codes 1A, 1C and 7F (an IBM habit);
+// Windows does not, so these three are converted here.
+bool isRotatedControl(char16_t c) {
+    return c == 0x1A || c == 0x1C || c == 0x7F;
+}
+
+// ICU's substitute for an unmappable character; no CP932 character encodes so.
+constexpr QByteArrayView kIcuSubstitute("\xFC\xFC");
+
+QByteArray encodeOneCodePoint(QStringView codePoint) {
+    if (codePoint.size() == 1 && codePoint[0].unicode() < 0x80) {
+        return QByteArray(1, static_cast<char>(codePoint[0].unicode()));
+    }
+    QStringEncoder encoder("CP932", QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(codePoint);
+    if (encoder.hasError() || bytes.isEmpty() || bytes == kIcuSubstitute) {
+        return QByteArray(1, '?');
+    }
+    return bytes;
+}
+
+bool isLeadByte(uchar b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool isTrailByte(uchar b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// 1 or 2 for a well-formed character at i, 0 for a byte that starts none.
+qsizetype characterLength(QByteArrayView bytes, qsizetype i) {
+    const auto b = static_cast<uchar>(bytes[i]);
+    if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) {
+        return 1;
+    }
+    if (isLeadByte(b) && i + 1 < bytes.size() && isTrailByte(static_cast<uchar>(bytes[i + 1]))) {
+        return 2;
+    }
+    return 0;
+}
+
+QString decodeOneCharacter(QByteArrayView character) {
+    QStringDecoder decoder("CP932", QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(character);
+    return decoder.hasError() || text.isEmpty() ? QString(QChar::ReplacementCharacter) : text;
+}
+
+// Bytes made only of well-formed characters; a pair the code page leaves
+// unassigned still becomes U+FFFD.
+QString decodeWellFormed(QByteArrayView bytes) {
+    QStringDecoder decoder("CP932", QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError()) {
+        return text;
+    }
+    text.clear();
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = characterLength(bytes, i);
+        text += decodeOneCharacter(bytes.sliced(i, length));
+        i += length;
+    }
+    return text;
+}
+
+}  // namespace
+
+QString decodeCp932(QByteArrayView bytes) {
+    // ICU turns a malformed byte into U+001A and drops a lead byte at the very
+    // end, so the byte structure is checked here and each bad byte becomes U+FFFD.
+    QString text;
+    text.reserve(bytes.size());
+    qsizetype runStart = 0;
+    auto flushRun = [&](qsizetype end) {
+        if (end > runStart) {
+            text += decodeWellFormed(bytes.sliced(runStart, end - runStart));
+        }
+    };
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = characterLength(bytes, i);
+        if (length == 0 || isRotatedControl(static_cast<uchar>(bytes[i]))) {
+            flushRun(i);
+            text += length == 0 ? QChar::ReplacementCharacter : QChar(bytes[i]);
+            runStart = ++i;
+        } else {
+            i += length;
+        }
+    }
+    flushRun(bytes.size());
+    return text;
+}
+
+QByteArray encodeCp932(QStringView text) {
+    QStringEncoder encoder("CP932", QStringConverter::Flag::Stateless);
+    QByteArray whole = encoder.encode(text);
+    const bool hasRotatedControl = std::any_of(
+        text.begin(), text.end(), [](QChar c) { return isRotatedControl(c.unicode()); });
+    if (!encoder.hasError() && !whole.contains(kIcuSubstitute) && !hasRotatedControl) {
+        return whole;
+    }
+    // Something did not map: go code point by code point so each one becomes one '?'.
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length =
+            (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
+                                                                                               : 1;
+        bytes += encodeOneCodePoint(text.mid(i, length));
+        i += length;
+    }
+    return bytes;
+}
+
+}  // namespace tavomi

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace tavomi {
+
+// A leave reason: its check box number (CheckBox24..32), caption and code.
+struct Reason {
+    int box;
+    const char16_t* caption;
+    const char16_t* code;
+};
+
+// A work category: code, check box number, tab page (1..3), caption, and the
+// note shown on a line of its own below the caption (or nullptr).
+struct WorkCategory {
+    const char16_t* code;
+    int box;
+    int page;
+    const char16_t* caption;
+    const char16_t* note;
+};
+
+// A special note of the punch screen: its box and the box it ticks.
+struct SpecialNote {
+    int box;
+    const char16_t* caption;  // begins with an ideographic space
+    int feeds;
+};
+
+// In code order, which is also the order in which codes are written.
+extern const std::array<Reason, 9> kReasons;
+extern const std::array<WorkCategory, 23> kWorkCategories;
+extern const std::array<SpecialNote, 3> kSpecialNotes;
+extern const std::array<const char16_t*, 3> kCategoryPageCaptions;
+inline constexpr const char16_t* kSurveyNote = u"教員勤務実態調査（H28)を参考に作成";
+
+// Tells whether CheckBox<n> is ticked.
+using IsTicked = std::function<bool(int box)>;
+
+// ",詳細" and the codes of the ticked category boxes in code order, or ",詳細なし".
+QString detailField(const IsTicked& isTicked);
+
+// ",事由" and the codes of the ticked reason boxes in box order, or ",事由なし".
+QString reasonField(const IsTicked& isTicked);
+
+// The detail field of screens that have no category boxes.
+inline constexpr const char16_t* kNoDetailField = u",詳細なし";
+
+}  // namespace tavomi

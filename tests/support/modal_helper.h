@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace tavomi::test {
+
+// Answers modal boxes while the code under test blocks in exec(): every few
+// milliseconds it looks for the active modal widget, records its text (a
+// QMessageBox's text, or the "Label1" of our own boxes) and presses its default
+// button (or calls the per-box action you give). Construct it before the action
+// that opens the boxes; it stops with its destruction.
+class ModalAnswerer : public QObject {
+  public:
+    using Action = std::function<void(QWidget* box)>;
+
+    ModalAnswerer() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { answer(); });
+        timer_.start();
+    }
+
+    // Runs instead of pressing OK for the next box that comes up (one use each).
+    void then(Action action) { actions_.push_back(std::move(action)); }
+
+    const std::vector<QString>& texts() const { return texts_; }
+    const std::vector<QString>& titles() const { return titles_; }
+    int count() const { return static_cast<int>(texts_.size()); }
+
+    static QString textOf(QWidget* box) {
+        if (auto* mb = qobject_cast<QMessageBox*>(box)) {
+            return mb->text();
+        }
+        if (auto* label = box->findChild<QLabel*>("Label1")) {
+            return label->text();
+        }
+        return {};
+    }
+
+    static void pressOk(QWidget* box) {
+        if (auto* mb = qobject_cast<QMessageBox*>(box)) {
+            if (QAbstractButton* b = mb->buttons().value(0)) {
+                b->click();
+                return;
+            }
+        }
+        if (auto* b = box->findChild<QPushButton*>("Button1")) {
+            b->click();
+            return;
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(box)) {
+            dialog->accept();
+        }
+    }
+
+  private:
+    void answer() {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        texts_.push_back(textOf(box));
+        titles_.push_back(box->windowTitle());
+        if (!actions_.empty()) {
+            Action action = std::move(actions_.front());
+            actions_.erase(actions_.begin());
+            action(box);
+        } else {
+            pressOk(box);
+        }
+    }
+
+    QTimer timer_;
+    std::vector<Action> actions_;
+    std::vector<QString> texts_;
+    std::vector<QString> titles_;
+};
+
+}  // namespace tavomi::test
