@@ -49,25 +49,55 @@ qsizetype characterLength(QByteArrayView bytes, qsizetype i) {
     return 0;
 }
 
-QString decodeOneCharacter(QByteArrayView character) {
-    QStringDecoder decoder("CP932", QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(character);
-    return decoder.hasError() || text.isEmpty() ? QString(QChar::ReplacementCharacter) : text;
-}
+// A CP932 decoder that says whether a given stretch of bytes held a pair the
+// code page leaves unassigned. One converter serves as long as it meets no such
+// pair, since opening one costs far more than converting a character; after one
+// it is replaced, because Qt keeps an ICU converter's error count over resetState().
+class CheckingDecoder {
+  public:
+    // Appends the text of bytes to out; false (out unchanged) on an unassigned pair.
+    bool decodeInto(QByteArrayView bytes, QString& out) {
+        if (decoder_.hasError()) {
+            decoder_ = QStringDecoder("CP932", QStringConverter::Flag::Stateless);
+        } else {
+            decoder_.resetState();
+        }
+        const QString text = decoder_.decode(bytes);
+        if (decoder_.hasError()) {
+            return false;
+        }
+        out += text;
+        return true;
+    }
+
+  private:
+    QStringDecoder decoder_{"CP932", QStringConverter::Flag::Stateless};
+};
 
 // Bytes made only of well-formed characters; a pair the code page leaves
-// unassigned still becomes U+FFFD.
+// unassigned still becomes U+FFFD. Such a pair is narrowed down to its line (LF is
+// never the second byte of a pair), then to itself, so that one odd character
+// does not make a whole file decode character by character.
 QString decodeWellFormed(QByteArrayView bytes) {
-    QStringDecoder decoder("CP932", QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (!decoder.hasError()) {
+    CheckingDecoder decoder;
+    QString text;
+    if (decoder.decodeInto(bytes, text)) {
         return text;
     }
-    text.clear();
-    for (qsizetype i = 0; i < bytes.size();) {
-        const qsizetype length = characterLength(bytes, i);
-        text += decodeOneCharacter(bytes.sliced(i, length));
-        i += length;
+    for (qsizetype lineStart = 0; lineStart < bytes.size();) {
+        const qsizetype lf = bytes.indexOf('\n', lineStart);
+        const qsizetype lineEnd = lf < 0 ? bytes.size() : lf + 1;
+        const QByteArrayView line = bytes.sliced(lineStart, lineEnd - lineStart);
+        if (!decoder.decodeInto(line, text)) {
+            for (qsizetype i = 0; i < line.size();) {
+                const qsizetype length = std::max<qsizetype>(1, characterLength(line, i));
+                if (!decoder.decodeInto(line.sliced(i, length), text)) {
+                    text += QChar(QChar::ReplacementCharacter);
+                }
+                i += length;
+            }
+        }
+        lineStart = lineEnd;
     }
     return text;
 }

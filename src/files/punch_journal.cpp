@@ -55,8 +55,11 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     // One byte more than the window, to see the byte before a mark at its start.
     const off_t readFrom = std::max<off_t>(0, end.size - kEofMarkWindow - 1);
     QByteArray last(static_cast<qsizetype>(end.size - readFrom), '\0');
-    if (!last.isEmpty() && ::pread(fd, last.data(), last.size(), readFrom) != last.size()) {
-        throw FileError(path, "cannot read", errno ? errno : EIO);
+    if (!last.isEmpty()) {
+        const ssize_t got = ::pread(fd, last.data(), last.size(), readFrom);
+        if (got != last.size()) {
+            throw FileError(path, "cannot read", got < 0 ? errno : EIO);
+        }
     }
     const qsizetype windowStart = std::max<qsizetype>(0, last.size() - kEofMarkWindow);
     const qsizetype mark = last.indexOf(kEofMark, windowStart);
@@ -121,8 +124,17 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
 
     // One write, so a record is either whole or (after the rollback) absent.
     const ssize_t written = ::pwrite(fd.get(), bytes.constData(), bytes.size(), end.writeAt);
-    const int writeError = written < 0 ? errno : ENOSPC;
     if (written != bytes.size()) {
+        int writeError = written < 0 ? errno : ENOSPC;
+        if (written >= 0) {
+            // A short write sets no errno; writing the rest tells why it stopped
+            // (disk full, quota, size limit). The rollback follows either way.
+            const ssize_t more = ::pwrite(fd.get(), bytes.constData() + written,
+                                          bytes.size() - written, end.writeAt + written);
+            if (more < 0) {
+                writeError = errno;
+            }
+        }
         restoreFileEnd(fd.get(), end);
         throw FileError(file, "cannot write", writeError);
     }

@@ -21,11 +21,12 @@ bool datePresent(const Table& workingHours, const QString& dateText) {
 
 DerivationOutcome deriveWorkingHours(const std::filesystem::path& appFolder, const QDate& date) {
     const auto workingHoursFile = dataFilePath(appFolder, kWorkingHoursFile);
-    if (!regularFileExists(workingHoursFile)) {
-        return DerivationOutcome::FileMissing;
-    }
     const QString dateText = date.toString(QStringLiteral("yyyy/MM/dd"));
-    if (datePresent(tableOfLines(readDataFileLines(workingHoursFile)), dateText)) {
+    // A missing file holds no dates; it only matters when there is an entry to append.
+    const Table known = regularFileExists(workingHoursFile)
+                            ? tableOfLines(readDataFileLines(workingHoursFile))
+                            : Table{};
+    if (datePresent(known, dateText)) {
         return DerivationOutcome::AlreadyPresent;
     }
 

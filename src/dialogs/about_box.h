@@ -1,0 +1,50 @@
+#pragma once
+// Unit7: the about box, opened from the main screen's hidden corner.
+
+#include <QDialog>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QSvgWidget;
+
+namespace tavomi {
+
+// The project's own web page, named by the address label and opened by its click.
+inline constexpr const char* kWebPage = "https://tavomi.example.org/";
+
+class Tabout : public QDialog {
+    Q_OBJECT
+  public:
+    using UrlOpener = std::function<void(const QUrl&)>;
+
+    explicit Tabout(QWidget* parent = nullptr);
+
+    // How the web page is handed to the desktop; QDesktopServices::openUrl unless set.
+    void setUrlOpener(UrlOpener opener);
+
+    // The address as the shell gets it: every double quote written %22.
+    static QUrl webPageUrl(QString address);
+
+    QLabel* Label4;
+    QSvgWidget* Image1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label5;
+    QPushButton* Button1;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Label5Click();
+    void Button1Click();
+
+    UrlOpener opener_;
+};
+
+}  // namespace tavomi

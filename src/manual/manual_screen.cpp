@@ -1,0 +1,382 @@
+// Unit6: the manual entry screen.
+#include "manual/manual_screen.h"
+
+#include "dialogs/confirm_box.h"
+#include "dialogs/message_box.h"
+#include "files/punch_journal.h"
+#include "files/working_hours.h"
+#include "manual/manual_record.h"
+#include "manual/pickers.h"
+#include "punch/vocabulary.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QColor>
+#include <QDateEdit>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QPalette>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace tavomi {
+
+namespace {
+
+QString u16(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+template <typename T>
+T* named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+TForm6::TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
+    : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
+    setObjectName(QStringLiteral("Form6"));
+    setWindowTitle(QStringLiteral("Form6"));
+    setFont(pixelFont(font(), 16));
+    setFixedSize(760, 560);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    buildControls();
+    connectHandlers();
+    FormCreate();
+}
+
+void TForm6::buildControls() {
+    Label1 = named(new QLabel(u16(u"手動による入力"), this), "Label1");
+    Label1->setFont(pixelFont(font(), 28, true));
+    Label1->setGeometry(24, 16, 400, 40);
+
+    Label2 = named(new QLabel(u16(u"誰の？"), this), "Label2");
+    Label2->setGeometry(24, 72, 200, 24);
+    ComboBox1 = named(new DropDownComboBox(this), "ComboBox1");
+    ComboBox1->setEditable(false);
+    ComboBox1->setMaxVisibleItems(25);
+    ComboBox1->setGeometry(24, 98, 320, 36);
+
+    Label3 = named(new QLabel(u16(u"いつの？"), this), "Label3");
+    Label3->setGeometry(24, 148, 200, 24);
+    DateTimePicker1 = named(new QDateEdit(this), "DateTimePicker1");
+    DateTimePicker1->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    DateTimePicker1->setDisplayFormat(u16(u"yyyy年M月d日(ddd)"));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setGeometry(24, 174, 320, 36);
+
+    Button3 = named(new QPushButton(u16(u"時間と日付を今に"), this), "Button3");
+    Button3->setGeometry(364, 174, 200, 36);
+
+    Label4 = named(new QLabel(u16(u"時間は？"), this), "Label4");
+    Label4->setGeometry(24, 224, 200, 24);
+    TimePicker1 = named(new StepTimePicker(this), "TimePicker1");
+    TimePicker1->setGeometry(24, 250, 160, 36);
+    // The hours of 中抜け take the time picker's place.
+    ComboBox2 = named(new QComboBox(this), "ComboBox2");
+    ComboBox2->setEditable(false);
+    ComboBox2->setGeometry(24, 250, 220, 36);
+    ComboBox2->hide();
+
+    CheckBox2 = named(new QCheckBox(u16(u"午前様の退勤です"), this), "CheckBox2");
+    CheckBox2->setGeometry(24, 298, 320, 28);
+    CheckBox2->hide();
+    Label7 = named(new QLabel(u16(u"午前零時を過ぎ退勤は前日の日付で"), this), "Label7");
+    Label7->setGeometry(24, 328, 400, 24);
+    Label7->hide();
+
+    kindGroup_ = new QButtonGroup(this);
+    kindGroup_->setExclusive(true);
+    std::array<QRadioButton**, 5> radios = {&RadioButton1, &RadioButton2, &RadioButton3,
+                                            &RadioButton4, &RadioButton5};
+    for (std::size_t i = 0; i < radios.size(); ++i) {
+        auto* radio = new QRadioButton(u16(kManualKindCaptions[i]), this);
+        radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+        radio->setFont(pixelFont(font(), 20));
+        radio->setGeometry(600, 98 + int(i) * 44, 140, 36);
+        kindGroup_->addButton(radio, int(i));
+        *radios[i] = radio;
+    }
+
+    CheckBox1 = named(new QCheckBox(u16(u"早帰りなどの理由を記す"), this), "CheckBox1");
+    CheckBox1->setGeometry(24, 370, 320, 28);
+
+    Panel6 = named(new QWidget(this), "Panel6");
+    Panel6->setAutoFillBackground(true);
+    QPalette cream = Panel6->palette();
+    cream.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xF0));
+    Panel6->setPalette(cream);
+    Panel6->setGeometry(24, 402, 712, 44);
+    int x = 10;
+    for (std::size_t i = 0; i < kReasons.size(); ++i) {
+        const QString caption = u16(kReasons[i].caption);
+        auto* box = new QCheckBox(caption, Panel6);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(kReasons[i].box));
+        const int width = 32 + 16 * int(caption.size());
+        box->setGeometry(x, 8, width, 28);
+        x += width + 6;
+        reasonBoxes[i] = box;
+    }
+    Panel6->hide();
+
+    Button2 = named(new QPushButton(u16(u"この時間で記録"), this), "Button2");
+    Button2->setFont(pixelFont(font(), 22, true));
+    Button2->setGeometry(24, 472, 344, 64);
+    Button1 = named(new QPushButton(u16(u"このフォームを閉じる"), this), "Button1");
+    Button1->setFont(pixelFont(font(), 22));
+    Button1->setGeometry(392, 472, 344, 64);
+    // Enter must not record by accident.
+    Button2->setAutoDefault(false);
+    Button1->setAutoDefault(false);
+    Button3->setAutoDefault(false);
+}
+
+void TForm6::connectHandlers() {
+    ComboBox1->setDropDownHandler([this] { ComboBox1DropDown(); });
+    TimePicker1->setClickHandler([this] { TimePicker1Click(); });
+    connect(TimePicker1, &QTimeEdit::timeChanged, this, &TForm6::TimePicker1Change);
+    connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm6::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm6::Button3Click);
+
+    // A radio button's handler runs when it becomes checked, by the user or by code.
+    const std::array<std::pair<QRadioButton*, void (TForm6::*)()>, 5> radios = {{
+        {RadioButton1, &TForm6::RadioButton1Click},
+        {RadioButton2, &TForm6::RadioButton2Click},
+        {RadioButton3, &TForm6::RadioButton3Click},
+        {RadioButton4, &TForm6::RadioButton4Click},
+        {RadioButton5, &TForm6::RadioButton5Click},
+    }};
+    for (const auto& [radio, handler] : radios) {
+        connect(radio, &QRadioButton::toggled, this, [this, handler](bool checked) {
+            if (checked) {
+                (this->*handler)();
+            }
+        });
+    }
+    // Either box changing state clears the reasons.
+    connect(CheckBox1, &QCheckBox::toggled, this, &TForm6::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::toggled, this, &TForm6::CheckBox1Click);
+}
+
+void TForm6::FormCreate() {
+    const QDateTime now = clock_();
+    DateTimePicker1->setDate(now.date());
+    TimePicker1->setTime(now.time());
+    TimePicker1->show();
+}
+
+void TForm6::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        FormShow();
+    }
+}
+
+void TForm6::FormShow() {
+    Button7Click();
+}
+
+void TForm6::ComboBox1DropDown() {
+    try {
+        ComboBox1->clear();
+        Button6Click();
+    } catch (const std::exception& e) {
+        reportError(this, e);
+    }
+}
+
+void TForm6::Button6Click() {
+    StringGrid1.reload(appFolder_);
+    ComboBox1->addItems(StringGrid1.names());
+    // Filling an empty list would choose its first name; the user chooses.
+    ComboBox1->setCurrentIndex(-1);
+}
+
+void TForm6::Button3Click() {
+    const QDateTime now = clock_();
+    DateTimePicker1->setDate(now.date());
+    TimePicker1->setMinuteStep(1);
+    TimePicker1->setTime(now.time());
+}
+
+void TForm6::TimePicker1Click() {
+    TimePicker1->setMinuteStep(5);
+}
+
+void TForm6::TimePicker1Change() {
+    Button7Click();
+}
+
+void TForm6::clockKindSelected() {
+    ComboBox2->hide();
+    TimePicker1->show();
+    Button7Click();
+}
+
+void TForm6::RadioButton1Click() {
+    clockKindSelected();
+}
+void TForm6::RadioButton2Click() {
+    clockKindSelected();
+}
+void TForm6::RadioButton3Click() {
+    clockKindSelected();
+}
+void TForm6::RadioButton4Click() {
+    clockKindSelected();
+}
+
+void TForm6::RadioButton5Click() {
+    CheckBox1->setChecked(true);
+    ComboBox2->show();
+    ComboBox2->clear();
+    ComboBox2->addItems(midDayHoursList());
+    ComboBox2->setCurrentIndex(0);
+    TimePicker1->hide();
+}
+
+void TForm6::CheckBox1Click() {
+    Panel6->setVisible(CheckBox1->isChecked());
+    for (QCheckBox* box : reasonBoxes) {
+        box->setChecked(false);
+    }
+}
+
+void TForm6::Button7Click() {
+    if (offersAfterMidnight(RadioButton2->isChecked(), TimePicker1->time())) {
+        CheckBox2->show();
+        Label7->show();
+    } else {
+        CheckBox2->hide();
+        CheckBox2->setChecked(false);
+        Label7->hide();
+    }
+}
+
+int TForm6::checkedKind() const {
+    return kindGroup_->checkedId();
+}
+
+void TForm6::uncheckKind(QRadioButton* button) {
+    // An exclusive group keeps one button checked; lift that for the moment.
+    if (button->isChecked()) {
+        kindGroup_->setExclusive(false);
+        button->setChecked(false);
+        kindGroup_->setExclusive(true);
+    }
+}
+
+void TForm6::Button2Click() {
+    try {
+        ManualEntry entry;
+        entry.person = ComboBox1->currentText();
+        entry.date = DateTimePicker1->date();
+        entry.kind = checkedKind();
+        entry.time = TimePicker1->time();
+        entry.afterMidnight = CheckBox2->isChecked();
+        entry.hoursEntry = ComboBox2->currentIndex();
+        for (std::size_t i = 0; i < reasonBoxes.size(); ++i) {
+            entry.reasons[i] = reasonBoxes[i]->isChecked();
+        }
+        str_date = manualDateText(entry.date);
+
+        if (const std::optional<PunchRecord> record = buildManualRecord(entry); !record) {
+            str_message = u16(kManualMissingValuesMessage);
+            Button5Click();
+        } else {
+            switch (writeRecordOrderB(appFolder_, record->line())) {
+                case WriteOutcome::Busy:
+                    str_message = u16(kManualBusyMessage);
+                    Button5Click();
+                    break;
+                case WriteOutcome::JournalMissing:
+                    str_message = u16(kManualJournalMissingMessage);
+                    Button5Click();
+                    break;
+                case WriteOutcome::Written:
+                    Button4Click();
+                    str_message = manualSuccessMessage(entry.person, str_date);
+                    Button5Click();
+                    break;
+            }
+        }
+
+        // The person must be chosen again; a clock kind stays for the next teacher.
+        ComboBox1->clear();
+        ComboBox2->clear();
+        ComboBox2->hide();
+        uncheckKind(RadioButton5);
+    } catch (const std::exception& e) {
+        // A file error stops the handler here, the resets above included.
+        reportError(this, e);
+    }
+}
+
+void TForm6::Button4Click() {
+    const QDate date = QDate::fromString(str_date, QStringLiteral("yyyy/MM/dd"));
+    if (deriveWorkingHours(appFolder_, date) == DerivationOutcome::NoWorkingHours) {
+        str_message = u16(kRecordDateNoWorkingHoursMessage);
+        Button5Click();
+    }
+}
+
+void TForm6::Button5Click() {
+    confirmBox().showMessage(str_message);
+}
+
+TForm13& TForm6::confirmBox() {
+    if (confirmBox_ == nullptr) {
+        confirmBox_ = new TForm13(this);
+    }
+    return *confirmBox_;
+}
+
+void TForm6::Button1Click() {
+    ComboBox1->clear();
+    for (QRadioButton* radio :
+         {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5}) {
+        uncheckKind(radio);
+    }
+    CheckBox1->setChecked(false);
+    ComboBox2->clear();
+    ComboBox2->hide();
+    TimePicker1->show();
+    // Not reject(): that is how Esc reaches FormClose, which comes back here.
+    QDialog::done(QDialog::Rejected);
+}
+
+void TForm6::FormClose() {
+    Button1Click();
+}
+
+void TForm6::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TForm6::reject() {
+    FormClose();
+}
+
+}  // namespace tavomi

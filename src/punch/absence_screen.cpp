@@ -1,0 +1,142 @@
+// Unit12: the mid-day absence screen.
+#include "punch/absence_screen.h"
+
+#include "dialogs/confirm_box.h"
+#include "dialogs/message_box.h"
+#include "files/punch_journal.h"
+#include "punch/punch_logic.h"
+#include "punch/punch_screen.h"
+#include "punch/screen_look.h"
+#include "punch/vocabulary.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <exception>
+
+namespace tavomi {
+
+TForm12::TForm12(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
+    : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
+    buildWindow();
+    FormCreate();
+}
+
+void TForm12::setScreens(TForm2* punchScreen, TForm13* confirmBox) {
+    punchScreen_ = punchScreen;
+    confirmBox_ = confirmBox;
+}
+
+void TForm12::buildWindow() {
+    setObjectName("Form12");
+    setWindowTitle("Form12");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(760, 300);
+    setFont(look::screenFont(16));
+    look::fill(this, look::kSkyBlue);
+
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName("ComboBox1");
+    ComboBox1->setEditable(false);
+    look::setPixelSize(ComboBox1, 24);
+    ComboBox1->setGeometry(40, 32, 300, 48);
+
+    Button1 = new QPushButton(QString::fromUtf16(u"中抜け時間を記録する"), this);
+    Button1->setObjectName("Button1");
+    look::setPixelSize(Button1, 24);
+    Button1->setGeometry(380, 28, 340, 56);
+
+    Panel6 = new QFrame(this);
+    Panel6->setObjectName("Panel6");
+    Panel6->setFrameShape(QFrame::Panel);
+    Panel6->setFrameShadow(QFrame::Raised);
+    look::fill(Panel6, look::kCream);
+    Panel6->setGeometry(15, 120, 730, 80);
+    int x = 14;
+    for (const Reason& reason : kReasons) {
+        auto* box = new QCheckBox(QString::fromUtf16(reason.caption), Panel6);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(reason.box));
+        const int width = box->sizeHint().width();
+        box->setGeometry(x, 24, width, 32);
+        x += width + 14;
+        checkBoxes_.at(reason.box - kFirstReasonBox) = box;
+    }
+
+    // Only the user's choice runs the handler; selecting by code does not.
+    connect(ComboBox1, &QComboBox::activated, this, &TForm12::ComboBox1Change);
+    connect(Button1, &QPushButton::clicked, this, &TForm12::Button1Click);
+}
+
+void TForm12::FormCreate() {
+    if (QScreen* shown = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(shown->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    reset();
+}
+
+void TForm12::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        FormShow();
+    }
+}
+
+void TForm12::FormShow() {
+    reset();
+}
+
+void TForm12::reset() {
+    ComboBox1->clear();
+    ComboBox1->addItems(hoursListEntries());
+    ComboBox1->setCurrentIndex(0);
+    Button1->setEnabled(false);
+    check_off();
+}
+
+void TForm12::check_off() {
+    for (QCheckBox* box : checkBoxes_) {
+        box->setChecked(false);
+    }
+}
+
+void TForm12::ComboBox1Change(int index) {
+    str_time = absenceLength(index);
+    Button1->setEnabled(index >= 1);
+}
+
+void TForm12::Button1Click() {
+    QString message;
+    try {
+        const QDateTime now = clock_();  // one reading: the date of the press
+        const QString who = punchScreen_ != nullptr ? punchScreen_->Label4->text() : QString();
+        const PunchRecord record = absenceRecord(
+            who, now.date(), str_time, [this](int box) { return CheckBox(box)->isChecked(); });
+        message =
+            outcomeMessage(writeRecordOrderA(appFolder_, record.line()),
+                           absenceMessage(who, str_time), QString::fromUtf16(kAbsenceBusyMessage),
+                           QString::fromUtf16(kCardJournalMissingMessage));
+    } catch (const std::exception& error) {
+        // Both screens stay open as they were.
+        reportError(this, error);
+        return;
+    }
+    if (confirmBox_ != nullptr) {
+        confirmBox_->showMessage(message);
+    }
+    // The punch screen closes first (its card-removal wait included), then this one.
+    if (punchScreen_ != nullptr) {
+        punchScreen_->close();
+    }
+    accept();
+}
+
+}  // namespace tavomi

@@ -1,0 +1,65 @@
+#pragma once
+// What the punch screen and the mid-day absence screen write and say, without widgets.
+
+#include "files/punch_journal.h"
+#include "punch/vocabulary.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace tavomi {
+
+// The four card events of the punch screen.
+enum class PunchKind { ClockIn, ClockOut, GoOut, Return };
+
+// What differs between the four punch buttons.
+struct PunchKindValues {
+    const char16_t* kind;    // record field 1
+    const char16_t* phrase;  // between the name and the time in the message
+    bool carriesOver;        // whether the special notes tick the boxes they feed
+};
+
+const PunchKindValues& punchKindValues(PunchKind kind);
+
+// Messages of the card screens (CR LF line breaks).
+inline constexpr const char16_t* kRemoveCardMessage = u"カードを取って、OKボタンを押してください";
+inline constexpr const char16_t* kPunchBusyMessage =
+    u"記録用のファイルが使用中で、時間を書き込むことができませんでした\r\n\r\n "
+    u"もう一度記録してください";
+inline constexpr const char16_t* kAbsenceBusyMessage =
+    u"記録用のファイルが使用されており、時間を書き込むことができませんでした\r\n\r\n "
+    u"もう一度記録してください";
+inline constexpr const char16_t* kCardJournalMissingMessage =
+    u"記録用のファイルがみつかりません カードをとってOKボタンで戻ってください";
+
+// "<who> さんの出勤時刻を 2019/08/28 07:45 で記録します", a blank line, and the
+// request to take the card.
+QString punchMessage(PunchKind kind, const QString& who, const QDateTime& at);
+
+// The record of a punch at one clock reading; detail and reason from the boxes.
+PunchRecord punchRecord(PunchKind kind, const QString& who, const QDateTime& at,
+                        const IsTicked& isTicked);
+
+// Calls tick(feeds) for every ticked special note: the boxes a note stands for.
+void carryOverSpecialNotes(const IsTicked& isTicked, const std::function<void(int box)>& tick);
+
+// The hours list: entry 0 is the prompt, entry n (1..8) an absence of n hours.
+QStringList hoursListEntries();
+
+// "01:00" to "08:00" for entries 1 to 8; empty for the prompt (or anything else).
+QString absenceLength(int entry);
+
+// "<who> さんの中抜け時間を 03:00 で記録します", a blank line, the request to take the card.
+QString absenceMessage(const QString& who, const QString& length);
+
+// 中抜 with the length in the time field; never any category code.
+PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& length,
+                          const IsTicked& isTicked);
+
+// The confirmation box's text after an order A write: the success message, or
+// the screen's own busy or missing-journal wording.
+QString outcomeMessage(WriteOutcome outcome, const QString& written, const QString& busy,
+                       const QString& journalMissing);
+
+}  // namespace tavomi

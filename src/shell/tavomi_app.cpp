@@ -1,0 +1,122 @@
+#include "shell/tavomi_app.h"
+
+#include "card/card_poll.h"
+#include "card/main_screen.h"
+#include "files/clock.h"
+#include "shell/screens.h"
+#include "shell/single_instance.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace tavomi {
+
+namespace {
+
+std::string programPath(const char* argv0) {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(argv0 != nullptr ? argv0 : "tavomi") : self.string();
+}
+
+bool displayChosen() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// While the platform plugin starts, Qt's messages are held back: a display that cannot
+// be opened then gives our one line instead of Qt's stack of warnings and an abort.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage>* heldMessages = nullptr;
+std::string* heldProgram = nullptr;
+
+void holdWhileStarting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr,
+                     "tavomi: cannot open the display \"%s\". To run it on a virtual display: "
+                     "xvfb-run -a %s\n",
+                     qgetenv("DISPLAY").constData(), heldProgram->c_str());
+        std::_Exit(1);
+    }
+    heldMessages->push_back({type, QByteArray(context.category), text});
+}
+
+class PlatformStart {
+  public:
+    explicit PlatformStart(std::string program) : program_(std::move(program)) {
+        heldMessages = &messages_;
+        heldProgram = &program_;
+        previous_ = qInstallMessageHandler(holdWhileStarting);
+    }
+
+    // The platform is up: Qt speaks for itself again, starting with what it said so far.
+    ~PlatformStart() {
+        qInstallMessageHandler(previous_);
+        for (const HeldMessage& m : messages_) {
+            const QMessageLogContext context(nullptr, 0, nullptr, m.category.constData());
+            qt_message_output(m.type, context, m.text);
+        }
+        heldMessages = nullptr;
+        heldProgram = nullptr;
+    }
+
+    PlatformStart(const PlatformStart&) = delete;
+    PlatformStart& operator=(const PlatformStart&) = delete;
+
+  private:
+    std::string program_;
+    std::vector<HeldMessage> messages_;
+    QtMessageHandler previous_ = nullptr;
+};
+
+}  // namespace
+
+int runTavomi(int argc, char** argv) {
+    // Held until the process ends, however it ends.
+    const SingleInstance instance(instanceMarkerPath());
+    if (instance.anotherCopyRuns()) {
+        return 0;
+    }
+
+    const std::string program = programPath(argc > 0 ? argv[0] : nullptr);
+    if (!displayChosen()) {
+        std::fprintf(stderr,
+                     "tavomi: no display (DISPLAY and WAYLAND_DISPLAY are not set). To run it on "
+                     "a virtual display: xvfb-run -a %s\n",
+                     program.c_str());
+        return 1;
+    }
+
+    std::unique_ptr<QApplication> app;
+    {
+        const PlatformStart starting(program);
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+
+    const std::filesystem::path appFolder(
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    PcscCardPoller poller;
+    const std::unique_ptr<TForm1> mainScreen = createScreens(appFolder, systemClock(), poller);
+    if (!mainScreen) {
+        return 0;
+    }
+    mainScreen->show();
+    app->exec();
+    return 0;
+}
+
+}  // namespace tavomi

@@ -1,0 +1,11 @@
+#pragma once
+// The program tavomi: start-up, the event loop and the end of a run.
+
+namespace tavomi {
+
+// Runs the time clock from the program's own folder. Returns the exit code: 0 in every
+// case the program itself decides (a second copy, an incomplete data folder, a normal
+// run), 1 when there is no display to show it on.
+int runTavomi(int argc, char** argv);
+
+}  // namespace tavomi

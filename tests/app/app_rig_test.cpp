@@ -1,0 +1,64 @@
+// The built program against the real pcscd of the PC/SC rig, with virtual cards.
+#include "app/program_folder.h"
+#include "files/data_folder.h"
+#include "support/pcsc_rig.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
+
+namespace tavomi {
+namespace {
+
+using test::waitUntil;
+
+const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
+const QString kHanako = QString::fromUtf16(u"山田　花子");
+
+class AppRigTest : public ::testing::Test {
+  protected:
+    AppRigTest() {
+        test::usePcscRig();  // this process's environment now leads to the rig's pcscd
+        programFolder.data.writeLines(
+            kCardholderListFile,
+            {QString::fromUtf16(u"カードID,氏名,職名"), kHanakoId + u',' + kHanako});
+    }
+
+    // What the probe has printed so far.
+    QString printed(QProcess& probe) {
+        output_ += QString::fromUtf8(probe.readAllStandardOutput());
+        return output_;
+    }
+
+    test::ProgramFolder programFolder;
+
+  private:
+    QString output_;
+};
+
+// An unknown card on the second reader is reported again after each OK while it
+// lies there; a registered card opens the punch screen with its holder's name.
+TEST_F(AppRigTest, CardsOnTheReadersReachThePunchScreen) {
+    programFolder.data.writeBytes(kLockFile, QByteArray());
+    QProcess& probe = programFolder.start("tavomi_probe");
+    ASSERT_TRUE(waitUntil([&] { return !programFolder.data.exists(kLockFile); }, 15000))
+        << probe.readAllStandardError().toStdString();
+
+    const QString notRegistered = QString::fromUtf16(
+        u"BOX\tTavomi\tこのカードは登録されていません　カードの登録を行ってください\n");
+    {
+        test::VirtualCard unknown(1, "FEDCBA9876543210");
+        ASSERT_TRUE(waitUntil([&] { return printed(probe).count(notRegistered) >= 2; }, 15000))
+            << printed(probe).toStdString();
+    }
+
+    const QString handedOver =
+        QStringLiteral("BOX\tForm2\t") + kHanako + QString::fromUtf16(u"さんの勤務時間管理です\n");
+    test::VirtualCard hanako(0, kHanakoId.toStdString());
+    EXPECT_TRUE(waitUntil([&] { return printed(probe).contains(handedOver); }, 15000))
+        << printed(probe).toStdString();
+    probe.kill();
+    probe.waitForFinished(5000);
+}
+
+}  // namespace
+}  // namespace tavomi

@@ -1,0 +1,104 @@
+// The built program, started from a copy in a temporary program folder, with a
+// private runtime folder for its single-instance marker.
+#include "app/program_folder.h"
+#include "files/data_folder.h"
+#include "support/wait.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+namespace tavomi {
+namespace {
+
+using test::waitUntil;
+
+class AppTest : public ::testing::Test {
+  protected:
+    test::ProgramFolder programFolder;
+    test::DataFolder& folder = programFolder.data;
+
+    QProcess& start(const char* program) { return programFolder.start(program); }
+};
+
+TEST_F(AppTest, StartUpRemovesTheStaleLockAndASecondCopyEndsAtOnce) {
+    folder.writeBytes(kLockFile, QByteArray());
+    QProcess& first = start("tavomi");
+    ASSERT_TRUE(waitUntil([&] { return !folder.exists(kLockFile); }, 15000))
+        << first.readAllStandardError().toStdString();
+
+    QElapsedTimer clock;
+    clock.start();
+    QProcess& second = start("tavomi");
+    ASSERT_TRUE(second.waitForFinished(5000));
+    const qint64 secondRanMs = clock.elapsed();
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.readAllStandardOutput() + second.readAllStandardError(), QByteArray());
+    EXPECT_LT(secondRanMs, 2000);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    RecordProperty("second_copy_ms", static_cast<int>(secondRanMs));
+
+    // The marker goes with the first copy however it ends: the next start runs.
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(5000));
+    folder.writeBytes(kLockFile, QByteArray());
+    QProcess& third = start("tavomi");
+    EXPECT_TRUE(waitUntil([&] { return !folder.exists(kLockFile); }, 15000))
+        << third.readAllStandardError().toStdString();
+}
+
+TEST_F(AppTest, ThreeMissingFilesGiveOneMessageAndTouchNothing) {
+    folder.remove(kCardholderListFile);
+    folder.remove(kWorkingHoursFile);
+    folder.remove("working_hours_allocation.txt");
+    folder.writeBytes(kLockFile, QByteArray());
+    const auto before = programFolder.snapshot();
+
+    QProcess& probe = start("tavomi_probe");
+    ASSERT_TRUE(probe.waitForFinished(15000));
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(probe.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()),
+              QString::fromUtf16(u"BOX\tTavomi\tフォルダー \\attendane_manegement内のファイルが"
+                                 u"不整合です。\\n\\nフォルダー内のファイル群の名前などを確かめて"
+                                 u"ください\n"));
+    EXPECT_EQ(programFolder.snapshot(), before);
+}
+
+// A day without working hours: the message, and then the clock runs.
+TEST_F(AppTest, DayWithoutHoursIsToldAndTheProgramRunsOn) {
+    folder.writeLines(kWeeklyTableFile, {QString::fromUtf16(u"曜日,開始,終了,休憩")});
+    folder.writeBytes(kLockFile, QByteArray());
+    const QString told = QString::fromUtf16(
+        u"BOX\tTavomi\t今日の勤務時間が確認できません。\\n\\n"
+        u"「設定・その他」 から今日の勤務時間の設定を行ってください\n");
+    QProcess& probe = start("tavomi_probe");
+    QString printed;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            printed += QString::fromUtf8(probe.readAllStandardOutput());
+            return printed == told;
+        },
+        15000))
+        << printed.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return !folder.exists(kLockFile); }, 15000));
+    EXPECT_EQ(probe.state(), QProcess::Running);
+}
+
+TEST_F(AppTest, WithoutADisplayItSaysSoInOneLine) {
+    QProcessEnvironment env = programFolder.environment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(name);
+    }
+    QProcess& program = programFolder.start("tavomi", env);
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_NE(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput(), QByteArray());
+    const QString said = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(said.count(QLatin1Char('\n')), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("xvfb-run"))) << said.toStdString();
+}
+
+}  // namespace
+}  // namespace tavomi

@@ -1,0 +1,241 @@
+#include "files/cardholder_list.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
+#include "support/data_folder_fixture.h"
+
+#include "file_conditions.h"
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+namespace tavomi {
+namespace {
+
+QString s(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+const QString kHeader = s(u"カードID,氏名,職名");
+
+class CardholderListTest : public ::testing::Test {
+  protected:
+    void writeList(const QStringList& lines) { folder.writeLines(kCardholderListFile, lines); }
+
+    test::DataFolder folder;
+};
+
+using CardholderTableTest = CardholderListTest;
+
+TEST_F(CardholderTableTest, FilesWithoutAnEntryGiveNoFlag3AndMatchNothing) {
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty file", QByteArray()},
+        {"header only", test::DataFolder::cp932Lines({"0123456789ABCDEF,name"})},
+        {"header without a line break", QByteArray("0123456789ABCDEF,name")},
+    };
+    for (const auto& c : cases) {
+        folder.writeBytes(kCardholderListFile, c.bytes);
+        CardholderTable table;
+        EXPECT_FALSE(table.load(folder.appFolder())) << c.what;
+        EXPECT_FALSE(table.hasEntries()) << c.what;
+        EXPECT_TRUE(table.rows().empty()) << c.what;
+        EXPECT_EQ(table.lookup("0123456789ABCDEF"), std::nullopt) << c.what;
+    }
+}
+
+TEST_F(CardholderTableTest, LookupFindsTheLastExactMatch) {
+    writeList({
+        "0000000000000001,header,never an entry",
+        s(u"0123456789ABCDEF,山田花子,教諭"),
+        "\"0123456789ABCDEE\",Quoted",
+        "\"0123 4567\",Spaced",
+        s(u"1111222233334444,佐藤一郎,主任"),
+        s(u"0123456789ABCDEF,山田花子２,教諭"),  // the same card again: the later one wins
+        s(u"2222333344445555,Hanako Yamada"),
+        s(u"2222333344445556,\"Hanako Yamada\""),
+        s(u"2222333344445557,鈴木　次郎"),
+        "3333444455556666,,x",
+        "4444555566667777,a,b,c,d,e,f",
+        "",
+    });
+    CardholderTable table;
+    ASSERT_TRUE(table.load(folder.appFolder()));
+    EXPECT_TRUE(table.hasEntries());
+    EXPECT_EQ(table.rows().size(), 12u);
+
+    const struct {
+        const char* cardId;
+        std::optional<QString> name;
+    } cases[] = {
+        {"0123456789ABCDEF", s(u"山田花子２")},
+        {"1111222233334444", s(u"佐藤一郎")},
+        {"0123456789ABCDEE", "Quoted"},
+        {"0123 4567", "Spaced"},     // quoted, the space stays part of the identifier...
+        {"01234567", std::nullopt},  // ...so no card's identifier matches it
+        {"0123", std::nullopt},
+        {"0123456789abcdef", std::nullopt},  // case matters
+        {"0123456789ABCDE", std::nullopt},
+        {"0123456789ABCDEF ", std::nullopt},
+        {"0000000000000001", std::nullopt},  // the header never matches
+        {"2222333344445555", "Hanako"},      // an unquoted space cuts the name
+        {"2222333344445556", "Hanako Yamada"},
+        {"2222333344445557", s(u"鈴木　次郎")},
+        {"3333444455556666", " "},  // an empty name is one space
+        {"4444555566667777", "a"},
+        {"", std::nullopt},  // the empty line gives " " in column 1
+        {"FFFFFFFFFFFFFFFF", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(table.lookup(c.cardId), c.name) << "[" << c.cardId << "]";
+    }
+}
+
+TEST_F(CardholderTableTest, AnEmptyIdentifierMatchesOnlyALineOfBlanks) {
+    writeList({kHeader, "0123456789ABCDEF,Yamada"});
+    CardholderTable table;
+    ASSERT_TRUE(table.load(folder.appFolder()));
+    EXPECT_EQ(table.lookup(""), std::nullopt);
+
+    writeList({kHeader, "0123456789ABCDEF,Yamada", " \t "});
+    ASSERT_TRUE(table.load(folder.appFolder()));
+    EXPECT_EQ(table.lookup(""), QString());
+}
+
+TEST_F(CardholderTableTest, LoadReplacesWhatAnEarlierLoadRead) {
+    writeList({kHeader, "0000000000000001,One", "0000000000000002,Two"});
+    CardholderTable table;
+    ASSERT_TRUE(table.load(folder.appFolder()));
+
+    writeList({kHeader, "0000000000000003,Three"});
+    ASSERT_TRUE(table.load(folder.appFolder()));
+    EXPECT_EQ(table.rows().size(), 2u);
+    EXPECT_EQ(table.lookup("0000000000000002"), std::nullopt);
+    EXPECT_EQ(table.lookup("0000000000000003"), "Three");
+
+    writeList({kHeader});
+    EXPECT_FALSE(table.load(folder.appFolder()));
+    EXPECT_FALSE(table.hasEntries());
+    EXPECT_EQ(table.lookup("0000000000000003"), std::nullopt);
+}
+
+TEST_F(CardholderTableTest, MissingFileIsAFileErrorAndEmptiesTheTable) {
+    writeList({kHeader, "0000000000000001,One"});
+    CardholderTable table;
+    ASSERT_TRUE(table.load(folder.appFolder()));
+
+    folder.remove(kCardholderListFile);
+    try {
+        table.load(folder.appFolder());
+        FAIL() << "no FileError";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.errorNumber(), ENOENT);
+        EXPECT_NE(std::string(e.what()).find(std::strerror(ENOENT)), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(table.hasEntries());
+    EXPECT_TRUE(table.rows().empty());
+    EXPECT_EQ(table.lookup("0000000000000001"), std::nullopt);
+}
+
+TEST_F(CardholderTableTest, AListHeldByAWriterIsAFileError) {
+    writeList({kHeader, "0000000000000001,One"});
+    test::HeldFile writer(folder.file(kCardholderListFile), LOCK_EX);
+    CardholderTable table;
+    try {
+        table.load(folder.appFolder());
+        FAIL() << "no FileError";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.errorNumber(), EWOULDBLOCK);
+        EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(table.hasEntries());
+}
+
+TEST_F(CardholderTableTest, InvalidBytesDoNotStopTheLoad) {
+    folder.writeBytes(kCardholderListFile, QByteArray("h\r\n"
+                                                      "\x80\xA0\xFD,\xFF\xFE\r\n"
+                                                      "0000000000000001,\x82\xA0\r\n"
+                                                      "0000000000000002,cut\x81"));
+    CardholderTable table;
+    ASSERT_TRUE(table.load(folder.appFolder()));
+    EXPECT_EQ(table.lookup("0000000000000001"), s(u"あ"));
+    ASSERT_TRUE(table.lookup("0000000000000002").has_value());
+    EXPECT_TRUE(table.lookup("0000000000000002")->startsWith("cut"));
+}
+
+using PersonListTableTest = CardholderListTest;
+
+TEST_F(PersonListTableTest, StartsWithOneEmptyRowAndNoNames) {
+    PersonListTable list;
+    EXPECT_EQ(list.rows().size(), 1u);
+    EXPECT_TRUE(list.names().isEmpty());
+
+    writeList({kHeader});  // too short to be read
+    list.reload(folder.appFolder());
+    EXPECT_EQ(list.rows().size(), 1u);
+    EXPECT_TRUE(list.names().isEmpty());
+}
+
+TEST_F(PersonListTableTest, ListsEveryNameInFileOrder) {
+    writeList({
+        kHeader,
+        s(u"0000000000000001,山田花子"),
+        s(u"0000000000000002,佐藤一郎"),
+        s(u"0000000000000003,山田花子"),
+        "0000000000000004,,x",
+        "",
+        "0000000000000005,Hanako Yamada",
+    });
+    PersonListTable list;
+    list.reload(folder.appFolder());
+    EXPECT_EQ(list.names(),
+              (QStringList{s(u"山田花子"), s(u"佐藤一郎"), s(u"山田花子"), " ", "", "Hanako"}));
+}
+
+TEST_F(PersonListTableTest, NeverShrinks) {
+    writeList({kHeader, "1,One,x", "2,Two,x", "3,Three,x"});
+    PersonListTable list;
+    list.reload(folder.appFolder());
+    EXPECT_EQ(list.names(), (QStringList{"One", "Two", "Three"}));
+
+    // A shorter file overwrites its own rows whole (a missing field is empty
+    // again) and leaves the rows beyond it as they were.
+    writeList({kHeader, "4"});
+    list.reload(folder.appFolder());
+    EXPECT_EQ(list.rows().size(), 4u);
+    EXPECT_EQ(list.names(), (QStringList{"", "Two", "Three"}));
+
+    // A file without entries is not read at all.
+    writeList({kHeader});
+    list.reload(folder.appFolder());
+    EXPECT_EQ(list.names(), (QStringList{"", "Two", "Three"}));
+
+    writeList({kHeader, "1,One", "2,Two", "3,Three", "5,Five"});
+    list.reload(folder.appFolder());
+    EXPECT_EQ(list.names(), (QStringList{"One", "Two", "Three", "Five"}));
+}
+
+TEST_F(PersonListTableTest, AFailedReloadKeepsTheRows) {
+    writeList({kHeader, "1,One", "2,Two"});
+    PersonListTable list;
+    list.reload(folder.appFolder());
+
+    folder.remove(kCardholderListFile);
+    EXPECT_THROW(list.reload(folder.appFolder()), FileError);
+    EXPECT_EQ(list.names(), (QStringList{"One", "Two"}));
+
+    writeList({kHeader, "1,Uno"});
+    {
+        test::HeldFile writer(folder.file(kCardholderListFile), LOCK_EX);
+        EXPECT_THROW(list.reload(folder.appFolder()), FileError);
+    }
+    EXPECT_EQ(list.names(), (QStringList{"One", "Two"}));
+}
+
+}  // namespace
+}  // namespace tavomi

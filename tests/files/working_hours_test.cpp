@@ -1,0 +1,196 @@
+#include "files/working_hours.h"
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
+#include "support/data_folder_fixture.h"
+
+#include "file_conditions.h"
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace tavomi {
+namespace {
+
+QString s(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+QByteArray lines(const QStringList& list) {
+    return test::DataFolder::cp932Lines(list);
+}
+
+const QString kHeader = s(u"日付,開始,終了,休憩");
+const QString kWeeklyHeader = s(u"曜日,開始,終了,休憩");
+const QString kMonday = "2019/08/26,08:15,16:45,00:45";  // from the fixture's weekly table
+
+const QDate kMon(2019, 8, 26);
+const QDate kFri(2019, 8, 30);
+const QDate kSat(2019, 8, 31);
+const QDate kSun(2019, 9, 1);
+
+QStringList weekWith(const QString& mondayLine) {
+    return {kWeeklyHeader, mondayLine, s(u"火,08:15,16:45,00:45")};
+}
+
+struct DerivationCase {
+    const char* what;
+    QByteArray before;                  // working_hours.txt
+    std::optional<QStringList> weekly;  // ordinary_working_hours.txt, else the fixture's
+    QDate date;
+    DerivationOutcome outcome;
+    QByteArray after;
+};
+
+std::vector<DerivationCase> derivationCases() {
+    using O = DerivationOutcome;
+    const QByteArray headerOnly = lines({kHeader});
+    return {
+        {"header only", headerOnly, {}, kMon, O::Appended, lines({kHeader, kMonday})},
+        {"header without a line break",
+         encodeCp932(kHeader),
+         {},
+         kMon,
+         O::Appended,
+         lines({kHeader, kMonday})},
+        {"second start on the same day",
+         lines({kHeader, kMonday}),
+         {},
+         kMon,
+         O::AlreadyPresent,
+         lines({kHeader, kMonday})},
+        {"present among other dates, other hours",
+         lines({kHeader, "2019/08/23,1,2,3", "2019/08/26,09:00,17:00", "2019/08/27,1,2,3"}),
+         {},
+         kMon,
+         O::AlreadyPresent,
+         lines({kHeader, "2019/08/23,1,2,3", "2019/08/26,09:00,17:00", "2019/08/27,1,2,3"})},
+        {"date on the header line only",
+         lines({kMonday, "2019/08/27,1,2,3"}),
+         {},
+         kMon,
+         O::Appended,
+         lines({kMonday, "2019/08/27,1,2,3", kMonday})},
+        {"date without leading zeros",
+         lines({kHeader, "2019/8/26,08:15,16:45,00:45"}),
+         {},
+         kMon,
+         O::Appended,
+         lines({kHeader, "2019/8/26,08:15,16:45,00:45", kMonday})},
+        {"past date after later dates",
+         lines({kHeader, "2019/08/27,08:15,16:45,00:45", "2019/08/28,08:15,16:45,00:45"}),
+         {},
+         kMon,
+         O::Appended,
+         lines({kHeader, "2019/08/27,08:15,16:45,00:45", "2019/08/28,08:15,16:45,00:45", kMonday})},
+        {"Saturday off 00:00/00:00", headerOnly, {}, kSat, O::NoWorkingHours, headerOnly},
+        {"Sunday off 00:00/00:00", headerOnly, {}, kSun, O::NoWorkingHours, headerOnly},
+        {"start equals end", headerOnly, weekWith(s(u"月,9:00,9:00,00:45")), kMon,
+         O::NoWorkingHours, headerOnly},
+        {"five data lines, Friday", headerOnly,
+         QStringList{kWeeklyHeader, s(u"月,1,2,3"), s(u"火,1,2,3"), s(u"水,1,2,3"), s(u"木,1,2,3"),
+                     s(u"金,08:00,16:30,00:45")},
+         kFri, O::Appended, lines({kHeader, "2019/08/30,08:00,16:30,00:45"})},
+        {"five data lines, Saturday", headerOnly,
+         QStringList{kWeeklyHeader, s(u"月,1,2,3"), s(u"火,1,2,3"), s(u"水,1,2,3"), s(u"木,1,2,3"),
+                     s(u"金,1,2,3")},
+         kSat, O::NoWorkingHours, headerOnly},
+        {"weekly table with only a header", headerOnly, QStringList{kWeeklyHeader}, kMon,
+         O::NoWorkingHours, headerOnly},
+        {"empty weekly table", headerOnly, QStringList{}, kMon, O::NoWorkingHours, headerOnly},
+        {"three fields", headerOnly, weekWith(s(u"月,8:15,16:45")), kMon, O::Appended,
+         lines({kHeader, "2019/08/26,8:15,16:45,"})},
+        {"trailing comma", headerOnly, weekWith(s(u"月,8:15,16:45,")), kMon, O::Appended,
+         lines({kHeader, "2019/08/26,8:15,16:45, "})},
+        {"space inside a time", headerOnly, weekWith(s(u"月,8 15,16:45,00:45")), kMon, O::Appended,
+         lines({kHeader, "2019/08/26,8,15,16:45"})},
+        {"quoted fields", headerOnly, weekWith(s(u"月,\"8:15\",\"16:45\",\"0:45\"")), kMon,
+         O::Appended, lines({kHeader, "2019/08/26,8:15,16:45,0:45"})},
+        {"texts copied unchanged", headerOnly, weekWith(s(u"月,８時１５分,16:45,４５分,x")), kMon,
+         O::Appended, lines({kHeader, s(u"2019/08/26,８時１５分,16:45,４５分")})},
+    };
+}
+
+class DeriveWorkingHours : public ::testing::Test {
+  protected:
+    QByteArray workingHours() const { return folder.readBytes(kWorkingHoursFile); }
+    DerivationOutcome derive(const QDate& date) {
+        return deriveWorkingHours(folder.appFolder(), date);
+    }
+
+    test::DataFolder folder;
+};
+
+TEST_F(DeriveWorkingHours, AppendsTheWeekdaysHoursUnlessTheDateIsThere) {
+    const QByteArray fixtureWeek = folder.readBytes(kWeeklyTableFile);
+    for (const DerivationCase& c : derivationCases()) {
+        folder.writeBytes(kWorkingHoursFile, c.before);
+        folder.writeBytes(kWeeklyTableFile, c.weekly ? lines(*c.weekly) : fixtureWeek);
+        EXPECT_EQ(derive(c.date), c.outcome) << c.what;
+        EXPECT_EQ(workingHours(), c.after) << c.what;
+    }
+}
+
+TEST_F(DeriveWorkingHours, WeekdayLinesRunFromMondayToSunday) {
+    folder.writeLines(kWeeklyTableFile,
+                      {kWeeklyHeader, "Mo,1,2,3", "Tu,4,5,6", "We,7,8,9", "Th,10,11,12",
+                       "Fr,13,14,15", "Sa,16,17,18", "Su,19,20,21", "xx,22,23,24"});
+    const QStringList expected = {
+        "2019/08/26,1,2,3",    "2019/08/27,4,5,6",    "2019/08/28,7,8,9",    "2019/08/29,10,11,12",
+        "2019/08/30,13,14,15", "2019/08/31,16,17,18", "2019/09/01,19,20,21",
+    };
+    QStringList all{kHeader};
+    for (int day = 0; day < 7; ++day) {
+        EXPECT_EQ(derive(kMon.addDays(day)), DerivationOutcome::Appended);
+        all << expected[day];
+    }
+    EXPECT_EQ(workingHours(), lines(all));
+}
+
+TEST_F(DeriveWorkingHours, EmptyFileTakesTheFirstEntryForItsHeader) {
+    folder.writeBytes(kWorkingHoursFile, QByteArray());
+    EXPECT_EQ(derive(kMon), DerivationOutcome::Appended);
+    EXPECT_EQ(workingHours(), lines({kMonday}));
+    EXPECT_EQ(derive(kMon), DerivationOutcome::Appended);
+    EXPECT_EQ(workingHours(), lines({kMonday, kMonday}));
+    EXPECT_EQ(derive(kMon), DerivationOutcome::AlreadyPresent);
+    EXPECT_EQ(workingHours(), lines({kMonday, kMonday}));
+}
+
+TEST_F(DeriveWorkingHours, MissingWorkingHoursFileIsReportedAndNotCreated) {
+    folder.remove(kWorkingHoursFile);
+    EXPECT_EQ(derive(kMon), DerivationOutcome::FileMissing);
+    EXPECT_FALSE(folder.exists(kWorkingHoursFile));
+}
+
+TEST_F(DeriveWorkingHours, MissingWeeklyTableIsAFileErrorUnlessTheDateIsThere) {
+    folder.remove(kWeeklyTableFile);
+    EXPECT_THROW(derive(kMon), FileError);
+    EXPECT_EQ(workingHours(), lines({kHeader}));
+
+    folder.writeLines(kWorkingHoursFile, {kHeader, kMonday});
+    EXPECT_EQ(derive(kMon), DerivationOutcome::AlreadyPresent);
+}
+
+TEST_F(DeriveWorkingHours, AFileHeldByAnotherProgramIsAFileError) {
+    for (std::string_view held : {kWorkingHoursFile, kWeeklyTableFile}) {
+        test::HeldFile other(folder.file(held), LOCK_EX);
+        EXPECT_THROW(derive(kMon), FileError) << held;
+        EXPECT_EQ(workingHours(), lines({kHeader})) << held;
+    }
+}
+
+TEST_F(DeriveWorkingHours, ReadOnlyWorkingHoursFileIsAFileErrorAndStaysUnchanged) {
+    test::WithoutDacOverride caps;
+    test::ScopedMode mode(folder.file(kWorkingHoursFile), 0444);
+    if (!test::fileIsReadOnly(folder.file(kWorkingHoursFile))) {
+        GTEST_SKIP() << "cannot make a file read-only here";
+    }
+    EXPECT_THROW(derive(kMon), FileError);
+    EXPECT_EQ(workingHours(), lines({kHeader}));
+}
+
+}  // namespace
+}  // namespace tavomi

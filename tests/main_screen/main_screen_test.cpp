@@ -1,0 +1,304 @@
+// The main screen as a window: its face, the timer around every wait, the boxes
+// of a tick, and the start-up steps that run while it is created.
+#include "card/main_screen.h"
+#include "files/data_folder.h"
+#include "main_screen/scripted_poller.h"
+#include "support/data_folder_fixture.h"
+#include "support/modal_helper.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QSvgWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavomi {
+namespace {
+
+using test::ModalAnswerer;
+using test::ScriptedPoller;
+
+const QString kHeader = QString::fromUtf16(u"カードID,氏名,職名");
+const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
+const QString kHanako = QString::fromUtf16(u"山田　花子");
+const QString kNotRegistered =
+    QString::fromUtf16(u"このカードは登録されていません　カードの登録を行ってください");
+const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
+const QString kLayYourCard = QString::fromUtf16(u"カードを置いてください");
+
+class MainScreenTest : public ::testing::Test {
+  protected:
+    MainScreenTest() {
+        folder.writeLines(kCardholderListFile, {kHeader, kHanakoId + u',' + kHanako});
+    }
+
+    QTimer* timer() { return form.Timer1; }
+
+    test::DataFolder folder;
+    ScriptedPoller poller;
+    TForm1 form{folder.appFolder(), poller};
+};
+
+TEST_F(MainScreenTest, FaceAtStart) {
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Form1"));
+    EXPECT_EQ(form.size(), QSize(636, 524));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.palette().color(QPalette::Window), QColor(166, 202, 240));
+
+    const std::map<std::string, QString> captions = {
+        {"Label7", QString::fromUtf16(u"ICカードによる勤務時間記録")},
+        {"Label2", QString::fromUtf16(u"接続中のカードリーダー　：")},
+        {"Label8", QString::fromUtf16(u"接続を確認中")},
+        {"Label5", kCheckingReader},
+    };
+    for (const auto& [name, text] : captions) {
+        auto* label = form.findChild<QLabel*>(QString::fromStdString(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_EQ(label->text(), text) << name;
+        EXPECT_TRUE(label->isVisibleTo(&form)) << name;
+    }
+    EXPECT_EQ(form.findChild<QPushButton*>("Button7")->text(),
+              QString::fromUtf16(u"手動による入力"));
+    EXPECT_EQ(form.findChild<QPushButton*>("Button5")->text(), QString::fromUtf16(u"終　了"));
+    for (const char* picture : {"Image5", "Image1", "Image2"}) {
+        EXPECT_TRUE(form.findChild<QSvgWidget*>(picture)->renderer()->isValid()) << picture;
+    }
+    EXPECT_TRUE(form.findChild<QSvgWidget*>("Image1")->isVisibleTo(&form));
+    EXPECT_FALSE(form.findChild<QSvgWidget*>("Image2")->isVisibleTo(&form));
+    EXPECT_EQ(form.findChild<QWidget*>("Image3")->geometry(), QRect(610, 480, 17, 16));
+    EXPECT_EQ(form.findChild<QSvgWidget*>("Image1")->geometry(),
+              form.findChild<QSvgWidget*>("Image2")->geometry());
+
+    // No tick before the window is up; from then on one every 500 ms.
+    EXPECT_FALSE(timer()->isActive());
+    form.show();
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_EQ(timer()->interval(), 500);
+}
+
+TEST_F(MainScreenTest, StatusDisplayAndReaderLineAcrossTicks) {
+    poller.script = {ScriptedPoller::reader("Reader A"), ScriptedPoller::reader("Reader A"),
+                     ScriptedPoller::noReader(), ScriptedPoller::noReader()};
+    struct Expect {
+        QString status;
+        bool startled;
+        QString readerLine;
+    };
+    const std::vector<Expect> expected = {
+        {kCheckingReader, true, QStringLiteral("Reader A")},
+        {kLayYourCard, false, QStringLiteral("Reader A")},
+        {kLayYourCard, false, QString()},
+        {kCheckingReader, true, QString()},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "tick " << i + 1);
+        form.Button1Click();
+        EXPECT_EQ(form.Label5->text(), expected[i].status);
+        EXPECT_EQ(form.Image1->isVisibleTo(&form), expected[i].startled);
+        EXPECT_EQ(form.Image2->isVisibleTo(&form), !expected[i].startled);
+        EXPECT_EQ(form.Label8->text(), expected[i].readerLine);
+    }
+}
+
+// The punch screen gets the name; no tick runs while it is up, and the next one
+// comes a whole interval after it has closed.
+TEST_F(MainScreenTest, RegisteredCardIsHandedOverWithTheTimerStopped) {
+    poller.steady = ScriptedPoller::card(kHanakoId);
+    form.show();
+    std::vector<QString> handedOver;
+    bool timerRanMeanwhile = true;
+    form.setPunchScreen([&](const QString& who) {
+        handedOver.push_back(who);
+        timerRanMeanwhile = timer()->isActive();
+    });
+
+    form.Button1Click();
+    EXPECT_EQ(handedOver, std::vector<QString>{kHanako});
+    EXPECT_FALSE(timerRanMeanwhile);
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_GT(timer()->remainingTime(), 400);
+    EXPECT_EQ(form.Label5->text(), kCheckingReader);  // the first tick's display stays
+}
+
+// A card left on the reader earns the message again on every tick, each one
+// raised with the timer stopped.
+TEST_F(MainScreenTest, UnregisteredCardLeftOnTheReaderIsReportedAfterEachOk) {
+    poller.steady = ScriptedPoller::card(QStringLiteral("FEDCBA9876543210"));
+    form.show();
+    ModalAnswerer answerer;
+    std::vector<bool> timerActiveWhileUp;
+    for (int i = 0; i < 2; ++i) {
+        answerer.then([&](QWidget* box) {
+            timerActiveWhileUp.push_back(timer()->isActive());
+            ModalAnswerer::pressOk(box);
+        });
+    }
+    form.Button1Click();
+    EXPECT_TRUE(timer()->isActive());
+    form.Button1Click();
+    EXPECT_EQ(answerer.texts(), (std::vector<QString>{kNotRegistered, kNotRegistered}));
+    EXPECT_EQ(timerActiveWhileUp, (std::vector<bool>{false, false}));
+}
+
+TEST_F(MainScreenTest, ListWithOnlyItsHeaderReportsEveryCard) {
+    folder.writeLines(kCardholderListFile, {kHanakoId + u',' + kHanako});
+    poller.steady = ScriptedPoller::card(kHanakoId);
+    bool punched = false;
+    form.setPunchScreen([&](const QString&) { punched = true; });
+    ModalAnswerer answerer;
+    form.Button1Click();
+    EXPECT_FALSE(punched);
+    EXPECT_EQ(answerer.texts(), std::vector<QString>{kNotRegistered});
+}
+
+// The manual entry screen and the about box hold the timer; a card laid down
+// meanwhile is found by the first tick afterwards.
+TEST_F(MainScreenTest, NoTickWhileManualEntryOrAboutBoxIsUp) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    std::vector<std::string> opened;
+    auto watch = [&](const char* what) {
+        return [&, what] {
+            opened.push_back(what);
+            EXPECT_FALSE(timer()->isActive()) << what;
+            poller.steady = ScriptedPoller::card(kHanakoId);
+        };
+    };
+    form.setManualEntry(watch("manual entry"));
+    form.setAboutBox(watch("about"));
+
+    QTest::mouseClick(form.Button7, Qt::LeftButton);
+    EXPECT_TRUE(timer()->isActive());
+    QTest::mouseClick(form.Image3, Qt::LeftButton);  // one click is not enough
+    QTest::mouseDClick(form.Image3, Qt::LeftButton);
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_EQ(opened, (std::vector<std::string>{"manual entry", "about"}));
+    EXPECT_EQ(poller.calls, 0);
+
+    QString handedTo;
+    form.setPunchScreen([&](const QString& who) { handedTo = who; });
+    form.Button1Click();
+    EXPECT_EQ(handedTo, kHanako);
+}
+
+TEST_F(MainScreenTest, UnreadableListIsReportedOnceWhileTheTicksRetry) {
+    folder.remove(kCardholderListFile);
+    poller.steady = ScriptedPoller::card(kHanakoId);
+    ModalAnswerer answerer;
+    bool timerActiveWhileUp = true;
+    answerer.then([&](QWidget* box) {
+        timerActiveWhileUp = timer()->isActive();
+        ModalAnswerer::pressOk(box);
+    });
+    for (int i = 0; i < 5; ++i) {
+        form.Button1Click();
+    }
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_TRUE(answerer.texts()[0].contains(QString::fromLatin1(kCardholderListFile)));
+    EXPECT_FALSE(timerActiveWhileUp);
+    EXPECT_EQ(poller.calls, 0);
+    EXPECT_EQ(form.Label8->text(), QString());
+}
+
+TEST_F(MainScreenTest, ExitButtonClosesTheWindow) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.Button5, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+}
+
+// Start-up's part while the main screen is created.
+class FormCreateTest : public MainScreenTest {
+  protected:
+    // Names and bytes of every file in the data folder.
+    std::map<std::string, QByteArray> snapshot() const {
+        std::map<std::string, QByteArray> files;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder.appFolder() / kDataFolderName)) {
+            const std::string name = entry.path().filename().string();
+            files[name] = entry.is_regular_file() ? folder.readBytes(name) : QByteArray("<dir>");
+        }
+        return files;
+    }
+
+    const QDate monday{2024, 6, 3};
+    const QDate saturday{2024, 6, 8};
+};
+
+TEST_F(FormCreateTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
+    folder.writeBytes(kLockFile, QByteArray());
+    ModalAnswerer answerer;
+    EXPECT_TRUE(form.FormCreate(monday));
+    EXPECT_EQ(answerer.count(), 0);
+    EXPECT_FALSE(folder.exists(kLockFile));
+    EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
+    EXPECT_EQ(form.Label5->text(), kCheckingReader);
+    EXPECT_FALSE(timer()->isActive());
+}
+
+TEST_F(FormCreateTest, MissingFilesGiveOneMessageAndTouchNothing) {
+    folder.remove(kJournalFile);
+    folder.remove("analysis_of_data.xlsm");
+    folder.remove("absentee.txt");
+    folder.writeBytes(kLockFile, QByteArray());
+    const auto before = snapshot();
+    ModalAnswerer answerer;
+    EXPECT_FALSE(form.FormCreate(monday));
+    EXPECT_EQ(answerer.texts(),
+              std::vector<QString>{QString::fromUtf16(
+                  u"フォルダー \\attendane_manegement内のファイルが不整合です。\n\n"
+                  u"フォルダー内のファイル群の名前などを確かめてください")});
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(FormCreateTest, AFolderInAFilesPlaceCountsAsMissing) {
+    folder.remove(kJournalFile);
+    std::filesystem::create_directory(folder.file(kJournalFile));
+    ModalAnswerer answerer;
+    EXPECT_FALSE(form.FormCreate(monday));
+    EXPECT_EQ(answerer.count(), 1);
+}
+
+TEST_F(FormCreateTest, DayWithoutHoursIsToldAndStartUpGoesOn) {
+    folder.writeBytes(kLockFile, QByteArray());
+    const QByteArray hoursBefore = folder.readBytes(kWorkingHoursFile);
+    ModalAnswerer answerer;
+    EXPECT_TRUE(form.FormCreate(saturday));
+    EXPECT_EQ(answerer.texts(), std::vector<QString>{QString::fromUtf16(
+                                    u"今日の勤務時間が確認できません。\n\n"
+                                    u"「設定・その他」 から今日の勤務時間の設定を行ってください")});
+    EXPECT_EQ(folder.readBytes(kWorkingHoursFile), hoursBefore);
+    EXPECT_FALSE(folder.exists(kLockFile));
+}
+
+// A working-hours file that another program holds: the error report, and the
+// stale lock stays until the next start.
+TEST_F(FormCreateTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
+    folder.writeBytes(kLockFile, QByteArray());
+    const int fd = ::open(folder.file(kWorkingHoursFile).c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    ModalAnswerer answerer;
+    const bool goesOn = form.FormCreate(monday);
+    ::close(fd);
+    EXPECT_TRUE(goesOn);
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_TRUE(answerer.texts()[0].contains(QString::fromLatin1(kWorkingHoursFile)));
+    EXPECT_TRUE(folder.exists(kLockFile));
+}
+
+}  // namespace
+}  // namespace tavomi

@@ -1,0 +1,156 @@
+// The main screen's tick, driven tick by tick without a window.
+#include "card/polling_cycle.h"
+#include "files/data_folder.h"
+#include "main_screen/scripted_poller.h"
+#include "support/data_folder_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace tavomi {
+namespace {
+
+using test::ScriptedPoller;
+using Outcome = PollingCycle::Outcome;
+
+const QString kHeader = QString::fromUtf16(u"カードID,氏名,職名");
+const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
+const QString kHanako = QString::fromUtf16(u"山田　花子");
+
+class PollingCycleTest : public ::testing::Test {
+  protected:
+    PollingCycleTest() {
+        folder.writeLines(kCardholderListFile,
+                          {kHeader, kHanakoId + u',' + kHanako + QString::fromUtf16(u",教諭")});
+    }
+
+    test::DataFolder folder;
+    ScriptedPoller poller;
+    PollingCycle cycle{folder.appFolder(), poller};
+};
+
+// The display lags one tick behind the reader; the reader line never does.
+TEST_F(PollingCycleTest, DisplayFollowsThePreviousTicksReaderList) {
+    struct Step {
+        bool reader;
+        StatusDisplay display;
+        bool changed;
+    };
+    using enum StatusDisplay;
+    const std::vector<Step> steps = {
+        {true, MissingReader, false},  // start-up state; the reader is only seen now
+        {true, Ready, true},           // the tick after the one that found it
+        {false, Ready, false},         // unplugged: the display still trusts the last tick
+        {false, MissingReader, true}, {true, MissingReader, false},
+        {false, Ready, true},         {true, MissingReader, true},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "tick " << i + 1);
+        poller.script.push_back(steps[i].reader ? ScriptedPoller::reader("Reader A")
+                                                : ScriptedPoller::noReader());
+        const PollingCycle::Tick tick = cycle.tick();
+        EXPECT_EQ(tick.outcome, Outcome::NoCard);
+        EXPECT_EQ(cycle.display(), steps[i].display);
+        EXPECT_EQ(tick.displayChanged, steps[i].changed);
+        EXPECT_EQ(cycle.state().flag1, steps[i].reader ? 1 : 0);
+        EXPECT_EQ(cycle.state().Label8, steps[i].reader ? QStringLiteral("Reader A") : QString());
+    }
+}
+
+TEST_F(PollingCycleTest, RegisteredCardOnTheVeryFirstTick) {
+    poller.steady = ScriptedPoller::card(kHanakoId, "Reader B");
+    const PollingCycle::Tick tick = cycle.tick();
+    EXPECT_EQ(tick.outcome, Outcome::Registered);
+    EXPECT_EQ(cycle.state().who_is_it, kHanako);
+    EXPECT_EQ(cycle.state().Edit3, kHanakoId);
+    EXPECT_EQ(cycle.state().Label8, QStringLiteral("Reader B"));
+    EXPECT_EQ(cycle.state().flaga1, 1);
+    // The punch screen opens while the missing-reader display is still up.
+    EXPECT_EQ(cycle.display(), StatusDisplay::MissingReader);
+    cycle.tick();
+    EXPECT_EQ(cycle.display(), StatusDisplay::Ready);
+}
+
+TEST_F(PollingCycleTest, EachTickStartsWithoutTheLastTicksCardAndName) {
+    poller.script = {ScriptedPoller::card(kHanakoId), ScriptedPoller::reader(),
+                     ScriptedPoller::card(QStringLiteral("0123456789abcdef"))};
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+    EXPECT_EQ(cycle.tick().outcome, Outcome::NoCard);
+    EXPECT_EQ(cycle.state().Edit3, QString());
+    EXPECT_EQ(cycle.state().who_is_it, QString());
+    // Identifiers compare exactly: lower-case digits are another card.
+    EXPECT_EQ(cycle.tick().outcome, Outcome::NotRegistered);
+    EXPECT_EQ(cycle.state().who_is_it, QString());
+    EXPECT_EQ(cycle.state().flag4, 0);
+}
+
+TEST_F(PollingCycleTest, TheListIsReadOnceAndEditsWaitForTheNextStart) {
+    poller.steady = ScriptedPoller::card(kHanakoId);
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+    folder.writeLines(kCardholderListFile, {kHeader});
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+    folder.remove(kCardholderListFile);
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+}
+
+// A list without an entry line reports every card, even one written on the header line.
+TEST_F(PollingCycleTest, AListOfFewerThanTwoLinesRegistersNoCard) {
+    const std::vector<QByteArray> lists = {
+        QByteArray(), test::DataFolder::cp932Lines({kHanakoId + u',' + kHanako}),
+        QByteArray("0123456789ABCDEF,Hanako"),  // one line without a line break
+    };
+    for (const QByteArray& bytes : lists) {
+        SCOPED_TRACE(bytes.toStdString());
+        folder.writeBytes(kCardholderListFile, bytes);
+        ScriptedPoller cardOnReader;
+        cardOnReader.steady = ScriptedPoller::card(kHanakoId);
+        PollingCycle fresh(folder.appFolder(), cardOnReader);
+        EXPECT_EQ(fresh.tick().outcome, Outcome::NotRegistered);
+        EXPECT_EQ(fresh.state().flag3, 0);
+        EXPECT_EQ(fresh.state().flaga1, 1);  // loaded, and never read again
+    }
+}
+
+TEST_F(PollingCycleTest, AnUnreadableListEndsTheTickAndIsTriedAgain) {
+    folder.remove(kCardholderListFile);
+    poller.steady = ScriptedPoller::card(kHanakoId);
+
+    const PollingCycle::Tick failed = cycle.tick();
+    EXPECT_EQ(failed.outcome, Outcome::LoadFailed);
+    ASSERT_TRUE(failed.errorToReport.has_value());
+    EXPECT_NE(failed.errorToReport->find(kCardholderListFile), std::string::npos);
+    EXPECT_EQ(poller.calls, 0);  // the card is not read in a tick whose load failed
+    EXPECT_EQ(cycle.state().flaga1, 0);
+
+    folder.writeLines(kCardholderListFile, {kHeader, kHanakoId + u',' + kHanako});
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+    EXPECT_EQ(poller.calls, 1);
+}
+
+// The user hears of an unreadable list at once, then about once a minute while it
+// stays so, and at once again when the error changes.
+TEST_F(PollingCycleTest, LoadErrorsAreReportedWithoutFlooding) {
+    const auto listFile = folder.file(kCardholderListFile);
+    folder.remove(kCardholderListFile);
+    const int repeat = PollingCycle::kLoadErrorRepeatTicks;
+
+    std::vector<int> reportedAt;
+    for (int t = 1; t <= 2 * repeat + 5; ++t) {
+        if (cycle.tick().errorToReport) {
+            reportedAt.push_back(t);
+        }
+    }
+    EXPECT_EQ(reportedAt, (std::vector<int>{1, 1 + repeat, 1 + 2 * repeat}));
+
+    // A folder in the file's place fails differently ("Is a directory"): told at once.
+    std::filesystem::create_directory(listFile);
+    const PollingCycle::Tick changed = cycle.tick();
+    ASSERT_TRUE(changed.errorToReport.has_value());
+    EXPECT_FALSE(cycle.tick().errorToReport.has_value());
+    EXPECT_EQ(poller.calls, 0);
+}
+
+}  // namespace
+}  // namespace tavomi

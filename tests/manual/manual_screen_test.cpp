@@ -1,0 +1,644 @@
+// The manual entry screen driven as a user would, against a real data folder.
+#include "manual/manual_screen.h"
+
+#include "dialogs/confirm_box.h"
+#include "files/data_folder.h"
+#include "manual/manual_record.h"
+#include "manual/pickers.h"
+#include "punch/vocabulary.h"
+#include "support/data_folder_fixture.h"
+#include "support/modal_helper.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <functional>
+#include <ostream>
+
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace tavomi {
+namespace {
+
+using test::DataFolder;
+using test::ModalAnswerer;
+
+QString u16(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+// Table rows print as their names in failure messages.
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// The confirmation box shows CR LF as line breaks of its label.
+QString shown(const char16_t* message) {
+    return u16(message).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QByteArray cp932(const char16_t* line) {
+    return DataFolder::cp932Lines({u16(line)});
+}
+
+// Another program holding a data file open for writing.
+class HeldFile {
+  public:
+    explicit HeldFile(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDWR)) {
+        locked_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    }
+    ~HeldFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    bool locked() const { return locked_; }
+
+  private:
+    int fd_;
+    bool locked_ = false;
+};
+
+// Members are public so that table rows can drive the screen through them.
+class ManualScreenTest : public ::testing::Test {
+  public:
+    ManualScreenTest() {
+        data.writeLines(kCardholderListFile, {
+                                                 u16(u"カードID,氏名,職名"),
+                                                 u16(u"0123456789ABCDEF,山田花子,教諭"),
+                                                 u16(u"0000000000000002,W,教諭"),
+                                                 u16(u"0000000000000003"),
+                                                 u16(u"0000000000000004,"),
+                                             });
+        form.setConfirmBox(&confirm);
+        form.show();
+    }
+
+    template <typename T>
+    T* get(const char* name) {
+        T* widget = form.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QCheckBox* reason(int box) {
+        return get<QCheckBox>(QStringLiteral("CheckBox%1").arg(box).toLatin1().constData());
+    }
+
+    // Opens the person list (which re-reads the file) and picks the name.
+    void choosePerson(const QString& name) {
+        auto* list = get<QComboBox>("ComboBox1");
+        list->showPopup();
+        int index = -1;
+        for (int i = 0; i < list->count() && index < 0; ++i) {
+            if (list->itemText(i) == name) {
+                index = i;
+            }
+        }
+        list->hidePopup();
+        ASSERT_GE(index, 0) << name.toStdString();
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+    void choosePerson(const char16_t* name) { choosePerson(u16(name)); }
+
+    void chooseHours(int entry) {
+        auto* list = get<QComboBox>("ComboBox2");
+        list->setCurrentIndex(entry);
+        emit list->activated(entry);
+    }
+
+    QStringList personList() {
+        auto* list = get<QComboBox>("ComboBox1");
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) {
+            names << list->itemText(i);
+        }
+        return names;
+    }
+
+    void setTime(QTime time) { get<QTimeEdit>("TimePicker1")->setTime(time); }
+    void setDate(QDate date) { get<QDateEdit>("DateTimePicker1")->setDate(date); }
+    void click(const char* name) { get<QAbstractButton>(name)->click(); }
+    void record() { click("Button2"); }
+
+    bool anyKindChecked() {
+        for (const char* name :
+             {"RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"}) {
+            if (get<QRadioButton>(name)->isChecked()) {
+                return true;
+            }
+        }
+        return false;
+    }
+    bool anyReasonTicked() {
+        for (const Reason& r : kReasons) {
+            if (reason(r.box)->isChecked()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    QByteArray journal() const { return data.readBytes(kJournalFile); }
+    QByteArray workingHours() const { return data.readBytes(kWorkingHoursFile); }
+
+    DataFolder data;
+    QDateTime now{QDate(2019, 8, 27), QTime(1, 30)};  // a Tuesday
+    TForm13 confirm;
+    TForm6 form{data.appFolder(), [this] { return now; }};
+};
+
+TEST_F(ManualScreenTest, OpensWithItsControlsAndTheClockOfItsCreation) {
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Form6"));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    const struct {
+        const char* control;
+        const char16_t* caption;
+    } captions[] = {
+        {"RadioButton1", u"出勤"},          {"RadioButton2", u"退勤"},
+        {"RadioButton3", u"外出"},          {"RadioButton4", u"戻り"},
+        {"RadioButton5", u"中抜け"},        {"CheckBox1", u"早帰りなどの理由を記す"},
+        {"CheckBox2", u"午前様の退勤です"}, {"Button1", u"このフォームを閉じる"},
+        {"Button2", u"この時間で記録"},     {"Button3", u"時間と日付を今に"},
+    };
+    for (const auto& c : captions) {
+        EXPECT_EQ(get<QAbstractButton>(c.control)->text(), u16(c.caption)) << c.control;
+    }
+    EXPECT_EQ(get<QLabel>("Label7")->text(), u16(u"午前零時を過ぎ退勤は前日の日付で"));
+    for (const Reason& r : kReasons) {
+        EXPECT_EQ(reason(r.box)->text(), u16(r.caption));
+    }
+
+    auto* people = get<QComboBox>("ComboBox1");
+    EXPECT_EQ(people->count(), 0);
+    EXPECT_FALSE(people->isEditable());
+    EXPECT_EQ(people->maxVisibleItems(), 25);
+    EXPECT_EQ(get<QDateEdit>("DateTimePicker1")->text(), u16(u"2019年8月27日(火)"));
+    auto* picker = get<StepTimePicker>("TimePicker1");
+    EXPECT_EQ(picker->text(), QStringLiteral("1:30"));
+    EXPECT_EQ(picker->minuteStep(), 5);
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_FALSE(anyKindChecked());
+    EXPECT_FALSE(get<QComboBox>("ComboBox2")->isVisible());
+    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
+    EXPECT_FALSE(get<QLabel>("Label7")->isVisible());
+    EXPECT_FALSE(get<QWidget>("Panel6")->isVisible());
+}
+
+TEST_F(ManualScreenTest, WorkedExampleRecordsAClockOutAfterMidnightUnderThePreviousDate) {
+    const QByteArray journalBefore = journal();
+    const QByteArray hoursBefore = workingHours();
+    ModalAnswerer answers;
+
+    choosePerson(u"W");
+    click("RadioButton2");
+    ASSERT_TRUE(get<QCheckBox>("CheckBox2")->isVisible());
+    EXPECT_TRUE(get<QLabel>("Label7")->isVisible());
+    click("CheckBox2");
+    record();
+
+    EXPECT_EQ(journal(),
+              journalBefore + cp932(u"退勤,W,2019/08/27,25:30,手動記録,詳細なし,事由なし"));
+    EXPECT_EQ(workingHours(), hoursBefore + cp932(u"2019/08/27,08:15,16:45,00:45"));
+    EXPECT_THAT(answers.texts(),
+                ::testing::ElementsAre(shown(u"Wさんの2019/08/27の出退勤を記録しました")));
+    EXPECT_FALSE(data.exists(kLockFile));
+    // The person goes; kind, time and the after-midnight box stay for the next teacher.
+    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+    EXPECT_TRUE(get<QRadioButton>("RadioButton2")->isChecked());
+    EXPECT_TRUE(get<QCheckBox>("CheckBox2")->isChecked());
+}
+
+struct MidnightCase {
+    const char* name;
+    QTime time;
+    bool offered;
+    const char* recorded;
+};
+
+class AfterMidnightBoundary : public ManualScreenTest,
+                              public ::testing::WithParamInterface<MidnightCase> {};
+
+TEST_P(AfterMidnightBoundary, OfferedStrictlyBetweenMidnightAndFive) {
+    const MidnightCase& c = GetParam();
+    const QByteArray before = journal();
+    ModalAnswerer answers;
+
+    choosePerson(u"W");
+    click("RadioButton2");
+    setTime(c.time);
+    EXPECT_EQ(get<QCheckBox>("CheckBox2")->isVisible(), c.offered);
+    EXPECT_EQ(get<QLabel>("Label7")->isVisible(), c.offered);
+    if (c.offered) {
+        click("CheckBox2");
+    }
+    record();
+
+    EXPECT_EQ(journal(), before + DataFolder::cp932Lines({u16(u"退勤,W,2019/08/27,") +
+                                                          QString::fromLatin1(c.recorded) +
+                                                          u16(u",手動記録,詳細なし,事由なし")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Times, AfterMidnightBoundary,
+                         ::testing::Values(MidnightCase{"Midnight", QTime(0, 0), false, "00:00"},
+                                           MidnightCase{"FiveAfter", QTime(0, 5), true, "24:05"},
+                                           MidnightCase{"LastMinute", QTime(4, 59), true, "28:59"},
+                                           MidnightCase{"Five", QTime(5, 0), false, "05:00"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Starting from 退勤 at 1:30 with "午前様の退勤です" and two reasons ticked.
+struct ClearingCase {
+    const char* name;
+    std::function<void(ManualScreenTest&)> action;
+    bool boxShown;
+    bool boxTicked;
+    bool reasonsKept;
+};
+
+class ClearingActions : public ManualScreenTest,
+                        public ::testing::WithParamInterface<ClearingCase> {};
+
+TEST_P(ClearingActions, ClearTheAfterMidnightBoxAndTheReasons) {
+    const ClearingCase& c = GetParam();
+    click("RadioButton2");
+    click("CheckBox2");
+    click("CheckBox1");
+    reason(25)->click();
+    reason(32)->click();
+    ASSERT_TRUE(get<QWidget>("Panel6")->isVisible());
+
+    c.action(*this);
+
+    EXPECT_EQ(get<QCheckBox>("CheckBox2")->isVisible(), c.boxShown);
+    EXPECT_EQ(get<QLabel>("Label7")->isVisible(), c.boxShown);
+    EXPECT_EQ(get<QCheckBox>("CheckBox2")->isChecked(), c.boxTicked);
+    EXPECT_EQ(reason(25)->isChecked() && reason(32)->isChecked(), c.reasonsKept);
+    EXPECT_EQ(anyReasonTicked(), c.reasonsKept);
+    EXPECT_TRUE(get<QWidget>("Panel6")->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, ClearingActions,
+    ::testing::Values(
+        ClearingCase{"TimeFive", [](auto& t) { t.setTime(QTime(5, 0)); }, false, false, false},
+        ClearingCase{"TimeMidnight", [](auto& t) { t.setTime(QTime(0, 0)); }, false, false, false},
+        ClearingCase{"ClockIn", [](auto& t) { t.click("RadioButton1"); }, false, false, false},
+        ClearingCase{"GoingOut", [](auto& t) { t.click("RadioButton3"); }, false, false, false},
+        ClearingCase{"Return", [](auto& t) { t.click("RadioButton4"); }, false, false, false},
+        ClearingCase{"UntickTheBox", [](auto& t) { t.click("CheckBox2"); }, true, false, false},
+        // No state changes: nothing is cleared.
+        ClearingCase{"TimeStillBeforeFive", [](auto& t) { t.setTime(QTime(2, 0)); }, true, true,
+                     true},
+        ClearingCase{"MidDayAbsence", [](auto& t) { t.click("RadioButton5"); }, true, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ManualScreenTest, ReasonBoxesShowWithTheirBoxAndClearOnEveryChange) {
+    click("CheckBox1");
+    EXPECT_TRUE(get<QWidget>("Panel6")->isVisible());
+    reason(24)->click();
+    click("RadioButton2");  // 1:30 offers the after-midnight box
+    click("CheckBox2");
+    EXPECT_FALSE(anyReasonTicked());
+
+    reason(24)->click();
+    click("CheckBox1");
+    EXPECT_FALSE(get<QWidget>("Panel6")->isVisible());
+    EXPECT_FALSE(anyReasonTicked());
+
+    // 中抜け ticks "早帰りなどの理由を記す" and so shows the reasons.
+    click("RadioButton5");
+    EXPECT_TRUE(get<QCheckBox>("CheckBox1")->isChecked());
+    EXPECT_TRUE(get<QWidget>("Panel6")->isVisible());
+}
+
+TEST_F(ManualScreenTest, MidDayAbsenceRefusesThePromptThenRecordsTheChosenHours) {
+    const QByteArray before = journal();
+    ModalAnswerer answers;
+
+    choosePerson(u"山田花子");
+    click("RadioButton5");
+    auto* hours = get<QComboBox>("ComboBox2");
+    EXPECT_TRUE(hours->isVisible());
+    EXPECT_EQ(hours->count(), 9);
+    EXPECT_EQ(hours->currentText(), u16(u"中抜け時間は？"));
+    EXPECT_FALSE(get<QTimeEdit>("TimePicker1")->isVisible());
+    record();
+
+    EXPECT_EQ(journal(), before);
+    EXPECT_THAT(answers.texts(), ::testing::ElementsAre(shown(kManualMissingValuesMessage)));
+    EXPECT_FALSE(anyKindChecked());
+    EXPECT_FALSE(hours->isVisible());
+    EXPECT_EQ(hours->count(), 0);
+    EXPECT_FALSE(get<QTimeEdit>("TimePicker1")->isVisible());
+
+    choosePerson(u"山田花子");
+    click("RadioButton5");
+    reason(25)->click();
+    chooseHours(2);
+    record();
+
+    EXPECT_EQ(journal(),
+              before + cp932(u"中抜,山田花子,2019/08/27,02:00,手動記録,詳細なし,事由年休"));
+    EXPECT_EQ(answers.texts().back(), shown(u"山田花子さんの2019/08/27の出退勤を記録しました"));
+    EXPECT_TRUE(reason(25)->isChecked());  // the reasons stay for the next record
+}
+
+struct RefusalCase {
+    const char* name;
+    std::function<void(ManualScreenTest&)> fill;
+};
+
+class Refusals : public ManualScreenTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(Refusals, MissingValuesWriteNothing) {
+    const QByteArray journalBefore = journal();
+    const QByteArray hoursBefore = workingHours();
+    ModalAnswerer answers;
+
+    GetParam().fill(*this);
+    record();
+
+    EXPECT_THAT(answers.texts(), ::testing::ElementsAre(shown(kManualMissingValuesMessage)));
+    EXPECT_EQ(journal(), journalBefore);
+    EXPECT_EQ(workingHours(), hoursBefore);
+    EXPECT_FALSE(data.exists(kLockFile));
+    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Missing, Refusals,
+    ::testing::Values(RefusalCase{"NoPerson", [](auto& t) { t.click("RadioButton1"); }},
+                      RefusalCase{"NoKind", [](auto& t) { t.choosePerson(u"W"); }},
+                      // A line without a name field gives an empty entry.
+                      RefusalCase{"NameFieldMissing",
+                                  [](auto& t) {
+                                      t.choosePerson(u"");
+                                      t.click("RadioButton1");
+                                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ManualScreenTest, AnEmptyNameFieldIsTheNameOfOneSpace) {
+    const QByteArray before = journal();
+    ModalAnswerer answers;
+
+    choosePerson(u" ");
+    click("RadioButton1");
+    record();
+
+    EXPECT_EQ(journal(), before + cp932(u"出勤, ,2019/08/27,01:30,手動記録,詳細なし,事由なし"));
+    EXPECT_THAT(answers.texts(),
+                ::testing::ElementsAre(shown(u" さんの2019/08/27の出退勤を記録しました")));
+}
+
+TEST_F(ManualScreenTest, TheSameNameRecordedTwiceGivesTwoRecords) {
+    const QByteArray journalBefore = journal();
+    const QByteArray hoursBefore = workingHours();
+    ModalAnswerer answers;
+
+    choosePerson(u"山田花子");
+    click("RadioButton1");
+    record();
+    EXPECT_TRUE(get<QRadioButton>("RadioButton1")->isChecked());
+    choosePerson(u"山田花子");
+    record();
+
+    const QByteArray line = cp932(u"出勤,山田花子,2019/08/27,01:30,手動記録,詳細なし,事由なし");
+    EXPECT_EQ(journal(), journalBefore + line + line);
+    // The second record finds its date's working hours already there.
+    EXPECT_EQ(workingHours(), hoursBefore + cp932(u"2019/08/27,08:15,16:45,00:45"));
+    EXPECT_EQ(answers.count(), 2);
+}
+
+struct WriterCase {
+    const char* name;
+    std::function<void(const DataFolder&)> setUp;
+    const char16_t* message;
+    bool lockAfter;
+    bool journalAfter;
+};
+
+class WriterRefusals : public ManualScreenTest, public ::testing::WithParamInterface<WriterCase> {};
+
+TEST_P(WriterRefusals, ShowTheirMessageAndWriteNothing) {
+    const WriterCase& c = GetParam();
+    c.setUp(data);
+    const QByteArray journalBefore = c.journalAfter ? journal() : QByteArray();
+    const QByteArray hoursBefore = workingHours();
+    ModalAnswerer answers;
+
+    choosePerson(u"W");
+    click("RadioButton1");
+    record();
+
+    EXPECT_THAT(answers.texts(), ::testing::ElementsAre(shown(c.message)));
+    EXPECT_EQ(data.exists(kLockFile), c.lockAfter);
+    EXPECT_EQ(data.exists(kJournalFile), c.journalAfter);
+    if (c.journalAfter) {
+        EXPECT_EQ(journal(), journalBefore);
+    }
+    if (c.lockAfter) {
+        EXPECT_EQ(data.readBytes(kLockFile), QByteArray());
+    }
+    EXPECT_EQ(workingHours(), hoursBefore);
+    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Journal, WriterRefusals,
+    ::testing::Values(WriterCase{"LockFilePresent",
+                                 [](const DataFolder& d) { d.writeBytes(kLockFile, QByteArray()); },
+                                 kManualBusyMessage, true, true},
+                      WriterCase{"JournalMissing",
+                                 [](const DataFolder& d) { d.remove(kJournalFile); },
+                                 kManualJournalMissingMessage, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ManualScreenTest, APastDateGetsItsWorkingHoursAfterLaterDates) {
+    data.writeLines(kWorkingHoursFile,
+                    {u16(u"日付,開始,終了,休憩"), QStringLiteral("2019/08/28,08:15,16:45,00:45")});
+    const QByteArray before = workingHours();
+    ModalAnswerer answers;
+
+    choosePerson(u"W");
+    click("RadioButton1");
+    setDate(QDate(2019, 8, 26));
+    record();
+    choosePerson(u"W");
+    setDate(QDate(2019, 8, 28));
+    record();
+
+    EXPECT_EQ(workingHours(), before + cp932(u"2019/08/26,08:15,16:45,00:45"));
+    EXPECT_EQ(answers.count(), 2);
+}
+
+TEST_F(ManualScreenTest, ADateWithoutHoursShowsTheHoursMessageThenTheSuccess) {
+    const QByteArray journalBefore = journal();
+    const QByteArray hoursBefore = workingHours();
+    ModalAnswerer answers;
+
+    choosePerson(u"W");
+    click("RadioButton1");
+    setDate(QDate(2019, 8, 31));  // a Saturday, 00:00 to 00:00
+    record();
+
+    EXPECT_EQ(journal(),
+              journalBefore + cp932(u"出勤,W,2019/08/31,01:30,手動記録,詳細なし,事由なし"));
+    EXPECT_EQ(workingHours(), hoursBefore);
+    EXPECT_THAT(answers.texts(),
+                ::testing::ElementsAre(shown(kRecordDateNoWorkingHoursMessage),
+                                       shown(u"Wさんの2019/08/31の出退勤を記録しました")));
+}
+
+struct FileErrorCase {
+    const char* name;
+    std::string_view heldFile;
+    bool recordWritten;
+};
+
+class FileErrors : public ManualScreenTest, public ::testing::WithParamInterface<FileErrorCase> {};
+
+TEST_P(FileErrors, ReportTheErrorAndStopTheHandler) {
+    const FileErrorCase& c = GetParam();
+    const QByteArray journalBefore = journal();
+    const QByteArray hoursBefore = workingHours();
+    ModalAnswerer answers;
+
+    choosePerson(u"W");
+    click("RadioButton1");
+    {
+        HeldFile held(data.file(c.heldFile));
+        ASSERT_TRUE(held.locked());
+        record();
+    }
+
+    ASSERT_EQ(answers.count(), 1);
+    EXPECT_THAT(answers.texts().front().toStdString(),
+                ::testing::HasSubstr(std::string(c.heldFile)));
+    const QByteArray line = cp932(u"出勤,W,2019/08/27,01:30,手動記録,詳細なし,事由なし");
+    EXPECT_EQ(journal(), c.recordWritten ? journalBefore + line : journalBefore);
+    EXPECT_EQ(workingHours(), hoursBefore);
+    EXPECT_FALSE(data.exists(kLockFile));
+    // The handler stopped before its resets: the person is still chosen.
+    EXPECT_EQ(get<QComboBox>("ComboBox1")->currentText(), u16(u"W"));
+}
+
+INSTANTIATE_TEST_SUITE_P(HeldByAnotherProgram, FileErrors,
+                         ::testing::Values(FileErrorCase{"Journal", kJournalFile, false},
+                                           FileErrorCase{"WorkingHours", kWorkingHoursFile, true},
+                                           FileErrorCase{"WeeklyTable", kWeeklyTableFile, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
+    ModalAnswerer answers;
+    choosePerson(u"山田花子");
+    EXPECT_EQ(personList(), (QStringList{u16(u"山田花子"), u16(u"W"), u16(u""), u16(u" ")}));
+
+    data.writeLines(kCardholderListFile,
+                    {u16(u"カードID,氏名"), u16(u"0000000000000009,鈴木一郎")});
+    auto* list = get<QComboBox>("ComboBox1");
+    list->showPopup();
+    list->hidePopup();
+    // Rows beyond the shorter file keep the earlier names; the choice is dropped.
+    EXPECT_EQ(personList(), (QStringList{u16(u"鈴木一郎"), u16(u"W"), u16(u""), u16(u" ")}));
+    EXPECT_EQ(list->currentIndex(), -1);
+    EXPECT_EQ(answers.count(), 0);
+
+    data.remove(kCardholderListFile);
+    list->showPopup();
+    list->hidePopup();
+    EXPECT_EQ(answers.count(), 1);
+    EXPECT_EQ(list->count(), 0);
+}
+
+TEST_F(ManualScreenTest, NowButtonSetsDateAndTimeAndAFineMinuteStepUntilThePickerIsClicked) {
+    auto* picker = get<StepTimePicker>("TimePicker1");
+    click("RadioButton2");
+    now = QDateTime(QDate(2019, 9, 2), QTime(0, 0, 30));
+    click("Button3");
+
+    EXPECT_EQ(get<QDateEdit>("DateTimePicker1")->date(), QDate(2019, 9, 2));
+    EXPECT_EQ(picker->time(), QTime(0, 0, 30));
+    EXPECT_TRUE(get<QCheckBox>("CheckBox2")->isVisible());  // half a minute past midnight
+
+    picker->setCurrentSection(QDateTimeEdit::MinuteSection);
+    QTest::keyClick(picker, Qt::Key_Up);
+    EXPECT_EQ(picker->time(), QTime(0, 1, 30));
+
+    QTest::mouseClick(picker, Qt::LeftButton);
+    EXPECT_EQ(picker->minuteStep(), 5);
+    picker->setCurrentSection(QDateTimeEdit::MinuteSection);
+    QTest::keyClick(picker, Qt::Key_Up);
+    EXPECT_EQ(picker->time(), QTime(0, 6, 30));
+    // Minutes carry into the hour.
+    picker->setTime(QTime(4, 58));
+    picker->setCurrentSection(QDateTimeEdit::MinuteSection);
+    QTest::keyClick(picker, Qt::Key_Up);
+    EXPECT_EQ(picker->time(), QTime(5, 3));
+    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
+}
+
+struct ClosingCase {
+    const char* name;
+    std::function<void(TForm6&)> close;
+};
+
+class Closing : public ManualScreenTest, public ::testing::WithParamInterface<ClosingCase> {};
+
+TEST_P(Closing, ResetsTheScreenButKeepsDateAndTime) {
+    choosePerson(u"W");
+    click("RadioButton2");
+    click("CheckBox2");
+    click("CheckBox1");
+    reason(25)->click();
+    click("RadioButton5");
+    setDate(QDate(2019, 8, 20));
+
+    GetParam().close(form);
+
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+    EXPECT_FALSE(anyKindChecked());
+    EXPECT_FALSE(get<QCheckBox>("CheckBox1")->isChecked());
+    EXPECT_FALSE(anyReasonTicked());
+    EXPECT_TRUE(get<QWidget>("Panel6")->isHidden());
+    EXPECT_TRUE(get<QComboBox>("ComboBox2")->isHidden());
+    EXPECT_EQ(get<QComboBox>("ComboBox2")->count(), 0);
+    EXPECT_FALSE(get<QTimeEdit>("TimePicker1")->isHidden());
+
+    form.show();
+    EXPECT_EQ(get<QDateEdit>("DateTimePicker1")->date(), QDate(2019, 8, 20));
+    EXPECT_EQ(get<QTimeEdit>("TimePicker1")->time(), QTime(1, 30));
+    // No kind is checked at the new opening, so the after-midnight box goes.
+    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
+    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isChecked());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, Closing,
+    ::testing::Values(ClosingCase{"CloseButton",
+                                  [](TForm6& f) { f.findChild<QPushButton*>("Button1")->click(); }},
+                      ClosingCase{"WindowCloseBox", [](TForm6& f) { f.close(); }},
+                      ClosingCase{"Escape",
+                                  [](TForm6& f) { QTest::keyClick(&f, Qt::Key_Escape); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tavomi

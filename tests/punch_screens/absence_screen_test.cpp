@@ -1,0 +1,176 @@
+// The mid-day absence screen, opened from the punch screen's 中抜け button.
+#include "punch_screens/screens_fixture.h"
+
+#include "support/modal_helper.h"
+
+#include <QFrame>
+
+#include <gtest/gtest.h>
+
+namespace tavomi::test {
+namespace {
+
+const QString kWho = QString::fromUtf16(u"山田花子");
+
+TEST(AbsenceScreen, OnlyAChosenLengthEnablesRecording) {
+    Screens s;
+    s.absence.show();
+    auto* combo = s.find<QComboBox>("ComboBox1");
+    EXPECT_FALSE(combo->isEditable());
+    ASSERT_EQ(combo->count(), 9);
+    const char16_t* entries[] = {u"中抜け時間は？", u"１時間", u"２時間", u"３時間", u"４時間",
+                                 u"５時間",         u"６時間", u"７時間", u"８時間"};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(combo->itemText(i), QString::fromUtf16(entries[i]));
+    }
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_FALSE(s.absenceButton()->isEnabled());
+
+    for (int entry : {1, 8, 0, 3, 0, 5}) {
+        s.chooseHours(entry);
+        EXPECT_EQ(s.absenceButton()->isEnabled(), entry >= 1) << "entry " << entry;
+    }
+
+    // Selecting by code is no choice of the user's.
+    s.absence.hide();
+    s.absence.show();
+    combo->setCurrentIndex(4);
+    EXPECT_FALSE(s.absenceButton()->isEnabled());
+}
+
+TEST(AbsenceScreen, CloseBoxRecordsNothingAndTheNextShowingStartsAfresh) {
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.apply({33});
+    ModalAnswerer answerer;
+    answerer.then([&](QWidget* box) {
+        s.chooseHours(3);
+        s.absenceBox(25)->setChecked(true);
+        s.absenceBox(28)->setChecked(true);
+        box->close();
+    });
+    s.button("Button8")->click();
+
+    EXPECT_EQ(s.journal(), before);
+    EXPECT_EQ(answerer.count(), 1);  // the absence screen itself, no message
+    EXPECT_EQ(s.poller.polls, 0);
+    EXPECT_TRUE(s.punch.isVisible());
+    EXPECT_TRUE(s.box(33)->isChecked());  // the punch screen stays as it was
+    EXPECT_EQ(s.button("Button2")->geometry(), QRect(301, 46, 395, 88));
+
+    bool checked = false;
+    answerer.then([&](QWidget* box) {
+        EXPECT_EQ(s.find<QComboBox>("ComboBox1")->currentIndex(), 0);
+        EXPECT_FALSE(s.absenceButton()->isEnabled());
+        for (int n = 24; n <= 32; ++n) {
+            EXPECT_FALSE(s.absenceBox(n)->isChecked()) << n;
+        }
+        checked = true;
+        box->close();
+    });
+    s.button("Button8")->click();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(s.punch.isVisible());
+}
+
+struct AbsenceCase {
+    const char* label;
+    int entry;
+    std::vector<int> reasons;
+    std::vector<int> punchSteps;  // ticks on the punch screen before 中抜け
+    const char16_t* line;
+
+    friend void PrintTo(const AbsenceCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class AbsenceRecord : public ::testing::TestWithParam<AbsenceCase> {};
+
+TEST_P(AbsenceRecord, WritesTheLengthAndClosesBothScreens) {
+    const AbsenceCase& c = GetParam();
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.apply(c.punchSteps);
+
+    ModalAnswerer answerer;
+    answerer.then([&](QWidget*) {
+        s.chooseHours(c.entry);
+        for (int n : c.reasons) {
+            s.absenceBox(n)->setChecked(true);
+        }
+        // The date is the one at the press, not at the opening.
+        s.now = QDateTime(QDate(2019, 8, 29), QTime(0, 0, 5));
+        later([&s] { s.absenceButton()->click(); });
+    });
+    s.button("Button8")->click();
+
+    EXPECT_EQ(s.journal(), before + DataFolder::cp932Lines({QString::fromUtf16(c.line)}));
+    const QString length = QStringLiteral("0%1:00").arg(c.entry);
+    EXPECT_EQ(
+        answerer.texts(),
+        (std::vector<QString>{
+            QString(), kWho + QString::fromUtf16(u" さんの中抜け時間を ") + length +
+                           QString::fromUtf16(
+                               u" で記録します\n\nカードを取ったら、OKボタンを押してください")}));
+    EXPECT_FALSE(s.absence.isVisible());
+    EXPECT_FALSE(s.punch.isVisible());
+    EXPECT_FALSE(s.lockPresent());
+    EXPECT_EQ(s.poller.polls, 1);  // the punch screen's closing
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AbsenceRecord,
+    ::testing::Values(AbsenceCase{"ThreeHoursTwoReasons",
+                                  3,
+                                  {28, 25},
+                                  {},
+                                  u"中抜,山田花子,2019/08/29,03:00,IC記録,詳細なし,事由年休介護"},
+                      AbsenceCase{"OneHourNoReason",
+                                  1,
+                                  {},
+                                  {},
+                                  u"中抜,山田花子,2019/08/29,01:00,IC記録,詳細なし,事由なし"},
+                      AbsenceCase{"EightHoursEveryReason",
+                                  8,
+                                  {32, 31, 30, 29, 28, 27, 26, 25, 24},
+                                  {},
+                                  u"中抜,山田花子,2019/08/29,08:00,IC記録,詳細なし,"
+                                  u"事由割振年休病休特休介護組合職専免育短その他"},
+                      // The punch screen's notes and boxes never reach an absence record.
+                      AbsenceCase{"PunchScreenTicksIgnored",
+                                  2,
+                                  {24},
+                                  {33, 34, 35},
+                                  u"中抜,山田花子,2019/08/29,02:00,IC記録,詳細なし,事由割振"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Closing from the absence screen runs the punch screen's own closing: a card
+// still on the reader is asked for before anything goes away.
+TEST(AbsenceScreen, PunchScreenClosingWaitsForTheCard) {
+    Screens s;
+    s.poller.script = {ScriptedPoller::card("0123456789ABCDEF", "Reader 0")};
+    s.open();
+    ModalAnswerer answerer;
+    answerer.then([&](QWidget*) {
+        s.chooseHours(4);
+        later([&s] { s.absenceButton()->click(); });
+    });
+    answerer.then(&ModalAnswerer::pressOk);  // the record's message
+    bool bothUp = false;
+    answerer.then([&](QWidget* box) {
+        bothUp = s.punch.isVisible() && s.absence.isVisible();
+        ModalAnswerer::pressOk(box);
+    });
+    s.button("Button8")->click();
+
+    ASSERT_EQ(answerer.count(), 3);
+    EXPECT_EQ(answerer.texts()[2], QString::fromUtf16(u"カードを取って、OKボタンを押してください"));
+    EXPECT_TRUE(bothUp);
+    EXPECT_EQ(s.poller.polls, 2);
+    EXPECT_FALSE(s.punch.isVisible());
+    EXPECT_FALSE(s.absence.isVisible());
+}
+
+}  // namespace
+}  // namespace tavomi::test

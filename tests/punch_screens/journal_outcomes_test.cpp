@@ -1,0 +1,245 @@
+// What the two card screens do when the journal cannot take their record: the
+// lock file is present, the journal is missing, or appending fails.
+#include "punch_screens/screens_fixture.h"
+
+#include "support/modal_helper.h"
+
+#include <QFrame>
+#include <QMessageBox>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/file.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <cstring>
+
+namespace tavomi::test {
+namespace {
+
+enum class Screen { Punch, Absence };
+
+// Records 出勤 on the punch screen, or a two-hour absence with 年休 on the
+// absence screen opened from it.
+void recordOn(Screen screen, Screens& s, ModalAnswerer& answerer) {
+    if (screen == Screen::Punch) {
+        s.button("Button2")->click();
+        return;
+    }
+    answerer.then([&s](QWidget*) {
+        s.chooseHours(2);
+        s.absenceBox(25)->setChecked(true);
+        later([&s] { s.absenceButton()->click(); });
+    });
+    s.button("Button8")->click();
+}
+
+// The confirmation box's text after recordOn (the absence screen comes first).
+QString messageAfter(Screen screen, const ModalAnswerer& answerer) {
+    const auto& texts = answerer.texts();
+    const std::size_t at = screen == Screen::Punch ? 0 : 1;
+    return texts.size() > at ? texts[at] : QStringLiteral("<no box>");
+}
+
+// ---- Lock file present, journal missing ---------------------------------------
+
+enum class Condition { LockPresent, JournalMissing };
+
+struct OutcomeCase {
+    const char* label;
+    Screen screen;
+    Condition condition;
+    const char16_t* message;
+
+    friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class JournalOutcome : public ::testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(JournalOutcome, ShowsTheScreensOwnWordingWritesNothingAndCloses) {
+    const OutcomeCase& c = GetParam();
+    Screens s;
+    const QByteArray before = s.journal();
+    if (c.condition == Condition::LockPresent) {
+        s.folder.writeBytes(kLockFile, {});
+    } else {
+        s.folder.remove(kJournalFile);
+    }
+    s.open();
+    ModalAnswerer answerer;
+    recordOn(c.screen, s, answerer);
+
+    EXPECT_EQ(messageAfter(c.screen, answerer), shown(QString::fromUtf16(c.message)));
+    if (c.condition == Condition::LockPresent) {
+        EXPECT_EQ(s.journal(), before);
+        EXPECT_TRUE(s.lockPresent());  // someone else's lock is left alone
+    } else {
+        EXPECT_FALSE(s.folder.exists(kJournalFile));
+        EXPECT_FALSE(s.lockPresent());
+    }
+    // The teacher starts again with the card: the screens close as after a record.
+    EXPECT_FALSE(s.punch.isVisible());
+    EXPECT_FALSE(s.absence.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, JournalOutcome,
+    ::testing::Values(
+        OutcomeCase{"PunchLockPresent", Screen::Punch, Condition::LockPresent,
+                    u"記録用のファイルが使用中で、時間を書き込むことができませんでした\r\n\r\n "
+                    u"もう一度記録してください"},
+        OutcomeCase{
+            "AbsenceLockPresent", Screen::Absence, Condition::LockPresent,
+            u"記録用のファイルが使用されており、時間を書き込むことができませんでした\r\n\r\n "
+            u"もう一度記録してください"},
+        OutcomeCase{"PunchJournalMissing", Screen::Punch, Condition::JournalMissing,
+                    u"記録用のファイルがみつかりません カードをとってOKボタンで戻ってください"},
+        OutcomeCase{"AbsenceJournalMissing", Screen::Absence, Condition::JournalMissing,
+                    u"記録用のファイルがみつかりません カードをとってOKボタンで戻ってください"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// ---- A file error while appending -------------------------------------------
+
+// Root ignores permission bits; without this capability a read-only folder is
+// read-only for the test as well. Only the effective set changes, so it comes back.
+class WithoutDacOverride {
+  public:
+    WithoutDacOverride() {
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        header_.pid = 0;
+        if (::syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2];
+        std::memcpy(reduced, saved_, sizeof reduced);
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        changed_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutDacOverride() {
+        if (changed_) {
+            ::syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    WithoutDacOverride(const WithoutDacOverride&) = delete;
+    WithoutDacOverride& operator=(const WithoutDacOverride&) = delete;
+
+  private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool changed_ = false;
+};
+
+enum class FaultKind { JournalHeldByAnotherWriter, ReadOnlyDataFolder };
+
+// A fault in the data folder until clear() or the end of the test.
+class Fault {
+  public:
+    Fault(FaultKind kind, const DataFolder& folder)
+        : folder_(folder.file(kJournalFile).parent_path()) {
+        if (kind == FaultKind::JournalHeldByAnotherWriter) {
+            fd_ = ::open(folder.file(kJournalFile).c_str(), O_RDWR | O_CLOEXEC);
+            EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
+        } else {
+            dropped_ = std::make_unique<WithoutDacOverride>();
+            std::filesystem::permissions(folder_, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::remove);
+        }
+    }
+    ~Fault() { clear(); }
+
+    void clear() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        if (dropped_) {
+            std::filesystem::permissions(folder_, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+            dropped_.reset();
+        }
+    }
+
+  private:
+    std::filesystem::path folder_;
+    int fd_ = -1;
+    std::unique_ptr<WithoutDacOverride> dropped_;
+};
+
+struct ErrorCase {
+    const char* label;
+    Screen screen;
+    FaultKind fault;
+
+    friend void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class FileErrorWhileAppending : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
+    const ErrorCase& c = GetParam();
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.apply({33});  // 年休 as a special note: 出勤 carries it over
+    Fault fault(c.fault, s.folder);
+
+    ModalAnswerer answerer;
+    bool reported = false;
+    bool asItWas = false;
+    if (c.screen == Screen::Punch) {
+        answerer.then([&](QWidget* box) {
+            reported = qobject_cast<QMessageBox*>(box) != nullptr;
+            ModalAnswerer::pressOk(box);
+        });
+        s.button("Button2")->click();
+        asItWas = s.punch.isVisible() && s.box(33)->isChecked() && !s.box(25)->isChecked() &&
+                  s.find<QFrame>("Panel7")->isVisible();
+    } else {
+        answerer.then([&](QWidget*) {
+            s.chooseHours(3);
+            s.absenceBox(26)->setChecked(true);
+            later([&s] { s.absenceButton()->click(); });
+        });
+        answerer.then([&](QWidget* box) {
+            reported = qobject_cast<QMessageBox*>(box) != nullptr;
+            ModalAnswerer::pressOk(box);
+        });
+        answerer.then([&](QWidget* box) {  // the absence screen, still up
+            asItWas = box == &s.absence && s.punch.isVisible() &&
+                      s.find<QComboBox>("ComboBox1")->currentIndex() == 3 &&
+                      s.absenceButton()->isEnabled() && s.absenceBox(26)->isChecked();
+            box->close();
+        });
+        s.button("Button8")->click();
+    }
+    EXPECT_TRUE(reported);
+    EXPECT_TRUE(asItWas);
+    EXPECT_EQ(s.journal(), before);
+    EXPECT_FALSE(s.lockPresent());
+    EXPECT_EQ(s.poller.polls, 0);  // no card-removal wait
+    const int boxes = c.screen == Screen::Punch ? 1 : 3;
+    EXPECT_EQ(answerer.count(), boxes);  // no confirmation box
+    EXPECT_TRUE(s.punch.isVisible());
+
+    // Once the journal can be written again, the same press records.
+    fault.clear();
+    s.button("Button2")->click();
+    EXPECT_EQ(s.journal(),
+              before + DataFolder::cp932Lines({QString::fromUtf16(
+                           u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休")}));
+    EXPECT_FALSE(s.punch.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FileErrorWhileAppending,
+    ::testing::Values(
+        ErrorCase{"PunchJournalHeld", Screen::Punch, FaultKind::JournalHeldByAnotherWriter},
+        ErrorCase{"PunchReadOnlyFolder", Screen::Punch, FaultKind::ReadOnlyDataFolder},
+        ErrorCase{"AbsenceJournalHeld", Screen::Absence, FaultKind::JournalHeldByAnotherWriter},
+        ErrorCase{"AbsenceReadOnlyFolder", Screen::Absence, FaultKind::ReadOnlyDataFolder}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace tavomi::test

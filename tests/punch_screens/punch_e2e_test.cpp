@@ -1,0 +1,146 @@
+// From card to journal through the real main screen, the real pcscd of the PC/SC
+// rig and a virtual FeliCa card: lay the card, record, take the card away.
+#include "card/card_poll.h"
+#include "card/main_screen.h"
+#include "punch_screens/screens_fixture.h"
+#include "support/modal_helper.h"
+#include "support/pcsc_rig.h"
+#include "support/wait.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace tavomi::test {
+namespace {
+
+const QString kCardId = QStringLiteral("0123456789ABCDEF");
+
+// The program's own poller, counted, so the test can see the main screen poll again.
+class CountingPoller : public CardPoller {
+  public:
+    PollResult poll() override {
+        ++polls;
+        return real_.poll();
+    }
+    int polls = 0;
+
+  private:
+    PcscCardPoller real_;
+};
+
+class PunchEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        try {
+            usePcscRig();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+        folder_.writeLines(kCardholderListFile,
+                           {QString::fromUtf16(u"カードID,氏名,職名"),
+                            QString::fromUtf16(u"FFFFFFFFFFFFFFFF,佐藤一郎,教頭"),
+                            kCardId + QString::fromUtf16(u",山田花子,教諭")});
+        punch_.setScreens(&absence_, &confirm_);
+        absence_.setScreens(&punch_, &confirm_);
+        // What the shell wires: hand the name over and show the punch screen modally.
+        main_.setPunchScreen([this](const QString& who) {
+            punch_.Label4->setText(who);
+            punch_.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
+            punch_.exec();
+        });
+    }
+
+    // Lays the card, lets the main screen find it, runs the steps on the screens
+    // that come up, and waits until the main screen polls again afterwards.
+    void punchWithCard(const std::vector<ModalAnswerer::Action>& steps) {
+        card_ = std::make_unique<VirtualCard>(0, kCardId.toStdString());
+        for (const auto& step : steps) {
+            answerer_.then(step);
+        }
+        main_.show();
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return answerer_.count() >= static_cast<int>(steps.size()) && !punch_.isVisible();
+            },
+            20000));
+        const int pollsAtClose = poller_.polls;
+        EXPECT_TRUE(waitUntil([&] { return poller_.polls >= pollsAtClose + 2; }, 5000))
+            << "the main screen polls again";
+        EXPECT_TRUE(main_.Timer1->isActive());
+        EXPECT_EQ(answerer_.count(), static_cast<int>(steps.size())) << "no further box";
+    }
+
+    // The message after a record: take the card away, then press OK.
+    ModalAnswerer::Action takeCardThenOk() {
+        return [this](QWidget* box) {
+            card_->takeAway();
+            ModalAnswerer::pressOk(box);
+        };
+    }
+
+    DataFolder folder_;
+    CountingPoller poller_;
+    TForm13 confirm_;
+    TForm2 punch_{folder_.appFolder(),
+                  [] { return QDateTime(QDate(2019, 8, 28), QTime(7, 45, 30)); }, poller_};
+    TForm12 absence_{folder_.appFolder(),
+                     [] { return QDateTime(QDate(2019, 8, 28), QTime(10, 5, 0)); }};
+    TForm1 main_{folder_.appFolder(), poller_};
+    ModalAnswerer answerer_;
+    std::unique_ptr<VirtualCard> card_;
+};
+
+TEST_F(PunchEndToEnd, ClockInWithAnnualLeave) {
+    const QByteArray before = folder_.readBytes(kJournalFile);
+    punchWithCard({
+        [this](QWidget*) {
+            later([this] {
+                punch_.findChild<QCheckBox*>("CheckBox33")->setChecked(true);  // 年休
+                punch_.findChild<QPushButton*>("Button2")->click();            // 出勤
+            });
+        },
+        takeCardThenOk(),
+    });
+    EXPECT_EQ(folder_.readBytes(kJournalFile),
+              before + DataFolder::cp932Lines({QString::fromUtf16(
+                           u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休")}));
+    ASSERT_GE(answerer_.count(), 2);
+    EXPECT_EQ(answerer_.texts()[0], QString::fromUtf16(u"山田花子さんの勤務時間管理です"));
+    EXPECT_EQ(answerer_.texts()[1],
+              QString::fromUtf16(u"山田花子 さんの出勤時刻を 2019/08/28 07:45 で記録します\n\n"
+                                 u"カードを取ったら、OKボタンを押してください"));
+}
+
+TEST_F(PunchEndToEnd, ThreeHourAbsenceWithTwoReasons) {
+    const QByteArray before = folder_.readBytes(kJournalFile);
+    punchWithCard({
+        [this](QWidget*) {
+            later([this] { punch_.findChild<QPushButton*>("Button8")->click(); });  // 中抜け
+        },
+        [this](QWidget*) {
+            auto* combo = absence_.findChild<QComboBox*>("ComboBox1");
+            for (int i = 0; i < 3; ++i) {
+                QTest::keyClick(combo, Qt::Key_Down);  // ３時間
+            }
+            absence_.findChild<QCheckBox*>("CheckBox25")->setChecked(true);  // 年休
+            absence_.findChild<QCheckBox*>("CheckBox28")->setChecked(true);  // 介護
+            later([this] { absence_.findChild<QPushButton*>("Button1")->click(); });
+        },
+        takeCardThenOk(),
+    });
+    EXPECT_EQ(folder_.readBytes(kJournalFile),
+              before + DataFolder::cp932Lines({QString::fromUtf16(
+                           u"中抜,山田花子,2019/08/28,03:00,IC記録,詳細なし,事由年休介護")}));
+    ASSERT_GE(answerer_.count(), 3);
+    EXPECT_EQ(answerer_.texts()[2],
+              QString::fromUtf16(u"山田花子 さんの中抜け時間を 03:00 で記録します\n\n"
+                                 u"カードを取ったら、OKボタンを押してください"));
+    EXPECT_FALSE(absence_.isVisible());
+}
+
+}  // namespace
+}  // namespace tavomi::test

@@ -1,0 +1,532 @@
+// The punch screen driven as a teacher would: ticks, buttons, the confirmation
+// box answered by the modal helper, the card poll scripted.
+#include "punch_screens/screens_fixture.h"
+
+#include "support/modal_helper.h"
+#include "support/wait.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace tavomi::test {
+namespace {
+
+const QString kWho = QString::fromUtf16(u"山田花子");
+const QString kRemoveCard = QString::fromUtf16(u"カードを取って、OKボタンを押してください");
+
+QString punchShown(const char16_t* phrase) {
+    return kWho + QString::fromUtf16(phrase) +
+           QString::fromUtf16(
+               u"2019/08/28 07:45 で記録します\n\nカードを取ったら、OKボタンを押してください");
+}
+
+void expectAllUnticked(Screens& s) {
+    for (int n = 1; n <= 35; ++n) {
+        EXPECT_FALSE(s.box(n)->isChecked()) << "CheckBox" << n;
+    }
+}
+
+void expectMainLayout(Screens& s) {
+    EXPECT_EQ(s.button("Button2")->geometry(), QRect(301, 46, 395, 88));
+    EXPECT_EQ(s.button("Button6")->geometry(), QRect(758, 106, 169, 56));
+    EXPECT_FALSE(s.find<QFrame>("Panel2")->isVisible());
+    EXPECT_TRUE(s.find<QFrame>("Panel7")->isVisible());
+}
+
+// ---- Recording a punch ------------------------------------------------------
+
+struct PunchCase {
+    const char* label;
+    std::vector<int> steps;  // see Screens::apply
+    const char* button;
+    const char16_t* line;
+    const char16_t* phrase;
+
+    friend void PrintTo(const PunchCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class PunchButtons : public ::testing::TestWithParam<PunchCase> {};
+
+TEST_P(PunchButtons, WriteTheRecordAndShowTheMessage) {
+    const PunchCase& c = GetParam();
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.apply(c.steps);
+
+    ModalAnswerer answerer;
+    s.button(c.button)->click();
+
+    EXPECT_EQ(s.journal(), before + DataFolder::cp932Lines({QString::fromUtf16(c.line)}));
+    EXPECT_EQ(answerer.texts(), std::vector<QString>{punchShown(c.phrase)});
+    EXPECT_FALSE(s.punch.isVisible());
+    EXPECT_FALSE(s.lockPresent());
+    EXPECT_EQ(s.poller.polls, 2);  // after the message, and at closing
+    expectAllUnticked(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PunchButtons,
+    ::testing::Values(PunchCase{"ClockInNothingTicked",
+                                {},
+                                "Button2",
+                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの出勤時刻を "},
+                      PunchCase{"ClockOutNothingTicked",
+                                {},
+                                "Button3",
+                                u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの退勤時刻を "},
+                      PunchCase{"GoOutNothingTicked",
+                                {},
+                                "Button6",
+                                u"外出,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの外出時刻を "},
+                      PunchCase{"ReturnNothingTicked",
+                                {},
+                                "Button7",
+                                u"戻り,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの戻りの時刻を "},
+                      // Ticked across pages in another order: codes still come in code order.
+                      PunchCase{"ClockOutCodesInCodeOrder",
+                                {0, 12, 7, 3, 2, 32, 25},
+                                "Button3",
+                                u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細bchm1,事由年休その他",
+                                u" さんの退勤時刻を "},
+                      PunchCase{"GoOutWithDetail",
+                                {0, 19, 30},
+                                "Button6",
+                                u"外出,山田花子,2019/08/28,07:45,IC記録,詳細s,事由職専免",
+                                u" さんの外出時刻を "},
+                      PunchCase{
+                          "ReturnEveryBoxTickedBackwards",
+                          {0,  22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9,  8, 7,
+                           23, 6,  5,  4,  3,  2,  1,  32, 31, 30, 29, 28, 27, 26, 25, 24},
+                          "Button7",
+                          u"戻り,山田花子,2019/08/28,07:45,IC記録,詳細abcdefghijklm1m2nopqrstuv,"
+                          u"事由割振年休病休特休介護組合職専免育短その他",
+                          u" さんの戻りの時刻を "},
+                      // Special notes in the main layout feed boxes that are not on view.
+                      PunchCase{"ClockInNoteAnnualLeave",
+                                {33},
+                                "Button2",
+                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休",
+                                u" さんの出勤時刻を "},
+                      PunchCase{"ClockOutNoteClubActivity",
+                                {35},
+                                "Button3",
+                                u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細h,事由なし",
+                                u" さんの退勤時刻を "},
+                      PunchCase{"ClockInNoteChangedHours",
+                                {34},
+                                "Button2",
+                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由割振",
+                                u" さんの出勤時刻を "},
+                      PunchCase{"GoOutIgnoresNotes",
+                                {33, 34, 35},
+                                "Button6",
+                                u"外出,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの外出時刻を "},
+                      PunchCase{"ReturnIgnoresNotes",
+                                {33, 34, 35},
+                                "Button7",
+                                u"戻り,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの戻りの時刻を "},
+                      // Opening the detail layout carries the notes over into ticked boxes.
+                      PunchCase{"DetailCarriesNoteOver",
+                                {33, 0},
+                                "Button2",
+                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休",
+                                u" さんの出勤時刻を "},
+                      PunchCase{"CarriedBoxUntickedByTeacher",
+                                {33, 0, -25},
+                                "Button2",
+                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの出勤時刻を "},
+                      PunchCase{"GoOutKeepsBoxCarriedAtOpening",
+                                {35, 0},
+                                "Button6",
+                                u"外出,山田花子,2019/08/28,07:45,IC記録,詳細h,事由なし",
+                                u" さんの外出時刻を "},
+                      PunchCase{"RemoveTicksClearsEverything",
+                                {33, 35, 0, 12, 26, 0},
+                                "Button2",
+                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                                u" さんの出勤時刻を "}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(PunchScreen, RecordIsCp932WithCrLf) {
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.apply({33});
+    ModalAnswerer answerer;
+    s.button("Button2")->click();
+    // 出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休 CR LF
+    EXPECT_EQ(s.journal().mid(before.size()).toHex().toUpper(),
+              QByteArray("8F6F8BCE2C8E52936389D48E712C323031392F30382F32382C30373A34352C49438B4C98"
+                         "5E2C8FDA8DD782C882B52C8E969752944E8B780D0A"));
+}
+
+// A second reading of the clock would fall on the next day.
+TEST(PunchScreen, OneClockReadingForMessageAndRecord) {
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.now = QDateTime(QDate(2019, 8, 28), QTime(23, 59, 59, 999));
+    s.stepOnRead = 1;
+    ModalAnswerer answerer;
+    s.button("Button3")->click();
+    EXPECT_EQ(s.journal().mid(before.size()),
+              DataFolder::cp932Lines({QString::fromUtf16(
+                  u"退勤,山田花子,2019/08/28,23:59,IC記録,詳細なし,事由なし")}));
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_TRUE(answerer.texts()[0].contains(QStringLiteral(" 2019/08/28 23:59 ")));
+}
+
+// ---- Layouts and the detail panel --------------------------------------------
+
+TEST(PunchScreen, StartsInTheMainLayout) {
+    Screens s;
+    EXPECT_EQ(s.punch.size(), QSize(1004, 646));
+    EXPECT_EQ(s.punch.minimumSize(), s.punch.maximumSize());
+    EXPECT_EQ(s.punch.windowTitle(), "Form2");
+    EXPECT_EQ(s.punch.palette().color(QPalette::Window), QColor(166, 202, 240));
+    EXPECT_EQ(s.button("Button4")->text(), QString::fromUtf16(u"詳しく"));
+    s.open();
+    expectMainLayout(s);
+    EXPECT_FALSE(s.punch.Label4->isVisible());
+    EXPECT_EQ(s.find<QFrame>("Panel1")->geometry(), QRect(16, 56, 953, 507));
+    EXPECT_EQ(s.find<QFrame>("Panel2")->geometry(), QRect(223, 56, 746, 507));
+    EXPECT_EQ(s.find<QFrame>("Panel7")->geometry(), QRect(40, 161, 193, 186));
+    expectAllUnticked(s);
+}
+
+struct Placement {
+    const char* button;
+    QRect main;
+    QRect detail;  // the same rect: not moved
+};
+
+TEST(PunchScreen, ButtonsMoveBetweenTheTwoLayouts) {
+    const Placement table[] = {
+        {"Button2", {301, 46, 395, 88}, {16, 24, 169, 57}},
+        {"Button3", {301, 194, 395, 88}, {16, 102, 169, 57}},
+        {"Button4", {301, 352, 395, 88}, {16, 376, 169, 57}},
+        {"Button6", {758, 106, 169, 56}, {15, 202, 169, 56}},
+        {"Button7", {758, 193, 169, 57}, {15, 280, 169, 57}},
+        {"Button8", {758, 313, 169, 56}, {758, 313, 169, 56}},
+    };
+    Screens s;
+    s.open();
+    for (const Placement& p : table) {
+        EXPECT_EQ(s.button(p.button)->geometry(), p.main) << p.button;
+    }
+    s.button("Button4")->click();
+    for (const Placement& p : table) {
+        EXPECT_EQ(s.button(p.button)->geometry(), p.detail) << p.button;
+    }
+    EXPECT_TRUE(s.find<QFrame>("Panel2")->isVisible());
+    EXPECT_FALSE(s.find<QFrame>("Panel7")->isVisible());
+    // 中抜け lies under the detail panel, so it cannot be pressed there.
+    const QPoint middle =
+        s.button("Button8")->mapTo(&s.punch, s.button("Button8")->rect().center());
+    EXPECT_TRUE(s.find<QFrame>("Panel2")->geometry().contains(middle));
+}
+
+TEST(PunchScreen, OpeningTheDetailLayoutCarriesNotesOverAndUnticksThem) {
+    Screens s;
+    s.open();
+    auto* pages = s.find<QTabWidget>("PageControl1");
+    pages->setCurrentIndex(2);
+    s.apply({33, 34, 35});
+
+    s.button("Button4")->click();
+    EXPECT_TRUE(s.box(25)->isChecked());
+    EXPECT_TRUE(s.box(24)->isChecked());
+    EXPECT_TRUE(s.box(7)->isChecked());
+    EXPECT_FALSE(s.box(33)->isChecked() || s.box(34)->isChecked() || s.box(35)->isChecked());
+    EXPECT_EQ(s.button("Button4")->text(), QString::fromUtf16(u"チェックを外す"));
+    EXPECT_EQ(pages->currentIndex(), 0);
+
+    s.apply({12, 30});
+    s.button("Button4")->click();  // "チェックを外す"
+    expectAllUnticked(s);
+    EXPECT_TRUE(s.find<QFrame>("Panel2")->isVisible());
+}
+
+TEST(PunchScreen, BoxesComeFromTheVocabularyOnTheirPages) {
+    Screens s;
+    s.open();
+    s.button("Button4")->click();
+    for (const WorkCategory& category : kWorkCategories) {
+        QCheckBox* box = s.box(category.box);
+        ASSERT_NE(box, nullptr) << category.box;
+        EXPECT_EQ(box->text(), QString::fromUtf16(category.caption));
+        EXPECT_EQ(box->parentWidget()->objectName(),
+                  QStringLiteral("TabSheet%1").arg(category.page));
+    }
+    for (const Reason& reason : kReasons) {
+        EXPECT_EQ(s.box(reason.box)->text(), QString::fromUtf16(reason.caption));
+        EXPECT_EQ(s.box(reason.box)->parentWidget()->objectName(), "Panel6");
+    }
+    for (const SpecialNote& note : kSpecialNotes) {
+        EXPECT_EQ(s.box(note.box)->text(), QString::fromUtf16(note.caption));
+        EXPECT_EQ(s.box(note.box)->parentWidget()->objectName(), "Panel7");
+    }
+    // Page 1: a to g on the left, h to k on the right; d's note on a line of its own.
+    EXPECT_EQ(s.box(1)->x(), s.box(23)->x());
+    EXPECT_GT(s.box(7)->x(), s.box(1)->x() + s.box(1)->width());
+    EXPECT_EQ(s.box(7)->y(), s.box(1)->y());
+    auto* dNote = s.punch.findChild<QLabel*>("CheckBox4Note");
+    ASSERT_NE(dNote, nullptr);
+    EXPECT_GE(dNote->y(), s.box(4)->geometry().bottom());
+    EXPECT_GE(s.box(5)->y(), dNote->geometry().bottom());
+}
+
+// Every caption shows whole: nothing is cut by its own size or by its panel,
+// and the survey note covers no box.
+TEST(PunchScreen, EveryBoxAndNoteFitsItsPanel) {
+    Screens s;
+    s.open();
+    s.button("Button4")->click();
+    auto* pages = s.find<QTabWidget>("PageControl1");
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        QApplication::processEvents();
+    }
+    for (QWidget* w : s.punch.findChildren<QWidget*>()) {
+        if (qobject_cast<QCheckBox*>(w) == nullptr && !w->objectName().endsWith("Note")) {
+            continue;
+        }
+        const QRect inParent = w->geometry();
+        EXPECT_TRUE(w->parentWidget()->rect().contains(inParent))
+            << w->objectName().toStdString() << " leaves its panel: " << inParent.x() << ","
+            << inParent.y() << " " << inParent.width() << "x" << inParent.height() << " in "
+            << w->parentWidget()->width() << "x" << w->parentWidget()->height();
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+    }
+    for (int page = 1; page <= 3; ++page) {
+        QWidget* sheet = s.punch.findChild<QWidget*>(QStringLiteral("TabSheet%1").arg(page));
+        QLabel* survey = nullptr;
+        for (QLabel* label : sheet->findChildren<QLabel*>()) {
+            if (label->text() == QString::fromUtf16(kSurveyNote)) {
+                survey = label;
+            }
+        }
+        ASSERT_NE(survey, nullptr);
+        EXPECT_EQ(survey->font().pixelSize(), 11);
+        EXPECT_GT(survey->x(), sheet->width() / 2);  // lower right
+        EXPECT_GT(survey->y(), sheet->height() / 2);
+        for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) {
+            EXPECT_FALSE(box->geometry().intersects(survey->geometry())) << page;
+        }
+    }
+}
+
+TEST(PunchScreen, SelectedTabIsDrawnYellow) {
+    Screens s;
+    s.open();
+    s.button("Button4")->click();
+    auto* pages = s.find<QTabWidget>("PageControl1");
+    QTabBar* tabs = pages->tabBar();
+    // A point inside each tab away from its caption.
+    auto colourOf = [&](int tab) {
+        const QImage image = tabs->grab().toImage();
+        const QRect r = tabs->tabRect(tab);
+        return QColor(image.pixel(r.right() - 2, r.bottom() - 2));
+    };
+    const QColor yellow(255, 255, 0);
+    EXPECT_EQ(colourOf(0), yellow);
+    EXPECT_NE(colourOf(1), yellow);
+    pages->setCurrentIndex(2);
+    EXPECT_EQ(colourOf(2), yellow);
+    EXPECT_NE(colourOf(0), yellow);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(tabs->tabText(i), QString::fromUtf16(kCategoryPageCaptions[i]));
+    }
+}
+
+TEST(PunchScreen, ClockLabelFollowsTheClockEverySecond) {
+    Screens s;
+    s.open();
+    auto* clock = s.find<QLabel>("Label3");
+    EXPECT_TRUE(waitUntil([&] { return clock->text() == "2019/08/28 7:45:30"; }));
+    s.now = QDateTime(QDate(2019, 8, 28), QTime(7, 45, 31));
+    EXPECT_TRUE(waitUntil([&] { return clock->text() == "2019/08/28 7:45:31"; }));
+}
+
+// ---- Every way of closing resets the screen ---------------------------------
+
+struct ClosingCase {
+    const char* label;
+    std::vector<int> setup;
+    std::function<void(Screens&, ModalAnswerer&)> close;
+    std::vector<QString> messages;
+    int records;
+
+    friend void PrintTo(const ClosingCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class EveryWayOfClosing : public ::testing::TestWithParam<ClosingCase> {};
+
+TEST_P(EveryWayOfClosing, NextShowingStartsInTheMainLayoutWithNothingTicked) {
+    const ClosingCase& c = GetParam();
+    Screens s;
+    const QByteArray before = s.journal();
+    s.open();
+    s.apply(c.setup);
+    {
+        ModalAnswerer answerer;
+        c.close(s, answerer);
+        EXPECT_EQ(answerer.texts(), c.messages);
+    }
+    EXPECT_FALSE(s.punch.isVisible());
+    EXPECT_EQ(s.journal().count('\n') - before.count('\n'), c.records);
+
+    s.open(QString::fromUtf16(u"佐藤一郎"));
+    expectMainLayout(s);
+    expectAllUnticked(s);
+    EXPECT_EQ(s.button("Button4")->text(), QString::fromUtf16(u"詳細"));
+
+    const QByteArray afterClose = s.journal();
+    ModalAnswerer answerer;
+    s.button("Button2")->click();
+    EXPECT_EQ(s.journal().mid(afterClose.size()),
+              DataFolder::cp932Lines({QString::fromUtf16(
+                  u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EveryWayOfClosing,
+    ::testing::Values(
+        ClosingCase{"AfterAPunch",
+                    {34, 35, 0, 12, 26},
+                    [](Screens& s, ModalAnswerer&) { s.button("Button3")->click(); },
+                    {punchShown(u" さんの退勤時刻を ")},
+                    1},
+        ClosingCase{"AfterAClockInWithNotes",
+                    {33, 34, 35},
+                    [](Screens& s, ModalAnswerer&) { s.button("Button2")->click(); },
+                    {punchShown(u" さんの出勤時刻を ")},
+                    1},
+        ClosingCase{"NothingToDo",
+                    {34, 35, 0, 12, 26},
+                    [](Screens& s, ModalAnswerer&) { s.button("Button1")->click(); },
+                    {kRemoveCard},
+                    0},
+        ClosingCase{"CloseBoxInTheDetailLayout",
+                    {34, 35, 0, 12, 26},
+                    [](Screens& s, ModalAnswerer&) { s.punch.close(); },
+                    {},
+                    0},
+        ClosingCase{"CloseBoxInTheMainLayout",
+                    {33, 34, 35},
+                    [](Screens& s, ModalAnswerer&) { s.punch.close(); },
+                    {},
+                    0},
+        ClosingCase{"EscapeKey",
+                    {34, 35, 0, 12, 26},
+                    [](Screens& s, ModalAnswerer&) { QTest::keyClick(&s.punch, Qt::Key_Escape); },
+                    {},
+                    0},
+        ClosingCase{
+            "AfterAnAbsence",
+            {33, 34, 35},
+            [](Screens& s, ModalAnswerer& answerer) {
+                answerer.then([&s](QWidget*) {
+                    s.chooseHours(2);
+                    s.absenceBox(25)->setChecked(true);
+                    later([&s] { s.absenceButton()->click(); });
+                });
+                s.button("Button8")->click();
+            },
+            {QString(), QString::fromUtf16(u"山田花子 さんの中抜け時間を 02:00 で記録します\n\n"
+                                           u"カードを取ったら、OKボタンを押してください")},
+            1}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// ---- The card-removal wait ---------------------------------------------------
+
+struct WaitCase {
+    const char* label;
+    std::vector<PollResult> script;
+    const char* button;  // nullptr: the window's close box
+    int prompts;         // "take the card" boxes
+    int polls;
+
+    friend void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class CardRemovalWait : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(CardRemovalWait, KeepsAskingUntilNoCardIsFound) {
+    const WaitCase& c = GetParam();
+    Screens s;
+    s.poller.script.assign(c.script.begin(), c.script.end());
+    s.open();
+
+    ModalAnswerer answerer;
+    std::vector<bool> screenUpAtPrompt;
+    for (int i = 0; i < c.prompts + 1; ++i) {
+        answerer.then([&](QWidget* box) {
+            screenUpAtPrompt.push_back(s.punch.isVisible());
+            ModalAnswerer::pressOk(box);
+        });
+    }
+    if (c.button != nullptr) {
+        s.button(c.button)->click();
+    } else {
+        s.punch.close();
+    }
+
+    const auto& texts = answerer.texts();
+    const int first = c.button != nullptr ? 1 : 0;  // the punch's own message comes first
+    ASSERT_EQ(static_cast<int>(texts.size()), first + c.prompts);
+    for (int i = first; i < first + c.prompts; ++i) {
+        EXPECT_EQ(texts[i], kRemoveCard);
+    }
+    EXPECT_EQ(screenUpAtPrompt, std::vector<bool>(texts.size(), true));
+    EXPECT_EQ(s.poller.polls, c.polls);
+    EXPECT_FALSE(s.punch.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CardRemovalWait,
+    ::testing::Values(
+        WaitCase{"CardLeftForTwoPolls",
+                 {ScriptedPoller::card("0123456789ABCDEF", "Reader 0"),
+                  ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
+                 "Button2",
+                 2,
+                 4},
+        // Not the holder's card, on another reader: it still has to go.
+        WaitCase{"AnyCardOnAnyReader",
+                 {ScriptedPoller::card("FEDCBA9876543210", "Reader 1")},
+                 "Button6",
+                 1,
+                 3},
+        WaitCase{
+            "CardWithEmptyIdentifier", {ScriptedPoller::card("", "Reader 0")}, "Button7", 1, 3},
+        WaitCase{"ReaderGoneEndsTheWait",
+                 {ScriptedPoller::noReader(), ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
+                 "Button3",
+                 1,  // the close's own wait then finds the card once
+                 3},
+        WaitCase{"CloseBoxWaitsToo",
+                 {ScriptedPoller::card("0123456789ABCDEF", "Reader 0"),
+                  ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
+                 nullptr,
+                 2,
+                 3}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace tavomi::test

@@ -1,0 +1,144 @@
+#pragma once
+// The punch screen, the absence screen and the confirmation box wired together
+// over a temporary data folder, a fixed clock and a scripted card poll.
+
+#include "card/card_poller.h"
+#include "dialogs/confirm_box.h"
+#include "files/data_folder.h"
+#include "punch/absence_screen.h"
+#include "punch/punch_screen.h"
+#include "support/data_folder_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace tavomi::test {
+
+class ScriptedPoller : public CardPoller {
+  public:
+    PollResult poll() override {
+        ++polls;
+        if (script.empty()) {
+            return noCard();
+        }
+        PollResult next = script.front();
+        script.pop_front();
+        return next;
+    }
+
+    static PollResult noCard() {
+        PollResult result;
+        result.readerListObtained = true;
+        result.readerNames = {"Reader 0", "Reader 1"};
+        result.lastReaderTried = "Reader 1";
+        return result;
+    }
+
+    static PollResult card(const QString& id, const std::string& reader) {
+        PollResult result = noCard();
+        result.lastReaderTried = reader;
+        result.cardId = id;
+        return result;
+    }
+
+    static PollResult noReader() { return {}; }
+
+    std::deque<PollResult> script;  // then no card, for ever
+    int polls = 0;
+};
+
+struct Screens {
+    Screens() {
+        punch.setScreens(&absence, &confirm);
+        absence.setScreens(&punch, &confirm);
+    }
+
+    // What the main screen does before it shows the punch screen (shown here
+    // without a modal loop, so the test body goes on).
+    void open(const QString& who = QString::fromUtf16(u"山田花子")) {
+        punch.Label4->setText(who);
+        punch.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
+        punch.show();
+    }
+
+    template <typename T>
+    T* find(const char* name) {
+        T* widget = punch.findChild<T*>(name);
+        if (widget == nullptr) {
+            widget = absence.findChild<T*>(name);
+        }
+        return widget;
+    }
+    QPushButton* button(const char* name) { return punch.findChild<QPushButton*>(name); }
+    QCheckBox* box(int n) {
+        return punch.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n));
+    }
+    QCheckBox* absenceBox(int n) {
+        return absence.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n));
+    }
+
+    // The user's choice of an hours entry, made with the keyboard as a user would.
+    void chooseHours(int entry) {
+        auto* combo = absence.findChild<QComboBox*>("ComboBox1");
+        while (combo->currentIndex() < entry) {
+            QTest::keyClick(combo, Qt::Key_Down);
+        }
+        while (combo->currentIndex() > entry) {
+            QTest::keyClick(combo, Qt::Key_Up);
+        }
+    }
+    QPushButton* absenceButton() { return absence.findChild<QPushButton*>("Button1"); }
+
+    QByteArray journal() const { return folder.readBytes(kJournalFile); }
+    bool lockPresent() const { return folder.exists(kLockFile); }
+
+    // A step of ticking: n > 0 ticks CheckBox n, n < 0 unticks it, 0 presses Button4.
+    void apply(const std::vector<int>& steps) {
+        for (int step : steps) {
+            if (step == 0) {
+                button("Button4")->click();
+            } else {
+                box(std::abs(step))->setChecked(step > 0);
+            }
+        }
+    }
+
+    DataFolder folder;
+    QDateTime now{QDate(2019, 8, 28), QTime(7, 45, 30)};
+    qint64 stepOnRead = 0;  // ms the clock moves at every reading
+    ScriptedPoller poller;
+    TForm13 confirm;
+    TForm2 punch{folder.appFolder(), [this] { return read(); }, poller};
+    TForm12 absence{folder.appFolder(), [this] { return read(); }};
+
+  private:
+    QDateTime read() {
+        const QDateTime reading = now;
+        now = now.addMSecs(stepOnRead);
+        return reading;
+    }
+};
+
+// Runs an action from its own timer event. The modal helper's timer does not fire
+// again while one of its actions blocks in exec(), so an action that opens a
+// further box (a record button) must not run inside the helper's action.
+inline void later(std::function<void()> action) {
+    QTimer::singleShot(0, qApp, std::move(action));
+}
+
+// The confirmation box shows CR LF as line breaks.
+inline QString shown(const QString& message) {
+    QString text = message;
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+}  // namespace tavomi::test
