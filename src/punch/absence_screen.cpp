@@ -38,7 +38,7 @@ void TForm12::buildWindow() {
     setWindowTitle("Form12");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(760, 300);
+    setFixedSize(760, 224);
     setFont(look::screenFont(16));
     look::fill(this, look::kSkyBlue);
 
