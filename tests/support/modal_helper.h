@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -75,7 +76,8 @@ class ModalAnswerer : public QObject {
 
     void answer() {
         QWidget* box = QApplication::activeModalWidget();
-        if (pending_ || box == nullptr || !box->isVisible()) {
+        // A box is answered once per showing: an answer may leave it up for a while.
+        if (box == nullptr || !box->isVisible() || box == answered_) {
             return;
         }
         if (actions_.empty() && isRecordingScreen(box)) {
@@ -88,19 +90,26 @@ class ModalAnswerer : public QObject {
             action = std::move(actions_.front());
             actions_.erase(actions_.begin());
         }
+        answered_ = box;
+        box->installEventFilter(this);
         // Run the answer outside this timer's slot: an answer that opens another
         // modal box blocks in exec(), and this timer must keep firing meanwhile.
-        pending_ = true;
-        QTimer::singleShot(0, this, [this, box = QPointer<QWidget>(box), action] {
-            pending_ = false;
+        QTimer::singleShot(0, this, [box = QPointer<QWidget>(box), action] {
             if (box) {
                 action(box);
             }
         });
     }
 
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == answered_ && event->type() == QEvent::Hide) {
+            answered_ = nullptr;
+        }
+        return false;
+    }
+
     QTimer timer_;
-    bool pending_ = false;
+    QPointer<QWidget> answered_;
     std::vector<Action> actions_;
     std::vector<QString> texts_;
     std::vector<QString> titles_;
