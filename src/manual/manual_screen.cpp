@@ -75,6 +75,8 @@ void TForm6::buildControls() {
     ComboBox1 = named(new DropDownComboBox(this), "ComboBox1");
     ComboBox1->setEditable(false);
     ComboBox1->setMaxVisibleItems(25);
+    // Styles that open a non-editable list as a menu show every entry at once.
+    ComboBox1->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
     ComboBox1->setGeometry(24, 98, 320, 36);
 
     Label3 = named(new QLabel(u16(u"いつの？"), this), "Label3");

@@ -1,6 +1,8 @@
 // Unit6's list and time controls.
 #include "manual/pickers.h"
 
+#include <QEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -16,6 +18,8 @@ void DropDownComboBox::showPopup() {
 
 StepTimePicker::StepTimePicker(QWidget* parent) : QTimeEdit(parent) {
     setDisplayFormat(QStringLiteral("h:mm"));
+    // A click on the digits lands on the inner line edit, not on the picker.
+    lineEdit()->installEventFilter(this);
 }
 
 void StepTimePicker::stepBy(int steps) {
@@ -48,6 +52,13 @@ void StepTimePicker::mousePressEvent(QMouseEvent* event) {
         onClick_();
     }
     QTimeEdit::mousePressEvent(event);
+}
+
+bool StepTimePicker::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress && onClick_) {
+        onClick_();
+    }
+    return QTimeEdit::eventFilter(watched, event);
 }
 
 }  // namespace tavomi

@@ -39,6 +39,7 @@ class StepTimePicker : public QTimeEdit {
   protected:
     StepEnabled stepEnabled() const override;
     void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     int minuteStep_ = 5;

@@ -9,6 +9,7 @@
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -132,6 +133,12 @@ class ManualScreenTest : public ::testing::Test {
             names << list->itemText(i);
         }
         return names;
+    }
+
+    // A click as the window system delivers it, to whatever child lies under the point.
+    void clickOnScreen(QWidget* widget, QPoint point) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, widget->mapTo(&form, point));
     }
 
     void setTime(QTime time) { get<QTimeEdit>("TimePicker1")->setTime(time); }
@@ -568,6 +575,27 @@ TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
     EXPECT_EQ(list->count(), 0);
 }
 
+TEST_F(ManualScreenTest, ThePersonListShowsTwentyFiveNamesAtATime) {
+    QStringList lines{u16(u"カードID,氏名")};
+    for (int i = 1; i <= 30; ++i) {
+        lines << QStringLiteral("%1,N%2").arg(i, 16, 10, QLatin1Char('0')).arg(i);
+    }
+    data.writeLines(kCardholderListFile, lines);
+    auto* list = get<QComboBox>("ComboBox1");
+
+    list->showPopup();
+    const QAbstractItemView* view = list->view();
+    int shown = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect row = view->visualRect(list->model()->index(i, 0));
+        shown += row.top() >= 0 && row.bottom() < view->viewport()->height();
+    }
+    list->hidePopup();
+
+    EXPECT_EQ(list->count(), 30);
+    EXPECT_EQ(shown, 25);
+}
+
 TEST_F(ManualScreenTest, NowButtonSetsDateAndTimeAndAFineMinuteStepUntilThePickerIsClicked) {
     auto* picker = get<StepTimePicker>("TimePicker1");
     click("RadioButton2");
@@ -582,7 +610,7 @@ TEST_F(ManualScreenTest, NowButtonSetsDateAndTimeAndAFineMinuteStepUntilThePicke
     QTest::keyClick(picker, Qt::Key_Up);
     EXPECT_EQ(picker->time(), QTime(0, 1, 30));
 
-    QTest::mouseClick(picker, Qt::LeftButton);
+    clickOnScreen(picker, QPoint(20, picker->height() / 2));
     EXPECT_EQ(picker->minuteStep(), 5);
     picker->setCurrentSection(QDateTimeEdit::MinuteSection);
     QTest::keyClick(picker, Qt::Key_Up);
@@ -593,6 +621,17 @@ TEST_F(ManualScreenTest, NowButtonSetsDateAndTimeAndAFineMinuteStepUntilThePicke
     QTest::keyClick(picker, Qt::Key_Up);
     EXPECT_EQ(picker->time(), QTime(5, 3));
     EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
+}
+
+TEST_F(ManualScreenTest, AClickOnTheDigitsOrTheArrowsBringsBackTheStepOfFive) {
+    auto* picker = get<StepTimePicker>("TimePicker1");
+    const QPoint spots[] = {{20, picker->height() / 2}, {picker->width() - 6, 6}};
+    for (const QPoint spot : spots) {
+        click("Button3");
+        ASSERT_EQ(picker->minuteStep(), 1);
+        clickOnScreen(picker, spot);
+        EXPECT_EQ(picker->minuteStep(), 5) << spot.x() << "," << spot.y();
+    }
 }
 
 struct ClosingCase {
