@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -181,6 +182,13 @@ void TForm2::buildPanel1() {
     Button2 = makeButton(u"出勤", "Button2", Panel1);
     Button3 = makeButton(u"退勤", "Button3", Panel1);
     Button4 = makeButton(u"詳しく", "Button4", Panel1);
+    {
+        // Seven full-width characters of 24 px fill the small layout's 169 px
+        // edge to edge; a little less spacing leaves the frame room.
+        QFont font = Button4->font();
+        font.setLetterSpacing(QFont::PercentageSpacing, 94);
+        Button4->setFont(font);
+    }
     Button6 = makeButton(u"外出", "Button6", Panel1);
     Button6->setGeometry(758, 106, 169, 56);
     Button7 = makeButton(u"戻り", "Button7", Panel1);
@@ -294,6 +302,14 @@ void TForm2::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
     }
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();  // a focused button has already taken its own Enter
+        return;
+    }
+    QDialog::keyPressEvent(event);  // Esc still closes, through done()
 }
 
 void TForm2::FormShow() {

@@ -191,6 +191,35 @@ TEST(PunchScreen, OneClockReadingForMessageAndRecord) {
     EXPECT_TRUE(answerer.texts()[0].contains(QStringLiteral(" 2019/08/28 23:59 ")));
 }
 
+// Enter presses the button that has the focus and nothing else: a teacher who
+// ticks a box and then presses Enter must not get a 出勤 they never chose.
+TEST(PunchScreen, EnterPressesOnlyTheFocusedButton) {
+    struct Row {
+        const char* label;
+        std::vector<int> steps;
+        const char* target;
+        const char16_t* line;  // nullptr: nothing written, the screen stays up
+    };
+    const Row table[] = {
+        {"special note", {35}, "CheckBox35", nullptr},
+        {"reason box in the detail layout", {0, 25}, "CheckBox25", nullptr},
+        {"focused 退勤", {}, "Button3", u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
+    };
+    for (const Row& row : table) {
+        Screens s;
+        const QByteArray before = s.journal();
+        s.open();
+        s.apply(row.steps);
+        ModalAnswerer answerer;
+        QTest::keyClick(s.punch.findChild<QWidget*>(row.target), Qt::Key_Return);
+        const QByteArray added = row.line == nullptr
+                                     ? QByteArray()
+                                     : DataFolder::cp932Lines({QString::fromUtf16(row.line)});
+        EXPECT_EQ(s.journal(), before + added) << row.label;
+        EXPECT_EQ(s.punch.isVisible(), row.line == nullptr) << row.label;
+    }
+}
+
 // ---- Layouts and the detail panel --------------------------------------------
 
 TEST(PunchScreen, StartsInTheMainLayout) {
@@ -224,14 +253,18 @@ TEST(PunchScreen, ButtonsMoveBetweenTheTwoLayouts) {
         {"Button7", {758, 193, 169, 57}, {15, 280, 169, 57}},
         {"Button8", {758, 313, 169, 56}, {758, 313, 169, 56}},
     };
+    // The caption, with the style's margins, fits the button: none touches its frame.
+    auto fits = [](QPushButton* b) { return b->sizeHint().width() <= b->width(); };
     Screens s;
     s.open();
     for (const Placement& p : table) {
         EXPECT_EQ(s.button(p.button)->geometry(), p.main) << p.button;
+        EXPECT_TRUE(fits(s.button(p.button))) << p.button;
     }
     s.button("Button4")->click();
     for (const Placement& p : table) {
         EXPECT_EQ(s.button(p.button)->geometry(), p.detail) << p.button;
+        EXPECT_TRUE(fits(s.button(p.button))) << p.button;  // "チェックを外す" included
     }
     EXPECT_TRUE(s.find<QFrame>("Panel2")->isVisible());
     EXPECT_FALSE(s.find<QFrame>("Panel7")->isVisible());
