@@ -28,6 +28,7 @@ write_cp932() {
 # The demo data folder, made once; a folder that is already there is never touched.
 if [[ ! -e "$data" ]]; then
     tmp=$(mktemp -d "$build/.attendance_manegement.XXXXXX")
+    chmod 755 "$tmp"
     write_cp932 "$tmp/associate_with_card.txt" \
         "カードID,氏名,職名,職員番号,備考" \
         "012E4CD1A2B3C401,佐藤　健一,校長,1001,デモ" \
@@ -56,15 +57,45 @@ else
     echo "run-demo: using the data folder $data"
 fi
 
-# A machine with its own smart-card service uses its real readers; otherwise the
-# private rig with two virtual readers runs for as long as the program does.
-if [[ -n "${PCSCLITE_CSOCK_NAME:-}" || -S /run/pcscd/pcscd.comm ]]; then
-    echo "run-demo: using this machine's smart-card service and its readers"
+# A smart-card service chosen by hand (PCSCLITE_CSOCK_NAME) is used as it is.
+if [[ -n "${PCSCLITE_CSOCK_NAME:-}" ]]; then
+    echo "run-demo: using the smart-card service at $PCSCLITE_CSOCK_NAME"
     exec "$program"
 fi
 
-"$rig" --build "$build" start >/dev/null
-trap '"$rig" --build "$build" stop >/dev/null' EXIT
+# The machine's own service is used when it has a reader. Installing pcscd (make deps)
+# leaves its socket waiting on most desktops, so a service alone does not mean a reader:
+# without one the demo would have no card to lay. The service may need a moment to find
+# a USB reader after it is started by the socket.
+poll="$build/tools/tavomi-poll"
+system_service=0
+if [[ -S /run/pcscd/pcscd.comm ]]; then
+    system_service=1
+    if [[ ! -x "$poll" ]] || "$poll" --wait-readers 1 --timeout 1500 | grep -q '^reader: '; then
+        echo "run-demo: using this machine's smart-card service and its readers"
+        exec "$program"
+    fi
+    echo "run-demo: this machine's smart-card service has no reader attached; using two virtual readers instead"
+fi
+
+# The private rig with two virtual readers runs for as long as the program does. A rig
+# that already runs for this build (a Tavomi started before, or the rig started by hand)
+# is used as it is: restarting it would take the readers from under the running copy.
+rig_socket=$("$rig" --build "$build" env 2>/dev/null |
+    sed -n "s/^export PCSCLITE_CSOCK_NAME='\(.*\)'\$/\1/p") || true
+if [[ -n "$rig_socket" && -x "$poll" ]] &&
+    PCSCLITE_CSOCK_NAME=$rig_socket "$poll" | grep -q '^reader: '; then
+    echo "run-demo: the virtual readers run already; using them"
+else
+    if ! "$rig" --build "$build" start >/dev/null; then
+        if ((system_service)); then
+            echo "run-demo: the virtual readers could not start (see above); using this machine's smart-card service"
+            exec "$program"
+        fi
+        exit 1
+    fi
+    trap '"$rig" --build "$build" stop >/dev/null' EXIT
+fi
 rel_rig=$(realpath --relative-to="$PWD" "$rig")
 rel_build=$(realpath --relative-to="$PWD" "$build")
 echo "Lay a demo card (山田　花子; an unknown card: FEDCBA9876543210):  $rel_rig --build $rel_build card 0123456789ABCDEF"

@@ -89,7 +89,12 @@ TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidg
     Label8 = named(new QLabel(QString::fromUtf16(u"接続を確認中"), this), "Label8");
     Label8->setFont(pixelFont(font(), 14));
     Label8->setStyleSheet("color: #17406b;");
-    Label8->setGeometry(338, 74, 290, 24);
+    // Real readers have long names ("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader
+    // PICC] 00 00"): they wrap onto a second line instead of running off the window.
+    // The first line sits on Label2's line.
+    Label8->setWordWrap(true);
+    Label8->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label8->setGeometry(338, 77, 290, 37);
 
     // Qt's backing store draws every widget off-screen first, so the panel is
     // double-buffered as it stands (nothing here sets WA_PaintOnScreen).

@@ -3,8 +3,10 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tavomi {
@@ -50,6 +52,17 @@ void TForm13::showMessage(const QString& message) {
 
 void TForm13::Button1Click() {
     accept();
+}
+
+void TForm13::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // On the screen's centre, not over the main screen that owns it: the teacher
+    // looks at the middle of the screen, where the punch screen is.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }
 
 void TForm13::closeEvent(QCloseEvent* event) {

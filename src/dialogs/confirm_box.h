@@ -20,6 +20,7 @@ class TForm13 : public QDialog {
     QPushButton* Button1;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:

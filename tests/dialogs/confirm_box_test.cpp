@@ -2,8 +2,10 @@
 #include "dialogs/confirm_box.h"
 #include "support/modal_helper.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -51,6 +53,24 @@ TEST(ConfirmBoxTest, EveryWayOfClosingEndsTheWait) {
         EXPECT_EQ(answerer.count(), 1);
         EXPECT_FALSE(box.isVisible());
     }
+}
+
+// Centred on the screen, not over the window that owns it (the main screen sits
+// wherever the desktop put it).
+TEST(ConfirmBoxTest, CentredOnTheScreen) {
+    QWidget owner;
+    owner.setGeometry(0, 0, 636, 524);
+    owner.show();
+    TForm13 box(&owner);
+    ModalAnswerer answerer;
+    QPoint centre;
+    answerer.then([&](QWidget* shown) {
+        centre = shown->frameGeometry().center();
+        ModalAnswerer::pressOk(shown);
+    });
+    box.showMessage(QString::fromUtf16(u"出勤を記録しました"));
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((centre - screenCentre).manhattanLength(), 2) << centre.x() << "," << centre.y();
 }
 
 }  // namespace

@@ -89,6 +89,31 @@ TEST_F(MainScreenTest, FaceAtStart) {
     EXPECT_EQ(timer()->interval(), 500);
 }
 
+// Every text a label can show fits its place: the status line in both displays, and
+// the reader line with the long names that real CCID readers have.
+TEST_F(MainScreenTest, TextsFitTheirLabels) {
+    const std::vector<std::pair<QLabel*, QString>> texts = {
+        {form.Label7, form.Label7->text()},
+        {form.Label2, form.Label2->text()},
+        {form.Label5, kCheckingReader},
+        {form.Label5, kLayYourCard},
+        {form.Label8, QStringLiteral("Virtual PCD 00 00")},
+        {form.Label8, QStringLiteral("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader PICC] 00 00")},
+        {form.Label8, QStringLiteral("SONY FeliCa RC-S300/P [RC-S300/P] (0123456789) 00 00")},
+    };
+    for (const auto& [label, text] : texts) {
+        SCOPED_TRACE(text.toStdString());
+        label->setText(text);
+        if (label->wordWrap()) {
+            EXPECT_LE(label->heightForWidth(label->width()), label->height());
+        } else {
+            EXPECT_LE(label->sizeHint().width(), label->width());
+        }
+    }
+    // The reader line stays above the status panel.
+    EXPECT_LE(form.Label8->geometry().bottom(), form.Panel1->geometry().top());
+}
+
 TEST_F(MainScreenTest, StatusDisplayAndReaderLineAcrossTicks) {
     poller.script = {ScriptedPoller::reader("Reader A"), ScriptedPoller::reader("Reader A"),
                      ScriptedPoller::noReader(), ScriptedPoller::noReader()};
