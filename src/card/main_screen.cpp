@@ -1,6 +1,8 @@
 // Unit5: the main screen.
 #include "card/main_screen.h"
 
+#include "dialogs/screen_look.h"
+
 #include "dialogs/message_box.h"
 #include "dialogs/pictures.h"
 #include "files/data_folder.h"
@@ -34,8 +36,6 @@ const QString kNotRegistered =
 const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
 const QString kLayYourCard = QString::fromUtf16(u"カードを置いてください");
 
-const QColor kSkyBlue(166, 202, 240);
-
 // Stops Timer1 while something waits for the user and starts it again afterwards,
 // also when that something throws, so the clock never stays stopped.
 class TimerPause {
@@ -49,19 +49,6 @@ class TimerPause {
     QTimer& timer_;
 };
 
-QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
-    QFont font = base;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 }  // namespace
 
 TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidget* parent)
@@ -71,23 +58,25 @@ TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidg
     setWindowTitle("Form1");
     setFixedSize(636, 524);
     QPalette sky = palette();
-    sky.setColor(QPalette::Window, kSkyBlue);
+    sky.setColor(QPalette::Window, look::kSkyBlue);
     setPalette(sky);
     setAutoFillBackground(true);
 
-    Image5 = named(new QSvgWidget(QString::fromLatin1(kLogoPicture), this), "Image5");
+    Image5 = look::named(new QSvgWidget(QString::fromLatin1(kLogoPicture), this), "Image5");
     Image5->setGeometry(24, 14, 92, 92);
 
-    Label7 = named(new QLabel(QString::fromUtf16(u"ICカードによる勤務時間記録"), this), "Label7");
-    Label7->setFont(pixelFont(font(), 30, true));
+    Label7 =
+        look::named(new QLabel(QString::fromUtf16(u"ICカードによる勤務時間記録"), this), "Label7");
+    Label7->setFont(look::pixelFont(font(), 30, true));
     Label7->setGeometry(132, 20, 488, 46);
 
-    Label2 = named(new QLabel(QString::fromUtf16(u"接続中のカードリーダー　："), this), "Label2");
-    Label2->setFont(pixelFont(font(), 15));
+    Label2 =
+        look::named(new QLabel(QString::fromUtf16(u"接続中のカードリーダー　："), this), "Label2");
+    Label2->setFont(look::pixelFont(font(), 15));
     Label2->setGeometry(134, 74, 206, 24);
 
-    Label8 = named(new QLabel(QString::fromUtf16(u"接続を確認中"), this), "Label8");
-    Label8->setFont(pixelFont(font(), 14));
+    Label8 = look::named(new QLabel(QString::fromUtf16(u"接続を確認中"), this), "Label8");
+    Label8->setFont(look::pixelFont(font(), 14));
     Label8->setStyleSheet("color: #17406b;");
     // Real readers have long names ("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader
     // PICC] 00 00"): they wrap onto a second line instead of running off the window.
@@ -98,37 +87,40 @@ TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidg
 
     // Qt's backing store draws every widget off-screen first, so the panel is
     // double-buffered as it stands (nothing here sets WA_PaintOnScreen).
-    Panel1 = named(new QFrame(this), "Panel1");
+    Panel1 = look::named(new QFrame(this), "Panel1");
     Panel1->setGeometry(24, 116, 588, 352);
     Panel1->setStyleSheet(
         "#Panel1 { background: #f7fbff; border: 2px solid #6f9fd0; border-radius: 14px; }");
 
-    Image1 = named(new QSvgWidget(QString::fromLatin1(kStartledManPicture), Panel1), "Image1");
+    Image1 =
+        look::named(new QSvgWidget(QString::fromLatin1(kStartledManPicture), Panel1), "Image1");
     Image1->setGeometry(24, 30, 240, 288);
-    Image2 = named(new QSvgWidget(QString::fromLatin1(kTimeClockManPicture), Panel1), "Image2");
+    Image2 =
+        look::named(new QSvgWidget(QString::fromLatin1(kTimeClockManPicture), Panel1), "Image2");
     Image2->setGeometry(24, 30, 240, 288);
     Image2->hide();
 
-    Label5 = named(new QLabel(kCheckingReader, Panel1), "Label5");
-    Label5->setFont(pixelFont(font(), 27, true));
+    Label5 = look::named(new QLabel(kCheckingReader, Panel1), "Label5");
+    Label5->setFont(look::pixelFont(font(), 27, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label5->setStyleSheet("color: #17406b;");
     Label5->setGeometry(270, 56, 298, 52);
 
-    Button7 = named(new QPushButton(QString::fromUtf16(u"手動による入力"), Panel1), "Button7");
-    Button7->setFont(pixelFont(font(), 19));
+    Button7 =
+        look::named(new QPushButton(QString::fromUtf16(u"手動による入力"), Panel1), "Button7");
+    Button7->setFont(look::pixelFont(font(), 19));
     Button7->setGeometry(300, 196, 264, 56);
 
-    Button5 = named(new QPushButton(QString::fromUtf16(u"終　了"), Panel1), "Button5");
-    Button5->setFont(pixelFont(font(), 19));
+    Button5 = look::named(new QPushButton(QString::fromUtf16(u"終　了"), Panel1), "Button5");
+    Button5->setFont(look::pixelFont(font(), 19));
     Button5->setGeometry(300, 266, 264, 52);
 
     // The about box's hidden door: an empty area that only answers a double-click.
-    Image3 = named(new QWidget(this), "Image3");
+    Image3 = look::named(new QWidget(this), "Image3");
     Image3->setGeometry(610, 480, 17, 16);
     Image3->installEventFilter(this);
 
-    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1 = look::named(new QTimer(this), "Timer1");
     Timer1->setInterval(kTickMs);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Button1Click);
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);

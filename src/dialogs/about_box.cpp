@@ -1,6 +1,8 @@
 // Unit7: the about box.
 #include "dialogs/about_box.h"
 
+#include "dialogs/screen_look.h"
+
 #include "dialogs/pictures.h"
 
 #include <QDesktopServices>
@@ -15,23 +17,6 @@
 
 namespace tavomi {
 
-namespace {
-
-QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
-    QFont font = base;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-}  // namespace
-
 Tabout::Tabout(QWidget* parent)
     : QDialog(parent), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     initPictures();
@@ -39,26 +24,26 @@ Tabout::Tabout(QWidget* parent)
     setWindowTitle("about");
     setModal(true);
 
-    Label4 = named(new QLabel(QStringLiteral("Tavomi!"), this), "Label4");
-    Label4->setFont(pixelFont(font(), 44, true));
+    Label4 = look::named(new QLabel(QStringLiteral("Tavomi!"), this), "Label4");
+    Label4->setFont(look::pixelFont(font(), 44, true));
     Label4->setStyleSheet("color: #1d4f91;");
     Label4->setGeometry(28, 34, 280, 60);
 
-    Label2 = named(new QLabel(QStringLiteral("Tavomi ver 2.8.24_s"), this), "Label2");
-    Label2->setFont(pixelFont(font(), 16));
+    Label2 = look::named(new QLabel(QStringLiteral("Tavomi ver 2.8.24_s"), this), "Label2");
+    Label2->setFont(look::pixelFont(font(), 16));
     Label2->setGeometry(32, 104, 280, 26);
 
-    Image1 = named(new QSvgWidget(QString::fromLatin1(kAboutPicture), this), "Image1");
+    Image1 = look::named(new QSvgWidget(QString::fromLatin1(kAboutPicture), this), "Image1");
 
-    Label3 = named(
+    Label3 = look::named(
         new QLabel(QStringLiteral("If you need more informations , please contact  to "), this),
         "Label3");
-    Label3->setFont(pixelFont(font(), 14));
+    Label3->setFont(look::pixelFont(font(), 14));
     Label3->adjustSize();
 
     // Reads as the end of Label3's sentence, and looks and acts like a link.
-    Label5 = named(new QLabel(QString::fromLatin1(kWebPage), this), "Label5");
-    QFont linkFont = pixelFont(font(), 14);
+    Label5 = look::named(new QLabel(QString::fromLatin1(kWebPage), this), "Label5");
+    QFont linkFont = look::pixelFont(font(), 14);
     linkFont.setUnderline(true);
     Label5->setFont(linkFont);
     Label5->setStyleSheet("color: #0b57d0;");
@@ -66,7 +51,7 @@ Tabout::Tabout(QWidget* parent)
     Label5->adjustSize();
     Label5->installEventFilter(this);
 
-    Button1 = named(new QPushButton(QStringLiteral("Close"), this), "Button1");
+    Button1 = look::named(new QPushButton(QStringLiteral("Close"), this), "Button1");
     Button1->setDefault(true);
 
     const int sentenceWidth = Label3->width() + Label5->width();

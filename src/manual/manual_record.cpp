@@ -10,26 +10,6 @@ QString manualSuccessMessage(const QString& person, const QString& strDate) {
            QString::fromUtf16(u"の出退勤を記録しました");
 }
 
-QStringList midDayHoursList() {
-    return {
-        QString::fromUtf16(u"中抜け時間は？"), QString::fromUtf16(u"１時間"),
-        QString::fromUtf16(u"２時間"),         QString::fromUtf16(u"３時間"),
-        QString::fromUtf16(u"４時間"),         QString::fromUtf16(u"５時間"),
-        QString::fromUtf16(u"６時間"),         QString::fromUtf16(u"７時間"),
-        QString::fromUtf16(u"８時間"),
-    };
-}
-
-std::optional<QString> midDayHoursTime(int entry) {
-    if (entry == 0) {
-        return QString();
-    }
-    if (entry >= 1 && entry <= 8) {
-        return QStringLiteral("%1:00").arg(entry, 2, 10, QLatin1Char('0'));
-    }
-    return std::nullopt;
-}
-
 bool offersAfterMidnight(bool clockOut, const QTime& time) {
     return clockOut && time > QTime(0, 0) && time < QTime(5, 0);
 }
@@ -54,8 +34,9 @@ QString manualTimeText(const ManualEntry& entry) {
         time = afterMidnightTime(time);
     }
     if (entry.kind == kMidDayAbsenceKind) {
-        if (std::optional<QString> hours = midDayHoursTime(entry.hoursEntry)) {
-            time = *hours;
+        // With no entry chosen the picker's time stays.
+        if (entry.hoursEntry >= 0) {
+            time = hoursListTime(entry.hoursEntry);
         }
     }
     return time;

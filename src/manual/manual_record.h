@@ -37,13 +37,6 @@ inline constexpr const char16_t* kRecordDateNoWorkingHoursMessage =
 // person "さんの" date "の出退勤を記録しました"
 QString manualSuccessMessage(const QString& person, const QString& strDate);
 
-// The nine entries of the 中抜け hours list: a prompt, then １時間..８時間.
-QStringList midDayHoursList();
-
-// The time text of a hours-list entry: "" for the prompt (entry 0, refused
-// later), "01:00".."08:00" for entries 1..8, nothing for no choice (-1).
-std::optional<QString> midDayHoursTime(int entry);
-
 // Whether "午前様の退勤です" is offered: a clock-out strictly between 00:00:00
 // and 05:00:00. Seconds count, so 00:00:30 set from the clock is offered.
 bool offersAfterMidnight(bool clockOut, const QTime& time);

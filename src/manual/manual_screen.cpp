@@ -1,6 +1,8 @@
 // Unit6: the manual entry screen.
 #include "manual/manual_screen.h"
 
+#include "dialogs/screen_look.h"
+
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
 #include "files/punch_journal.h"
@@ -36,26 +38,13 @@ QString u16(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
-    QFont font = base;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 }  // namespace
 
 TForm6::TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Form6"));
-    setFont(pixelFont(font(), 16));
+    setFont(look::pixelFont(font(), 16));
     setFixedSize(760, 560);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
@@ -66,44 +55,44 @@ TForm6::TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* par
 }
 
 void TForm6::buildControls() {
-    Label1 = named(new QLabel(u16(u"手動による入力"), this), "Label1");
-    Label1->setFont(pixelFont(font(), 28, true));
+    Label1 = look::named(new QLabel(u16(u"手動による入力"), this), "Label1");
+    Label1->setFont(look::pixelFont(font(), 28, true));
     Label1->setGeometry(24, 16, 400, 40);
 
-    Label2 = named(new QLabel(u16(u"誰の？"), this), "Label2");
+    Label2 = look::named(new QLabel(u16(u"誰の？"), this), "Label2");
     Label2->setGeometry(24, 72, 200, 24);
-    ComboBox1 = named(new DropDownComboBox(this), "ComboBox1");
+    ComboBox1 = look::named(new DropDownComboBox(this), "ComboBox1");
     ComboBox1->setEditable(false);
     ComboBox1->setMaxVisibleItems(25);
     // Styles that open a non-editable list as a menu show every entry at once.
     ComboBox1->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
     ComboBox1->setGeometry(24, 98, 320, 36);
 
-    Label3 = named(new QLabel(u16(u"いつの？"), this), "Label3");
+    Label3 = look::named(new QLabel(u16(u"いつの？"), this), "Label3");
     Label3->setGeometry(24, 148, 200, 24);
-    DateTimePicker1 = named(new QDateEdit(this), "DateTimePicker1");
+    DateTimePicker1 = look::named(new QDateEdit(this), "DateTimePicker1");
     DateTimePicker1->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
     DateTimePicker1->setDisplayFormat(u16(u"yyyy年M月d日(ddd)"));
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setGeometry(24, 174, 320, 36);
 
-    Button3 = named(new QPushButton(u16(u"時間と日付を今に"), this), "Button3");
+    Button3 = look::named(new QPushButton(u16(u"時間と日付を今に"), this), "Button3");
     Button3->setGeometry(364, 174, 200, 36);
 
-    Label4 = named(new QLabel(u16(u"時間は？"), this), "Label4");
+    Label4 = look::named(new QLabel(u16(u"時間は？"), this), "Label4");
     Label4->setGeometry(24, 224, 200, 24);
-    TimePicker1 = named(new StepTimePicker(this), "TimePicker1");
+    TimePicker1 = look::named(new StepTimePicker(this), "TimePicker1");
     TimePicker1->setGeometry(24, 250, 160, 36);
     // The hours of 中抜け take the time picker's place.
-    ComboBox2 = named(new QComboBox(this), "ComboBox2");
+    ComboBox2 = look::named(new QComboBox(this), "ComboBox2");
     ComboBox2->setEditable(false);
     ComboBox2->setGeometry(24, 250, 220, 36);
     ComboBox2->hide();
 
-    CheckBox2 = named(new QCheckBox(u16(u"午前様の退勤です"), this), "CheckBox2");
+    CheckBox2 = look::named(new QCheckBox(u16(u"午前様の退勤です"), this), "CheckBox2");
     CheckBox2->setGeometry(24, 298, 320, 28);
     CheckBox2->hide();
-    Label7 = named(new QLabel(u16(u"午前零時を過ぎ退勤は前日の日付で"), this), "Label7");
+    Label7 = look::named(new QLabel(u16(u"午前零時を過ぎ退勤は前日の日付で"), this), "Label7");
     Label7->setGeometry(24, 328, 400, 24);
     Label7->hide();
 
@@ -114,16 +103,16 @@ void TForm6::buildControls() {
     for (std::size_t i = 0; i < radios.size(); ++i) {
         auto* radio = new QRadioButton(u16(kManualKindCaptions[i]), this);
         radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
-        radio->setFont(pixelFont(font(), 20));
+        radio->setFont(look::pixelFont(font(), 20));
         radio->setGeometry(600, 98 + int(i) * 44, 140, 36);
         kindGroup_->addButton(radio, int(i));
         *radios[i] = radio;
     }
 
-    CheckBox1 = named(new QCheckBox(u16(u"早帰りなどの理由を記す"), this), "CheckBox1");
+    CheckBox1 = look::named(new QCheckBox(u16(u"早帰りなどの理由を記す"), this), "CheckBox1");
     CheckBox1->setGeometry(24, 370, 320, 28);
 
-    Panel6 = named(new QWidget(this), "Panel6");
+    Panel6 = look::named(new QWidget(this), "Panel6");
     Panel6->setAutoFillBackground(true);
     QPalette cream = Panel6->palette();
     cream.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xF0));
@@ -141,11 +130,11 @@ void TForm6::buildControls() {
     }
     Panel6->hide();
 
-    Button2 = named(new QPushButton(u16(u"この時間で記録"), this), "Button2");
-    Button2->setFont(pixelFont(font(), 22, true));
+    Button2 = look::named(new QPushButton(u16(u"この時間で記録"), this), "Button2");
+    Button2->setFont(look::pixelFont(font(), 22, true));
     Button2->setGeometry(24, 472, 344, 64);
-    Button1 = named(new QPushButton(u16(u"このフォームを閉じる"), this), "Button1");
-    Button1->setFont(pixelFont(font(), 22));
+    Button1 = look::named(new QPushButton(u16(u"このフォームを閉じる"), this), "Button1");
+    Button1->setFont(look::pixelFont(font(), 22));
     Button1->setGeometry(392, 472, 344, 64);
     // Enter must not record by accident.
     Button2->setAutoDefault(false);
@@ -253,7 +242,7 @@ void TForm6::RadioButton5Click() {
     CheckBox1->setChecked(true);
     ComboBox2->show();
     ComboBox2->clear();
-    ComboBox2->addItems(midDayHoursList());
+    ComboBox2->addItems(hoursList());
     ComboBox2->setCurrentIndex(0);
     TimePicker1->hide();
 }

@@ -3,10 +3,10 @@
 
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
+#include "dialogs/screen_look.h"
 #include "files/punch_journal.h"
 #include "punch/punch_logic.h"
 #include "punch/punch_screen.h"
-#include "punch/screen_look.h"
 #include "punch/vocabulary.h"
 
 #include <QCheckBox>
@@ -96,7 +96,7 @@ void TForm12::FormShow() {
 
 void TForm12::reset() {
     ComboBox1->clear();
-    ComboBox1->addItems(hoursListEntries());
+    ComboBox1->addItems(hoursList());
     ComboBox1->setCurrentIndex(0);
     Button1->setEnabled(false);
     check_off();
@@ -109,7 +109,7 @@ void TForm12::check_off() {
 }
 
 void TForm12::ComboBox1Change(int index) {
-    str_time = absenceLength(index);
+    str_time = hoursListTime(index);
     Button1->setEnabled(index >= 1);
 }
 

@@ -57,23 +57,6 @@ void carryOverSpecialNotes(const IsTicked& isTicked, const std::function<void(in
     }
 }
 
-QStringList hoursListEntries() {
-    return {
-        QString::fromUtf16(u"中抜け時間は？"), QString::fromUtf16(u"１時間"),
-        QString::fromUtf16(u"２時間"),         QString::fromUtf16(u"３時間"),
-        QString::fromUtf16(u"４時間"),         QString::fromUtf16(u"５時間"),
-        QString::fromUtf16(u"６時間"),         QString::fromUtf16(u"７時間"),
-        QString::fromUtf16(u"８時間"),
-    };
-}
-
-QString absenceLength(int entry) {
-    if (entry < 1 || entry > 8) {
-        return {};
-    }
-    return QStringLiteral("0%1:00").arg(entry);
-}
-
 QString absenceMessage(const QString& who, const QString& length) {
     return who + QString::fromUtf16(u" さんの中抜け時間を ") + length +
            QString::fromUtf16(kRecordTail);

@@ -44,12 +44,6 @@ PunchRecord punchRecord(PunchKind kind, const QString& who, const QDateTime& at,
 // Calls tick(feeds) for every ticked special note: the boxes a note stands for.
 void carryOverSpecialNotes(const IsTicked& isTicked, const std::function<void(int box)>& tick);
 
-// The hours list: entry 0 is the prompt, entry n (1..8) an absence of n hours.
-QStringList hoursListEntries();
-
-// "01:00" to "08:00" for entries 1 to 8; empty for the prompt (or anything else).
-QString absenceLength(int entry);
-
 // "<who> さんの中抜け時間を 03:00 で記録します", a blank line, the request to take the card.
 QString absenceMessage(const QString& who, const QString& length);
 

@@ -4,8 +4,8 @@
 #include "card/card_poller.h"
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
+#include "dialogs/screen_look.h"
 #include "punch/absence_screen.h"
-#include "punch/screen_look.h"
 #include "punch/vocabulary.h"
 
 #include <QCheckBox>

@@ -71,6 +71,23 @@ QString codeField(const char16_t* head, const char16_t* none, const Entries& ent
 
 }  // namespace
 
+QStringList hoursList() {
+    return {
+        QString::fromUtf16(u"中抜け時間は？"), QString::fromUtf16(u"１時間"),
+        QString::fromUtf16(u"２時間"),         QString::fromUtf16(u"３時間"),
+        QString::fromUtf16(u"４時間"),         QString::fromUtf16(u"５時間"),
+        QString::fromUtf16(u"６時間"),         QString::fromUtf16(u"７時間"),
+        QString::fromUtf16(u"８時間"),
+    };
+}
+
+QString hoursListTime(int entry) {
+    if (entry < 1 || entry > 8) {
+        return {};
+    }
+    return QStringLiteral("0%1:00").arg(entry);
+}
+
 QString detailField(const IsTicked& isTicked) {
     return codeField(u",詳細", u",詳細なし", kWorkCategories, isTicked);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -46,6 +47,13 @@ QString detailField(const IsTicked& isTicked);
 
 // ",事由" and the codes of the ticked reason boxes in box order, or ",事由なし".
 QString reasonField(const IsTicked& isTicked);
+
+// The hours list of a mid-day absence: entry 0 is the prompt "中抜け時間は？",
+// entry n (1..8) an absence of n hours.
+QStringList hoursList();
+
+// "01:00" to "08:00" for entries 1 to 8; empty text for the prompt or anything else.
+QString hoursListTime(int entry);
 
 // The detail field of screens that have no category boxes.
 inline constexpr const char16_t* kNoDetailField = u",詳細なし";

@@ -57,20 +57,6 @@ TEST(OffersAfterMidnight, OnlyAClockOutStrictlyBetweenMidnightAndFive) {
     }
 }
 
-TEST(MidDayHours, PromptThenOneToEightHours) {
-    const QStringList list = midDayHoursList();
-    ASSERT_EQ(list.size(), 9);
-    EXPECT_EQ(list.first(), u16(u"中抜け時間は？"));
-    EXPECT_EQ(list[1], u16(u"１時間"));
-    EXPECT_EQ(list[8], u16(u"８時間"));
-
-    EXPECT_EQ(midDayHoursTime(-1), std::nullopt);
-    EXPECT_EQ(midDayHoursTime(0), QString());
-    EXPECT_EQ(midDayHoursTime(1), QStringLiteral("01:00"));
-    EXPECT_EQ(midDayHoursTime(8), QStringLiteral("08:00"));
-    EXPECT_EQ(midDayHoursTime(9), std::nullopt);
-}
-
 struct RecordCase {
     const char* name;
     ManualEntry entry;

@@ -75,5 +75,18 @@ TEST(Vocabulary, SpecialNotesFeedTheirBoxesAndStartWithAnIdeographicSpace) {
     }
 }
 
+TEST(Vocabulary, HoursListIsThePromptThenOneToEightHours) {
+    const QStringList list = hoursList();
+    ASSERT_EQ(list.size(), 9);
+    EXPECT_EQ(list[0], QString::fromUtf16(u"中抜け時間は？"));
+    EXPECT_EQ(list[1], QString::fromUtf16(u"１時間"));
+    EXPECT_EQ(list[8], QString::fromUtf16(u"８時間"));
+    const std::vector<std::pair<int, QString>> times = {{-1, ""},     {0, ""},      {1, "01:00"},
+                                                        {3, "03:00"}, {8, "08:00"}, {9, ""}};
+    for (const auto& [entry, time] : times) {
+        EXPECT_EQ(hoursListTime(entry), time) << entry;
+    }
+}
+
 }  // namespace
 }  // namespace tavomi

@@ -1,5 +1,5 @@
 #pragma once
-// Colours and type shared by the punch screen and the mid-day absence screen.
+// Colours, type and naming shared by the screens.
 
 #include <QColor>
 #include <QFont>
@@ -23,6 +23,20 @@ inline QFont screenFont(int pixelSize) {
                       QStringLiteral("IPAGothic")});
     font.setPixelSize(pixelSize);
     return font;
+}
+
+inline QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// Names a control as the screens' handlers and the tests know it.
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
 }
 
 inline void setPixelSize(QWidget* widget, int pixelSize) {
