@@ -3,7 +3,7 @@
 #include "files/file_error.h"
 #include "support/data_folder_fixture.h"
 
-#include "file_conditions.h"
+#include "support/file_conditions.h"
 #include "qt_printers.h"
 
 #include <gtest/gtest.h>

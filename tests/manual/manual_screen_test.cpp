@@ -7,6 +7,7 @@
 #include "manual/pickers.h"
 #include "punch/vocabulary.h"
 #include "support/data_folder_fixture.h"
+#include "support/file_conditions.h"
 #include "support/modal_helper.h"
 
 #include <QAbstractItemView>
@@ -59,24 +60,6 @@ QString shown(const char16_t* message) {
 QByteArray cp932(const char16_t* line) {
     return DataFolder::cp932Lines({u16(line)});
 }
-
-// Another program holding a data file open for writing.
-class HeldFile {
-  public:
-    explicit HeldFile(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDWR)) {
-        locked_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-    }
-    ~HeldFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    bool locked() const { return locked_; }
-
-  private:
-    int fd_;
-    bool locked_ = false;
-};
 
 // Members are public so that table rows can drive the screen through them.
 class ManualScreenTest : public ::testing::Test {
@@ -531,8 +514,7 @@ TEST_P(FileErrors, ReportTheErrorAndStopTheHandler) {
     choosePerson(u"W");
     click("RadioButton1");
     {
-        HeldFile held(data.file(c.heldFile));
-        ASSERT_TRUE(held.locked());
+        const test::HeldFile held(data.file(c.heldFile), LOCK_EX);
         record();
     }
 

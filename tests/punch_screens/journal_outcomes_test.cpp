@@ -2,6 +2,7 @@
 // lock file is present, the journal is missing, or appending fails.
 #include "punch_screens/screens_fixture.h"
 
+#include "support/file_conditions.h"
 #include "support/modal_helper.h"
 
 #include <QFrame>
@@ -10,11 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/file.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-#include <cstring>
 
 namespace tavomi::test {
 namespace {
@@ -101,35 +99,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 // ---- A file error while appending -------------------------------------------
-
-// Root ignores permission bits; without this capability a read-only folder is
-// read-only for the test as well. Only the effective set changes, so it comes back.
-class WithoutDacOverride {
-  public:
-    WithoutDacOverride() {
-        header_.version = _LINUX_CAPABILITY_VERSION_3;
-        header_.pid = 0;
-        if (::syscall(SYS_capget, &header_, saved_) != 0) {
-            return;
-        }
-        __user_cap_data_struct reduced[2];
-        std::memcpy(reduced, saved_, sizeof reduced);
-        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-        changed_ = ::syscall(SYS_capset, &header_, reduced) == 0;
-    }
-    ~WithoutDacOverride() {
-        if (changed_) {
-            ::syscall(SYS_capset, &header_, saved_);
-        }
-    }
-    WithoutDacOverride(const WithoutDacOverride&) = delete;
-    WithoutDacOverride& operator=(const WithoutDacOverride&) = delete;
-
-  private:
-    __user_cap_header_struct header_{};
-    __user_cap_data_struct saved_[2]{};
-    bool changed_ = false;
-};
 
 enum class FaultKind { JournalHeldByAnotherWriter, ReadOnlyDataFolder };
 
