@@ -5,7 +5,7 @@ set -euo pipefail
 build=${1:-build}
 found=0
 for bench in "$build"/bench/tavomi_bench_*; do
-  [[ -x "$bench" ]] || continue
+  [[ -f "$bench" && -x "$bench" ]] || continue
   found=1
   echo "== $(basename "$bench")"
   "$bench" --benchmark_counters_tabular=true
