@@ -4,8 +4,8 @@
 #include "files/file_error.h"
 #include "support/data_folder_fixture.h"
 
-#include "support/file_conditions.h"
 #include "qt_printers.h"
+#include "support/file_conditions.h"
 
 #include <gtest/gtest.h>
 
@@ -185,7 +185,7 @@ TEST_F(AppendLine, ReadOnlyFileIsAFileErrorAndStaysUnchanged) {
         test::WithoutDacOverride caps;
         test::ScopedMode mode(journal(), 0444);
         if (!test::fileIsReadOnly(journal())) {
-            GTEST_SKIP() << "cannot make a file read-only here";
+            FAIL() << "cannot make a file read-only here, so the outcome cannot be shown";
         }
         EXPECT_THROW(appendLine(journal(), kRecord), FileError);
     }
@@ -220,7 +220,7 @@ TEST_F(LockFile, ReadOnlyFolder) {
         test::WithoutDacOverride caps;
         test::ScopedMode mode(dataFolder, 0555);
         if (!test::folderIsReadOnly(dataFolder)) {
-            GTEST_SKIP() << "cannot make a folder read-only here";
+            FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
         }
         delete_rock(lock());  // fails, and is ignored
         EXPECT_TRUE(folder.exists(kLockFile));
@@ -301,7 +301,7 @@ TEST_P(WriteOrder, ReadOnlyFolderIsAFileErrorThatChangesNothing) {
     test::WithoutDacOverride caps;
     test::ScopedMode mode(dataFolder, 0555);
     if (!test::folderIsReadOnly(dataFolder)) {
-        GTEST_SKIP() << "cannot make a folder read-only here";
+        FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
     }
     EXPECT_THROW(write(), FileError);
     EXPECT_EQ(journalBytes(), kHeaderBytes);
@@ -320,7 +320,7 @@ TEST_F(LockFile, OnlyOrderATakesTheLockForAMissingJournal) {
     test::WithoutDacOverride caps;
     test::ScopedMode mode(dataFolder, 0555);
     if (!test::folderIsReadOnly(dataFolder)) {
-        GTEST_SKIP() << "cannot make a folder read-only here";
+        FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
     }
     EXPECT_THROW(writeRecordOrderA(folder.appFolder(), kRecord), FileError);
     EXPECT_EQ(writeRecordOrderB(folder.appFolder(), kRecord), WriteOutcome::JournalMissing);

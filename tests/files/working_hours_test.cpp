@@ -4,8 +4,8 @@
 #include "files/file_error.h"
 #include "support/data_folder_fixture.h"
 
-#include "support/file_conditions.h"
 #include "qt_printers.h"
+#include "support/file_conditions.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +186,7 @@ TEST_F(DeriveWorkingHours, ReadOnlyWorkingHoursFileIsAFileErrorAndStaysUnchanged
     test::WithoutDacOverride caps;
     test::ScopedMode mode(folder.file(kWorkingHoursFile), 0444);
     if (!test::fileIsReadOnly(folder.file(kWorkingHoursFile))) {
-        GTEST_SKIP() << "cannot make a file read-only here";
+        FAIL() << "cannot make a file read-only here, so the outcome cannot be shown";
     }
     EXPECT_THROW(derive(kMon), FileError);
     EXPECT_EQ(workingHours(), lines({kHeader}));
