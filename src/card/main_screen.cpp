@@ -1,16 +1,14 @@
 // Unit5: the main screen.
 #include "card/main_screen.h"
 
-#include "dialogs/screen_look.h"
-
 #include "dialogs/message_box.h"
 #include "dialogs/pictures.h"
+#include "dialogs/screen_look.h"
 #include "files/data_folder.h"
 #include "files/working_hours.h"
 
 #include <QDate>
 #include <QEvent>
-#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -37,7 +35,7 @@ const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認
 const QString kLayYourCard = QString::fromUtf16(u"カードを置いてください");
 
 // Stops Timer1 while something waits for the user and starts it again afterwards,
-// also when that something throws, so the clock never stays stopped.
+// also when that something throws, so card polling never stays stopped.
 class TimerPause {
   public:
     explicit TimerPause(QTimer& timer) : timer_(timer) { timer_.stop(); }
@@ -57,10 +55,7 @@ TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidg
     setObjectName("Form1");
     setWindowTitle("Form1");
     setFixedSize(636, 524);
-    QPalette sky = palette();
-    sky.setColor(QPalette::Window, look::kSkyBlue);
-    setPalette(sky);
-    setAutoFillBackground(true);
+    look::fill(this, look::kSkyBlue);
 
     Image5 = look::named(new QSvgWidget(QString::fromLatin1(kLogoPicture), this), "Image5");
     Image5->setGeometry(24, 14, 92, 92);

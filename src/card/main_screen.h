@@ -44,8 +44,6 @@ class TForm1 : public QWidget {
     // One tick of Timer1 (the card check).
     void Button1Click();
 
-    const PollingCycle& cycle() const { return cycle_; }
-
     QLabel* Label7;
     QSvgWidget* Image5;
     QLabel* Label2;

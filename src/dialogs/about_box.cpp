@@ -1,16 +1,13 @@
 // Unit7: the about box.
 #include "dialogs/about_box.h"
 
+#include "dialogs/pictures.h"
 #include "dialogs/screen_look.h"
 
-#include "dialogs/pictures.h"
-
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSvgWidget>
 
 #include <algorithm>
@@ -86,11 +83,7 @@ void Tabout::Button1Click() {
 
 void Tabout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    look::centreOnScreen(*this);
     Button1->setFocus();
 }
 

@@ -1,12 +1,12 @@
 // Unit13: the confirmation box.
 #include "dialogs/confirm_box.h"
 
+#include "dialogs/screen_look.h"
+
 #include <QCloseEvent>
 #include <QFont>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tavomi {
@@ -58,11 +58,7 @@ void TForm13::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // On the screen's centre, not over the main screen that owns it: the teacher
     // looks at the middle of the screen, where the punch screen is.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    look::centreOnScreen(*this);
 }
 
 void TForm13::closeEvent(QCloseEvent* event) {

@@ -1,26 +1,18 @@
 #include "dialogs/message_box.h"
 
-#include <QGuiApplication>
+#include "dialogs/screen_look.h"
+
 #include <QMessageBox>
-#include <QScreen>
 
 namespace tavomi {
 
 namespace {
 
-void centreOnScreen(QWidget& box) {
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = box.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        box.move(frame.topLeft());
-    }
-}
-
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
-    centreOnScreen(box);
+    box.adjustSize();  // centred at the size it is shown at
+    look::centreOnScreen(box);
     box.exec();
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Colours, type and naming shared by the screens.
+// Colours, type, naming and placement shared by the screens.
 
 #include <QColor>
 #include <QFont>
@@ -51,5 +51,9 @@ inline void fill(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+// Moves a window, frame included, to the middle of the primary screen's work area:
+// every box comes up where the teacher is already looking.
+void centreOnScreen(QWidget& window);
 
 }  // namespace tavomi::look

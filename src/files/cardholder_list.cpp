@@ -5,11 +5,9 @@
 namespace tavomi {
 
 bool CardholderTable::load(const std::filesystem::path& appFolder) {
-    rows_.clear();
-    hasEntries_ = false;
+    rows_.clear();  // a read that throws leaves no earlier rows behind
     rows_ = tableOfLines(readDataFileLines(dataFilePath(appFolder, kCardholderListFile)));
-    hasEntries_ = !rows_.empty();
-    return hasEntries_;
+    return hasEntries();
 }
 
 std::optional<QString> CardholderTable::lookup(const QString& cardId) const {

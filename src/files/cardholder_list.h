@@ -22,12 +22,12 @@ class CardholderTable {
     // matters); the header row never matches.
     std::optional<QString> lookup(const QString& cardId) const;
 
-    bool hasEntries() const { return hasEntries_; }
+    // A table is kept only when the file has entries (see tableOfLines).
+    bool hasEntries() const { return !rows_.empty(); }
     const Table& rows() const { return rows_; }
 
   private:
     Table rows_;
-    bool hasEntries_ = false;
 };
 
 // The manual entry screen's copy: it starts as one empty row and never shrinks,

@@ -63,15 +63,16 @@ class Scanner {
         return text_.mid(start, pos_ - start).toString();
     }
 
-    // Consumes a comma and the blanks after it; true when the comma ends the text.
-    bool takeComma(bool& trailing) {
+    // Consumes a comma, if one comes next, and the blanks after it. True when that
+    // comma is the text's last character: an empty last field follows it.
+    bool takeComma() {
         if (peek() != u',') {
             return false;
         }
-        trailing = pos_ + 1 >= text_.size();
+        const bool last = pos_ + 1 >= text_.size();
         ++pos_;
         skipBlanks();
-        return true;
+        return last;
     }
 
   private:
@@ -116,8 +117,7 @@ TableRow commaTextRow(int rowNumber, QStringView line) {
     while (!scan.atEnd()) {
         add(scan.peek() == u'"' ? scan.quotedField() : scan.plainField());
         scan.skipBlanks();
-        bool trailing = false;
-        if (scan.takeComma(trailing) && trailing) {
+        if (scan.takeComma()) {
             add(QString());
         }
     }

@@ -7,9 +7,9 @@
 
 namespace tavomi {
 
-// Bytes of the data files (Shift_JIS, Windows code page 932) to text. Bytes
-// that are not valid CP932 become U+FFFD, one per
-// byte that starts no character; never throws.
+// Bytes of the data files (Shift_JIS, Windows code page 932) to text. A byte that
+// starts no character, and a pair the code page leaves unassigned, each become one
+// U+FFFD; never throws.
 QString decodeCp932(QByteArrayView bytes);
 
 // Text to CP932 bytes. Each character the code page cannot hold becomes one '?'

@@ -1,10 +1,9 @@
 // Unit6: the manual entry screen.
 #include "manual/manual_screen.h"
 
-#include "dialogs/screen_look.h"
-
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
+#include "dialogs/screen_look.h"
 #include "files/punch_journal.h"
 #include "files/working_hours.h"
 #include "manual/manual_record.h"
@@ -14,16 +13,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QColor>
 #include <QDateEdit>
-#include <QFont>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
-#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <exception>
@@ -46,9 +40,7 @@ TForm6::TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* par
     setWindowTitle(QStringLiteral("Form6"));
     setFont(look::pixelFont(font(), 16));
     setFixedSize(760, 560);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    look::centreOnScreen(*this);
     buildControls();
     connectHandlers();
     FormCreate();
@@ -113,10 +105,7 @@ void TForm6::buildControls() {
     CheckBox1->setGeometry(24, 370, 320, 28);
 
     Panel6 = look::named(new QWidget(this), "Panel6");
-    Panel6->setAutoFillBackground(true);
-    QPalette cream = Panel6->palette();
-    cream.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xF0));
-    Panel6->setPalette(cream);
+    look::fill(Panel6, look::kCream);
     Panel6->setGeometry(24, 402, 712, 44);
     int x = 10;
     for (std::size_t i = 0; i < kReasons.size(); ++i) {
@@ -319,7 +308,7 @@ void TForm6::Button2Click() {
         ComboBox2->hide();
         uncheckKind(RadioButton5);
     } catch (const std::exception& e) {
-        // A file error stops the handler here, the resets above included.
+        // A file error stops the handler where it is: the resets above do not run.
         reportError(this, e);
     }
 }
@@ -333,14 +322,9 @@ void TForm6::Button4Click() {
 }
 
 void TForm6::Button5Click() {
-    confirmBox().showMessage(str_message);
-}
-
-TForm13& TForm6::confirmBox() {
-    if (confirmBox_ == nullptr) {
-        confirmBox_ = new TForm13(this);
+    if (confirmBox_ != nullptr) {
+        confirmBox_->showMessage(str_message);
     }
-    return *confirmBox_;
 }
 
 void TForm6::Button1Click() {

@@ -33,7 +33,8 @@ class TForm6 : public QDialog {
   public:
     TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* parent = nullptr);
 
-    // The confirmation box the outcomes go to (the shell passes the one shared box).
+    // The confirmation box the outcomes go to (the shell passes the one shared box);
+    // unset, they are not shown.
     void setConfirmBox(TForm13* confirmBox) { confirmBox_ = confirmBox; }
 
     QLabel* Label1;  // heading
@@ -91,7 +92,6 @@ class TForm6 : public QDialog {
     void clockKindSelected();
     void uncheckKind(QRadioButton* button);
     int checkedKind() const;
-    TForm13& confirmBox();
 
     std::filesystem::path appFolder_;
     Clock clock_;

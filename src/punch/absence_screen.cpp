@@ -12,10 +12,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <exception>
@@ -75,11 +73,7 @@ void TForm12::buildWindow() {
 }
 
 void TForm12::FormCreate() {
-    if (QScreen* shown = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(shown->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    look::centreOnScreen(*this);
     reset();
 }
 

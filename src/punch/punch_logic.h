@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 namespace tavomi {
 

@@ -11,12 +11,10 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabBar>
@@ -283,11 +281,7 @@ void TForm2::untick(int first, int last) {
 }
 
 void TForm2::FormCreate() {
-    if (QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(shown->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    look::centreOnScreen(*this);
     Panel2->hide();
     flag2 = 0;
     dekai_button();
