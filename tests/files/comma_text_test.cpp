@@ -4,7 +4,7 @@
 #include "support/data_folder_fixture.h"
 
 #include "support/file_conditions.h"
-#include "qt_printers.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 

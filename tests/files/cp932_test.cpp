@@ -1,6 +1,6 @@
 #include "files/cp932.h"
 
-#include "qt_printers.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "files/file_error.h"
 #include "support/data_folder_fixture.h"
 
-#include "qt_printers.h"
+#include "support/qt_printers.h"
 #include "support/file_conditions.h"
 
 #include <gtest/gtest.h>

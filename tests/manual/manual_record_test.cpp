@@ -1,31 +1,15 @@
 // The manual entry record, built without a window.
 #include "manual/manual_record.h"
 
+#include "manual/manual_test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <ostream>
 
-// Readable failures for QString values.
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace tavomi {
 namespace {
-
-QString u16(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
-
-// Table rows print as their names in failure messages.
-template <typename Case>
-requires requires(const Case& c) {
-    c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
 
 TEST(AfterMidnightTime, RaisesOnlyALeadingHourBeforeFive) {
     const struct {

@@ -1,6 +1,8 @@
 // The manual entry screen driven as a user would, against a real data folder.
 #include "manual/manual_screen.h"
 
+#include "manual/manual_test_text.h"
+
 #include "dialogs/confirm_box.h"
 #include "files/data_folder.h"
 #include "manual/manual_record.h"
@@ -29,28 +31,11 @@
 #include <functional>
 #include <ostream>
 
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace tavomi {
 namespace {
 
 using test::DataFolder;
 using test::ModalAnswerer;
-
-QString u16(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
-
-// Table rows print as their names in failure messages.
-template <typename Case>
-requires requires(const Case& c) {
-    c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
 
 // The confirmation box shows CR LF as line breaks of its label.
 QString shown(const char16_t* message) {

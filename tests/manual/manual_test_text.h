@@ -1,0 +1,26 @@
+#pragma once
+
+// Shared by the manual entry tests: text from literals, and table rows that print
+// as their names in failure messages.
+
+#include "support/qt_printers.h"
+
+#include <QString>
+
+#include <ostream>
+
+namespace tavomi {
+
+inline QString u16(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+}  // namespace tavomi
