@@ -75,7 +75,7 @@ void BM_AppendRecordOrderA(benchmark::State& state) {
     const off_t size = off_t(state.range(0)) << 20;
     makeJournal(journal, size);
     for (auto _ : state) {
-        if (writeRecordOrderA(app, kRecord) != WriteOutcome::Written) {
+        if (writeRecordLockingFirst(app, kRecord) != WriteOutcome::Written) {
             state.SkipWithError("not written");
             break;
         }

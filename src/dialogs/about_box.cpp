@@ -14,7 +14,7 @@
 
 namespace tavomi {
 
-Tabout::Tabout(QWidget* parent)
+AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     initPictures();
     setObjectName("about");
@@ -60,34 +60,34 @@ Tabout::Tabout(QWidget* parent)
     Button1->setGeometry((width - 112) / 2, 246, 112, 34);
     setFixedSize(width, 300);
 
-    connect(Button1, &QPushButton::clicked, this, &Tabout::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &AboutBox::Button1Click);
 }
 
-void Tabout::setUrlOpener(UrlOpener opener) {
+void AboutBox::setUrlOpener(UrlOpener opener) {
     opener_ = std::move(opener);
 }
 
-QUrl Tabout::webPageUrl(QString address) {
+QUrl AboutBox::webPageUrl(QString address) {
     address.replace(QLatin1Char('"'), QStringLiteral("%22"));
     return QUrl(address);
 }
 
-void Tabout::Label5Click() {
+void AboutBox::Label5Click() {
     // Whether the desktop could open it is not our concern; the box stays as it is.
     opener_(webPageUrl(QString::fromLatin1(kWebPage)));
 }
 
-void Tabout::Button1Click() {
+void AboutBox::Button1Click() {
     accept();
 }
 
-void Tabout::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     look::centreOnScreen(*this);
     Button1->setFocus();
 }
 
-bool Tabout::eventFilter(QObject* watched, QEvent* event) {
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Label5 && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&

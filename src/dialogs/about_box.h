@@ -16,12 +16,12 @@ namespace tavomi {
 // The project's own web page, named by the address label and opened by its click.
 inline constexpr const char* kWebPage = "https://tavomi.example.org/";
 
-class Tabout : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
   public:
     using UrlOpener = std::function<void(const QUrl&)>;
 
-    explicit Tabout(QWidget* parent = nullptr);
+    explicit AboutBox(QWidget* parent = nullptr);
 
     // How the web page is handed to the desktop; QDesktopServices::openUrl unless set.
     void setUrlOpener(UrlOpener opener);

@@ -1,6 +1,8 @@
 // Unit13: the confirmation box.
 #include "dialogs/confirm_box.h"
 
+#include "dialogs/message_box.h"
+
 #include "dialogs/screen_look.h"
 
 #include <QCloseEvent>
@@ -11,7 +13,7 @@
 
 namespace tavomi {
 
-TForm13::TForm13(QWidget* parent) : QDialog(parent) {
+ConfirmBox::ConfirmBox(QWidget* parent) : QDialog(parent) {
     setObjectName("Form13");
     setWindowTitle("Form13");
     setModal(true);
@@ -37,31 +39,28 @@ TForm13::TForm13(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Label1);
     layout->addWidget(Button1, 0, Qt::AlignHCenter);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm13::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &ConfirmBox::Button1Click);
 }
 
-void TForm13::showMessage(const QString& message) {
-    // Messages come with CR LF line breaks; the label breaks lines at LF.
-    QString text = message;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Label1->setText(text);
+void ConfirmBox::showMessage(const QString& message) {
+    Label1->setText(withLineFeeds(message));
     adjustSize();
     Button1->setFocus();
     exec();
 }
 
-void TForm13::Button1Click() {
+void ConfirmBox::Button1Click() {
     accept();
 }
 
-void TForm13::showEvent(QShowEvent* event) {
+void ConfirmBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // On the screen's centre, not over the main screen that owns it: the teacher
     // looks at the middle of the screen, where the punch screen is.
     look::centreOnScreen(*this);
 }
 
-void TForm13::closeEvent(QCloseEvent* event) {
+void ConfirmBox::closeEvent(QCloseEvent* event) {
     // The close box acts like the button.
     event->accept();
     Button1Click();

@@ -8,10 +8,10 @@ class QPushButton;
 
 namespace tavomi {
 
-class TForm13 : public QDialog {
+class ConfirmBox : public QDialog {
     Q_OBJECT
   public:
-    explicit TForm13(QWidget* parent = nullptr);
+    explicit ConfirmBox(QWidget* parent = nullptr);
 
     // Puts the message into Label1 and waits until the user acknowledges it.
     void showMessage(const QString& message);

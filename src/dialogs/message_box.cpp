@@ -18,10 +18,12 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, cons
 
 }  // namespace
 
+QString withLineFeeds(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 void showPlainMessage(QWidget* parent, const QString& text) {
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    showBox(parent, QMessageBox::NoIcon, QStringLiteral("Tavomi"), shown);
+    showBox(parent, QMessageBox::NoIcon, QStringLiteral("Tavomi"), withLineFeeds(text));
 }
 
 void reportError(QWidget* parent, const std::exception& error) {

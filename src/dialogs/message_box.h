@@ -8,6 +8,9 @@ class QWidget;
 
 namespace tavomi {
 
+// Messages are written with CR LF line breaks; Qt's labels break lines at LF.
+QString withLineFeeds(QString text);
+
 // A plain message box: the text, one OK button, centred on the screen.
 void showPlainMessage(QWidget* parent, const QString& text);
 

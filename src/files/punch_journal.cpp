@@ -16,6 +16,14 @@
 
 namespace tavomi {
 
+QString recordDateText(const QDate& date) {
+    return date.toString(QString::fromLatin1(kRecordDateFormat));
+}
+
+QString recordTimeText(const QTime& time) {
+    return time.toString(QString::fromLatin1(kRecordTimeFormat));
+}
+
 namespace {
 
 // Only the last 128 bytes are searched for an end-of-file mark.
@@ -29,7 +37,7 @@ class LockRelease {
     explicit LockRelease(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
     LockRelease(const LockRelease&) = delete;
     LockRelease& operator=(const LockRelease&) = delete;
-    ~LockRelease() { delete_rock(lockFile_); }
+    ~LockRelease() { releaseJournalLock(lockFile_); }
 
   private:
     std::filesystem::path lockFile_;
@@ -84,7 +92,7 @@ QString PunchRecord::line() const {
     return QStringList{kind, name, date, time, source, detail, reason}.join(u',');
 }
 
-bool create_rock(const std::filesystem::path& lockFile) {
+bool takeJournalLock(const std::filesystem::path& lockFile) {
     // Exclusive creation: testing and taking the lock are one step.
     UniqueFd fd(::open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd) {
@@ -101,7 +109,7 @@ bool create_rock(const std::filesystem::path& lockFile) {
     return true;
 }
 
-void delete_rock(const std::filesystem::path& lockFile) noexcept {
+void releaseJournalLock(const std::filesystem::path& lockFile) noexcept {
     ::unlink(lockFile.c_str());
 }
 
@@ -155,9 +163,9 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
     }
 }
 
-WriteOutcome writeRecordOrderA(const std::filesystem::path& appFolder, const QString& line) {
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
-    if (!create_rock(lockFile)) {
+    if (!takeJournalLock(lockFile)) {
         return WriteOutcome::Busy;
     }
     LockRelease release(lockFile);
@@ -169,7 +177,8 @@ WriteOutcome writeRecordOrderA(const std::filesystem::path& appFolder, const QSt
     return WriteOutcome::Written;
 }
 
-WriteOutcome writeRecordOrderB(const std::filesystem::path& appFolder, const QString& line) {
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
     std::error_code ec;
     if (std::filesystem::exists(lockFile, ec)) {
@@ -179,7 +188,7 @@ WriteOutcome writeRecordOrderB(const std::filesystem::path& appFolder, const QSt
     if (!regularFileExists(journal)) {
         return WriteOutcome::JournalMissing;
     }
-    if (!create_rock(lockFile)) {
+    if (!takeJournalLock(lockFile)) {
         return WriteOutcome::Busy;
     }
     LockRelease release(lockFile);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <QTime>
 
 #include <filesystem>
 
@@ -8,6 +10,12 @@ namespace tavomi {
 
 inline constexpr const char16_t* kSourceCard = u"IC記録";
 inline constexpr const char16_t* kSourceManual = u"手動記録";
+
+// How records (and working_hours.txt) write a date and a time: 2019/08/28, 07:45.
+inline constexpr const char* kRecordDateFormat = "yyyy/MM/dd";
+inline constexpr const char* kRecordTimeFormat = "HH:mm";
+QString recordDateText(const QDate& date);
+QString recordTimeText(const QTime& time);
 
 // One line of keeper.txt: seven unquoted comma-separated fields. detail and
 // reason carry their words without the leading comma ("詳細bch", "事由なし").
@@ -25,10 +33,10 @@ struct PunchRecord {
 
 // Takes the lock by exclusive creation of an empty file. Returns false when the
 // file already exists (someone else holds the lock). Throws FileError otherwise.
-bool create_rock(const std::filesystem::path& lockFile);
+bool takeJournalLock(const std::filesystem::path& lockFile);
 
 // Releases the lock; a failed deletion is ignored.
-void delete_rock(const std::filesystem::path& lockFile) noexcept;
+void releaseJournalLock(const std::filesystem::path& lockFile) noexcept;
 
 // Appends one line to an existing data file: a 0x1A within the last 128 bytes
 // cuts the file there, a missing final line break is supplied, the text goes out
@@ -39,12 +47,13 @@ void appendLine(const std::filesystem::path& file, const QString& line);
 
 enum class WriteOutcome { Written, Busy, JournalMissing };
 
-// Order A (card screens): lock present -> Busy; else take the lock, append when
+// The card screens' order: lock present -> Busy; else take the lock, append when
 // the journal exists (else JournalMissing), and release the lock in every case.
-WriteOutcome writeRecordOrderA(const std::filesystem::path& appFolder, const QString& line);
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line);
 
-// Order B (manual entry): lock present -> Busy; journal missing -> JournalMissing
+// The manual entry's order: lock present -> Busy; journal missing -> JournalMissing
 // without taking the lock; else take the lock, append, release.
-WriteOutcome writeRecordOrderB(const std::filesystem::path& appFolder, const QString& line);
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line);
 
 }  // namespace tavomi

@@ -21,7 +21,7 @@ bool datePresent(const Table& workingHours, const QString& dateText) {
 
 DerivationOutcome deriveWorkingHours(const std::filesystem::path& appFolder, const QDate& date) {
     const auto workingHoursFile = dataFilePath(appFolder, kWorkingHoursFile);
-    const QString dateText = date.toString(QStringLiteral("yyyy/MM/dd"));
+    const QString dateText = recordDateText(date);
     // A missing file holds no dates; it only matters when there is an entry to append.
     const Table known = regularFileExists(workingHoursFile)
                             ? tableOfLines(readDataFileLines(workingHoursFile))

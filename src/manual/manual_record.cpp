@@ -25,11 +25,11 @@ QString afterMidnightTime(const QString& time) {
 }
 
 QString manualDateText(const QDate& date) {
-    return date.toString(QStringLiteral("yyyy/MM/dd"));
+    return recordDateText(date);
 }
 
 QString manualTimeText(const ManualEntry& entry) {
-    QString time = entry.time.toString(QStringLiteral("HH:mm"));
+    QString time = recordTimeText(entry.time);
     if (entry.afterMidnight) {
         time = afterMidnightTime(time);
     }
@@ -49,7 +49,7 @@ std::optional<PunchRecord> buildManualRecord(const ManualEntry& entry) {
         return std::nullopt;
     }
     const QString reason =
-        reasonField([&](int box) { return entry.reasons.at(std::size_t(box - 24)); });
+        reasonField([&](int box) { return entry.reasons.at(std::size_t(box - kFirstReasonBox)); });
     return PunchRecord{
         .kind = QString::fromUtf16(kManualKinds[std::size_t(entry.kind)]),
         .name = entry.person,

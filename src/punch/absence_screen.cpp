@@ -20,18 +20,18 @@
 
 namespace tavomi {
 
-TForm12::TForm12(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
+AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
     buildWindow();
     FormCreate();
 }
 
-void TForm12::setScreens(TForm2* punchScreen, TForm13* confirmBox) {
+void AbsenceScreen::setScreens(PunchScreen* punchScreen, ConfirmBox* confirmBox) {
     punchScreen_ = punchScreen;
     confirmBox_ = confirmBox;
 }
 
-void TForm12::buildWindow() {
+void AbsenceScreen::buildWindow() {
     setObjectName("Form12");
     setWindowTitle("Form12");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -57,38 +57,30 @@ void TForm12::buildWindow() {
     Panel6->setFrameShadow(QFrame::Raised);
     look::fill(Panel6, look::kCream);
     Panel6->setGeometry(15, 120, 730, 80);
-    int x = 14;
-    for (const Reason& reason : kReasons) {
-        auto* box = new QCheckBox(QString::fromUtf16(reason.caption), Panel6);
-        box->setObjectName(QStringLiteral("CheckBox%1").arg(reason.box));
-        const int width = box->sizeHint().width();
-        box->setGeometry(x, 24, width, 32);
-        x += width + 14;
-        checkBoxes_.at(reason.box - kFirstReasonBox) = box;
-    }
+    checkBoxes_ = addReasonBoxes(Panel6, kCardScreenReasonRow);
 
     // Only the user's choice runs the handler; selecting by code does not.
-    connect(ComboBox1, &QComboBox::activated, this, &TForm12::ComboBox1Change);
-    connect(Button1, &QPushButton::clicked, this, &TForm12::Button1Click);
+    connect(ComboBox1, &QComboBox::activated, this, &AbsenceScreen::ComboBox1Change);
+    connect(Button1, &QPushButton::clicked, this, &AbsenceScreen::Button1Click);
 }
 
-void TForm12::FormCreate() {
+void AbsenceScreen::FormCreate() {
     look::centreOnScreen(*this);
     reset();
 }
 
-void TForm12::showEvent(QShowEvent* event) {
+void AbsenceScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
     }
 }
 
-void TForm12::FormShow() {
+void AbsenceScreen::FormShow() {
     reset();
 }
 
-void TForm12::reset() {
+void AbsenceScreen::reset() {
     ComboBox1->clear();
     ComboBox1->addItems(hoursList());
     ComboBox1->setCurrentIndex(0);
@@ -96,18 +88,18 @@ void TForm12::reset() {
     check_off();
 }
 
-void TForm12::check_off() {
+void AbsenceScreen::check_off() {
     for (QCheckBox* box : checkBoxes_) {
         box->setChecked(false);
     }
 }
 
-void TForm12::ComboBox1Change(int index) {
+void AbsenceScreen::ComboBox1Change(int index) {
     str_time = hoursListTime(index);
     Button1->setEnabled(index >= 1);
 }
 
-void TForm12::Button1Click() {
+void AbsenceScreen::Button1Click() {
     QString message;
     try {
         const QDateTime now = clock_();  // one reading: the date of the press
@@ -115,7 +107,7 @@ void TForm12::Button1Click() {
         const PunchRecord record = absenceRecord(
             who, now.date(), str_time, [this](int box) { return CheckBox(box)->isChecked(); });
         message =
-            outcomeMessage(writeRecordOrderA(appFolder_, record.line()),
+            outcomeMessage(writeRecordLockingFirst(appFolder_, record.line()),
                            absenceMessage(who, str_time), QString::fromUtf16(kAbsenceBusyMessage),
                            QString::fromUtf16(kCardJournalMissingMessage));
     } catch (const std::exception& error) {

@@ -16,10 +16,6 @@ constexpr std::array<PunchKindValues, 4> kPunchKinds = {{
 constexpr const char16_t* kRecordTail =
     u" で記録します\r\n\r\nカードを取ったら、OKボタンを押してください";
 
-QString dateText(const QDate& date) {
-    return date.toString(QStringLiteral("yyyy/MM/dd"));
-}
-
 // A record's detail and reason fields are held without their leading comma.
 QString withoutLeadingComma(const QString& field) {
     return field.mid(1);
@@ -32,8 +28,8 @@ const PunchKindValues& punchKindValues(PunchKind kind) {
 }
 
 QString punchMessage(PunchKind kind, const QString& who, const QDateTime& at) {
-    return who + QString::fromUtf16(punchKindValues(kind).phrase) + dateText(at.date()) + u' ' +
-           at.time().toString(QStringLiteral("HH:mm")) + QString::fromUtf16(kRecordTail);
+    return who + QString::fromUtf16(punchKindValues(kind).phrase) + recordDateText(at.date()) +
+           u' ' + recordTimeText(at.time()) + QString::fromUtf16(kRecordTail);
 }
 
 PunchRecord punchRecord(PunchKind kind, const QString& who, const QDateTime& at,
@@ -41,8 +37,8 @@ PunchRecord punchRecord(PunchKind kind, const QString& who, const QDateTime& at,
     return PunchRecord{
         QString::fromUtf16(punchKindValues(kind).kind),
         who,
-        dateText(at.date()),
-        at.time().toString(QStringLiteral("HH:mm")),
+        recordDateText(at.date()),
+        recordTimeText(at.time()),
         QString::fromUtf16(kSourceCard),
         withoutLeadingComma(detailField(isTicked)),
         withoutLeadingComma(reasonField(isTicked)),
@@ -67,7 +63,7 @@ PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& 
     return PunchRecord{
         QString::fromUtf16(u"中抜"),
         who,
-        dateText(date),
+        recordDateText(date),
         length,
         QString::fromUtf16(kSourceCard),
         withoutLeadingComma(QString::fromUtf16(kNoDetailField)),

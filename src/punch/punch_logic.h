@@ -50,7 +50,7 @@ QString absenceMessage(const QString& who, const QString& length);
 PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& length,
                           const IsTicked& isTicked);
 
-// The confirmation box's text after an order A write: the success message, or
+// The confirmation box's text after a card screen's write: the success message, or
 // the screen's own busy or missing-journal wording.
 QString outcomeMessage(WriteOutcome outcome, const QString& written, const QString& busy,
                        const QString& journalMissing);

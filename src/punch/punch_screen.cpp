@@ -6,6 +6,7 @@
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
 #include "punch/absence_screen.h"
+#include "punch/reason_boxes.h"
 #include "punch/vocabulary.h"
 
 #include <QCheckBox>
@@ -115,19 +116,19 @@ constexpr int kRightColumn = 438;
 
 }  // namespace
 
-TForm2::TForm2(const std::filesystem::path& appFolder, Clock clock, CardPoller& poller,
-               QWidget* parent)
+PunchScreen::PunchScreen(const std::filesystem::path& appFolder, Clock clock, CardPoller& poller,
+                         QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)), poller_(poller) {
     buildWindow();
     FormCreate();
 }
 
-void TForm2::setScreens(TForm12* absenceScreen, TForm13* confirmBox) {
+void PunchScreen::setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox) {
     absenceScreen_ = absenceScreen;
     confirmBox_ = confirmBox;
 }
 
-void TForm2::buildWindow() {
+void PunchScreen::buildWindow() {
     setObjectName("Form2");
     setWindowTitle("Form2");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -161,19 +162,19 @@ void TForm2::buildWindow() {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(1000);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm2::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm2::Button4Click);
-    connect(Button6, &QPushButton::clicked, this, &TForm2::Button6Click);
-    connect(Button7, &QPushButton::clicked, this, &TForm2::Button7Click);
-    connect(Button8, &QPushButton::clicked, this, &TForm2::Button8Click);
-    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, &PunchScreen::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &PunchScreen::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &PunchScreen::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &PunchScreen::Button4Click);
+    connect(Button6, &QPushButton::clicked, this, &PunchScreen::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, &PunchScreen::Button7Click);
+    connect(Button8, &QPushButton::clicked, this, &PunchScreen::Button8Click);
+    connect(Timer1, &QTimer::timeout, this, &PunchScreen::Timer1Timer);
     Timer1Timer();  // no empty clock during the first second
     Timer1->start();
 }
 
-void TForm2::buildPanel1() {
+void PunchScreen::buildPanel1() {
     Panel1 = makePanel("Panel1", look::kActiveCaptionGradient, this);
     Panel1->setGeometry(16, 56, 953, 507);
 
@@ -208,7 +209,7 @@ void TForm2::buildPanel1() {
     }
 }
 
-void TForm2::buildPanel2() {
+void PunchScreen::buildPanel2() {
     Panel2 = makePanel("Panel2", look::kActiveCaptionGradient, this);
     Panel2->setGeometry(223, 56, 746, 507);
 
@@ -254,33 +255,30 @@ void TForm2::buildPanel2() {
     Panel6 = makePanel("Panel6", look::kCream, Panel2);
     Panel6->setGeometry(4, 418, 738, 80);
     look::setPixelSize(Panel6, 16);
-    int x = 14;
-    for (const Reason& reason : kReasons) {
-        QCheckBox* box = addCheckBox(reason.box, QString::fromUtf16(reason.caption), Panel6);
-        const int width = box->sizeHint().width();
-        box->setGeometry(x, 24, width, 32);
-        x += width + 14;
+    const ReasonBoxes reasons = addReasonBoxes(Panel6, kCardScreenReasonRow);
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        checkBoxes_.at(kReasons[i].box) = reasons[i];
     }
 }
 
-QCheckBox* TForm2::addCheckBox(int number, const QString& caption, QWidget* parent) {
+QCheckBox* PunchScreen::addCheckBox(int number, const QString& caption, QWidget* parent) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QStringLiteral("CheckBox%1").arg(number));
     checkBoxes_.at(number) = box;
     return box;
 }
 
-bool TForm2::isTicked(int number) const {
+bool PunchScreen::isTicked(int number) const {
     return CheckBox(number)->isChecked();
 }
 
-void TForm2::untick(int first, int last) {
+void PunchScreen::untick(int first, int last) {
     for (int n = first; n <= last; ++n) {
         CheckBox(n)->setChecked(false);
     }
 }
 
-void TForm2::FormCreate() {
+void PunchScreen::FormCreate() {
     look::centreOnScreen(*this);
     Panel2->hide();
     flag2 = 0;
@@ -291,14 +289,14 @@ void TForm2::FormCreate() {
     CheckBox(33)->setChecked(false);
 }
 
-void TForm2::showEvent(QShowEvent* event) {
+void PunchScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
     }
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event) {
+void PunchScreen::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();  // a focused button has already taken its own Enter
         return;
@@ -306,23 +304,23 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);  // Esc still closes, through done()
 }
 
-void TForm2::FormShow() {
+void PunchScreen::FormShow() {
     dekai_button();
 }
 
-void TForm2::dekai_button() {
+void PunchScreen::dekai_button() {
     Button2->setGeometry(301, 46, 395, 88);
     Button3->setGeometry(301, 194, 395, 88);
     Button4->setGeometry(301, 352, 395, 88);
 }
 
-void TForm2::motono_button() {
+void PunchScreen::motono_button() {
     Button2->setGeometry(16, 24, 169, 57);
     Button3->setGeometry(16, 102, 169, 57);
     Button4->setGeometry(16, 376, 169, 57);
 }
 
-void TForm2::check_modosu() {
+void PunchScreen::check_modosu() {
     Panel7->show();
     Button6->move(758, 106);
     Button7->move(758, 193);
@@ -332,7 +330,7 @@ void TForm2::check_modosu() {
     }
 }
 
-void TForm2::Button4Click() {
+void PunchScreen::Button4Click() {
     motono_button();
     Panel2->show();
     Panel7->hide();
@@ -346,7 +344,7 @@ void TForm2::Button4Click() {
     PageControl1->setCurrentIndex(0);
 }
 
-void TForm2::recordPunch(PunchKind kind) {
+void PunchScreen::recordPunch(PunchKind kind) {
     // Boxes ticked by the carry-over, unticked again if the record cannot be written.
     std::vector<int> carried;
     try {
@@ -364,7 +362,7 @@ void TForm2::recordPunch(PunchKind kind) {
         }
         const PunchRecord str2 =
             punchRecord(kind, who, dt, [this](int box) { return isTicked(box); });
-        str = outcomeMessage(writeRecordOrderA(appFolder_, str2.line()), str,
+        str = outcomeMessage(writeRecordLockingFirst(appFolder_, str2.line()), str,
                              QString::fromUtf16(kPunchBusyMessage),
                              QString::fromUtf16(kCardJournalMissingMessage));
         carried.clear();
@@ -386,7 +384,7 @@ void TForm2::recordPunch(PunchKind kind) {
     close();
 }
 
-void TForm2::Button1Click() {
+void PunchScreen::Button1Click() {
     str_message = QString::fromUtf16(kRemoveCardMessage);
     Button9Click();
     Panel2->hide();
@@ -396,7 +394,7 @@ void TForm2::Button1Click() {
     close();
 }
 
-void TForm2::done(int result) {
+void PunchScreen::done(int result) {
     if (closing_) {
         return;  // already closing: the card-removal wait is still up
     }
@@ -408,7 +406,7 @@ void TForm2::done(int result) {
     QDialog::done(result);
 }
 
-void TForm2::FormClose() {
+void PunchScreen::FormClose() {
     Panel2->hide();
     waitForCardRemoval();
     Button4->setText(QString::fromUtf16(u"詳細"));
@@ -416,13 +414,13 @@ void TForm2::FormClose() {
     untick(1, 35);
 }
 
-void TForm2::waitForCardRemoval() {
+void PunchScreen::waitForCardRemoval() {
     do {
         Button5Click();
     } while (flag2 == 1);
 }
 
-void TForm2::Button5Click() {
+void PunchScreen::Button5Click() {
     flag2 = 0;
     const PollResult result = poller_.poll();
     flag1 = result.readerListObtained ? 1 : 0;
@@ -436,23 +434,24 @@ void TForm2::Button5Click() {
     }
 }
 
-void TForm2::Button9Click() {
+void PunchScreen::Button9Click() {
     if (confirmBox_ != nullptr) {
         confirmBox_->showMessage(str_message);
     }
 }
 
-void TForm2::Button8Click() {
+void PunchScreen::Button8Click() {
     if (absenceScreen_ != nullptr) {
         absenceScreen_->exec();
     }
 }
 
-void TForm2::Timer1Timer() {
+void PunchScreen::Timer1Timer() {
     Label3->setText(clock_().toString(QStringLiteral("yyyy/MM/dd H:mm:ss")));
 }
 
-void TForm2::PageControl1DrawTab(QPainter& painter, int tabIndex, const QRect& rect, bool active) {
+void PunchScreen::PageControl1DrawTab(QPainter& painter, int tabIndex, const QRect& rect,
+                                      bool active) {
     painter.fillRect(rect, active ? look::kSelectedTab : look::kActiveCaptionGradient);
     painter.setFont(PageControl1->font());
     painter.setPen(palette().color(QPalette::WindowText));

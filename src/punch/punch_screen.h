@@ -1,7 +1,7 @@
 #pragma once
 // Unit2: the punch screen, where a teacher whose card was recognised records an event.
 
-#include "files/clock.h"
+#include "clock/clock.h"
 #include "punch/punch_logic.h"
 
 #include <QDialog>
@@ -22,16 +22,16 @@ class QTimer;
 namespace tavomi {
 
 class CardPoller;
-class TForm12;
-class TForm13;
+class AbsenceScreen;
+class ConfirmBox;
 
-class TForm2 : public QDialog {
+class PunchScreen : public QDialog {
     Q_OBJECT
   public:
-    TForm2(const std::filesystem::path& appFolder, Clock clock, CardPoller& poller,
-           QWidget* parent = nullptr);
+    PunchScreen(const std::filesystem::path& appFolder, Clock clock, CardPoller& poller,
+                QWidget* parent = nullptr);
 
-    void setScreens(TForm12* absenceScreen, TForm13* confirmBox);
+    void setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox);
 
     QLabel* Label1;  // heading: the name and "さんの勤務時間管理です"
     QLabel* Label4;  // hidden: the holder's name, written into the record
@@ -81,8 +81,8 @@ class TForm2 : public QDialog {
     std::filesystem::path appFolder_;
     Clock clock_;
     CardPoller& poller_;
-    TForm12* absenceScreen_ = nullptr;
-    TForm13* confirmBox_ = nullptr;
+    AbsenceScreen* absenceScreen_ = nullptr;
+    ConfirmBox* confirmBox_ = nullptr;
     bool closing_ = false;
 
     int flag1 = 0;        // 1 when the last card poll obtained the reader list

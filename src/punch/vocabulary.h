@@ -8,7 +8,10 @@
 
 namespace tavomi {
 
-// A leave reason: its check box number (CheckBox24..32), caption and code.
+// The reasons' boxes are numbered 24 to 32 among the screens' check boxes.
+inline constexpr int kFirstReasonBox = 24;
+
+// A leave reason: its check box number (24..32), caption and code.
 struct Reason {
     int box;
     const char16_t* caption;

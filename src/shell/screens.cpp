@@ -1,9 +1,9 @@
 #include "shell/screens.h"
 
-#include "card/main_screen.h"
 #include "dialogs/about_box.h"
 #include "dialogs/confirm_box.h"
-#include "manual/manual_screen.h"
+#include "main_screen/main_screen.h"
+#include "manual/manual_entry_screen.h"
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
 
@@ -11,17 +11,17 @@
 
 namespace tavomi {
 
-std::unique_ptr<TForm1> createScreens(const std::filesystem::path& appFolder, const Clock& clock,
-                                      CardPoller& poller) {
-    auto form1 = std::make_unique<TForm1>(appFolder, poller);
+std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
+                                          const Clock& clock, CardPoller& poller) {
+    auto form1 = std::make_unique<MainScreen>(appFolder, poller);
     if (!form1->FormCreate(clock().date())) {
         return nullptr;
     }
-    auto* form2 = new TForm2(appFolder, clock, poller, form1.get());
-    auto* form6 = new TForm6(appFolder, clock, form1.get());
-    auto* about = new Tabout(form1.get());
-    auto* form12 = new TForm12(appFolder, clock, form1.get());
-    auto* form13 = new TForm13(form1.get());
+    auto* form2 = new PunchScreen(appFolder, clock, poller, form1.get());
+    auto* form6 = new ManualEntryScreen(appFolder, clock, form1.get());
+    auto* about = new AboutBox(form1.get());
+    auto* form12 = new AbsenceScreen(appFolder, clock, form1.get());
+    auto* form13 = new ConfirmBox(form1.get());
 
     form2->setScreens(form12, form13);
     form12->setScreens(form2, form13);
@@ -32,7 +32,7 @@ std::unique_ptr<TForm1> createScreens(const std::filesystem::path& appFolder, co
     return form1;
 }
 
-void showPunchScreen(TForm2& punchScreen, const QString& who) {
+void showPunchScreen(PunchScreen& punchScreen, const QString& who) {
     punchScreen.Label4->setText(who);
     punchScreen.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
     punchScreen.exec();

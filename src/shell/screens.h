@@ -1,7 +1,7 @@
 #pragma once
 // The six screens of a run: created once, in start-up order, and wired together.
 
-#include "files/clock.h"
+#include "clock/clock.h"
 
 #include <QString>
 
@@ -11,18 +11,18 @@
 namespace tavomi {
 
 class CardPoller;
-class TForm1;
-class TForm2;
+class MainScreen;
+class PunchScreen;
 
 // Creates the main screen and runs its part of start-up, then the punch screen, the
 // manual entry screen, the about box, the mid-day absence screen and the confirmation
 // box (children of the main screen, so they live as long as it does). Returns null
 // when the data folder is incomplete: its message has been shown and the program ends.
-std::unique_ptr<TForm1> createScreens(const std::filesystem::path& appFolder, const Clock& clock,
-                                      CardPoller& poller);
+std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
+                                          const Clock& clock, CardPoller& poller);
 
 // The hand-over: the holder's name into Label4, the heading into Label1, then the
 // punch screen modally until it closes.
-void showPunchScreen(TForm2& punchScreen, const QString& who);
+void showPunchScreen(PunchScreen& punchScreen, const QString& who);
 
 }  // namespace tavomi

@@ -1,8 +1,8 @@
 #include "shell/tavomi_app.h"
 
 #include "card/card_poll.h"
-#include "card/main_screen.h"
-#include "files/clock.h"
+#include "clock/clock.h"
+#include "main_screen/main_screen.h"
 #include "shell/screens.h"
 #include "shell/single_instance.h"
 
@@ -110,7 +110,7 @@ int runTavomi(int argc, char** argv) {
     const std::filesystem::path appFolder(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     PcscCardPoller poller;
-    const std::unique_ptr<TForm1> mainScreen = createScreens(appFolder, systemClock(), poller);
+    const std::unique_ptr<MainScreen> mainScreen = createScreens(appFolder, systemClock(), poller);
     if (!mainScreen) {
         return 0;
     }

@@ -18,7 +18,7 @@ namespace {
 using test::ModalAnswerer;
 
 TEST(AboutBoxTest, Face) {
-    Tabout about;
+    AboutBox about;
     EXPECT_EQ(about.windowTitle(), QStringLiteral("about"));
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
     EXPECT_EQ(about.Label4->text(), QStringLiteral("Tavomi!"));
@@ -50,14 +50,14 @@ TEST(AboutBoxTest, EveryQuoteInTheAddressIsSentAsPercent22) {
         {QStringLiteral("\"\""), QStringLiteral("%22%22")},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Tabout::webPageUrl(c.address).toString(QUrl::FullyEncoded), c.sent)
+        EXPECT_EQ(AboutBox::webPageUrl(c.address).toString(QUrl::FullyEncoded), c.sent)
             << c.address.toStdString();
     }
 }
 
 // Each click asks the desktop again; the box stays up; Close (with the focus) ends it.
 TEST(AboutBoxTest, TwoClicksOnTheAddressAskTwiceAndCloseEndsTheBox) {
-    Tabout about;
+    AboutBox about;
     std::vector<QUrl> asked;
     about.setUrlOpener([&](const QUrl& url) { asked.push_back(url); });
 

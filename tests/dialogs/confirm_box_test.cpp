@@ -19,7 +19,7 @@ namespace {
 using test::ModalAnswerer;
 
 TEST(ConfirmBoxTest, FaceAndMessage) {
-    TForm13 box;
+    ConfirmBox box;
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Form13"));
     EXPECT_EQ(box.Button1->text(), QString::fromUtf16(u"OK！　確認しました"));
     EXPECT_TRUE(box.Label1->alignment().testFlag(Qt::AlignHCenter));
@@ -39,7 +39,7 @@ TEST(ConfirmBoxTest, EveryWayOfClosingEndsTheWait) {
         [](QWidget* box) { QTest::keyClick(box->focusWidget(), Qt::Key_Space); },
         [](QWidget* box) { box->close(); },
     };
-    TForm13 box;
+    ConfirmBox box;
     for (std::size_t i = 0; i < ways.size(); ++i) {
         SCOPED_TRACE(i);
         ModalAnswerer answerer;
@@ -61,7 +61,7 @@ TEST(ConfirmBoxTest, CentredOnTheScreen) {
     QWidget owner;
     owner.setGeometry(0, 0, 636, 524);
     owner.show();
-    TForm13 box(&owner);
+    ConfirmBox box(&owner);
     ModalAnswerer answerer;
     QPoint centre;
     answerer.then([&](QWidget* shown) {

@@ -4,8 +4,8 @@
 #include "files/file_error.h"
 #include "support/data_folder_fixture.h"
 
-#include "support/qt_printers.h"
 #include "support/file_conditions.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 
@@ -200,17 +200,17 @@ class LockFile : public AppendLine {
 };
 
 TEST_F(LockFile, CreateRockTakesTheLockOnlyWhenFree) {
-    ASSERT_TRUE(create_rock(lock()));
+    ASSERT_TRUE(takeJournalLock(lock()));
     EXPECT_EQ(folder.readBytes(kLockFile), QByteArray());
 
     // Someone else's lock is neither taken over nor truncated.
     folder.writeBytes(kLockFile, "other");
-    EXPECT_FALSE(create_rock(lock()));
+    EXPECT_FALSE(takeJournalLock(lock()));
     EXPECT_EQ(folder.readBytes(kLockFile), QByteArray("other"));
 
-    delete_rock(lock());
+    releaseJournalLock(lock());
     EXPECT_FALSE(folder.exists(kLockFile));
-    delete_rock(lock());  // nothing to delete: ignored
+    releaseJournalLock(lock());  // nothing to delete: ignored
 }
 
 TEST_F(LockFile, ReadOnlyFolder) {
@@ -222,14 +222,14 @@ TEST_F(LockFile, ReadOnlyFolder) {
         if (!test::folderIsReadOnly(dataFolder)) {
             FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
         }
-        delete_rock(lock());  // fails, and is ignored
+        releaseJournalLock(lock());  // fails, and is ignored
         EXPECT_TRUE(folder.exists(kLockFile));
     }
     folder.remove(kLockFile);
     {
         test::WithoutDacOverride caps;
         test::ScopedMode mode(dataFolder, 0555);
-        EXPECT_THROW(create_rock(lock()), FileError);
+        EXPECT_THROW(takeJournalLock(lock()), FileError);
     }
     EXPECT_FALSE(folder.exists(kLockFile));
 }
@@ -243,7 +243,8 @@ struct Order {
     WriteRecord write;
 };
 
-const Order kOrders[] = {{"order A", writeRecordOrderA}, {"order B", writeRecordOrderB}};
+const Order kOrders[] = {{"locking first", writeRecordLockingFirst},
+                         {"checking journal first", writeRecordCheckingJournalFirst}};
 
 void PrintTo(const Order& order, std::ostream* os) {
     *os << order.name;
@@ -309,10 +310,11 @@ TEST_P(WriteOrder, ReadOnlyFolderIsAFileErrorThatChangesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Orders, WriteOrder, ::testing::ValuesIn(kOrders), [](const auto& info) {
-    return std::string(info.param.name) == "order A" ? "A" : "B";
+    return std::string(info.param.name) == "locking first" ? "LockingFirst"
+                                                           : "CheckingJournalFirst";
 });
 
-// Order A takes the lock before it looks for the journal, order B looks first:
+// The card screens take the lock before they look for the journal, the manual entry looks first:
 // in a read-only folder only A meets the lock's creation error.
 TEST_F(LockFile, OnlyOrderATakesTheLockForAMissingJournal) {
     folder.remove(kJournalFile);
@@ -322,8 +324,9 @@ TEST_F(LockFile, OnlyOrderATakesTheLockForAMissingJournal) {
     if (!test::folderIsReadOnly(dataFolder)) {
         FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
     }
-    EXPECT_THROW(writeRecordOrderA(folder.appFolder(), kRecord), FileError);
-    EXPECT_EQ(writeRecordOrderB(folder.appFolder(), kRecord), WriteOutcome::JournalMissing);
+    EXPECT_THROW(writeRecordLockingFirst(folder.appFolder(), kRecord), FileError);
+    EXPECT_EQ(writeRecordCheckingJournalFirst(folder.appFolder(), kRecord),
+              WriteOutcome::JournalMissing);
     EXPECT_FALSE(folder.exists(kJournalFile));
     EXPECT_FALSE(folder.exists(kLockFile));
 }

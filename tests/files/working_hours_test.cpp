@@ -4,8 +4,8 @@
 #include "files/file_error.h"
 #include "support/data_folder_fixture.h"
 
-#include "support/qt_printers.h"
 #include "support/file_conditions.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The main screen as a window: its face, the timer around every wait, the boxes
 // of a tick, and the start-up steps that run while it is created.
-#include "card/main_screen.h"
+#include "main_screen/main_screen.h"
 #include "files/data_folder.h"
-#include "main_screen/scripted_poller.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
+#include "support/scripted_poller.h"
 
 #include <QDate>
 #include <QLabel>
@@ -49,7 +49,7 @@ class MainScreenTest : public ::testing::Test {
 
     test::DataFolder folder;
     ScriptedPoller poller;
-    TForm1 form{folder.appFolder(), poller};
+    MainScreen form{folder.appFolder(), poller};
 };
 
 TEST_F(MainScreenTest, FaceAtStart) {

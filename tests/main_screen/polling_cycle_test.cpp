@@ -1,8 +1,8 @@
 // The main screen's tick, driven tick by tick without a window.
-#include "card/polling_cycle.h"
+#include "main_screen/polling_cycle.h"
 #include "files/data_folder.h"
-#include "main_screen/scripted_poller.h"
 #include "support/data_folder_fixture.h"
+#include "support/scripted_poller.h"
 
 #include <gtest/gtest.h>
 

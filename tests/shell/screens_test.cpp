@@ -1,10 +1,10 @@
 // The six screens of a run and how the main screen reaches the others.
 #include "shell/screens.h"
-#include "card/main_screen.h"
 #include "files/data_folder.h"
-#include "main_screen/scripted_poller.h"
+#include "main_screen/main_screen.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
+#include "support/scripted_poller.h"
 
 #include <QDate>
 #include <QDialog>
@@ -51,8 +51,9 @@ TEST_F(ScreensTest, SixScreensInStartUpOrder) {
     for (QDialog* screen : form1->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
         order.push_back(screen->metaObject()->className());
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"tavomi::TForm2", "tavomi::TForm6", "tavomi::Tabout",
-                                               "tavomi::TForm12", "tavomi::TForm13"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"tavomi::PunchScreen", "tavomi::ManualEntryScreen",
+                                               "tavomi::AboutBox", "tavomi::AbsenceScreen",
+                                               "tavomi::ConfirmBox"}));
 }
 
 TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {

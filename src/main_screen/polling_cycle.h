@@ -54,7 +54,7 @@ class PollingCycle {
 
     PollingCycle(std::filesystem::path appFolder, CardPoller& poller);
 
-    // One tick (TForm1.Button1Click without its boxes).
+    // One tick (MainScreen.Button1Click without its boxes).
     Tick tick();
 
     const PollingState& state() const { return state_; }

@@ -1,6 +1,6 @@
 // The built program against the real pcscd of the PC/SC rig, with virtual cards.
-#include "app/program_folder.h"
 #include "files/data_folder.h"
+#include "shell/program_folder.h"
 #include "support/pcsc_rig.h"
 #include "support/wait.h"
 

@@ -1,8 +1,8 @@
 // From card to journal through the real main screen, the real pcscd of the PC/SC
 // rig and a virtual FeliCa card: lay the card, record, take the card away.
 #include "card/card_poll.h"
-#include "card/main_screen.h"
-#include "punch_screens/screens_fixture.h"
+#include "main_screen/main_screen.h"
+#include "punch/screens_fixture.h"
 #include "support/modal_helper.h"
 #include "support/pcsc_rig.h"
 #include "support/wait.h"
@@ -84,12 +84,12 @@ class PunchEndToEnd : public ::testing::Test {
 
     DataFolder folder_;
     CountingPoller poller_;
-    TForm13 confirm_;
-    TForm2 punch_{folder_.appFolder(),
-                  [] { return QDateTime(QDate(2019, 8, 28), QTime(7, 45, 30)); }, poller_};
-    TForm12 absence_{folder_.appFolder(),
-                     [] { return QDateTime(QDate(2019, 8, 28), QTime(10, 5, 0)); }};
-    TForm1 main_{folder_.appFolder(), poller_};
+    ConfirmBox confirm_;
+    PunchScreen punch_{folder_.appFolder(),
+                       [] { return QDateTime(QDate(2019, 8, 28), QTime(7, 45, 30)); }, poller_};
+    AbsenceScreen absence_{folder_.appFolder(),
+                           [] { return QDateTime(QDate(2019, 8, 28), QTime(10, 5, 0)); }};
+    MainScreen main_{folder_.appFolder(), poller_};
     ModalAnswerer answerer_;
     std::unique_ptr<VirtualCard> card_;
 };
@@ -126,8 +126,8 @@ TEST_F(PunchEndToEnd, ThreeHourAbsenceWithTwoReasons) {
             for (int i = 0; i < 3; ++i) {
                 QTest::keyClick(combo, Qt::Key_Down);  // ３時間
             }
-            absence_.findChild<QCheckBox*>("CheckBox25")->setChecked(true);  // 年休
-            absence_.findChild<QCheckBox*>("CheckBox28")->setChecked(true);  // 介護
+            absence_.findChild<QCheckBox*>("reasonBox25")->setChecked(true);  // 年休
+            absence_.findChild<QCheckBox*>("reasonBox28")->setChecked(true);  // 介護
             later([this] { absence_.findChild<QPushButton*>("Button1")->click(); });
         },
         takeCardThenOk(),

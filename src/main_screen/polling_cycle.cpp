@@ -1,5 +1,5 @@
 // Unit5: the polling cycle of the main screen.
-#include "card/polling_cycle.h"
+#include "main_screen/polling_cycle.h"
 
 #include "card/card_poller.h"
 

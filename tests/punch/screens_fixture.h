@@ -70,6 +70,13 @@ struct Screens {
         punch.show();
     }
 
+    // Reason boxes (24..32) come from the shared reason row; the rest are the punch
+    // screen's own.
+    static QString boxName(int n) {
+        const bool reason = n >= kFirstReasonBox && n < kFirstReasonBox + 9;
+        return (reason ? QStringLiteral("reasonBox%1") : QStringLiteral("CheckBox%1")).arg(n);
+    }
+
     template <typename T>
     T* find(const char* name) {
         T* widget = punch.findChild<T*>(name);
@@ -79,12 +86,8 @@ struct Screens {
         return widget;
     }
     QPushButton* button(const char* name) { return punch.findChild<QPushButton*>(name); }
-    QCheckBox* box(int n) {
-        return punch.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n));
-    }
-    QCheckBox* absenceBox(int n) {
-        return absence.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(n));
-    }
+    QCheckBox* box(int n) { return punch.findChild<QCheckBox*>(boxName(n)); }
+    QCheckBox* absenceBox(int n) { return absence.findChild<QCheckBox*>(boxName(n)); }
 
     // The user's choice of an hours entry, made with the keyboard as a user would.
     void chooseHours(int entry) {
@@ -116,9 +119,9 @@ struct Screens {
     QDateTime now{QDate(2019, 8, 28), QTime(7, 45, 30)};
     qint64 stepOnRead = 0;  // ms the clock moves at every reading
     ScriptedPoller poller;
-    TForm13 confirm;
-    TForm2 punch{folder.appFolder(), [this] { return read(); }, poller};
-    TForm12 absence{folder.appFolder(), [this] { return read(); }};
+    ConfirmBox confirm;
+    PunchScreen punch{folder.appFolder(), [this] { return read(); }, poller};
+    AbsenceScreen absence{folder.appFolder(), [this] { return read(); }};
 
   private:
     QDateTime read() {

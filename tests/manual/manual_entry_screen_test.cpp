@@ -1,5 +1,5 @@
 // The manual entry screen driven as a user would, against a real data folder.
-#include "manual/manual_screen.h"
+#include "manual/manual_entry_screen.h"
 
 #include "manual/manual_test_text.h"
 
@@ -68,7 +68,7 @@ class ManualScreenTest : public ::testing::Test {
         return widget;
     }
     QCheckBox* reason(int box) {
-        return get<QCheckBox>(QStringLiteral("CheckBox%1").arg(box).toLatin1().constData());
+        return get<QCheckBox>(QStringLiteral("reasonBox%1").arg(box).toLatin1().constData());
     }
 
     // Opens the person list (which re-reads the file) and picks the name.
@@ -137,8 +137,8 @@ class ManualScreenTest : public ::testing::Test {
 
     DataFolder data;
     QDateTime now{QDate(2019, 8, 27), QTime(1, 30)};  // a Tuesday
-    TForm13 confirm;
-    TForm6 form{data.appFolder(), [this] { return now; }};
+    ConfirmBox confirm;
+    ManualEntryScreen form{data.appFolder(), [this] { return now; }};
 };
 
 TEST_F(ManualScreenTest, OpensWithItsControlsAndTheClockOfItsCreation) {
@@ -603,7 +603,7 @@ TEST_F(ManualScreenTest, AClickOnTheDigitsOrTheArrowsBringsBackTheStepOfFive) {
 
 struct ClosingCase {
     const char* name;
-    std::function<void(TForm6&)> close;
+    std::function<void(ManualEntryScreen&)> close;
 };
 
 class Closing : public ManualScreenTest, public ::testing::WithParamInterface<ClosingCase> {};
@@ -639,11 +639,11 @@ TEST_P(Closing, ResetsTheScreenButKeepsDateAndTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, Closing,
-    ::testing::Values(ClosingCase{"CloseButton",
-                                  [](TForm6& f) { f.findChild<QPushButton*>("Button1")->click(); }},
-                      ClosingCase{"WindowCloseBox", [](TForm6& f) { f.close(); }},
-                      ClosingCase{"Escape",
-                                  [](TForm6& f) { QTest::keyClick(&f, Qt::Key_Escape); }}),
+    ::testing::Values(
+        ClosingCase{"CloseButton",
+                    [](ManualEntryScreen& f) { f.findChild<QPushButton*>("Button1")->click(); }},
+        ClosingCase{"WindowCloseBox", [](ManualEntryScreen& f) { f.close(); }},
+        ClosingCase{"Escape", [](ManualEntryScreen& f) { QTest::keyClick(&f, Qt::Key_Escape); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

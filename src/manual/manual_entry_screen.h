@@ -2,8 +2,9 @@
 // Unit6: the manual entry screen, which records any event for any teacher, date
 // and time without the card.
 
+#include "clock/clock.h"
 #include "files/cardholder_list.h"
-#include "files/clock.h"
+#include "punch/reason_boxes.h"
 
 #include <QDialog>
 #include <QString>
@@ -26,16 +27,17 @@ namespace tavomi {
 
 class DropDownComboBox;
 class StepTimePicker;
-class TForm13;
+class ConfirmBox;
 
-class TForm6 : public QDialog {
+class ManualEntryScreen : public QDialog {
     Q_OBJECT
   public:
-    TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* parent = nullptr);
+    ManualEntryScreen(const std::filesystem::path& appFolder, Clock clock,
+                      QWidget* parent = nullptr);
 
     // The confirmation box the outcomes go to (the shell passes the one shared box);
     // unset, they are not shown.
-    void setConfirmBox(TForm13* confirmBox) { confirmBox_ = confirmBox; }
+    void setConfirmBox(ConfirmBox* confirmBox) { confirmBox_ = confirmBox; }
 
     QLabel* Label1;  // heading
     QLabel* Label2;  // "誰の？"
@@ -55,7 +57,7 @@ class TForm6 : public QDialog {
     QLabel* Label7;
     QCheckBox* CheckBox1;
     QWidget* Panel6;
-    std::array<QCheckBox*, 9> reasonBoxes;  // CheckBox24..CheckBox32
+    ReasonBoxes reasonBoxes;
     QPushButton* Button2;
     QPushButton* Button1;
 
@@ -95,7 +97,7 @@ class TForm6 : public QDialog {
 
     std::filesystem::path appFolder_;
     Clock clock_;
-    TForm13* confirmBox_ = nullptr;
+    ConfirmBox* confirmBox_ = nullptr;
     QButtonGroup* kindGroup_;
     PersonListTable StringGrid1;  // the person list's table; it never shrinks
     QString str_date;             // date of the record being made, yyyy/MM/dd

@@ -1,7 +1,7 @@
 // The built program, started from a copy in a temporary program folder, with a
 // private runtime folder for its single-instance marker.
-#include "app/program_folder.h"
 #include "files/data_folder.h"
+#include "shell/program_folder.h"
 #include "support/wait.h"
 
 #include <QElapsedTimer>

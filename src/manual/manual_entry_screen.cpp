@@ -1,5 +1,5 @@
 // Unit6: the manual entry screen.
-#include "manual/manual_screen.h"
+#include "manual/manual_entry_screen.h"
 
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
@@ -8,6 +8,7 @@
 #include "files/working_hours.h"
 #include "manual/manual_record.h"
 #include "manual/pickers.h"
+#include "punch/reason_boxes.h"
 #include "punch/vocabulary.h"
 
 #include <QButtonGroup>
@@ -34,7 +35,8 @@ QString u16(const char16_t* text) {
 
 }  // namespace
 
-TForm6::TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
+ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder, Clock clock,
+                                     QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Form6"));
@@ -46,7 +48,7 @@ TForm6::TForm6(const std::filesystem::path& appFolder, Clock clock, QWidget* par
     FormCreate();
 }
 
-void TForm6::buildControls() {
+void ManualEntryScreen::buildControls() {
     Label1 = look::named(new QLabel(u16(u"手動による入力"), this), "Label1");
     Label1->setFont(look::pixelFont(font(), 28, true));
     Label1->setGeometry(24, 16, 400, 40);
@@ -107,16 +109,7 @@ void TForm6::buildControls() {
     Panel6 = look::named(new QWidget(this), "Panel6");
     look::fill(Panel6, look::kCream);
     Panel6->setGeometry(24, 402, 712, 44);
-    int x = 10;
-    for (std::size_t i = 0; i < kReasons.size(); ++i) {
-        const QString caption = u16(kReasons[i].caption);
-        auto* box = new QCheckBox(caption, Panel6);
-        box->setObjectName(QStringLiteral("CheckBox%1").arg(kReasons[i].box));
-        const int width = 32 + 16 * int(caption.size());
-        box->setGeometry(x, 8, width, 28);
-        x += width + 6;
-        reasonBoxes[i] = box;
-    }
+    reasonBoxes = addReasonBoxes(Panel6, {.left = 10, .top = 8, .height = 28, .gap = 6});
     Panel6->hide();
 
     Button2 = look::named(new QPushButton(u16(u"この時間で記録"), this), "Button2");
@@ -131,21 +124,21 @@ void TForm6::buildControls() {
     Button3->setAutoDefault(false);
 }
 
-void TForm6::connectHandlers() {
+void ManualEntryScreen::connectHandlers() {
     ComboBox1->setDropDownHandler([this] { ComboBox1DropDown(); });
     TimePicker1->setClickHandler([this] { TimePicker1Click(); });
-    connect(TimePicker1, &QTimeEdit::timeChanged, this, &TForm6::TimePicker1Change);
-    connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm6::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm6::Button3Click);
+    connect(TimePicker1, &QTimeEdit::timeChanged, this, &ManualEntryScreen::TimePicker1Change);
+    connect(Button1, &QPushButton::clicked, this, &ManualEntryScreen::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &ManualEntryScreen::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &ManualEntryScreen::Button3Click);
 
     // A radio button's handler runs when it becomes checked, by the user or by code.
-    const std::array<std::pair<QRadioButton*, void (TForm6::*)()>, 5> radios = {{
-        {RadioButton1, &TForm6::RadioButton1Click},
-        {RadioButton2, &TForm6::RadioButton2Click},
-        {RadioButton3, &TForm6::RadioButton3Click},
-        {RadioButton4, &TForm6::RadioButton4Click},
-        {RadioButton5, &TForm6::RadioButton5Click},
+    const std::array<std::pair<QRadioButton*, void (ManualEntryScreen::*)()>, 5> radios = {{
+        {RadioButton1, &ManualEntryScreen::RadioButton1Click},
+        {RadioButton2, &ManualEntryScreen::RadioButton2Click},
+        {RadioButton3, &ManualEntryScreen::RadioButton3Click},
+        {RadioButton4, &ManualEntryScreen::RadioButton4Click},
+        {RadioButton5, &ManualEntryScreen::RadioButton5Click},
     }};
     for (const auto& [radio, handler] : radios) {
         connect(radio, &QRadioButton::toggled, this, [this, handler](bool checked) {
@@ -155,29 +148,29 @@ void TForm6::connectHandlers() {
         });
     }
     // Either box changing state clears the reasons.
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm6::CheckBox1Click);
-    connect(CheckBox2, &QCheckBox::toggled, this, &TForm6::CheckBox1Click);
+    connect(CheckBox1, &QCheckBox::toggled, this, &ManualEntryScreen::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::toggled, this, &ManualEntryScreen::CheckBox1Click);
 }
 
-void TForm6::FormCreate() {
+void ManualEntryScreen::FormCreate() {
     const QDateTime now = clock_();
     DateTimePicker1->setDate(now.date());
     TimePicker1->setTime(now.time());
     TimePicker1->show();
 }
 
-void TForm6::showEvent(QShowEvent* event) {
+void ManualEntryScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
     }
 }
 
-void TForm6::FormShow() {
+void ManualEntryScreen::FormShow() {
     Button7Click();
 }
 
-void TForm6::ComboBox1DropDown() {
+void ManualEntryScreen::ComboBox1DropDown() {
     try {
         ComboBox1->clear();
         Button6Click();
@@ -186,48 +179,48 @@ void TForm6::ComboBox1DropDown() {
     }
 }
 
-void TForm6::Button6Click() {
+void ManualEntryScreen::Button6Click() {
     StringGrid1.reload(appFolder_);
     ComboBox1->addItems(StringGrid1.names());
     // Filling an empty list would choose its first name; the user chooses.
     ComboBox1->setCurrentIndex(-1);
 }
 
-void TForm6::Button3Click() {
+void ManualEntryScreen::Button3Click() {
     const QDateTime now = clock_();
     DateTimePicker1->setDate(now.date());
     TimePicker1->setMinuteStep(1);
     TimePicker1->setTime(now.time());
 }
 
-void TForm6::TimePicker1Click() {
+void ManualEntryScreen::TimePicker1Click() {
     TimePicker1->setMinuteStep(5);
 }
 
-void TForm6::TimePicker1Change() {
+void ManualEntryScreen::TimePicker1Change() {
     Button7Click();
 }
 
-void TForm6::clockKindSelected() {
+void ManualEntryScreen::clockKindSelected() {
     ComboBox2->hide();
     TimePicker1->show();
     Button7Click();
 }
 
-void TForm6::RadioButton1Click() {
+void ManualEntryScreen::RadioButton1Click() {
     clockKindSelected();
 }
-void TForm6::RadioButton2Click() {
+void ManualEntryScreen::RadioButton2Click() {
     clockKindSelected();
 }
-void TForm6::RadioButton3Click() {
+void ManualEntryScreen::RadioButton3Click() {
     clockKindSelected();
 }
-void TForm6::RadioButton4Click() {
+void ManualEntryScreen::RadioButton4Click() {
     clockKindSelected();
 }
 
-void TForm6::RadioButton5Click() {
+void ManualEntryScreen::RadioButton5Click() {
     CheckBox1->setChecked(true);
     ComboBox2->show();
     ComboBox2->clear();
@@ -236,14 +229,14 @@ void TForm6::RadioButton5Click() {
     TimePicker1->hide();
 }
 
-void TForm6::CheckBox1Click() {
+void ManualEntryScreen::CheckBox1Click() {
     Panel6->setVisible(CheckBox1->isChecked());
     for (QCheckBox* box : reasonBoxes) {
         box->setChecked(false);
     }
 }
 
-void TForm6::Button7Click() {
+void ManualEntryScreen::Button7Click() {
     if (offersAfterMidnight(RadioButton2->isChecked(), TimePicker1->time())) {
         CheckBox2->show();
         Label7->show();
@@ -254,11 +247,11 @@ void TForm6::Button7Click() {
     }
 }
 
-int TForm6::checkedKind() const {
+int ManualEntryScreen::checkedKind() const {
     return kindGroup_->checkedId();
 }
 
-void TForm6::uncheckKind(QRadioButton* button) {
+void ManualEntryScreen::uncheckKind(QRadioButton* button) {
     // An exclusive group keeps one button checked; lift that for the moment.
     if (button->isChecked()) {
         kindGroup_->setExclusive(false);
@@ -267,7 +260,7 @@ void TForm6::uncheckKind(QRadioButton* button) {
     }
 }
 
-void TForm6::Button2Click() {
+void ManualEntryScreen::Button2Click() {
     try {
         ManualEntry entry;
         entry.person = ComboBox1->currentText();
@@ -285,7 +278,7 @@ void TForm6::Button2Click() {
             str_message = u16(kManualMissingValuesMessage);
             Button5Click();
         } else {
-            switch (writeRecordOrderB(appFolder_, record->line())) {
+            switch (writeRecordCheckingJournalFirst(appFolder_, record->line())) {
                 case WriteOutcome::Busy:
                     str_message = u16(kManualBusyMessage);
                     Button5Click();
@@ -313,21 +306,21 @@ void TForm6::Button2Click() {
     }
 }
 
-void TForm6::Button4Click() {
-    const QDate date = QDate::fromString(str_date, QStringLiteral("yyyy/MM/dd"));
+void ManualEntryScreen::Button4Click() {
+    const QDate date = QDate::fromString(str_date, QString::fromLatin1(kRecordDateFormat));
     if (deriveWorkingHours(appFolder_, date) == DerivationOutcome::NoWorkingHours) {
         str_message = u16(kRecordDateNoWorkingHoursMessage);
         Button5Click();
     }
 }
 
-void TForm6::Button5Click() {
+void ManualEntryScreen::Button5Click() {
     if (confirmBox_ != nullptr) {
         confirmBox_->showMessage(str_message);
     }
 }
 
-void TForm6::Button1Click() {
+void ManualEntryScreen::Button1Click() {
     ComboBox1->clear();
     for (QRadioButton* radio :
          {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5}) {
@@ -341,16 +334,16 @@ void TForm6::Button1Click() {
     QDialog::done(QDialog::Rejected);
 }
 
-void TForm6::FormClose() {
+void ManualEntryScreen::FormClose() {
     Button1Click();
 }
 
-void TForm6::closeEvent(QCloseEvent* event) {
+void ManualEntryScreen::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
 }
 
-void TForm6::reject() {
+void ManualEntryScreen::reject() {
     FormClose();
 }
 

@@ -1,5 +1,5 @@
 // Unit5: the main screen.
-#include "card/main_screen.h"
+#include "main_screen/main_screen.h"
 
 #include "dialogs/message_box.h"
 #include "dialogs/pictures.h"
@@ -49,7 +49,7 @@ class TimerPause {
 
 }  // namespace
 
-TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidget* parent)
+MainScreen::MainScreen(const std::filesystem::path& appFolder, CardPoller& poller, QWidget* parent)
     : QWidget(parent), appFolder_(appFolder), cycle_(appFolder, poller) {
     initPictures();
     setObjectName("Form1");
@@ -117,24 +117,24 @@ TForm1::TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidg
 
     Timer1 = look::named(new QTimer(this), "Timer1");
     Timer1->setInterval(kTickMs);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Button1Click);
-    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
-    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connect(Timer1, &QTimer::timeout, this, &MainScreen::Button1Click);
+    connect(Button7, &QPushButton::clicked, this, &MainScreen::Button7Click);
+    connect(Button5, &QPushButton::clicked, this, &MainScreen::Button5Click);
 }
 
-void TForm1::setPunchScreen(std::function<void(const QString& who)> show) {
+void MainScreen::setPunchScreen(std::function<void(const QString& who)> show) {
     punchScreen_ = std::move(show);
 }
 
-void TForm1::setManualEntry(std::function<void()> show) {
+void MainScreen::setManualEntry(std::function<void()> show) {
     manualEntry_ = std::move(show);
 }
 
-void TForm1::setAboutBox(std::function<void()> show) {
+void MainScreen::setAboutBox(std::function<void()> show) {
     aboutBox_ = std::move(show);
 }
 
-bool TForm1::FormCreate(const QDate& today) {
+bool MainScreen::FormCreate(const QDate& today) {
     if (!missingDataFiles(appFolder_).empty()) {
         showPlainMessage(nullptr, kInconsistentFolder);
         return false;
@@ -159,13 +159,13 @@ bool TForm1::FormCreate(const QDate& today) {
     return true;
 }
 
-void TForm1::Button9Click(const QDate& today) {
+void MainScreen::Button9Click(const QDate& today) {
     if (deriveWorkingHours(appFolder_, today) == DerivationOutcome::NoWorkingHours) {
         showPlainMessage(nullptr, kNoHoursToday);
     }
 }
 
-void TForm1::Button1Click() {
+void MainScreen::Button1Click() {
     // Declared outside the try so that an error report also waits with the timer stopped.
     std::optional<TimerPause> pause;
     try {
@@ -202,14 +202,14 @@ void TForm1::Button1Click() {
     }
 }
 
-void TForm1::showDisplay() {
+void MainScreen::showDisplay() {
     const bool ready = cycle_.display() == StatusDisplay::Ready;
     Label5->setText(ready ? kLayYourCard : kCheckingReader);
     Image1->setVisible(!ready);
     Image2->setVisible(ready);
 }
 
-void TForm1::Button7Click() {
+void MainScreen::Button7Click() {
     TimerPause pause(*Timer1);
     try {
         if (manualEntry_) {
@@ -220,11 +220,11 @@ void TForm1::Button7Click() {
     }
 }
 
-void TForm1::Button5Click() {
+void MainScreen::Button5Click() {
     close();
 }
 
-void TForm1::Image3DblClick() {
+void MainScreen::Image3DblClick() {
     TimerPause pause(*Timer1);
     try {
         if (aboutBox_) {
@@ -235,7 +235,7 @@ void TForm1::Image3DblClick() {
     }
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainScreen::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The first tick comes one interval after the window is up, never during start-up.
     if (!polling_) {
@@ -244,7 +244,7 @@ void TForm1::showEvent(QShowEvent* event) {
     }
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainScreen::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image3 && event->type() == QEvent::MouseButtonDblClick) {
         Image3DblClick();
         return true;

@@ -1,6 +1,6 @@
 // What the two card screens do when the journal cannot take their record: the
 // lock file is present, the journal is missing, or appending fails.
-#include "punch_screens/screens_fixture.h"
+#include "punch/screens_fixture.h"
 
 #include "support/file_conditions.h"
 #include "support/modal_helper.h"

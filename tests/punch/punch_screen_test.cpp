@@ -1,6 +1,6 @@
 // The punch screen driven as a teacher would: ticks, buttons, the confirmation
 // box answered by the modal helper, the card poll scripted.
-#include "punch_screens/screens_fixture.h"
+#include "punch/screens_fixture.h"
 
 #include "support/modal_helper.h"
 #include "support/wait.h"
@@ -202,7 +202,7 @@ TEST(PunchScreen, EnterPressesOnlyTheFocusedButton) {
     };
     const Row table[] = {
         {"special note", {35}, "CheckBox35", nullptr},
-        {"reason box in the detail layout", {0, 25}, "CheckBox25", nullptr},
+        {"reason box in the detail layout", {0, 25}, "reasonBox25", nullptr},
         {"focused 退勤", {}, "Button3", u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
     };
     for (const Row& row : table) {

@@ -2,7 +2,7 @@
 // Unit5: the main screen, the time clock's face. The polling cycle decides each
 // tick; this window shows the result and opens the other screens.
 
-#include "card/polling_cycle.h"
+#include "main_screen/polling_cycle.h"
 
 #include <QWidget>
 
@@ -20,12 +20,13 @@ namespace tavomi {
 
 class CardPoller;
 
-class TForm1 : public QWidget {
+class MainScreen : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kTickMs = 500;
 
-    TForm1(const std::filesystem::path& appFolder, CardPoller& poller, QWidget* parent = nullptr);
+    MainScreen(const std::filesystem::path& appFolder, CardPoller& poller,
+               QWidget* parent = nullptr);
 
     // The other screens, shown modally. The shell wires them; unset, nothing opens.
     void setPunchScreen(std::function<void(const QString& who)> show);

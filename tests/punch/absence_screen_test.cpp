@@ -1,5 +1,5 @@
 // The mid-day absence screen, opened from the punch screen's 中抜け button.
-#include "punch_screens/screens_fixture.h"
+#include "punch/screens_fixture.h"
 
 #include "support/modal_helper.h"
 
