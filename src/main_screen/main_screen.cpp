@@ -1,10 +1,10 @@
-// Unit5: the main screen.
 #include "main_screen/main_screen.h"
 
 #include "dialogs/message_box.h"
 #include "dialogs/pictures.h"
 #include "dialogs/screen_look.h"
 #include "files/data_folder.h"
+#include "files/punch_journal.h"
 #include "files/working_hours.h"
 
 #include <QDate>
@@ -17,7 +17,6 @@
 
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 
 namespace tavomi {
 
@@ -34,7 +33,7 @@ const QString kNotRegistered =
 const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
 const QString kLayYourCard = QString::fromUtf16(u"カードを置いてください");
 
-// Stops Timer1 while something waits for the user and starts it again afterwards,
+// Stops the polling timer while something waits for the user and starts it again afterwards,
 // also when that something throws, so card polling never stays stopped.
 class TimerPause {
   public:
@@ -52,77 +51,84 @@ class TimerPause {
 MainScreen::MainScreen(const std::filesystem::path& appFolder, CardPoller& poller, QWidget* parent)
     : QWidget(parent), appFolder_(appFolder), cycle_(appFolder, poller) {
     initPictures();
-    setObjectName("Form1");
+    buildWindow();
+    connect(pollTimer_, &QTimer::timeout, this, &MainScreen::runPollingTick);
+    connect(manualEntryButton_, &QPushButton::clicked, this, &MainScreen::onManualEntryClicked);
+    connect(exitButton_, &QPushButton::clicked, this, &MainScreen::onExitClicked);
+}
+
+void MainScreen::buildWindow() {
+    setObjectName("mainScreen");
     setWindowTitle("Form1");
     setFixedSize(636, 524);
     look::fill(this, look::kSkyBlue);
 
-    Image5 = look::named(new QSvgWidget(QString::fromLatin1(kLogoPicture), this), "Image5");
-    Image5->setGeometry(24, 14, 92, 92);
+    logo_ = look::named(new QSvgWidget(QString::fromLatin1(kLogoPicture), this), "logo");
+    logo_->setGeometry(24, 14, 92, 92);
 
-    Label7 =
-        look::named(new QLabel(QString::fromUtf16(u"ICカードによる勤務時間記録"), this), "Label7");
-    Label7->setFont(look::pixelFont(font(), 30, true));
-    Label7->setGeometry(132, 20, 488, 46);
+    titleLabel_ = look::named(new QLabel(QString::fromUtf16(u"ICカードによる勤務時間記録"), this),
+                              "titleLabel");
+    titleLabel_->setFont(look::pixelFont(font(), 30, true));
+    titleLabel_->setGeometry(132, 20, 488, 46);
 
-    Label2 =
-        look::named(new QLabel(QString::fromUtf16(u"接続中のカードリーダー　："), this), "Label2");
-    Label2->setFont(look::pixelFont(font(), 15));
-    Label2->setGeometry(134, 74, 206, 24);
+    readerCaptionLabel_ = look::named(
+        new QLabel(QString::fromUtf16(u"接続中のカードリーダー　："), this), "readerCaptionLabel");
+    readerCaptionLabel_->setFont(look::pixelFont(font(), 15));
+    readerCaptionLabel_->setGeometry(134, 74, 206, 24);
 
-    Label8 = look::named(new QLabel(QString::fromUtf16(u"接続を確認中"), this), "Label8");
-    Label8->setFont(look::pixelFont(font(), 14));
-    Label8->setStyleSheet("color: #17406b;");
+    readerNameLabel_ =
+        look::named(new QLabel(QString::fromUtf16(u"接続を確認中"), this), "readerNameLabel");
+    readerNameLabel_->setFont(look::pixelFont(font(), 14));
+    readerNameLabel_->setStyleSheet("color: #17406b;");
     // Real readers have long names ("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader
     // PICC] 00 00"): they wrap onto a second line instead of running off the window.
-    // The first line sits on Label2's line.
-    Label8->setWordWrap(true);
-    Label8->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label8->setGeometry(338, 77, 290, 37);
+    // The first line sits on the caption's line.
+    readerNameLabel_->setWordWrap(true);
+    readerNameLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    readerNameLabel_->setGeometry(338, 77, 290, 37);
 
     // Qt's backing store draws every widget off-screen first, so the panel is
     // double-buffered as it stands (nothing here sets WA_PaintOnScreen).
-    Panel1 = look::named(new QFrame(this), "Panel1");
-    Panel1->setGeometry(24, 116, 588, 352);
-    Panel1->setStyleSheet(
-        "#Panel1 { background: #f7fbff; border: 2px solid #6f9fd0; border-radius: 14px; }");
+    statusPanel_ = look::named(new QFrame(this), "statusPanel");
+    statusPanel_->setGeometry(24, 116, 588, 352);
+    statusPanel_->setStyleSheet(
+        "#statusPanel { background: #f7fbff; border: 2px solid #6f9fd0; border-radius: 14px; }");
 
-    Image1 =
-        look::named(new QSvgWidget(QString::fromLatin1(kStartledManPicture), Panel1), "Image1");
-    Image1->setGeometry(24, 30, 240, 288);
-    Image2 =
-        look::named(new QSvgWidget(QString::fromLatin1(kTimeClockManPicture), Panel1), "Image2");
-    Image2->setGeometry(24, 30, 240, 288);
-    Image2->hide();
+    checkingReaderPicture_ =
+        look::named(new QSvgWidget(QString::fromLatin1(kStartledManPicture), statusPanel_),
+                    "checkingReaderPicture");
+    checkingReaderPicture_->setGeometry(24, 30, 240, 288);
+    readyPicture_ = look::named(
+        new QSvgWidget(QString::fromLatin1(kTimeClockManPicture), statusPanel_), "readyPicture");
+    readyPicture_->setGeometry(24, 30, 240, 288);
+    readyPicture_->hide();
 
-    Label5 = look::named(new QLabel(kCheckingReader, Panel1), "Label5");
-    Label5->setFont(look::pixelFont(font(), 27, true));
-    Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label5->setStyleSheet("color: #17406b;");
-    Label5->setGeometry(270, 56, 298, 52);
+    statusLabel_ = look::named(new QLabel(kCheckingReader, statusPanel_), "statusLabel");
+    statusLabel_->setFont(look::pixelFont(font(), 27, true));
+    statusLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusLabel_->setStyleSheet("color: #17406b;");
+    statusLabel_->setGeometry(270, 56, 298, 52);
 
-    Button7 =
-        look::named(new QPushButton(QString::fromUtf16(u"手動による入力"), Panel1), "Button7");
-    Button7->setFont(look::pixelFont(font(), 19));
-    Button7->setGeometry(300, 196, 264, 56);
+    manualEntryButton_ = look::named(
+        new QPushButton(QString::fromUtf16(u"手動による入力"), statusPanel_), "manualEntryButton");
+    manualEntryButton_->setFont(look::pixelFont(font(), 19));
+    manualEntryButton_->setGeometry(300, 196, 264, 56);
 
-    Button5 = look::named(new QPushButton(QString::fromUtf16(u"終　了"), Panel1), "Button5");
-    Button5->setFont(look::pixelFont(font(), 19));
-    Button5->setGeometry(300, 266, 264, 52);
+    exitButton_ =
+        look::named(new QPushButton(QString::fromUtf16(u"終　了"), statusPanel_), "exitButton");
+    exitButton_->setFont(look::pixelFont(font(), 19));
+    exitButton_->setGeometry(300, 266, 264, 52);
 
     // The about box's hidden door: an empty area that only answers a double-click.
-    Image3 = look::named(new QWidget(this), "Image3");
-    Image3->setGeometry(610, 480, 17, 16);
-    Image3->installEventFilter(this);
+    aboutCorner_ = look::named(new QWidget(this), "aboutCorner");
+    aboutCorner_->setGeometry(610, 480, 17, 16);
+    aboutCorner_->installEventFilter(this);
 
-    Timer1 = look::named(new QTimer(this), "Timer1");
-    Timer1->setInterval(kTickMs);
-    connect(Timer1, &QTimer::timeout, this, &MainScreen::Button1Click);
-    connect(Button7, &QPushButton::clicked, this, &MainScreen::Button7Click);
-    connect(Button5, &QPushButton::clicked, this, &MainScreen::Button5Click);
+    pollTimer_ = look::named(new QTimer(this), "pollTimer");
+    pollTimer_->setInterval(kTickMs);
 }
 
-void MainScreen::setPunchScreen(std::function<void(const QString& who)> show) {
+void MainScreen::setPunchScreen(std::function<void(const QString& holderName)> show) {
     punchScreen_ = std::move(show);
 }
 
@@ -134,83 +140,82 @@ void MainScreen::setAboutBox(std::function<void()> show) {
     aboutBox_ = std::move(show);
 }
 
-bool MainScreen::FormCreate(const QDate& today) {
+bool MainScreen::startUp(const QDate& today) {
     if (!missingDataFiles(appFolder_).empty()) {
         showPlainMessage(nullptr, kInconsistentFolder);
         return false;
     }
-    Label5->setText(kCheckingReader);
+    statusLabel_->setText(kCheckingReader);
     try {
-        Button9Click(today);
+        checkTodaysWorkingHours(today);
     } catch (const std::exception& e) {
         // The working-hours files failed: the rest of the preparation is skipped,
         // a stale lock file stays until the next start, and the program runs on.
         reportError(nullptr, e);
         return true;
     }
-    Image1->show();
-    Image2->hide();
+    checkingReaderPicture_->show();
+    readyPicture_->hide();
     // A lock file left by a run that ended while writing; failing to remove it is ignored.
     const std::filesystem::path lockFile = dataFilePath(appFolder_, kLockFile);
     if (regularFileExists(lockFile)) {
-        std::error_code ignored;
-        std::filesystem::remove(lockFile, ignored);
+        releaseJournalLock(lockFile);
     }
     return true;
 }
 
-void MainScreen::Button9Click(const QDate& today) {
+void MainScreen::checkTodaysWorkingHours(const QDate& today) {
     if (deriveWorkingHours(appFolder_, today) == DerivationOutcome::NoWorkingHours) {
         showPlainMessage(nullptr, kNoHoursToday);
     }
 }
 
-void MainScreen::Button1Click() {
+void MainScreen::runPollingTick() {
     // Declared outside the try so that an error report also waits with the timer stopped.
     std::optional<TimerPause> pause;
     try {
         const PollingCycle::Tick tick = cycle_.tick();
-        Label8->setText(cycle_.state().Label8);
+        readerNameLabel_->setText(cycle_.state().readerName);
         if (tick.displayChanged) {
-            showDisplay();
+            showStatus();
         }
         switch (tick.outcome) {
             case PollingCycle::Outcome::NoCard:
                 return;
             case PollingCycle::Outcome::LoadFailed:
                 if (tick.errorToReport) {
-                    pause.emplace(*Timer1);
+                    pause.emplace(*pollTimer_);
                     reportError(this, std::runtime_error(*tick.errorToReport));
                 }
                 return;
             case PollingCycle::Outcome::Registered:
-                pause.emplace(*Timer1);
+                pause.emplace(*pollTimer_);
                 if (punchScreen_) {
-                    punchScreen_(cycle_.state().who_is_it);
+                    punchScreen_(cycle_.state().holderName);
                 }
                 return;
             case PollingCycle::Outcome::NotRegistered:
-                pause.emplace(*Timer1);
+                pause.emplace(*pollTimer_);
                 showPlainMessage(this, kNotRegistered);
                 return;
         }
     } catch (const std::exception& e) {
         if (!pause) {
-            pause.emplace(*Timer1);
+            pause.emplace(*pollTimer_);
         }
         reportError(this, e);
     }
 }
 
-void MainScreen::showDisplay() {
+void MainScreen::showStatus() {
     const bool ready = cycle_.display() == StatusDisplay::Ready;
-    Label5->setText(ready ? kLayYourCard : kCheckingReader);
-    Image1->setVisible(!ready);
-    Image2->setVisible(ready);
+    statusLabel_->setText(ready ? kLayYourCard : kCheckingReader);
+    checkingReaderPicture_->setVisible(!ready);
+    readyPicture_->setVisible(ready);
 }
 
-void MainScreen::Button7Click() {
-    TimerPause pause(*Timer1);
+void MainScreen::onManualEntryClicked() {
+    TimerPause pause(*pollTimer_);
     try {
         if (manualEntry_) {
             manualEntry_();
@@ -220,12 +225,12 @@ void MainScreen::Button7Click() {
     }
 }
 
-void MainScreen::Button5Click() {
+void MainScreen::onExitClicked() {
     close();
 }
 
-void MainScreen::Image3DblClick() {
-    TimerPause pause(*Timer1);
+void MainScreen::onAboutCornerDoubleClicked() {
+    TimerPause pause(*pollTimer_);
     try {
         if (aboutBox_) {
             aboutBox_();
@@ -238,15 +243,15 @@ void MainScreen::Image3DblClick() {
 void MainScreen::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The first tick comes one interval after the window is up, never during start-up.
-    if (!polling_) {
-        polling_ = true;
-        Timer1->start();
+    if (!pollingStarted_) {
+        pollingStarted_ = true;
+        pollTimer_->start();
     }
 }
 
 bool MainScreen::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Image3 && event->type() == QEvent::MouseButtonDblClick) {
-        Image3DblClick();
+    if (watched == aboutCorner_ && event->type() == QEvent::MouseButtonDblClick) {
+        onAboutCornerDoubleClicked();
         return true;
     }
     return QWidget::eventFilter(watched, event);

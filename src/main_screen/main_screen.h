@@ -1,6 +1,6 @@
 #pragma once
-// Unit5: the main screen, the time clock's face. The polling cycle decides each
-// tick; this window shows the result and opens the other screens.
+// The main screen, the time clock's face. The polling cycle decides each tick; this
+// window shows the result and opens the other screens.
 
 #include "main_screen/polling_cycle.h"
 
@@ -29,51 +29,52 @@ class MainScreen : public QWidget {
                QWidget* parent = nullptr);
 
     // The other screens, shown modally. The shell wires them; unset, nothing opens.
-    void setPunchScreen(std::function<void(const QString& who)> show);
+    void setPunchScreen(std::function<void(const QString& holderName)> show);
     void setManualEntry(std::function<void()> show);
     void setAboutBox(std::function<void()> show);
 
     // What start-up does while the main screen is being created: the seven-file
     // check, today's working hours, the first display and the stale lock file.
     // Returns false when the data folder is incomplete: the program must end.
-    bool FormCreate(const QDate& today);
+    bool startUp(const QDate& today);
 
     // Today's working hours, with the message for a day without them. Throws
     // FileError when a working-hours file cannot be read or appended to.
-    void Button9Click(const QDate& today);
+    void checkTodaysWorkingHours(const QDate& today);
 
-    // One tick of Timer1 (the card check).
-    void Button1Click();
-
-    QLabel* Label7;
-    QSvgWidget* Image5;
-    QLabel* Label2;
-    QLabel* Label8;
-    QFrame* Panel1;
-    QLabel* Label5;
-    QSvgWidget* Image1;
-    QSvgWidget* Image2;
-    QPushButton* Button7;
-    QPushButton* Button5;
-    QWidget* Image3;
-    QTimer* Timer1;
+    // One tick of the polling timer: look for a card and open what it calls for.
+    void runPollingTick();
 
   protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void Button7Click();
-    void Button5Click();
-    void Image3DblClick();
-    void showDisplay();
+    void buildWindow();
+    void onManualEntryClicked();
+    void onExitClicked();
+    void onAboutCornerDoubleClicked();
+    void showStatus();
 
     std::filesystem::path appFolder_;
     PollingCycle cycle_;
     std::function<void(const QString&)> punchScreen_;
     std::function<void()> manualEntry_;
     std::function<void()> aboutBox_;
-    bool polling_ = false;  // Timer1 runs from the first showing on
+    bool pollingStarted_ = false;  // the timer runs from the first showing on
+
+    QLabel* titleLabel_;
+    QSvgWidget* logo_;
+    QLabel* readerCaptionLabel_;
+    QLabel* readerNameLabel_;
+    QFrame* statusPanel_;
+    QLabel* statusLabel_;
+    QSvgWidget* checkingReaderPicture_;
+    QSvgWidget* readyPicture_;
+    QPushButton* manualEntryButton_;
+    QPushButton* exitButton_;
+    QWidget* aboutCorner_;
+    QTimer* pollTimer_;
 };
 
 }  // namespace tavomi

@@ -1,4 +1,3 @@
-// Unit5: the polling cycle of the main screen.
 #include "main_screen/polling_cycle.h"
 
 #include "card/card_poller.h"
@@ -13,13 +12,13 @@ PollingCycle::PollingCycle(std::filesystem::path appFolder, CardPoller& poller)
 
 PollingCycle::Tick PollingCycle::tick() {
     Tick result;
-    state_.Label8.clear();
-    state_.Edit3.clear();
+    state_.readerName.clear();
+    state_.cardId.clear();
     // The display follows the previous tick's poll, so it lags one tick behind.
-    result.displayChanged = stepDisplay();
+    result.displayChanged = followReaderState();
 
-    if (state_.flaga1 == 0) {
-        if (std::optional<std::string> error = Button10Click()) {
+    if (!state_.cardholdersLoaded) {
+        if (std::optional<std::string> error = loadCardholders()) {
             result.outcome = Outcome::LoadFailed;
             if (*error != lastReportedError_ || ticksSinceReport_ >= kLoadErrorRepeatTicks) {
                 lastReportedError_ = *error;
@@ -29,54 +28,52 @@ PollingCycle::Tick PollingCycle::tick() {
             ++ticksSinceReport_;
             return result;
         }
-        state_.flaga1 = 1;
+        state_.cardholdersLoaded = true;
     }
 
-    state_.flag1 = 0;
-    state_.flag4 = 0;
-    state_.who_is_it.clear();
+    state_.readerListSeen = false;
+    state_.cardRegistered = false;
+    state_.holderName.clear();
 
     const PollResult poll = poller_.poll();
-    state_.flag1 = poll.readerListObtained ? 1 : 0;
-    state_.Label8 = QString::fromStdString(poll.lastReaderTried);
+    state_.readerListSeen = poll.readerListObtained;
+    state_.readerName = QString::fromStdString(poll.lastReaderTried);
     if (!poll.cardId) {
         return result;
     }
 
-    state_.Edit3 = *poll.cardId;
-    Button11Click();
-    result.outcome =
-        state_.flag3 == 1 && state_.flag4 == 1 ? Outcome::Registered : Outcome::NotRegistered;
+    state_.cardId = *poll.cardId;
+    lookUpCard();
+    result.outcome = state_.listHasEntries && state_.cardRegistered ? Outcome::Registered
+                                                                    : Outcome::NotRegistered;
     return result;
 }
 
-bool PollingCycle::stepDisplay() {
-    if (state_.flag1 == 0 && state_.flagi1 == 2) {
-        state_.flagi1 = 1;
-        return true;
+bool PollingCycle::followReaderState() {
+    const StatusDisplay wanted =
+        state_.readerListSeen ? StatusDisplay::Ready : StatusDisplay::CheckingReader;
+    if (state_.display == wanted) {
+        return false;
     }
-    if (state_.flag1 == 1 && state_.flagi1 == 1) {
-        state_.flagi1 = 2;
-        return true;
-    }
-    return false;
+    state_.display = wanted;
+    return true;
 }
 
-std::optional<std::string> PollingCycle::Button10Click() {
-    state_.flag3 = 0;
-    state_.flag4 = 0;
+std::optional<std::string> PollingCycle::loadCardholders() {
+    state_.listHasEntries = false;
+    state_.cardRegistered = false;
     try {
-        state_.flag3 = StringGrid1_.load(appFolder_) ? 1 : 0;
+        state_.listHasEntries = cardholders_.load(appFolder_);
     } catch (const std::exception& e) {
         return std::string(e.what());
     }
     return std::nullopt;
 }
 
-void PollingCycle::Button11Click() {
-    if (std::optional<QString> name = StringGrid1_.lookup(state_.Edit3)) {
-        state_.flag4 = 1;
-        state_.who_is_it = *name;
+void PollingCycle::lookUpCard() {
+    if (std::optional<QString> name = cardholders_.lookup(state_.cardId)) {
+        state_.cardRegistered = true;
+        state_.holderName = *name;
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Unit5's polling cycle: what one tick of the main screen's timer decides, without
-// widgets. The screen calls tick() and then shows what it says.
+// What one tick of the main screen's timer decides, without widgets. The screen calls
+// tick() and then shows what it says.
 
 #include "files/cardholder_list.h"
 
@@ -14,21 +14,22 @@ namespace tavomi {
 
 class CardPoller;
 
+// The main screen's status picture and text.
 enum class StatusDisplay {
-    MissingReader = 1,  // "リーダーの接続確認中", the startled man
-    Ready = 2,          // "カードを置いてください", the man at the time clock
+    CheckingReader,  // "リーダーの接続確認中", the startled man
+    Ready,           // "カードを置いてください", the man at the time clock
 };
 
-// Unit5's module variables, with the hidden fields the cycle fills.
+// What the cycle knows between ticks, and what the latest tick found.
 struct PollingState {
-    int flag1 = 0;   // 1 when the latest tick's poll obtained the reader list
-    int flagi1 = 1;  // the status display that is up (StatusDisplay)
-    int flaga1 = 0;  // 1 once the cardholder list has been loaded in this run
-    int flag3 = 0;   // 1 when the loaded list has at least two lines
-    int flag4 = 0;   // 1 when the lookup found Edit3
-    QString who_is_it;
-    QString Edit3;   // the card identifier of the tick
-    QString Label8;  // the reader the tick's poll tried last
+    bool readerListSeen = false;  // the latest tick's poll obtained the reader list
+    StatusDisplay display = StatusDisplay::CheckingReader;
+    bool cardholdersLoaded = false;  // read once per run, on the first tick that can
+    bool listHasEntries = false;     // the loaded list has at least one line past its header
+    bool cardRegistered = false;     // the latest tick's card is in the list
+    QString holderName;              // its holder, when registered
+    QString cardId;                  // the card identifier of the tick
+    QString readerName;              // the reader the tick's poll tried last
 };
 
 class PollingCycle {
@@ -41,7 +42,7 @@ class PollingCycle {
     enum class Outcome {
         NoCard,         // the tick ended without a card (or without a reader)
         LoadFailed,     // the cardholder list could not be read; the tick ended there
-        Registered,     // a listed card: hand state().who_is_it over to the punch screen
+        Registered,     // a listed card: hand state().holderName over to the punch screen
         NotRegistered,  // a card that the list does not hold (or a list without entries)
     };
 
@@ -54,20 +55,20 @@ class PollingCycle {
 
     PollingCycle(std::filesystem::path appFolder, CardPoller& poller);
 
-    // One tick (MainScreen.Button1Click without its boxes).
+    // One tick: the display step, the list's first load, the card poll and the lookup.
     Tick tick();
 
     const PollingState& state() const { return state_; }
-    StatusDisplay display() const { return static_cast<StatusDisplay>(state_.flagi1); }
+    StatusDisplay display() const { return state_.display; }
 
   private:
-    bool stepDisplay();
-    std::optional<std::string> Button10Click();  // load the list; the error's text on failure
-    void Button11Click();                        // look Edit3 up
+    bool followReaderState();
+    std::optional<std::string> loadCardholders();  // the error's text on failure
+    void lookUpCard();
 
     std::filesystem::path appFolder_;
     CardPoller& poller_;
-    CardholderTable StringGrid1_;  // the cardholder table, loaded once per run
+    CardholderTable cardholders_;
     PollingState state_;
     std::string lastReportedError_;
     int ticksSinceReport_ = 0;

@@ -13,23 +13,24 @@ namespace tavomi {
 
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller) {
-    auto form1 = std::make_unique<MainScreen>(appFolder, poller);
-    if (!form1->FormCreate(clock().date())) {
+    auto mainScreen = std::make_unique<MainScreen>(appFolder, poller);
+    if (!mainScreen->startUp(clock().date())) {
         return nullptr;
     }
-    auto* form2 = new PunchScreen(appFolder, clock, poller, form1.get());
-    auto* form6 = new ManualEntryScreen(appFolder, clock, form1.get());
-    auto* about = new AboutBox(form1.get());
-    auto* form12 = new AbsenceScreen(appFolder, clock, form1.get());
-    auto* form13 = new ConfirmBox(form1.get());
+    auto* punchScreen = new PunchScreen(appFolder, clock, poller, mainScreen.get());
+    auto* manualEntry = new ManualEntryScreen(appFolder, clock, mainScreen.get());
+    auto* aboutBox = new AboutBox(mainScreen.get());
+    auto* absenceScreen = new AbsenceScreen(appFolder, clock, mainScreen.get());
+    auto* confirmBox = new ConfirmBox(mainScreen.get());
 
-    form2->setScreens(form12, form13);
-    form12->setScreens(form2, form13);
-    form6->setConfirmBox(form13);
-    form1->setPunchScreen([form2](const QString& who) { showPunchScreen(*form2, who); });
-    form1->setManualEntry([form6] { form6->exec(); });
-    form1->setAboutBox([about] { about->exec(); });
-    return form1;
+    punchScreen->setScreens(absenceScreen, confirmBox);
+    absenceScreen->setScreens(punchScreen, confirmBox);
+    manualEntry->setConfirmBox(confirmBox);
+    mainScreen->setPunchScreen(
+        [punchScreen](const QString& holderName) { showPunchScreen(*punchScreen, holderName); });
+    mainScreen->setManualEntry([manualEntry] { manualEntry->exec(); });
+    mainScreen->setAboutBox([aboutBox] { aboutBox->exec(); });
+    return mainScreen;
 }
 
 void showPunchScreen(PunchScreen& punchScreen, const QString& who) {

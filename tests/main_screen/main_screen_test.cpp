@@ -2,6 +2,7 @@
 // of a tick, and the start-up steps that run while it is created.
 #include "main_screen/main_screen.h"
 #include "files/data_folder.h"
+#include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
 #include "support/scripted_poller.h"
@@ -31,9 +32,8 @@ namespace {
 using test::ModalAnswerer;
 using test::ScriptedPoller;
 
-const QString kHeader = QString::fromUtf16(u"カードID,氏名,職名");
-const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
-const QString kHanako = QString::fromUtf16(u"山田　花子");
+using test::kHanako;
+using test::kHanakoCard;
 const QString kNotRegistered =
     QString::fromUtf16(u"このカードは登録されていません　カードの登録を行ってください");
 const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
@@ -41,11 +41,15 @@ const QString kLayYourCard = QString::fromUtf16(u"カードを置いてくださ
 
 class MainScreenTest : public ::testing::Test {
   protected:
-    MainScreenTest() {
-        folder.writeLines(kCardholderListFile, {kHeader, kHanakoId + u',' + kHanako});
-    }
+    MainScreenTest() { folder.writeLines(kCardholderListFile, test::cardholderListWithHanako()); }
 
-    QTimer* timer() { return form.Timer1; }
+    QTimer* timer() { return form.findChild<QTimer*>("pollTimer"); }
+    template <typename T = QLabel>
+    T* find(const char* name) {
+        T* widget = form.findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
 
     test::DataFolder folder;
     ScriptedPoller poller;
@@ -59,10 +63,10 @@ TEST_F(MainScreenTest, FaceAtStart) {
     EXPECT_EQ(form.palette().color(QPalette::Window), QColor(166, 202, 240));
 
     const std::map<std::string, QString> captions = {
-        {"Label7", QString::fromUtf16(u"ICカードによる勤務時間記録")},
-        {"Label2", QString::fromUtf16(u"接続中のカードリーダー　：")},
-        {"Label8", QString::fromUtf16(u"接続を確認中")},
-        {"Label5", kCheckingReader},
+        {"titleLabel", QString::fromUtf16(u"ICカードによる勤務時間記録")},
+        {"readerCaptionLabel", QString::fromUtf16(u"接続中のカードリーダー　：")},
+        {"readerNameLabel", QString::fromUtf16(u"接続を確認中")},
+        {"statusLabel", kCheckingReader},
     };
     for (const auto& [name, text] : captions) {
         auto* label = form.findChild<QLabel*>(QString::fromStdString(name));
@@ -70,17 +74,17 @@ TEST_F(MainScreenTest, FaceAtStart) {
         EXPECT_EQ(label->text(), text) << name;
         EXPECT_TRUE(label->isVisibleTo(&form)) << name;
     }
-    EXPECT_EQ(form.findChild<QPushButton*>("Button7")->text(),
+    EXPECT_EQ(form.findChild<QPushButton*>("manualEntryButton")->text(),
               QString::fromUtf16(u"手動による入力"));
-    EXPECT_EQ(form.findChild<QPushButton*>("Button5")->text(), QString::fromUtf16(u"終　了"));
-    for (const char* picture : {"Image5", "Image1", "Image2"}) {
+    EXPECT_EQ(form.findChild<QPushButton*>("exitButton")->text(), QString::fromUtf16(u"終　了"));
+    for (const char* picture : {"logo", "checkingReaderPicture", "readyPicture"}) {
         EXPECT_TRUE(form.findChild<QSvgWidget*>(picture)->renderer()->isValid()) << picture;
     }
-    EXPECT_TRUE(form.findChild<QSvgWidget*>("Image1")->isVisibleTo(&form));
-    EXPECT_FALSE(form.findChild<QSvgWidget*>("Image2")->isVisibleTo(&form));
-    EXPECT_EQ(form.findChild<QWidget*>("Image3")->geometry(), QRect(610, 480, 17, 16));
-    EXPECT_EQ(form.findChild<QSvgWidget*>("Image1")->geometry(),
-              form.findChild<QSvgWidget*>("Image2")->geometry());
+    EXPECT_TRUE(form.findChild<QSvgWidget*>("checkingReaderPicture")->isVisibleTo(&form));
+    EXPECT_FALSE(form.findChild<QSvgWidget*>("readyPicture")->isVisibleTo(&form));
+    EXPECT_EQ(form.findChild<QWidget*>("aboutCorner")->geometry(), QRect(610, 480, 17, 16));
+    EXPECT_EQ(form.findChild<QSvgWidget*>("checkingReaderPicture")->geometry(),
+              form.findChild<QSvgWidget*>("readyPicture")->geometry());
 
     // No tick before the window is up; from then on one every 500 ms.
     EXPECT_FALSE(timer()->isActive());
@@ -93,13 +97,15 @@ TEST_F(MainScreenTest, FaceAtStart) {
 // the reader line with the long names that real CCID readers have.
 TEST_F(MainScreenTest, TextsFitTheirLabels) {
     const std::vector<std::pair<QLabel*, QString>> texts = {
-        {form.Label7, form.Label7->text()},
-        {form.Label2, form.Label2->text()},
-        {form.Label5, kCheckingReader},
-        {form.Label5, kLayYourCard},
-        {form.Label8, QStringLiteral("Virtual PCD 00 00")},
-        {form.Label8, QStringLiteral("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader PICC] 00 00")},
-        {form.Label8, QStringLiteral("SONY FeliCa RC-S300/P [RC-S300/P] (0123456789) 00 00")},
+        {find("titleLabel"), find("titleLabel")->text()},
+        {find("readerCaptionLabel"), find("readerCaptionLabel")->text()},
+        {find("statusLabel"), kCheckingReader},
+        {find("statusLabel"), kLayYourCard},
+        {find("readerNameLabel"), QStringLiteral("Virtual PCD 00 00")},
+        {find("readerNameLabel"),
+         QStringLiteral("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader PICC] 00 00")},
+        {find("readerNameLabel"),
+         QStringLiteral("SONY FeliCa RC-S300/P [RC-S300/P] (0123456789) 00 00")},
     };
     for (const auto& [label, text] : texts) {
         SCOPED_TRACE(text.toStdString());
@@ -111,7 +117,8 @@ TEST_F(MainScreenTest, TextsFitTheirLabels) {
         }
     }
     // The reader line stays above the status panel.
-    EXPECT_LE(form.Label8->geometry().bottom(), form.Panel1->geometry().top());
+    EXPECT_LE(find("readerNameLabel")->geometry().bottom(),
+              find<QWidget>("statusPanel")->geometry().top());
 }
 
 TEST_F(MainScreenTest, StatusDisplayAndReaderLineAcrossTicks) {
@@ -130,18 +137,19 @@ TEST_F(MainScreenTest, StatusDisplayAndReaderLineAcrossTicks) {
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "tick " << i + 1);
-        form.Button1Click();
-        EXPECT_EQ(form.Label5->text(), expected[i].status);
-        EXPECT_EQ(form.Image1->isVisibleTo(&form), expected[i].startled);
-        EXPECT_EQ(form.Image2->isVisibleTo(&form), !expected[i].startled);
-        EXPECT_EQ(form.Label8->text(), expected[i].readerLine);
+        form.runPollingTick();
+        EXPECT_EQ(find("statusLabel")->text(), expected[i].status);
+        EXPECT_EQ(find<QSvgWidget>("checkingReaderPicture")->isVisibleTo(&form),
+                  expected[i].startled);
+        EXPECT_EQ(find<QSvgWidget>("readyPicture")->isVisibleTo(&form), !expected[i].startled);
+        EXPECT_EQ(find("readerNameLabel")->text(), expected[i].readerLine);
     }
 }
 
 // The punch screen gets the name; no tick runs while it is up, and the next one
 // comes a whole interval after it has closed.
 TEST_F(MainScreenTest, RegisteredCardIsHandedOverWithTheTimerStopped) {
-    poller.steady = ScriptedPoller::card(kHanakoId);
+    poller.steady = ScriptedPoller::card(kHanakoCard);
     form.show();
     std::vector<QString> handedOver;
     bool timerRanMeanwhile = true;
@@ -150,18 +158,18 @@ TEST_F(MainScreenTest, RegisteredCardIsHandedOverWithTheTimerStopped) {
         timerRanMeanwhile = timer()->isActive();
     });
 
-    form.Button1Click();
+    form.runPollingTick();
     EXPECT_EQ(handedOver, std::vector<QString>{kHanako});
     EXPECT_FALSE(timerRanMeanwhile);
     EXPECT_TRUE(timer()->isActive());
     EXPECT_GT(timer()->remainingTime(), 400);
-    EXPECT_EQ(form.Label5->text(), kCheckingReader);  // the first tick's display stays
+    EXPECT_EQ(find("statusLabel")->text(), kCheckingReader);  // the first tick's display stays
 }
 
 // A card left on the reader earns the message again on every tick, each one
 // raised with the timer stopped.
 TEST_F(MainScreenTest, UnregisteredCardLeftOnTheReaderIsReportedAfterEachOk) {
-    poller.steady = ScriptedPoller::card(QStringLiteral("FEDCBA9876543210"));
+    poller.steady = ScriptedPoller::card(test::kStrangerCard);
     form.show();
     ModalAnswerer answerer;
     std::vector<bool> timerActiveWhileUp;
@@ -171,20 +179,20 @@ TEST_F(MainScreenTest, UnregisteredCardLeftOnTheReaderIsReportedAfterEachOk) {
             ModalAnswerer::pressOk(box);
         });
     }
-    form.Button1Click();
+    form.runPollingTick();
     EXPECT_TRUE(timer()->isActive());
-    form.Button1Click();
+    form.runPollingTick();
     EXPECT_EQ(answerer.texts(), (std::vector<QString>{kNotRegistered, kNotRegistered}));
     EXPECT_EQ(timerActiveWhileUp, (std::vector<bool>{false, false}));
 }
 
 TEST_F(MainScreenTest, ListWithOnlyItsHeaderReportsEveryCard) {
-    folder.writeLines(kCardholderListFile, {kHanakoId + u',' + kHanako});
-    poller.steady = ScriptedPoller::card(kHanakoId);
+    folder.writeLines(kCardholderListFile, {kHanakoCard + u',' + kHanako});
+    poller.steady = ScriptedPoller::card(kHanakoCard);
     bool punched = false;
     form.setPunchScreen([&](const QString&) { punched = true; });
     ModalAnswerer answerer;
-    form.Button1Click();
+    form.runPollingTick();
     EXPECT_FALSE(punched);
     EXPECT_EQ(answerer.texts(), std::vector<QString>{kNotRegistered});
 }
@@ -199,29 +207,29 @@ TEST_F(MainScreenTest, NoTickWhileManualEntryOrAboutBoxIsUp) {
         return [&, what] {
             opened.push_back(what);
             EXPECT_FALSE(timer()->isActive()) << what;
-            poller.steady = ScriptedPoller::card(kHanakoId);
+            poller.steady = ScriptedPoller::card(kHanakoCard);
         };
     };
     form.setManualEntry(watch("manual entry"));
     form.setAboutBox(watch("about"));
 
-    QTest::mouseClick(form.Button7, Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>("manualEntryButton"), Qt::LeftButton);
     EXPECT_TRUE(timer()->isActive());
-    QTest::mouseClick(form.Image3, Qt::LeftButton);  // one click is not enough
-    QTest::mouseDClick(form.Image3, Qt::LeftButton);
+    QTest::mouseClick(find<QWidget>("aboutCorner"), Qt::LeftButton);  // one click is not enough
+    QTest::mouseDClick(find<QWidget>("aboutCorner"), Qt::LeftButton);
     EXPECT_TRUE(timer()->isActive());
     EXPECT_EQ(opened, (std::vector<std::string>{"manual entry", "about"}));
     EXPECT_EQ(poller.calls, 0);
 
     QString handedTo;
     form.setPunchScreen([&](const QString& who) { handedTo = who; });
-    form.Button1Click();
+    form.runPollingTick();
     EXPECT_EQ(handedTo, kHanako);
 }
 
 TEST_F(MainScreenTest, UnreadableListIsReportedOnceWhileTheTicksRetry) {
     folder.remove(kCardholderListFile);
-    poller.steady = ScriptedPoller::card(kHanakoId);
+    poller.steady = ScriptedPoller::card(kHanakoCard);
     ModalAnswerer answerer;
     bool timerActiveWhileUp = true;
     answerer.then([&](QWidget* box) {
@@ -229,24 +237,24 @@ TEST_F(MainScreenTest, UnreadableListIsReportedOnceWhileTheTicksRetry) {
         ModalAnswerer::pressOk(box);
     });
     for (int i = 0; i < 5; ++i) {
-        form.Button1Click();
+        form.runPollingTick();
     }
     ASSERT_EQ(answerer.count(), 1);
     EXPECT_TRUE(answerer.texts()[0].contains(QString::fromLatin1(kCardholderListFile)));
     EXPECT_FALSE(timerActiveWhileUp);
     EXPECT_EQ(poller.calls, 0);
-    EXPECT_EQ(form.Label8->text(), QString());
+    EXPECT_EQ(find("readerNameLabel")->text(), QString());
 }
 
 TEST_F(MainScreenTest, ExitButtonClosesTheWindow) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(form.Button5, Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>("exitButton"), Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
 }
 
 // Start-up's part while the main screen is created.
-class FormCreateTest : public MainScreenTest {
+class StartUpTest : public MainScreenTest {
   protected:
     // Names and bytes of every file in the data folder.
     std::map<std::string, QByteArray> snapshot() const {
@@ -263,25 +271,25 @@ class FormCreateTest : public MainScreenTest {
     const QDate saturday{2024, 6, 8};
 };
 
-TEST_F(FormCreateTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
+TEST_F(StartUpTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
     folder.writeBytes(kLockFile, QByteArray());
     ModalAnswerer answerer;
-    EXPECT_TRUE(form.FormCreate(monday));
+    EXPECT_TRUE(form.startUp(monday));
     EXPECT_EQ(answerer.count(), 0);
     EXPECT_FALSE(folder.exists(kLockFile));
     EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
-    EXPECT_EQ(form.Label5->text(), kCheckingReader);
+    EXPECT_EQ(find("statusLabel")->text(), kCheckingReader);
     EXPECT_FALSE(timer()->isActive());
 }
 
-TEST_F(FormCreateTest, MissingFilesGiveOneMessageAndTouchNothing) {
+TEST_F(StartUpTest, MissingFilesGiveOneMessageAndTouchNothing) {
     folder.remove(kJournalFile);
     folder.remove("analysis_of_data.xlsm");
     folder.remove("absentee.txt");
     folder.writeBytes(kLockFile, QByteArray());
     const auto before = snapshot();
     ModalAnswerer answerer;
-    EXPECT_FALSE(form.FormCreate(monday));
+    EXPECT_FALSE(form.startUp(monday));
     EXPECT_EQ(answerer.texts(),
               std::vector<QString>{QString::fromUtf16(
                   u"フォルダー \\attendane_manegement内のファイルが不整合です。\n\n"
@@ -289,19 +297,19 @@ TEST_F(FormCreateTest, MissingFilesGiveOneMessageAndTouchNothing) {
     EXPECT_EQ(snapshot(), before);
 }
 
-TEST_F(FormCreateTest, AFolderInAFilesPlaceCountsAsMissing) {
+TEST_F(StartUpTest, AFolderInAFilesPlaceCountsAsMissing) {
     folder.remove(kJournalFile);
     std::filesystem::create_directory(folder.file(kJournalFile));
     ModalAnswerer answerer;
-    EXPECT_FALSE(form.FormCreate(monday));
+    EXPECT_FALSE(form.startUp(monday));
     EXPECT_EQ(answerer.count(), 1);
 }
 
-TEST_F(FormCreateTest, DayWithoutHoursIsToldAndStartUpGoesOn) {
+TEST_F(StartUpTest, DayWithoutHoursIsToldAndStartUpGoesOn) {
     folder.writeBytes(kLockFile, QByteArray());
     const QByteArray hoursBefore = folder.readBytes(kWorkingHoursFile);
     ModalAnswerer answerer;
-    EXPECT_TRUE(form.FormCreate(saturday));
+    EXPECT_TRUE(form.startUp(saturday));
     EXPECT_EQ(answerer.texts(), std::vector<QString>{QString::fromUtf16(
                                     u"今日の勤務時間が確認できません。\n\n"
                                     u"「設定・その他」 から今日の勤務時間の設定を行ってください")});
@@ -311,13 +319,13 @@ TEST_F(FormCreateTest, DayWithoutHoursIsToldAndStartUpGoesOn) {
 
 // A working-hours file that another program holds: the error report, and the
 // stale lock stays until the next start.
-TEST_F(FormCreateTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
+TEST_F(StartUpTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
     folder.writeBytes(kLockFile, QByteArray());
     const int fd = ::open(folder.file(kWorkingHoursFile).c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     ModalAnswerer answerer;
-    const bool goesOn = form.FormCreate(monday);
+    const bool goesOn = form.startUp(monday);
     ::close(fd);
     EXPECT_TRUE(goesOn);
     ASSERT_EQ(answerer.count(), 1);

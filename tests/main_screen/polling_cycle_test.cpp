@@ -1,6 +1,7 @@
 // The main screen's tick, driven tick by tick without a window.
 #include "main_screen/polling_cycle.h"
 #include "files/data_folder.h"
+#include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/scripted_poller.h"
 
@@ -15,16 +16,13 @@ namespace {
 using test::ScriptedPoller;
 using Outcome = PollingCycle::Outcome;
 
-const QString kHeader = QString::fromUtf16(u"カードID,氏名,職名");
-const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
-const QString kHanako = QString::fromUtf16(u"山田　花子");
+using test::kCardholderHeader;
+using test::kHanako;
+using test::kHanakoCard;
 
 class PollingCycleTest : public ::testing::Test {
   protected:
-    PollingCycleTest() {
-        folder.writeLines(kCardholderListFile,
-                          {kHeader, kHanakoId + u',' + kHanako + QString::fromUtf16(u",教諭")});
-    }
+    PollingCycleTest() { folder.writeLines(kCardholderListFile, test::cardholderListWithHanako()); }
 
     test::DataFolder folder;
     ScriptedPoller poller;
@@ -40,11 +38,11 @@ TEST_F(PollingCycleTest, DisplayFollowsThePreviousTicksReaderList) {
     };
     using enum StatusDisplay;
     const std::vector<Step> steps = {
-        {true, MissingReader, false},  // start-up state; the reader is only seen now
-        {true, Ready, true},           // the tick after the one that found it
-        {false, Ready, false},         // unplugged: the display still trusts the last tick
-        {false, MissingReader, true}, {true, MissingReader, false},
-        {false, Ready, true},         {true, MissingReader, true},
+        {true, CheckingReader, false},  // start-up state; the reader is only seen now
+        {true, Ready, true},            // the tick after the one that found it
+        {false, Ready, false},          // unplugged: the display still trusts the last tick
+        {false, CheckingReader, true}, {true, CheckingReader, false},
+        {false, Ready, true},          {true, CheckingReader, true},
     };
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "tick " << i + 1);
@@ -54,42 +52,43 @@ TEST_F(PollingCycleTest, DisplayFollowsThePreviousTicksReaderList) {
         EXPECT_EQ(tick.outcome, Outcome::NoCard);
         EXPECT_EQ(cycle.display(), steps[i].display);
         EXPECT_EQ(tick.displayChanged, steps[i].changed);
-        EXPECT_EQ(cycle.state().flag1, steps[i].reader ? 1 : 0);
-        EXPECT_EQ(cycle.state().Label8, steps[i].reader ? QStringLiteral("Reader A") : QString());
+        EXPECT_EQ(cycle.state().readerListSeen, steps[i].reader);
+        EXPECT_EQ(cycle.state().readerName,
+                  steps[i].reader ? QStringLiteral("Reader A") : QString());
     }
 }
 
 TEST_F(PollingCycleTest, RegisteredCardOnTheVeryFirstTick) {
-    poller.steady = ScriptedPoller::card(kHanakoId, "Reader B");
+    poller.steady = ScriptedPoller::card(kHanakoCard, "Reader B");
     const PollingCycle::Tick tick = cycle.tick();
     EXPECT_EQ(tick.outcome, Outcome::Registered);
-    EXPECT_EQ(cycle.state().who_is_it, kHanako);
-    EXPECT_EQ(cycle.state().Edit3, kHanakoId);
-    EXPECT_EQ(cycle.state().Label8, QStringLiteral("Reader B"));
-    EXPECT_EQ(cycle.state().flaga1, 1);
+    EXPECT_EQ(cycle.state().holderName, kHanako);
+    EXPECT_EQ(cycle.state().cardId, kHanakoCard);
+    EXPECT_EQ(cycle.state().readerName, QStringLiteral("Reader B"));
+    EXPECT_TRUE(cycle.state().cardholdersLoaded);
     // The punch screen opens while the missing-reader display is still up.
-    EXPECT_EQ(cycle.display(), StatusDisplay::MissingReader);
+    EXPECT_EQ(cycle.display(), StatusDisplay::CheckingReader);
     cycle.tick();
     EXPECT_EQ(cycle.display(), StatusDisplay::Ready);
 }
 
 TEST_F(PollingCycleTest, EachTickStartsWithoutTheLastTicksCardAndName) {
-    poller.script = {ScriptedPoller::card(kHanakoId), ScriptedPoller::reader(),
+    poller.script = {ScriptedPoller::card(kHanakoCard), ScriptedPoller::reader(),
                      ScriptedPoller::card(QStringLiteral("0123456789abcdef"))};
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
     EXPECT_EQ(cycle.tick().outcome, Outcome::NoCard);
-    EXPECT_EQ(cycle.state().Edit3, QString());
-    EXPECT_EQ(cycle.state().who_is_it, QString());
+    EXPECT_EQ(cycle.state().cardId, QString());
+    EXPECT_EQ(cycle.state().holderName, QString());
     // Identifiers compare exactly: lower-case digits are another card.
     EXPECT_EQ(cycle.tick().outcome, Outcome::NotRegistered);
-    EXPECT_EQ(cycle.state().who_is_it, QString());
-    EXPECT_EQ(cycle.state().flag4, 0);
+    EXPECT_EQ(cycle.state().holderName, QString());
+    EXPECT_FALSE(cycle.state().cardRegistered);
 }
 
 TEST_F(PollingCycleTest, TheListIsReadOnceAndEditsWaitForTheNextStart) {
-    poller.steady = ScriptedPoller::card(kHanakoId);
+    poller.steady = ScriptedPoller::card(kHanakoCard);
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
-    folder.writeLines(kCardholderListFile, {kHeader});
+    folder.writeLines(kCardholderListFile, {kCardholderHeader});
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
     folder.remove(kCardholderListFile);
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
@@ -98,33 +97,33 @@ TEST_F(PollingCycleTest, TheListIsReadOnceAndEditsWaitForTheNextStart) {
 // A list without an entry line reports every card, even one written on the header line.
 TEST_F(PollingCycleTest, AListOfFewerThanTwoLinesRegistersNoCard) {
     const std::vector<QByteArray> lists = {
-        QByteArray(), test::DataFolder::cp932Lines({kHanakoId + u',' + kHanako}),
+        QByteArray(), test::DataFolder::cp932Lines({kHanakoCard + u',' + kHanako}),
         QByteArray("0123456789ABCDEF,Hanako"),  // one line without a line break
     };
     for (const QByteArray& bytes : lists) {
         SCOPED_TRACE(bytes.toStdString());
         folder.writeBytes(kCardholderListFile, bytes);
         ScriptedPoller cardOnReader;
-        cardOnReader.steady = ScriptedPoller::card(kHanakoId);
+        cardOnReader.steady = ScriptedPoller::card(kHanakoCard);
         PollingCycle fresh(folder.appFolder(), cardOnReader);
         EXPECT_EQ(fresh.tick().outcome, Outcome::NotRegistered);
-        EXPECT_EQ(fresh.state().flag3, 0);
-        EXPECT_EQ(fresh.state().flaga1, 1);  // loaded, and never read again
+        EXPECT_FALSE(fresh.state().listHasEntries);
+        EXPECT_TRUE(fresh.state().cardholdersLoaded);  // loaded, and never read again
     }
 }
 
 TEST_F(PollingCycleTest, AnUnreadableListEndsTheTickAndIsTriedAgain) {
     folder.remove(kCardholderListFile);
-    poller.steady = ScriptedPoller::card(kHanakoId);
+    poller.steady = ScriptedPoller::card(kHanakoCard);
 
     const PollingCycle::Tick failed = cycle.tick();
     EXPECT_EQ(failed.outcome, Outcome::LoadFailed);
     ASSERT_TRUE(failed.errorToReport.has_value());
     EXPECT_NE(failed.errorToReport->find(kCardholderListFile), std::string::npos);
     EXPECT_EQ(poller.calls, 0);  // the card is not read in a tick whose load failed
-    EXPECT_EQ(cycle.state().flaga1, 0);
+    EXPECT_FALSE(cycle.state().cardholdersLoaded);
 
-    folder.writeLines(kCardholderListFile, {kHeader, kHanakoId + u',' + kHanako});
+    folder.writeLines(kCardholderListFile, {kCardholderHeader, kHanakoCard + u',' + kHanako});
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
     EXPECT_EQ(poller.calls, 1);
 }

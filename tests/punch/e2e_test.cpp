@@ -70,7 +70,7 @@ class PunchEndToEnd : public ::testing::Test {
         const int pollsAtClose = poller_.polls;
         EXPECT_TRUE(waitUntil([&] { return poller_.polls >= pollsAtClose + 2; }, 5000))
             << "the main screen polls again";
-        EXPECT_TRUE(main_.Timer1->isActive());
+        EXPECT_TRUE(main_.findChild<QTimer*>("pollTimer")->isActive());
         EXPECT_EQ(answerer_.count(), static_cast<int>(steps.size())) << "no further box";
     }
 

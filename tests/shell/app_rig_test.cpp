@@ -1,6 +1,7 @@
 // The built program against the real pcscd of the PC/SC rig, with virtual cards.
 #include "files/data_folder.h"
 #include "shell/program_folder.h"
+#include "support/cardholders.h"
 #include "support/pcsc_rig.h"
 #include "support/wait.h"
 
@@ -11,16 +12,14 @@ namespace {
 
 using test::waitUntil;
 
-const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
-const QString kHanako = QString::fromUtf16(u"山田　花子");
+using test::kHanako;
+using test::kHanakoCard;
 
 class AppRigTest : public ::testing::Test {
   protected:
     AppRigTest() {
         test::usePcscRig();  // this process's environment now leads to the rig's pcscd
-        programFolder.data.writeLines(
-            kCardholderListFile,
-            {QString::fromUtf16(u"カードID,氏名,職名"), kHanakoId + u',' + kHanako});
+        programFolder.data.writeLines(kCardholderListFile, test::cardholderListWithHanako());
     }
 
     // What the probe has printed so far.
@@ -53,7 +52,7 @@ TEST_F(AppRigTest, CardsOnTheReadersReachThePunchScreen) {
 
     const QString handedOver =
         QStringLiteral("BOX\tForm2\t") + kHanako + QString::fromUtf16(u"さんの勤務時間管理です\n");
-    test::VirtualCard hanako(0, kHanakoId.toStdString());
+    test::VirtualCard hanako(0, kHanakoCard.toStdString());
     EXPECT_TRUE(waitUntil([&] { return printed(probe).contains(handedOver); }, 15000))
         << printed(probe).toStdString();
     probe.kill();

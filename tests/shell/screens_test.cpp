@@ -2,6 +2,7 @@
 #include "shell/screens.h"
 #include "files/data_folder.h"
 #include "main_screen/main_screen.h"
+#include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
 #include "support/scripted_poller.h"
@@ -22,15 +23,12 @@ namespace {
 using test::ModalAnswerer;
 using test::ScriptedPoller;
 
-const QString kHanakoId = QStringLiteral("0123456789ABCDEF");
-const QString kHanako = QString::fromUtf16(u"山田　花子");
+using test::kHanako;
+using test::kHanakoCard;
 
 class ScreensTest : public ::testing::Test {
   protected:
-    ScreensTest() {
-        folder.writeLines(kCardholderListFile,
-                          {QString::fromUtf16(u"カードID,氏名"), kHanakoId + u',' + kHanako});
-    }
+    ScreensTest() { folder.writeLines(kCardholderListFile, test::cardholderListWithHanako()); }
 
     test::DataFolder folder;
     ScriptedPoller poller;
@@ -45,10 +43,10 @@ TEST_F(ScreensTest, IncompleteFolderEndsTheProgramAfterOneMessage) {
 }
 
 TEST_F(ScreensTest, SixScreensInStartUpOrder) {
-    const auto form1 = createScreens(folder.appFolder(), monday, poller);
-    ASSERT_NE(form1, nullptr);
+    const auto mainScreen = createScreens(folder.appFolder(), monday, poller);
+    ASSERT_NE(mainScreen, nullptr);
     std::vector<std::string> order;
-    for (QDialog* screen : form1->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
+    for (QDialog* screen : mainScreen->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
         order.push_back(screen->metaObject()->className());
     }
     EXPECT_EQ(order, (std::vector<std::string>{"tavomi::PunchScreen", "tavomi::ManualEntryScreen",
@@ -57,10 +55,10 @@ TEST_F(ScreensTest, SixScreensInStartUpOrder) {
 }
 
 TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {
-    const auto form1 = createScreens(folder.appFolder(), monday, poller);
-    ASSERT_NE(form1, nullptr);
-    form1->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form1.get()));
+    const auto mainScreen = createScreens(folder.appFolder(), monday, poller);
+    ASSERT_NE(mainScreen, nullptr);
+    mainScreen->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(mainScreen.get()));
 
     ModalAnswerer answerer;
     QString heading;
@@ -70,14 +68,14 @@ TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {
         name = box->findChild<QLabel*>("Label4")->text();
         box->close();
     });
-    poller.script = {ScriptedPoller::card(kHanakoId)};
+    poller.script = {ScriptedPoller::card(kHanakoCard)};
     poller.steady = ScriptedPoller::reader();
-    form1->Button1Click();
+    mainScreen->runPollingTick();
 
     answerer.then([](QWidget* box) { box->close(); });
-    QTest::mouseClick(form1->Button7, Qt::LeftButton);
+    QTest::mouseClick(mainScreen->findChild<QWidget*>("manualEntryButton"), Qt::LeftButton);
     answerer.then([](QWidget* box) { box->close(); });
-    QTest::mouseDClick(form1->Image3, Qt::LeftButton);
+    QTest::mouseDClick(mainScreen->findChild<QWidget*>("aboutCorner"), Qt::LeftButton);
 
     EXPECT_EQ(answerer.titles(),
               (std::vector<QString>{QStringLiteral("Form2"), QStringLiteral("Form6"),
