@@ -13,8 +13,8 @@ namespace tavomi {
 // The main screen's copy of associate_with_card.txt: loaded once, looked up per card.
 class CardholderTable {
   public:
-    // Replaces the table with the file's rows. Returns flag3: true when the file
-    // has at least two lines (a header and one entry). Throws FileError; the
+    // Replaces the table with the file's rows. Returns true when the file has at
+    // least two lines (a header and one entry). Throws FileError; the
     // table is then empty.
     bool load(const std::filesystem::path& appFolder);
 
