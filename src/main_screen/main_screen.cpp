@@ -1,5 +1,6 @@
 #include "main_screen/main_screen.h"
 
+#include "card/card_events.h"
 #include "dialogs/message_box.h"
 #include "dialogs/pictures.h"
 #include "dialogs/screen_look.h"
@@ -55,6 +56,38 @@ MainScreen::MainScreen(const std::filesystem::path& appFolder, CardPoller& polle
     connect(pollTimer_, &QTimer::timeout, this, &MainScreen::runPollingTick);
     connect(manualEntryButton_, &QPushButton::clicked, this, &MainScreen::onManualEntryClicked);
     connect(exitButton_, &QPushButton::clicked, this, &MainScreen::onExitClicked);
+}
+
+MainScreen::~MainScreen() {
+    // The watch's thread posts to this window: it must end before the window does.
+    if (cardEvents_) {
+        cardEvents_->stop();
+    }
+}
+
+void MainScreen::setCardEvents(std::unique_ptr<CardEventSource> events) {
+    if (cardEvents_) {
+        cardEvents_->stop();
+    }
+    cardEvents_ = std::move(events);
+    if (cardEvents_) {
+        cardEvents_->start([this] {
+            if (!cardEventQueued_.exchange(true)) {
+                QMetaObject::invokeMethod(this, &MainScreen::onCardEvent, Qt::QueuedConnection);
+            }
+        });
+    }
+}
+
+void MainScreen::onCardEvent() {
+    cardEventQueued_ = false;
+    if (!pollTimer_->isActive()) {
+        return;  // paused for a screen or a box, or not yet shown
+    }
+    runPollingTick();
+    if (pollTimer_->isActive()) {
+        pollTimer_->start();  // the next beat a whole interval after this tick
+    }
 }
 
 void MainScreen::buildWindow() {

@@ -6,8 +6,10 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 class QDate;
 class QFrame;
@@ -18,6 +20,7 @@ class QTimer;
 
 namespace tavomi {
 
+class CardEventSource;
 class CardPoller;
 
 class MainScreen : public QWidget {
@@ -27,6 +30,11 @@ class MainScreen : public QWidget {
 
     MainScreen(const std::filesystem::path& appFolder, CardPoller& poller,
                QWidget* parent = nullptr);
+    ~MainScreen() override;
+
+    // Reader events that run a tick at once instead of at the timer's next beat, while
+    // the timer runs; while it is paused they are ignored. Watched until destruction.
+    void setCardEvents(std::unique_ptr<CardEventSource> events);
 
     // The other screens, shown modally. The shell wires them; unset, nothing opens.
     void setPunchScreen(std::function<void(const QString& holderName)> show);
@@ -55,6 +63,7 @@ class MainScreen : public QWidget {
     void onExitClicked();
     void onAboutCornerDoubleClicked();
     void showStatus();
+    void onCardEvent();
 
     std::filesystem::path appFolder_;
     PollingCycle cycle_;
@@ -62,6 +71,8 @@ class MainScreen : public QWidget {
     std::function<void()> manualEntry_;
     std::function<void()> aboutBox_;
     bool pollingStarted_ = false;  // the timer runs from the first showing on
+    std::unique_ptr<CardEventSource> cardEvents_;
+    std::atomic<bool> cardEventQueued_ = false;  // a burst of events runs one tick
 
     QLabel* titleLabel_;
     QSvgWidget* logo_;

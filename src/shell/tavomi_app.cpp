@@ -1,6 +1,7 @@
 #include "shell/tavomi_app.h"
 
 #include "card/card_poll.h"
+#include "card/reader_watch.h"
 #include "clock/clock.h"
 #include "main_screen/main_screen.h"
 #include "shell/screens.h"
@@ -86,6 +87,10 @@ class PlatformStart {
 }  // namespace
 
 int runTavomi(int argc, char** argv) {
+    return runTavomi(argc, argv, RunOptions{});
+}
+
+int runTavomi(int argc, char** argv, const RunOptions& options) {
     // Held until the process ends, however it ends.
     const SingleInstance instance(instanceMarkerPath());
     if (instance.anotherCopyRuns()) {
@@ -113,6 +118,9 @@ int runTavomi(int argc, char** argv) {
     const std::unique_ptr<MainScreen> mainScreen = createScreens(appFolder, systemClock(), poller);
     if (!mainScreen) {
         return 0;
+    }
+    if (options.wakeOnCardEvents) {
+        mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
     }
     mainScreen->show();
     app->exec();

@@ -8,4 +8,11 @@ namespace tavomi {
 // run), 1 when there is no display to show it on.
 int runTavomi(int argc, char** argv);
 
+// How a run is wired; the benchmarks compare the two ways a card is noticed.
+struct RunOptions {
+    // A reader watch runs a tick as soon as a card arrives; without it only the timer does.
+    bool wakeOnCardEvents = true;
+};
+int runTavomi(int argc, char** argv, const RunOptions& options);
+
 }  // namespace tavomi

@@ -5,7 +5,9 @@
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
+#include "support/scripted_card_events.h"
 #include "support/scripted_poller.h"
+#include "support/wait.h"
 
 #include <QDate>
 #include <QLabel>
@@ -23,6 +25,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,7 @@ namespace {
 
 using test::ModalAnswerer;
 using test::ScriptedPoller;
+using test::waitUntil;
 
 using test::kHanako;
 using test::kHanakoCard;
@@ -244,6 +248,91 @@ TEST_F(MainScreenTest, UnreadableListIsReportedOnceWhileTheTicksRetry) {
     EXPECT_FALSE(timerActiveWhileUp);
     EXPECT_EQ(poller.calls, 0);
     EXPECT_EQ(find("readerNameLabel")->text(), QString());
+}
+
+// Reader events run the tick at once, but only while the timer runs: never before the
+// window is up, never while a screen or a box holds the timer.
+class CardEventsTest : public MainScreenTest {
+  protected:
+    CardEventsTest() { form.setCardEvents(std::make_unique<test::ScriptedCardEvents>(events)); }
+
+    // Delivers what the events posted, without letting the timer fire.
+    void deliver() { QCoreApplication::sendPostedEvents(&form); }
+
+    std::shared_ptr<test::ScriptedCardEvents::Remote> events =
+        std::make_shared<test::ScriptedCardEvents::Remote>();
+};
+
+TEST_F(CardEventsTest, AnEventRunsTheTickAtOnceAndTheTimerStartsOver) {
+    form.show();
+    poller.steady = ScriptedPoller::card(kHanakoCard);
+    std::vector<QString> handedOver;
+    form.setPunchScreen([&](const QString& who) { handedOver.push_back(who); });
+    ASSERT_TRUE(waitUntil([&] { return timer()->remainingTime() < 400; }));
+
+    events->fire();
+    deliver();
+    EXPECT_EQ(handedOver, std::vector<QString>{kHanako});
+    EXPECT_EQ(poller.calls, 1);
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_GT(timer()->remainingTime(), 400);
+}
+
+TEST_F(CardEventsTest, ABurstOfEventsRunsOneTick) {
+    form.show();
+    poller.steady = ScriptedPoller::reader();
+    events->fire();
+    events->fire();
+    events->fire();
+    deliver();
+    EXPECT_EQ(poller.calls, 1);
+    events->fire();
+    deliver();
+    EXPECT_EQ(poller.calls, 2);
+}
+
+TEST_F(CardEventsTest, EventsWhileTheTimerIsPausedDoNothing) {
+    poller.steady = ScriptedPoller::card(kHanakoCard);
+    events->fire();  // the window is not up yet
+    deliver();
+    EXPECT_EQ(poller.calls, 0);
+
+    form.show();
+    int callsDuringManualEntry = -1;
+    form.setManualEntry([&] {
+        events->fire();
+        deliver();
+        callsDuringManualEntry = poller.calls;
+    });
+    QTest::mouseClick(find<QPushButton>("manualEntryButton"), Qt::LeftButton);
+    EXPECT_EQ(callsDuringManualEntry, 0);
+
+    // The punch screen holds the timer too: the card still lying there wakes nothing.
+    int callsWhilePunching = -1;
+    form.setPunchScreen([&](const QString&) {
+        events->fire();
+        deliver();
+        callsWhilePunching = poller.calls;
+    });
+    form.runPollingTick();
+    EXPECT_EQ(callsWhilePunching, 1);
+}
+
+TEST(CardEventsLifetime, TheScreenStopsWatchingBeforeItGoes) {
+    test::DataFolder folder;
+    ScriptedPoller poller;
+    auto events = std::make_shared<test::ScriptedCardEvents::Remote>();
+    {
+        MainScreen form{folder.appFolder(), poller};
+        form.setCardEvents(std::make_unique<test::ScriptedCardEvents>(events));
+        form.show();
+        EXPECT_EQ(events->starts, 1);
+        EXPECT_EQ(events->stops, 0);
+    }
+    EXPECT_EQ(events->stops, 1);
+    events->fire();  // nothing is left to call
+    QCoreApplication::processEvents();
+    EXPECT_EQ(poller.calls, 0);
 }
 
 TEST_F(MainScreenTest, ExitButtonClosesTheWindow) {

@@ -1,0 +1,181 @@
+#include "card/reader_watch.h"
+
+#include <utility>
+
+namespace tavomi {
+
+namespace {
+
+// pcsc-lite's pseudo-reader that changes when a reader is plugged in or pulled out.
+constexpr const char* kPlugAndPlayReader = "\\\\?PnP?\\Notification";
+
+// The reader names, in list order; empty when there are none or the list fails.
+std::vector<std::string> listReaders(SCARDCONTEXT context, LONG& result) {
+    DWORD length = 0;
+    result = SCardListReaders(context, nullptr, nullptr, &length);
+    if (result != SCARD_S_SUCCESS) {
+        return {};
+    }
+    std::string buffer(length, '\0');
+    result = SCardListReaders(context, nullptr, buffer.data(), &length);
+    std::vector<std::string> names;
+    if (result != SCARD_S_SUCCESS) {
+        return names;
+    }
+    for (std::size_t at = 0; at < buffer.size() && buffer[at] != '\0';) {
+        names.emplace_back(buffer.c_str() + at);
+        at += names.back().size() + 1;
+    }
+    return names;
+}
+
+// A card laid or taken away. The high word counts card events, so a card swapped
+// between two waits still counts; our own poll's connect only touches the in-use bits.
+bool cardChanged(DWORD before, DWORD after) {
+    return ((before ^ after) & SCARD_STATE_PRESENT) != 0 || (before >> 16) != (after >> 16);
+}
+
+}  // namespace
+
+PcscReaderWatch::~PcscReaderWatch() {
+    stop();
+}
+
+void PcscReaderWatch::start(std::function<void()> changed) {
+    stop();
+    changed_ = std::move(changed);
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = false;
+        done_ = false;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+void PcscReaderWatch::stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    {
+        std::unique_lock lock(mutex_);
+        stopping_ = true;
+        wakeUp_.notify_all();
+        // A cancel that comes just before the thread enters its wait is lost, so it is
+        // repeated until the thread has ended.
+        while (!done_) {
+            if (contextValid_) {
+                SCardCancel(context_);
+            }
+            finished_.wait_for(lock, std::chrono::milliseconds(50));
+        }
+    }
+    thread_.join();
+    changed_ = nullptr;
+}
+
+void PcscReaderWatch::run() {
+    while (!stopping()) {
+        SCARDCONTEXT context = 0;
+        if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) ==
+            SCARD_S_SUCCESS) {
+            if (publishContext(context)) {
+                watchWith(context);
+                withdrawContext();
+            }
+            SCardReleaseContext(context);
+        }
+        if (!rest(kRetryPause)) {
+            break;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    finished_.notify_all();
+}
+
+void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
+    bool learned = false;  // the first answer only tells how things stand
+    while (!stopping()) {
+        LONG result = SCARD_S_SUCCESS;
+        const std::vector<std::string> names = listReaders(context, result);
+        if (result != SCARD_S_SUCCESS && result != SCARD_E_NO_READERS_AVAILABLE) {
+            return;
+        }
+        std::vector<SCARD_READERSTATE> states(names.size() + 1);
+        states[0].szReader = kPlugAndPlayReader;
+        states[0].dwCurrentState = static_cast<DWORD>(names.size()) << 16;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            states[i + 1].szReader = names[i].c_str();
+            states[i + 1].dwCurrentState = SCARD_STATE_UNAWARE;
+        }
+
+        bool readersChanged = false;
+        while (!readersChanged && !stopping()) {
+            result = SCardGetStatusChange(context, static_cast<DWORD>(kWaitLimit.count()),
+                                          states.data(), static_cast<DWORD>(states.size()));
+            if (result == SCARD_E_TIMEOUT) {
+                continue;
+            }
+            if (result != SCARD_S_SUCCESS) {
+                return;  // cancelled, or the service failed: the caller starts afresh
+            }
+            bool report = false;
+            for (std::size_t i = 0; i < states.size(); ++i) {
+                SCARD_READERSTATE& state = states[i];
+                if ((state.dwEventState & SCARD_STATE_CHANGED) == 0) {
+                    continue;
+                }
+                if (i == 0 || (state.dwEventState & SCARD_STATE_UNKNOWN) != 0) {
+                    readersChanged = true;
+                } else if (cardChanged(state.dwCurrentState, state.dwEventState)) {
+                    report = learned;
+                }
+                state.dwCurrentState = state.dwEventState & ~DWORD(SCARD_STATE_CHANGED);
+            }
+            if ((report || (readersChanged && learned)) && changed_) {
+                changed_();
+            }
+            learned = true;
+            paceWakes();
+        }
+    }
+}
+
+bool PcscReaderWatch::publishContext(SCARDCONTEXT context) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) {
+        return false;
+    }
+    context_ = context;
+    contextValid_ = true;
+    return true;
+}
+
+void PcscReaderWatch::withdrawContext() {
+    std::lock_guard lock(mutex_);
+    contextValid_ = false;
+}
+
+bool PcscReaderWatch::rest(std::chrono::milliseconds pause) {
+    std::unique_lock lock(mutex_);
+    return !wakeUp_.wait_for(lock, pause, [this] { return stopping_; });
+}
+
+bool PcscReaderWatch::stopping() {
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
+void PcscReaderWatch::paceWakes() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - windowStart_ >= std::chrono::seconds(1)) {
+        windowStart_ = now;
+        wakesInWindow_ = 0;
+    }
+    if (++wakesInWindow_ > kMaxWakesPerSecond) {
+        const auto left = std::chrono::seconds(1) - (now - windowStart_);
+        rest(std::chrono::duration_cast<std::chrono::milliseconds>(left));
+    }
+}
+
+}  // namespace tavomi
