@@ -94,7 +94,9 @@ void PcscReaderWatch::run() {
 }
 
 void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
-    bool learned = false;  // the first answer only tells how things stand
+    // The very first answer only tells how things stand; after a reconnection it is
+    // news, since a card may have come while the service was away.
+    bool learned = connectedBefore_;
     while (!stopping()) {
         LONG result = SCARD_S_SUCCESS;
         const std::vector<std::string> names = listReaders(context, result);
@@ -136,6 +138,7 @@ void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
                 changed_();
             }
             learned = true;
+            connectedBefore_ = true;
             paceWakes();
         }
     }

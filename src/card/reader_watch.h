@@ -59,6 +59,7 @@ class PcscReaderWatch final : public CardEventSource {
     SCARDCONTEXT context_ = 0;
     std::chrono::steady_clock::time_point windowStart_{};
     int wakesInWindow_ = 0;
+    bool connectedBefore_ = false;  // a context has answered once in this watch
 };
 
 }  // namespace tavomi

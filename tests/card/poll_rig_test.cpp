@@ -1,7 +1,7 @@
 // The program's card poller against the real pcscd of the PC/SC rig, with virtual cards
 // on its two readers.
 #include "card/card_poll.h"
-#include "support/pcsc_rig.h"
+#include "support/pcsc_rig_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +15,12 @@ namespace {
 
 using test::VirtualCard;
 
-class RigTest : public ::testing::Test {
+class RigTest : public test::PcscRigTest {
   protected:
-    void SetUp() override {
-        try {
-            rig_ = &test::usePcscRig();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-
     const std::string& reader(int n) const {
-        return rig_->readerNames[static_cast<std::size_t>(n)];
+        return rig().readerNames[static_cast<std::size_t>(n)];
     }
 
-    const test::PcscRig* rig_ = nullptr;
     PcscCardPoller poller_;
 };
 
@@ -62,7 +53,7 @@ TEST_P(RigPollTest, FindsTheFirstFelicaCard) {
     const PollResult result = poller_.poll();
 
     EXPECT_TRUE(result.readerListObtained);
-    EXPECT_EQ(result.readerNames, rig_->readerNames);
+    EXPECT_EQ(result.readerNames, rig().readerNames);
     EXPECT_EQ(result.lastReaderTried, reader(c.lastReaderTried));
     EXPECT_EQ(result.cardId, c.cardId);
 }

@@ -2,12 +2,13 @@
 // taken away, not the time clock's own polls, and outlives a restart of the service.
 #include "card/card_poll.h"
 #include "card/reader_watch.h"
-#include "support/pcsc_rig.h"
+#include "support/pcsc_rig_fixture.h"
 #include "support/wait.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 namespace tavomi {
 namespace {
@@ -15,14 +16,10 @@ namespace {
 using test::VirtualCard;
 using test::waitUntil;
 
-class ReaderWatchRigTest : public ::testing::Test {
+class ReaderWatchRigTest : public test::PcscRigTest {
   protected:
     void SetUp() override {
-        try {
-            test::usePcscRig();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
+        PcscRigTest::SetUp();
         watch_.start([this] { ++changes_; });
     }
 

@@ -7,7 +7,7 @@
 #include "main_screen/main_screen.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
-#include "support/pcsc_rig.h"
+#include "support/pcsc_rig_fixture.h"
 #include "support/wait.h"
 
 #include <QTimer>
@@ -23,14 +23,10 @@ namespace {
 using test::VirtualCard;
 using test::waitUntil;
 
-class CardEventsRigTest : public ::testing::Test {
+class CardEventsRigTest : public test::PcscRigTest {
   protected:
     void SetUp() override {
-        try {
-            test::usePcscRig();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
+        PcscRigTest::SetUp();
         folder_.writeLines(kCardholderListFile, test::cardholderListWithHanako());
         screen_ = std::make_unique<MainScreen>(folder_.appFolder(), poller_);
         screen_->setPunchScreen([this](const QString& who) { handedOver_.push_back(who); });
@@ -55,9 +51,7 @@ TEST_F(CardEventsRigTest, ALaidCardOpensThePunchScreenLongBeforeTheNextTick) {
 }
 
 TEST_F(CardEventsRigTest, AfterTheServiceComesBackACardStillOpensIt) {
-    {
-        const test::PcscServiceStopped stopped;
-    }
+    { const test::PcscServiceStopped stopped; }
     VirtualCard card(1, test::kHanakoCard.toStdString());
     ASSERT_TRUE(waitUntil([&] { return !handedOver_.empty(); }));
     EXPECT_EQ(handedOver_, std::vector<QString>{test::kHanako});
