@@ -3,6 +3,8 @@
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
 #include "files/punch_journal.h"
 #include "files/working_hours.h"
 #include "manual/pickers.h"
@@ -19,6 +21,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
+#include <cerrno>
 #include <exception>
 #include <utility>
 
@@ -289,8 +292,18 @@ void ManualEntryScreen::writeRecord(const ManualEntry& entry, const PunchRecord&
 }
 
 void ManualEntryScreen::updateWorkingHours(const QDate& recordDate) {
-    if (deriveWorkingHours(appFolder_, recordDate) == DerivationOutcome::NoWorkingHours) {
-        showConfirmation(u16(kRecordDateNoWorkingHoursMessage));
+    switch (deriveWorkingHours(appFolder_, recordDate)) {
+        case DerivationOutcome::AlreadyPresent:
+        case DerivationOutcome::Appended:
+            break;
+        case DerivationOutcome::NoWorkingHours:
+            showConfirmation(u16(kRecordDateNoWorkingHoursMessage));
+            break;
+        case DerivationOutcome::FileMissing:
+            // Deleted while the program runs: the date's hours cannot be kept, and
+            // the user must hear of it like of any other file that fails.
+            throw FileError(dataFilePath(appFolder_, kWorkingHoursFile),
+                            "cannot open for appending", ENOENT);
     }
 }
 

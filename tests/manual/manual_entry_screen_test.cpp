@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 
 namespace tavomi {
@@ -490,10 +491,13 @@ TEST_F(ManualScreenTest, ADateWithoutHoursShowsTheHoursMessageThenTheSuccess) {
                                        shown(u"Wさんの2019/08/31の出退勤を記録しました")));
 }
 
+enum class FileTrouble { HeldByAnotherProgram, Deleted };
+
 struct FileErrorCase {
     const char* name;
-    std::string_view heldFile;
+    std::string_view file;
     bool recordWritten;
+    FileTrouble trouble = FileTrouble::HeldByAnotherProgram;
 };
 
 class FileErrors : public ManualScreenTest, public ::testing::WithParamInterface<FileErrorCase> {};
@@ -507,16 +511,25 @@ TEST_P(FileErrors, ReportTheErrorAndStopTheHandler) {
     choosePerson(u"W");
     click("clockInRadio");
     {
-        const test::HeldFile held(data.file(c.heldFile), LOCK_EX);
+        std::optional<test::HeldFile> held;
+        if (c.trouble == FileTrouble::HeldByAnotherProgram) {
+            held.emplace(data.file(c.file), LOCK_EX);
+        } else {
+            data.remove(c.file);
+        }
         record();
     }
 
     ASSERT_EQ(answers.count(), 1);
-    EXPECT_THAT(answers.texts().front().toStdString(),
-                ::testing::HasSubstr(std::string(c.heldFile)));
+    EXPECT_THAT(answers.texts().front().toStdString(), ::testing::HasSubstr(std::string(c.file)));
     const QByteArray line = cp932(u"出勤,W,2019/08/27,01:30,手動記録,詳細なし,事由なし");
     EXPECT_EQ(journal(), c.recordWritten ? journalBefore + line : journalBefore);
-    EXPECT_EQ(workingHours(), hoursBefore);
+    if (c.trouble == FileTrouble::Deleted) {
+        EXPECT_FALSE(data.exists(c.file));  // not made again behind the user's back
+    }
+    if (data.exists(kWorkingHoursFile)) {
+        EXPECT_EQ(workingHours(), hoursBefore);
+    }
     EXPECT_FALSE(data.exists(kLockFile));
     // The handler stopped before its resets: the person is still chosen.
     EXPECT_EQ(get<QComboBox>("personPicker")->currentText(), u16(u"W"));
@@ -527,6 +540,13 @@ INSTANTIATE_TEST_SUITE_P(HeldByAnotherProgram, FileErrors,
                                            FileErrorCase{"WorkingHours", kWorkingHoursFile, true},
                                            FileErrorCase{"WeeklyTable", kWeeklyTableFile, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The record is written before the working hours are looked at, so it stays.
+INSTANTIATE_TEST_SUITE_P(
+    DeletedWhileRunning, FileErrors,
+    ::testing::Values(FileErrorCase{"WorkingHours", kWorkingHoursFile, true, FileTrouble::Deleted},
+                      FileErrorCase{"WeeklyTable", kWeeklyTableFile, true, FileTrouble::Deleted}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
     ModalAnswerer answers;
