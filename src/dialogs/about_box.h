@@ -1,5 +1,5 @@
 #pragma once
-// Unit7: the about box, opened from the main screen's hidden corner.
+// The about box, opened from the main screen's hidden corner.
 
 #include <QDialog>
 #include <QString>
@@ -9,7 +9,6 @@
 
 class QLabel;
 class QPushButton;
-class QSvgWidget;
 
 namespace tavomi {
 
@@ -29,22 +28,16 @@ class AboutBox : public QDialog {
     // The address as the shell gets it: every double quote written %22.
     static QUrl webPageUrl(QString address);
 
-    QLabel* Label4;
-    QSvgWidget* Image1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label5;
-    QPushButton* Button1;
-
   protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void Label5Click();
-    void Button1Click();
+    void openWebPage();
 
     UrlOpener opener_;
+    QLabel* webAddressLabel_;
+    QPushButton* closeButton_;
 };
 
 }  // namespace tavomi

@@ -1,12 +1,9 @@
-// Unit13: the confirmation box.
 #include "dialogs/confirm_box.h"
 
 #include "dialogs/message_box.h"
-
 #include "dialogs/screen_look.h"
 
 #include <QCloseEvent>
-#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -14,43 +11,37 @@
 namespace tavomi {
 
 ConfirmBox::ConfirmBox(QWidget* parent) : QDialog(parent) {
-    setObjectName("Form13");
+    setObjectName("confirmBox");
     setWindowTitle("Form13");
     setModal(true);
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    Label1->setTextFormat(Qt::PlainText);
-    QFont big = Label1->font();
-    big.setPixelSize(24);
-    Label1->setFont(big);
+    messageLabel_ = look::named(new QLabel(this), "messageLabel");
+    messageLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    messageLabel_->setTextFormat(Qt::PlainText);
+    const QFont big = look::pixelFont(messageLabel_->font(), 24);
+    messageLabel_->setFont(big);
 
-    Button1 = new QPushButton(QString::fromUtf16(u"OK！　確認しました"), this);
-    Button1->setObjectName("Button1");
-    Button1->setFont(big);
-    Button1->setMinimumSize(360, 72);
-    Button1->setDefault(true);
-    Button1->setAutoDefault(true);
+    okButton_ =
+        look::named(new QPushButton(QString::fromUtf16(u"OK！　確認しました"), this), "okButton");
+    okButton_->setFont(big);
+    okButton_->setMinimumSize(360, 72);
+    okButton_->setDefault(true);
+    okButton_->setAutoDefault(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(32, 32, 32, 24);
     layout->setSpacing(24);
-    layout->addWidget(Label1);
-    layout->addWidget(Button1, 0, Qt::AlignHCenter);
+    layout->addWidget(messageLabel_);
+    layout->addWidget(okButton_, 0, Qt::AlignHCenter);
 
-    connect(Button1, &QPushButton::clicked, this, &ConfirmBox::Button1Click);
+    connect(okButton_, &QPushButton::clicked, this, &ConfirmBox::accept);
 }
 
 void ConfirmBox::showMessage(const QString& message) {
-    Label1->setText(withLineFeeds(message));
+    messageLabel_->setText(withLineFeeds(message));
     adjustSize();
-    Button1->setFocus();
+    okButton_->setFocus();
     exec();
-}
-
-void ConfirmBox::Button1Click() {
-    accept();
 }
 
 void ConfirmBox::showEvent(QShowEvent* event) {
@@ -63,7 +54,7 @@ void ConfirmBox::showEvent(QShowEvent* event) {
 void ConfirmBox::closeEvent(QCloseEvent* event) {
     // The close box acts like the button.
     event->accept();
-    Button1Click();
+    accept();
 }
 
 }  // namespace tavomi

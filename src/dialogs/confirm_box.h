@@ -1,5 +1,5 @@
 #pragma once
-// Unit13: the confirmation box through which recording screens report.
+// The confirmation box through which the recording screens report.
 
 #include <QDialog>
 
@@ -13,18 +13,16 @@ class ConfirmBox : public QDialog {
   public:
     explicit ConfirmBox(QWidget* parent = nullptr);
 
-    // Puts the message into Label1 and waits until the user acknowledges it.
+    // Shows the message (CR LF breaks its lines) and waits until the user acknowledges it.
     void showMessage(const QString& message);
-
-    QLabel* Label1;
-    QPushButton* Button1;
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Button1Click();
+    QLabel* messageLabel_;
+    QPushButton* okButton_;
 };
 
 }  // namespace tavomi

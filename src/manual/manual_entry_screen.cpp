@@ -1,12 +1,12 @@
-// Unit6: the manual entry screen.
 #include "manual/manual_entry_screen.h"
 
 #include "dialogs/confirm_box.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
 #include "files/punch_journal.h"
 #include "files/working_hours.h"
-#include "manual/manual_record.h"
 #include "manual/pickers.h"
 #include "punch/reason_boxes.h"
 #include "punch/vocabulary.h"
@@ -21,13 +21,17 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
+#include <cerrno>
 #include <exception>
-#include <optional>
 #include <utility>
 
 namespace tavomi {
 
 namespace {
+
+// In the order of kManualKinds.
+constexpr std::array<const char*, kManualKinds.size()> kKindRadioNames = {
+    "clockInRadio", "clockOutRadio", "goingOutRadio", "returnRadio", "midDayAbsenceRadio"};
 
 QString u16(const char16_t* text) {
     return QString::fromUtf16(text);
@@ -38,220 +42,203 @@ QString u16(const char16_t* text) {
 ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder, Clock clock,
                                      QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
-    setObjectName(QStringLiteral("Form6"));
+    setObjectName(QStringLiteral("manualEntryScreen"));
     setWindowTitle(QStringLiteral("Form6"));
     setFont(look::pixelFont(font(), 16));
     setFixedSize(760, 560);
     look::centreOnScreen(*this);
     buildControls();
     connectHandlers();
-    FormCreate();
+    setPickersToClock();
+    timePicker_->show();
 }
 
 void ManualEntryScreen::buildControls() {
-    Label1 = look::named(new QLabel(u16(u"手動による入力"), this), "Label1");
-    Label1->setFont(look::pixelFont(font(), 28, true));
-    Label1->setGeometry(24, 16, 400, 40);
+    auto* heading = look::named(new QLabel(u16(u"手動による入力"), this), "headingLabel");
+    heading->setFont(look::pixelFont(font(), 28, true));
+    heading->setGeometry(24, 16, 400, 40);
 
-    Label2 = look::named(new QLabel(u16(u"誰の？"), this), "Label2");
-    Label2->setGeometry(24, 72, 200, 24);
-    ComboBox1 = look::named(new DropDownComboBox(this), "ComboBox1");
-    ComboBox1->setEditable(false);
-    ComboBox1->setMaxVisibleItems(25);
+    look::named(new QLabel(u16(u"誰の？"), this), "personLabel")->setGeometry(24, 72, 200, 24);
+    personPicker_ = look::named(new DropDownComboBox(this), "personPicker");
+    personPicker_->setEditable(false);
+    personPicker_->setMaxVisibleItems(25);
     // Styles that open a non-editable list as a menu show every entry at once.
-    ComboBox1->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
-    ComboBox1->setGeometry(24, 98, 320, 36);
+    personPicker_->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
+    personPicker_->setGeometry(24, 98, 320, 36);
 
-    Label3 = look::named(new QLabel(u16(u"いつの？"), this), "Label3");
-    Label3->setGeometry(24, 148, 200, 24);
-    DateTimePicker1 = look::named(new QDateEdit(this), "DateTimePicker1");
-    DateTimePicker1->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
-    DateTimePicker1->setDisplayFormat(u16(u"yyyy年M月d日(ddd)"));
-    DateTimePicker1->setCalendarPopup(true);
-    DateTimePicker1->setGeometry(24, 174, 320, 36);
+    look::named(new QLabel(u16(u"いつの？"), this), "dateLabel")->setGeometry(24, 148, 200, 24);
+    datePicker_ = look::named(new QDateEdit(this), "datePicker");
+    datePicker_->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    datePicker_->setDisplayFormat(u16(u"yyyy年M月d日(ddd)"));
+    datePicker_->setCalendarPopup(true);
+    datePicker_->setGeometry(24, 174, 320, 36);
 
-    Button3 = look::named(new QPushButton(u16(u"時間と日付を今に"), this), "Button3");
-    Button3->setGeometry(364, 174, 200, 36);
+    nowButton_ = look::named(new QPushButton(u16(u"時間と日付を今に"), this), "nowButton");
+    nowButton_->setGeometry(364, 174, 200, 36);
 
-    Label4 = look::named(new QLabel(u16(u"時間は？"), this), "Label4");
-    Label4->setGeometry(24, 224, 200, 24);
-    TimePicker1 = look::named(new StepTimePicker(this), "TimePicker1");
-    TimePicker1->setGeometry(24, 250, 160, 36);
-    // The hours of 中抜け take the time picker's place.
-    ComboBox2 = look::named(new QComboBox(this), "ComboBox2");
-    ComboBox2->setEditable(false);
-    ComboBox2->setGeometry(24, 250, 220, 36);
-    ComboBox2->hide();
+    look::named(new QLabel(u16(u"時間は？"), this), "timeLabel")->setGeometry(24, 224, 200, 24);
+    timePicker_ = look::named(new StepTimePicker(this), "timePicker");
+    timePicker_->setGeometry(24, 250, 160, 36);
+    absenceHoursPicker_ = look::named(new QComboBox(this), "absenceHoursPicker");
+    absenceHoursPicker_->setEditable(false);
+    absenceHoursPicker_->setGeometry(24, 250, 220, 36);
+    absenceHoursPicker_->hide();
 
-    CheckBox2 = look::named(new QCheckBox(u16(u"午前様の退勤です"), this), "CheckBox2");
-    CheckBox2->setGeometry(24, 298, 320, 28);
-    CheckBox2->hide();
-    Label7 = look::named(new QLabel(u16(u"午前零時を過ぎ退勤は前日の日付で"), this), "Label7");
-    Label7->setGeometry(24, 328, 400, 24);
-    Label7->hide();
+    afterMidnightBox_ =
+        look::named(new QCheckBox(u16(u"午前様の退勤です"), this), "afterMidnightBox");
+    afterMidnightBox_->setGeometry(24, 298, 320, 28);
+    afterMidnightBox_->hide();
+    afterMidnightHint_ = look::named(new QLabel(u16(u"午前零時を過ぎ退勤は前日の日付で"), this),
+                                     "afterMidnightHint");
+    afterMidnightHint_->setGeometry(24, 328, 400, 24);
+    afterMidnightHint_->hide();
 
     kindGroup_ = new QButtonGroup(this);
     kindGroup_->setExclusive(true);
-    std::array<QRadioButton**, 5> radios = {&RadioButton1, &RadioButton2, &RadioButton3,
-                                            &RadioButton4, &RadioButton5};
-    for (std::size_t i = 0; i < radios.size(); ++i) {
-        auto* radio = new QRadioButton(u16(kManualKindCaptions[i]), this);
-        radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+    for (std::size_t i = 0; i < kManualKinds.size(); ++i) {
+        auto* radio =
+            look::named(new QRadioButton(u16(kManualKinds[i].caption), this), kKindRadioNames[i]);
         radio->setFont(look::pixelFont(font(), 20));
         radio->setGeometry(600, 98 + int(i) * 44, 140, 36);
         kindGroup_->addButton(radio, int(i));
-        *radios[i] = radio;
+        kindRadios_[i] = radio;
     }
 
-    CheckBox1 = look::named(new QCheckBox(u16(u"早帰りなどの理由を記す"), this), "CheckBox1");
-    CheckBox1->setGeometry(24, 370, 320, 28);
+    leaveReasonBox_ =
+        look::named(new QCheckBox(u16(u"早帰りなどの理由を記す"), this), "leaveReasonBox");
+    leaveReasonBox_->setGeometry(24, 370, 320, 28);
 
-    Panel6 = look::named(new QWidget(this), "Panel6");
-    look::fill(Panel6, look::kCream);
-    Panel6->setGeometry(24, 402, 712, 44);
-    reasonBoxes = addReasonBoxes(Panel6, {.left = 10, .top = 8, .height = 28, .gap = 6});
-    Panel6->hide();
+    reasonPanel_ = look::named(new QWidget(this), "reasonPanel");
+    look::fill(reasonPanel_, look::kCream);
+    reasonPanel_->setGeometry(24, 402, 712, 44);
+    reasonBoxes_ = addReasonBoxes(reasonPanel_, {.left = 10, .top = 8, .height = 28, .gap = 6});
+    reasonPanel_->hide();
 
-    Button2 = look::named(new QPushButton(u16(u"この時間で記録"), this), "Button2");
-    Button2->setFont(look::pixelFont(font(), 22, true));
-    Button2->setGeometry(24, 472, 344, 64);
-    Button1 = look::named(new QPushButton(u16(u"このフォームを閉じる"), this), "Button1");
-    Button1->setFont(look::pixelFont(font(), 22));
-    Button1->setGeometry(392, 472, 344, 64);
+    recordButton_ = look::named(new QPushButton(u16(u"この時間で記録"), this), "recordButton");
+    recordButton_->setFont(look::pixelFont(font(), 22, true));
+    recordButton_->setGeometry(24, 472, 344, 64);
+    closeButton_ = look::named(new QPushButton(u16(u"このフォームを閉じる"), this), "closeButton");
+    closeButton_->setFont(look::pixelFont(font(), 22));
+    closeButton_->setGeometry(392, 472, 344, 64);
     // Enter must not record by accident.
-    Button2->setAutoDefault(false);
-    Button1->setAutoDefault(false);
-    Button3->setAutoDefault(false);
+    for (QPushButton* button : {recordButton_, closeButton_, nowButton_}) {
+        button->setAutoDefault(false);
+    }
 }
 
 void ManualEntryScreen::connectHandlers() {
-    ComboBox1->setDropDownHandler([this] { ComboBox1DropDown(); });
-    TimePicker1->setClickHandler([this] { TimePicker1Click(); });
-    connect(TimePicker1, &QTimeEdit::timeChanged, this, &ManualEntryScreen::TimePicker1Change);
-    connect(Button1, &QPushButton::clicked, this, &ManualEntryScreen::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &ManualEntryScreen::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &ManualEntryScreen::Button3Click);
+    connect(personPicker_, &DropDownComboBox::aboutToShowPopup, this,
+            &ManualEntryScreen::onPersonListOpening);
+    connect(timePicker_, &StepTimePicker::clicked, this, &ManualEntryScreen::onTimePickerClicked);
+    connect(timePicker_, &QTimeEdit::timeChanged, this, &ManualEntryScreen::updateAfterMidnightBox);
+    connect(nowButton_, &QPushButton::clicked, this, &ManualEntryScreen::onNowClicked);
+    connect(recordButton_, &QPushButton::clicked, this, &ManualEntryScreen::onRecordClicked);
+    connect(closeButton_, &QPushButton::clicked, this, &ManualEntryScreen::resetAndClose);
 
-    // A radio button's handler runs when it becomes checked, by the user or by code.
-    const std::array<std::pair<QRadioButton*, void (ManualEntryScreen::*)()>, 5> radios = {{
-        {RadioButton1, &ManualEntryScreen::RadioButton1Click},
-        {RadioButton2, &ManualEntryScreen::RadioButton2Click},
-        {RadioButton3, &ManualEntryScreen::RadioButton3Click},
-        {RadioButton4, &ManualEntryScreen::RadioButton4Click},
-        {RadioButton5, &ManualEntryScreen::RadioButton5Click},
-    }};
-    for (const auto& [radio, handler] : radios) {
-        connect(radio, &QRadioButton::toggled, this, [this, handler](bool checked) {
-            if (checked) {
-                (this->*handler)();
-            }
-        });
+    // A kind's handler runs when its button becomes checked, by the user or by code.
+    for (const ManualKindWords& words : kManualKinds) {
+        connect(kindRadio(words.kind), &QRadioButton::toggled, this,
+                [this, kind = words.kind](bool checked) {
+                    if (!checked) {
+                        return;
+                    }
+                    if (kind == ManualKind::MidDayAbsence) {
+                        onMidDayAbsenceChosen();
+                    } else {
+                        onClockKindChosen();
+                    }
+                });
     }
     // Either box changing state clears the reasons.
-    connect(CheckBox1, &QCheckBox::toggled, this, &ManualEntryScreen::CheckBox1Click);
-    connect(CheckBox2, &QCheckBox::toggled, this, &ManualEntryScreen::CheckBox1Click);
+    connect(leaveReasonBox_, &QCheckBox::toggled, this, &ManualEntryScreen::resetReasonPanel);
+    connect(afterMidnightBox_, &QCheckBox::toggled, this, &ManualEntryScreen::resetReasonPanel);
 }
 
-void ManualEntryScreen::FormCreate() {
+void ManualEntryScreen::setPickersToClock() {
     const QDateTime now = clock_();
-    DateTimePicker1->setDate(now.date());
-    TimePicker1->setTime(now.time());
-    TimePicker1->show();
+    datePicker_->setDate(now.date());
+    timePicker_->setTime(now.time());
 }
 
 void ManualEntryScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        FormShow();
+        updateAfterMidnightBox();
     }
 }
 
-void ManualEntryScreen::FormShow() {
-    Button7Click();
-}
-
-void ManualEntryScreen::ComboBox1DropDown() {
+void ManualEntryScreen::onPersonListOpening() {
     try {
-        ComboBox1->clear();
-        Button6Click();
+        personPicker_->clear();
+        loadPersonList();
     } catch (const std::exception& e) {
         reportError(this, e);
     }
 }
 
-void ManualEntryScreen::Button6Click() {
-    StringGrid1.reload(appFolder_);
-    ComboBox1->addItems(StringGrid1.names());
+void ManualEntryScreen::loadPersonList() {
+    personTable_.reload(appFolder_);
+    personPicker_->addItems(personTable_.names());
     // Filling an empty list would choose its first name; the user chooses.
-    ComboBox1->setCurrentIndex(-1);
+    personPicker_->setCurrentIndex(-1);
 }
 
-void ManualEntryScreen::Button3Click() {
-    const QDateTime now = clock_();
-    DateTimePicker1->setDate(now.date());
-    TimePicker1->setMinuteStep(1);
-    TimePicker1->setTime(now.time());
+void ManualEntryScreen::onNowClicked() {
+    timePicker_->setMinuteStep(1);
+    setPickersToClock();
 }
 
-void ManualEntryScreen::TimePicker1Click() {
-    TimePicker1->setMinuteStep(5);
+void ManualEntryScreen::onTimePickerClicked() {
+    timePicker_->setMinuteStep(5);
 }
 
-void ManualEntryScreen::TimePicker1Change() {
-    Button7Click();
+void ManualEntryScreen::onClockKindChosen() {
+    absenceHoursPicker_->hide();
+    timePicker_->show();
+    updateAfterMidnightBox();
 }
 
-void ManualEntryScreen::clockKindSelected() {
-    ComboBox2->hide();
-    TimePicker1->show();
-    Button7Click();
+void ManualEntryScreen::onMidDayAbsenceChosen() {
+    leaveReasonBox_->setChecked(true);
+    absenceHoursPicker_->show();
+    absenceHoursPicker_->clear();
+    absenceHoursPicker_->addItems(hoursList());
+    absenceHoursPicker_->setCurrentIndex(0);
+    timePicker_->hide();
 }
 
-void ManualEntryScreen::RadioButton1Click() {
-    clockKindSelected();
-}
-void ManualEntryScreen::RadioButton2Click() {
-    clockKindSelected();
-}
-void ManualEntryScreen::RadioButton3Click() {
-    clockKindSelected();
-}
-void ManualEntryScreen::RadioButton4Click() {
-    clockKindSelected();
-}
-
-void ManualEntryScreen::RadioButton5Click() {
-    CheckBox1->setChecked(true);
-    ComboBox2->show();
-    ComboBox2->clear();
-    ComboBox2->addItems(hoursList());
-    ComboBox2->setCurrentIndex(0);
-    TimePicker1->hide();
-}
-
-void ManualEntryScreen::CheckBox1Click() {
-    Panel6->setVisible(CheckBox1->isChecked());
-    for (QCheckBox* box : reasonBoxes) {
+void ManualEntryScreen::resetReasonPanel() {
+    reasonPanel_->setVisible(leaveReasonBox_->isChecked());
+    for (QCheckBox* box : reasonBoxes_) {
         box->setChecked(false);
     }
 }
 
-void ManualEntryScreen::Button7Click() {
-    if (offersAfterMidnight(RadioButton2->isChecked(), TimePicker1->time())) {
-        CheckBox2->show();
-        Label7->show();
+void ManualEntryScreen::updateAfterMidnightBox() {
+    if (offersAfterMidnight(kindRadio(ManualKind::ClockOut)->isChecked(), timePicker_->time())) {
+        afterMidnightBox_->show();
+        afterMidnightHint_->show();
     } else {
-        CheckBox2->hide();
-        CheckBox2->setChecked(false);
-        Label7->hide();
+        afterMidnightBox_->hide();
+        afterMidnightBox_->setChecked(false);
+        afterMidnightHint_->hide();
     }
 }
 
-int ManualEntryScreen::checkedKind() const {
-    return kindGroup_->checkedId();
+QRadioButton* ManualEntryScreen::kindRadio(ManualKind kind) const {
+    return kindRadios_.at(static_cast<std::size_t>(kind));
 }
 
-void ManualEntryScreen::uncheckKind(QRadioButton* button) {
+std::optional<ManualKind> ManualEntryScreen::checkedKind() const {
+    const int id = kindGroup_->checkedId();
+    if (id < 0) {
+        return std::nullopt;
+    }
+    return kManualKinds.at(static_cast<std::size_t>(id)).kind;
+}
+
+void ManualEntryScreen::uncheckKind(ManualKind kind) {
+    QRadioButton* button = kindRadio(kind);
     // An exclusive group keeps one button checked; lift that for the moment.
     if (button->isChecked()) {
         kindGroup_->setExclusive(false);
@@ -260,91 +247,100 @@ void ManualEntryScreen::uncheckKind(QRadioButton* button) {
     }
 }
 
-void ManualEntryScreen::Button2Click() {
+ManualEntry ManualEntryScreen::entryFromControls() const {
+    ManualEntry entry;
+    entry.person = personPicker_->currentText();
+    entry.date = datePicker_->date();
+    entry.kind = checkedKind();
+    entry.time = timePicker_->time();
+    entry.afterMidnight = afterMidnightBox_->isChecked();
+    entry.hoursEntry = absenceHoursPicker_->currentIndex();
+    for (std::size_t i = 0; i < reasonBoxes_.size(); ++i) {
+        entry.reasons[i] = reasonBoxes_[i]->isChecked();
+    }
+    return entry;
+}
+
+void ManualEntryScreen::onRecordClicked() {
     try {
-        ManualEntry entry;
-        entry.person = ComboBox1->currentText();
-        entry.date = DateTimePicker1->date();
-        entry.kind = checkedKind();
-        entry.time = TimePicker1->time();
-        entry.afterMidnight = CheckBox2->isChecked();
-        entry.hoursEntry = ComboBox2->currentIndex();
-        for (std::size_t i = 0; i < reasonBoxes.size(); ++i) {
-            entry.reasons[i] = reasonBoxes[i]->isChecked();
-        }
-        str_date = manualDateText(entry.date);
-
-        if (const std::optional<PunchRecord> record = buildManualRecord(entry); !record) {
-            str_message = u16(kManualMissingValuesMessage);
-            Button5Click();
+        const ManualEntry entry = entryFromControls();
+        if (const std::optional<PunchRecord> record = buildManualRecord(entry)) {
+            writeRecord(entry, *record);
         } else {
-            switch (writeRecordCheckingJournalFirst(appFolder_, record->line())) {
-                case WriteOutcome::Busy:
-                    str_message = u16(kManualBusyMessage);
-                    Button5Click();
-                    break;
-                case WriteOutcome::JournalMissing:
-                    str_message = u16(kManualJournalMissingMessage);
-                    Button5Click();
-                    break;
-                case WriteOutcome::Written:
-                    Button4Click();
-                    str_message = manualSuccessMessage(entry.person, str_date);
-                    Button5Click();
-                    break;
-            }
+            showConfirmation(u16(kManualMissingValuesMessage));
         }
-
-        // The person must be chosen again; a clock kind stays for the next teacher.
-        ComboBox1->clear();
-        ComboBox2->clear();
-        ComboBox2->hide();
-        uncheckKind(RadioButton5);
+        clearAfterRecording();
     } catch (const std::exception& e) {
-        // A file error stops the handler where it is: the resets above do not run.
+        // A file error stops the handler where it is: the resets do not run.
         reportError(this, e);
     }
 }
 
-void ManualEntryScreen::Button4Click() {
-    const QDate date = QDate::fromString(str_date, QString::fromLatin1(kRecordDateFormat));
-    if (deriveWorkingHours(appFolder_, date) == DerivationOutcome::NoWorkingHours) {
-        str_message = u16(kRecordDateNoWorkingHoursMessage);
-        Button5Click();
+void ManualEntryScreen::writeRecord(const ManualEntry& entry, const PunchRecord& record) {
+    switch (writeRecordCheckingJournalFirst(appFolder_, record.line())) {
+        case WriteOutcome::Busy:
+            showConfirmation(u16(kManualBusyMessage));
+            break;
+        case WriteOutcome::JournalMissing:
+            showConfirmation(u16(kManualJournalMissingMessage));
+            break;
+        case WriteOutcome::Written:
+            updateWorkingHours(entry.date);
+            showConfirmation(manualSuccessMessage(entry.person, entry.date));
+            break;
     }
 }
 
-void ManualEntryScreen::Button5Click() {
+void ManualEntryScreen::updateWorkingHours(const QDate& recordDate) {
+    switch (deriveWorkingHours(appFolder_, recordDate)) {
+        case DerivationOutcome::AlreadyPresent:
+        case DerivationOutcome::Appended:
+            break;
+        case DerivationOutcome::NoWorkingHours:
+            showConfirmation(u16(kRecordDateNoWorkingHoursMessage));
+            break;
+        case DerivationOutcome::FileMissing:
+            // Deleted while the program runs: the date's hours cannot be kept, and
+            // the user must hear of it like of any other file that fails.
+            throw FileError(dataFilePath(appFolder_, kWorkingHoursFile),
+                            "cannot open for appending", ENOENT);
+    }
+}
+
+void ManualEntryScreen::showConfirmation(const QString& message) {
     if (confirmBox_ != nullptr) {
-        confirmBox_->showMessage(str_message);
+        confirmBox_->showMessage(message);
     }
 }
 
-void ManualEntryScreen::Button1Click() {
-    ComboBox1->clear();
-    for (QRadioButton* radio :
-         {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5}) {
-        uncheckKind(radio);
+void ManualEntryScreen::clearAfterRecording() {
+    // The person must be chosen again; a clock kind stays for the next teacher.
+    personPicker_->clear();
+    absenceHoursPicker_->clear();
+    absenceHoursPicker_->hide();
+    uncheckKind(ManualKind::MidDayAbsence);
+}
+
+void ManualEntryScreen::resetAndClose() {
+    personPicker_->clear();
+    for (const ManualKindWords& words : kManualKinds) {
+        uncheckKind(words.kind);
     }
-    CheckBox1->setChecked(false);
-    ComboBox2->clear();
-    ComboBox2->hide();
-    TimePicker1->show();
-    // Not reject(): that is how Esc reaches FormClose, which comes back here.
+    leaveReasonBox_->setChecked(false);
+    absenceHoursPicker_->clear();
+    absenceHoursPicker_->hide();
+    timePicker_->show();
+    // Not reject(): Esc arrives there, and it comes back here.
     QDialog::done(QDialog::Rejected);
 }
 
-void ManualEntryScreen::FormClose() {
-    Button1Click();
-}
-
 void ManualEntryScreen::closeEvent(QCloseEvent* event) {
-    FormClose();
+    resetAndClose();
     event->accept();
 }
 
 void ManualEntryScreen::reject() {
-    FormClose();
+    resetAndClose();
 }
 
 }  // namespace tavomi

@@ -1,9 +1,10 @@
 #pragma once
-// Unit6: the manual entry screen, which records any event for any teacher, date
-// and time without the card.
+// The manual entry screen: records any event for any teacher, date and time
+// without the card.
 
 #include "clock/clock.h"
 #include "files/cardholder_list.h"
+#include "manual/manual_record.h"
 #include "punch/reason_boxes.h"
 
 #include <QDialog>
@@ -11,11 +12,13 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
 class QCloseEvent;
 class QComboBox;
+class QDate;
 class QDateEdit;
 class QLabel;
 class QPushButton;
@@ -39,28 +42,6 @@ class ManualEntryScreen : public QDialog {
     // unset, they are not shown.
     void setConfirmBox(ConfirmBox* confirmBox) { confirmBox_ = confirmBox; }
 
-    QLabel* Label1;  // heading
-    QLabel* Label2;  // "誰の？"
-    QLabel* Label3;  // "いつの？"
-    QLabel* Label4;  // "時間は？"
-    DropDownComboBox* ComboBox1;
-    QDateEdit* DateTimePicker1;
-    StepTimePicker* TimePicker1;
-    QPushButton* Button3;
-    QRadioButton* RadioButton1;
-    QRadioButton* RadioButton2;
-    QRadioButton* RadioButton3;
-    QRadioButton* RadioButton4;
-    QRadioButton* RadioButton5;
-    QComboBox* ComboBox2;
-    QCheckBox* CheckBox2;
-    QLabel* Label7;
-    QCheckBox* CheckBox1;
-    QWidget* Panel6;
-    ReasonBoxes reasonBoxes;
-    QPushButton* Button2;
-    QPushButton* Button1;
-
   public slots:
     void reject() override;
 
@@ -69,39 +50,50 @@ class ManualEntryScreen : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void ComboBox1DropDown();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void Button5Click();
-    void Button6Click();
-    void Button7Click();
-    void TimePicker1Click();
-    void TimePicker1Change();
-    void RadioButton1Click();
-    void RadioButton2Click();
-    void RadioButton3Click();
-    void RadioButton4Click();
-    void RadioButton5Click();
-    void CheckBox1Click();
-
     void buildControls();
     void connectHandlers();
-    void clockKindSelected();
-    void uncheckKind(QRadioButton* button);
-    int checkedKind() const;
+    void setPickersToClock();
+
+    void onPersonListOpening();
+    void onNowClicked();
+    void onTimePickerClicked();
+    void onClockKindChosen();
+    void onMidDayAbsenceChosen();
+    void onRecordClicked();
+    void resetAndClose();
+
+    void loadPersonList();
+    void updateAfterMidnightBox();
+    void resetReasonPanel();
+    ManualEntry entryFromControls() const;
+    void writeRecord(const ManualEntry& entry, const PunchRecord& record);
+    void updateWorkingHours(const QDate& recordDate);
+    void showConfirmation(const QString& message);
+    void clearAfterRecording();
+
+    QRadioButton* kindRadio(ManualKind kind) const;
+    std::optional<ManualKind> checkedKind() const;
+    void uncheckKind(ManualKind kind);
 
     std::filesystem::path appFolder_;
     Clock clock_;
     ConfirmBox* confirmBox_ = nullptr;
+    PersonListTable personTable_;  // the person list's table; it never shrinks
+
+    DropDownComboBox* personPicker_;
+    QDateEdit* datePicker_;
+    StepTimePicker* timePicker_;
+    QPushButton* nowButton_;
     QButtonGroup* kindGroup_;
-    PersonListTable StringGrid1;  // the person list's table; it never shrinks
-    QString str_date;             // date of the record being made, yyyy/MM/dd
-    QString str_message;          // what Button5Click shows in the confirmation box
+    std::array<QRadioButton*, kManualKinds.size()> kindRadios_;
+    QComboBox* absenceHoursPicker_;  // the hours of 中抜け, in the time picker's place
+    QCheckBox* afterMidnightBox_;
+    QLabel* afterMidnightHint_;
+    QCheckBox* leaveReasonBox_;
+    QWidget* reasonPanel_;
+    ReasonBoxes reasonBoxes_;
+    QPushButton* recordButton_;
+    QPushButton* closeButton_;
 };
 
 }  // namespace tavomi

@@ -1,31 +1,38 @@
-// Unit6's record building: kinds, the after-midnight hours and the hours list.
+// Building the manual entry's record: kinds, the after-midnight hours and the hours list.
 #include "manual/manual_record.h"
 
 #include "punch/vocabulary.h"
 
 namespace tavomi {
 
-QString manualSuccessMessage(const QString& person, const QString& strDate) {
-    return person + QString::fromUtf16(u"さんの") + strDate +
+namespace {
+
+constexpr int kHoursPerDay = 24;
+constexpr int kLastAfterMidnightHour = 4;  // 04:59 is the latest clock-out of the day before
+
+const ManualKindWords& wordsOf(ManualKind kind) {
+    return kManualKinds.at(static_cast<std::size_t>(kind));
+}
+
+}  // namespace
+
+QString manualSuccessMessage(const QString& person, const QDate& date) {
+    return person + QString::fromUtf16(u"さんの") + recordDateText(date) +
            QString::fromUtf16(u"の出退勤を記録しました");
 }
 
 bool offersAfterMidnight(bool clockOut, const QTime& time) {
-    return clockOut && time > QTime(0, 0) && time < QTime(5, 0);
+    return clockOut && time > QTime(0, 0) && time < QTime(kLastAfterMidnightHour + 1, 0);
 }
 
 QString afterMidnightTime(const QString& time) {
-    for (int hour = 0; hour <= 4; ++hour) {
+    for (int hour = 0; hour <= kLastAfterMidnightHour; ++hour) {
         const QString early = QStringLiteral("0%1:").arg(hour);
         if (time.startsWith(early)) {
-            return QStringLiteral("%1:").arg(hour + 24) + time.mid(early.size());
+            return QStringLiteral("%1:").arg(hour + kHoursPerDay) + time.mid(early.size());
         }
     }
     return time;
-}
-
-QString manualDateText(const QDate& date) {
-    return recordDateText(date);
 }
 
 QString manualTimeText(const ManualEntry& entry) {
@@ -33,7 +40,7 @@ QString manualTimeText(const ManualEntry& entry) {
     if (entry.afterMidnight) {
         time = afterMidnightTime(time);
     }
-    if (entry.kind == kMidDayAbsenceKind) {
+    if (entry.kind == ManualKind::MidDayAbsence) {
         // With no entry chosen the picker's time stays.
         if (entry.hoursEntry >= 0) {
             time = hoursListTime(entry.hoursEntry);
@@ -44,16 +51,15 @@ QString manualTimeText(const ManualEntry& entry) {
 
 std::optional<PunchRecord> buildManualRecord(const ManualEntry& entry) {
     const QString time = manualTimeText(entry);
-    if (entry.person.isEmpty() || entry.kind < 0 || entry.kind >= int(kManualKinds.size()) ||
-        time.isEmpty()) {
+    if (entry.person.isEmpty() || !entry.kind || time.isEmpty()) {
         return std::nullopt;
     }
     const QString reason =
         reasonField([&](int box) { return entry.reasons.at(std::size_t(box - kFirstReasonBox)); });
     return PunchRecord{
-        .kind = QString::fromUtf16(kManualKinds[std::size_t(entry.kind)]),
+        .kind = QString::fromUtf16(wordsOf(*entry.kind).word),
         .name = entry.person,
-        .date = manualDateText(entry.date),
+        .date = recordDateText(entry.date),
         .time = time,
         .source = QString::fromUtf16(kSourceManual),
         .detail = QString::fromUtf16(kNoDetailField).mid(1),

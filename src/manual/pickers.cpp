@@ -1,4 +1,3 @@
-// Unit6's list and time controls.
 #include "manual/pickers.h"
 
 #include <QEvent>
@@ -9,10 +8,15 @@
 
 namespace tavomi {
 
+namespace {
+
+const QTime kFirstMinute(0, 0);
+const QTime kLastMinute(23, 59);
+
+}  // namespace
+
 void DropDownComboBox::showPopup() {
-    if (onDropDown_) {
-        onDropDown_();
-    }
+    emit aboutToShowPopup();
     QComboBox::showPopup();
 }
 
@@ -28,9 +32,8 @@ void StepTimePicker::stepBy(int steps) {
         return;
     }
     // Minutes carry into the hour, but the day's ends stop the picker.
-    const int lastSecond = 24 * 60 * 60 - 60;
-    const int seconds = QTime(0, 0).secsTo(time()) + steps * minuteStep_ * 60;
-    setTime(QTime(0, 0).addSecs(std::clamp(seconds, 0, lastSecond)));
+    const int seconds = kFirstMinute.secsTo(time()) + steps * minuteStep_ * 60;
+    setTime(kFirstMinute.addSecs(std::clamp(seconds, 0, kFirstMinute.secsTo(kLastMinute))));
 }
 
 QAbstractSpinBox::StepEnabled StepTimePicker::stepEnabled() const {
@@ -38,25 +41,23 @@ QAbstractSpinBox::StepEnabled StepTimePicker::stepEnabled() const {
         return QTimeEdit::stepEnabled();
     }
     StepEnabled enabled = StepNone;
-    if (time() > QTime(0, 0)) {
+    if (time() > kFirstMinute) {
         enabled |= StepDownEnabled;
     }
-    if (time() < QTime(23, 59)) {
+    if (time() < kLastMinute) {
         enabled |= StepUpEnabled;
     }
     return enabled;
 }
 
 void StepTimePicker::mousePressEvent(QMouseEvent* event) {
-    if (onClick_) {
-        onClick_();
-    }
+    emit clicked();
     QTimeEdit::mousePressEvent(event);
 }
 
 bool StepTimePicker::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress && onClick_) {
-        onClick_();
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress) {
+        emit clicked();
     }
     return QTimeEdit::eventFilter(watched, event);
 }

@@ -1,29 +1,26 @@
 #pragma once
-// Unit6's list and time controls with the events the screen needs from them.
+// The manual entry screen's list and time controls, with the events it needs from them.
 
 #include <QComboBox>
 #include <QTimeEdit>
 
-#include <functional>
-
 namespace tavomi {
 
-// A choice list that runs its drop-down handler before the list opens, so the
-// handler can refill the entries the user is about to see.
+// A choice list that announces its opening before the list shows, so a slot can
+// refill the entries the user is about to see.
 class DropDownComboBox : public QComboBox {
     Q_OBJECT
   public:
     using QComboBox::QComboBox;
 
-    void setDropDownHandler(std::function<void()> handler) { onDropDown_ = std::move(handler); }
     void showPopup() override;
 
-  private:
-    std::function<void()> onDropDown_;
+  signals:
+    void aboutToShowPopup();
 };
 
 // A time picker (h:mm) whose minute section steps by a settable amount and that
-// reports a click on itself.
+// reports a click anywhere on itself, its digits included.
 class StepTimePicker : public QTimeEdit {
     Q_OBJECT
   public:
@@ -32,9 +29,10 @@ class StepTimePicker : public QTimeEdit {
     int minuteStep() const { return minuteStep_; }
     void setMinuteStep(int minutes) { minuteStep_ = minutes; }
 
-    void setClickHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
-
     void stepBy(int steps) override;
+
+  signals:
+    void clicked();
 
   protected:
     StepEnabled stepEnabled() const override;
@@ -43,7 +41,6 @@ class StepTimePicker : public QTimeEdit {
 
   private:
     int minuteStep_ = 5;
-    std::function<void()> onClick_;
 };
 
 }  // namespace tavomi

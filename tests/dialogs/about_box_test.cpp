@@ -17,25 +17,40 @@ namespace {
 
 using test::ModalAnswerer;
 
+template <typename W>
+W* control(const AboutBox& about, const char* name) {
+    auto* widget = about.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
 TEST(AboutBoxTest, Face) {
     AboutBox about;
+    const auto* title = control<QLabel>(about, "titleLabel");
+    const auto* contact = control<QLabel>(about, "contactLabel");
+    const auto* address = control<QLabel>(about, "webAddressLabel");
+    const auto* version = control<QLabel>(about, "versionLabel");
+    const auto* picture = control<QSvgWidget>(about, "aboutPicture");
+    const auto* closeButton = control<QPushButton>(about, "closeButton");
+    ASSERT_TRUE(title && contact && address && version && picture && closeButton);
+
     EXPECT_EQ(about.windowTitle(), QStringLiteral("about"));
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    EXPECT_EQ(about.Label4->text(), QStringLiteral("Tavomi!"));
-    EXPECT_EQ(about.Label2->text(), QStringLiteral("Tavomi ver 2.8.24_s"));
-    EXPECT_EQ(about.Label3->text(),
+    EXPECT_EQ(title->text(), QStringLiteral("Tavomi!"));
+    EXPECT_EQ(version->text(), QStringLiteral("Tavomi ver 2.8.24_s"));
+    EXPECT_EQ(contact->text(),
               QStringLiteral("If you need more informations , please contact  to "));
-    EXPECT_EQ(about.Label5->text(), QString::fromLatin1(kWebPage));
-    EXPECT_EQ(about.Button1->text(), QStringLiteral("Close"));
-    EXPECT_EQ(about.Image1->size(), QSize(144, 147));
-    EXPECT_TRUE(about.Image1->renderer()->isValid());
-    // The address continues Label3's sentence on the same line.
-    EXPECT_EQ(about.Label5->x(), about.Label3->geometry().right() + 1);
-    EXPECT_EQ(about.Label5->geometry().center().y(), about.Label3->geometry().center().y());
-    EXPECT_LE(about.Label5->geometry().right(), about.width());
+    EXPECT_EQ(address->text(), QString::fromLatin1(kWebPage));
+    EXPECT_EQ(closeButton->text(), QStringLiteral("Close"));
+    EXPECT_EQ(picture->size(), QSize(144, 147));
+    EXPECT_TRUE(picture->renderer()->isValid());
+    // The address continues the contact sentence on the same line.
+    EXPECT_EQ(address->x(), contact->geometry().right() + 1);
+    EXPECT_EQ(address->geometry().center().y(), contact->geometry().center().y());
+    EXPECT_LE(address->geometry().right(), about.width());
     // "Tavomi!" at the top left, the picture beside it.
-    EXPECT_LT(about.Label4->x(), about.Image1->x());
-    EXPECT_LT(about.Label4->y(), about.Label3->y());
+    EXPECT_LT(title->x(), picture->x());
+    EXPECT_LT(title->y(), contact->y());
 }
 
 TEST(AboutBoxTest, EveryQuoteInTheAddressIsSentAsPercent22) {
@@ -58,6 +73,9 @@ TEST(AboutBoxTest, EveryQuoteInTheAddressIsSentAsPercent22) {
 // Each click asks the desktop again; the box stays up; Close (with the focus) ends it.
 TEST(AboutBoxTest, TwoClicksOnTheAddressAskTwiceAndCloseEndsTheBox) {
     AboutBox about;
+    auto* address = control<QLabel>(about, "webAddressLabel");
+    auto* closeButton = control<QPushButton>(about, "closeButton");
+    ASSERT_TRUE(address && closeButton);
     std::vector<QUrl> asked;
     about.setUrlOpener([&](const QUrl& url) { asked.push_back(url); });
 
@@ -66,9 +84,9 @@ TEST(AboutBoxTest, TwoClicksOnTheAddressAskTwiceAndCloseEndsTheBox) {
         bool focusOnClose = false;
         bool stillOpen = false;
         answerer.then([&](QWidget* box) {
-            focusOnClose = about.Button1->hasFocus();
-            QTest::mouseClick(about.Label5, Qt::LeftButton);
-            QTest::mouseClick(about.Label5, Qt::LeftButton);
+            focusOnClose = closeButton->hasFocus();
+            QTest::mouseClick(address, Qt::LeftButton);
+            QTest::mouseClick(address, Qt::LeftButton);
             stillOpen = box->isVisible();
             QTest::keyClick(box, Qt::Key_Return);
         });

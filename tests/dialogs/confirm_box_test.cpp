@@ -18,11 +18,19 @@ namespace {
 
 using test::ModalAnswerer;
 
+QPushButton* okButton(const ConfirmBox& box) {
+    auto* button = box.findChild<QPushButton*>("okButton");
+    EXPECT_NE(button, nullptr);
+    return button;
+}
+
 TEST(ConfirmBoxTest, FaceAndMessage) {
     ConfirmBox box;
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Form13"));
-    EXPECT_EQ(box.Button1->text(), QString::fromUtf16(u"OK！　確認しました"));
-    EXPECT_TRUE(box.Label1->alignment().testFlag(Qt::AlignHCenter));
+    auto* message = box.findChild<QLabel*>("messageLabel");
+    ASSERT_TRUE(okButton(box) && message);
+    EXPECT_EQ(okButton(box)->text(), QString::fromUtf16(u"OK！　確認しました"));
+    EXPECT_TRUE(message->alignment().testFlag(Qt::AlignHCenter));
 
     ModalAnswerer answerer;
     box.showMessage(QString::fromUtf16(u"出勤を記録しました\r\n\r\n山田　花子"));
@@ -45,7 +53,7 @@ TEST(ConfirmBoxTest, EveryWayOfClosingEndsTheWait) {
         ModalAnswerer answerer;
         bool focused = false;
         answerer.then([&, i](QWidget* shown) {
-            focused = box.Button1->hasFocus();
+            focused = okButton(box)->hasFocus();
             ways[i](shown);
         });
         box.showMessage(QStringLiteral("x"));

@@ -4,6 +4,7 @@
 #include "manual/manual_test_text.h"
 
 #include "dialogs/confirm_box.h"
+#include "dialogs/message_box.h"
 #include "files/data_folder.h"
 #include "manual/manual_record.h"
 #include "manual/pickers.h"
@@ -29,6 +30,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 
 namespace tavomi {
@@ -39,7 +41,7 @@ using test::ModalAnswerer;
 
 // The confirmation box shows CR LF as line breaks of its label.
 QString shown(const char16_t* message) {
-    return u16(message).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return withLineFeeds(u16(message));
 }
 
 QByteArray cp932(const char16_t* line) {
@@ -73,7 +75,7 @@ class ManualScreenTest : public ::testing::Test {
 
     // Opens the person list (which re-reads the file) and picks the name.
     void choosePerson(const QString& name) {
-        auto* list = get<QComboBox>("ComboBox1");
+        auto* list = get<QComboBox>("personPicker");
         list->showPopup();
         int index = -1;
         for (int i = 0; i < list->count() && index < 0; ++i) {
@@ -89,13 +91,13 @@ class ManualScreenTest : public ::testing::Test {
     void choosePerson(const char16_t* name) { choosePerson(u16(name)); }
 
     void chooseHours(int entry) {
-        auto* list = get<QComboBox>("ComboBox2");
+        auto* list = get<QComboBox>("absenceHoursPicker");
         list->setCurrentIndex(entry);
         emit list->activated(entry);
     }
 
     QStringList personList() {
-        auto* list = get<QComboBox>("ComboBox1");
+        auto* list = get<QComboBox>("personPicker");
         QStringList names;
         for (int i = 0; i < list->count(); ++i) {
             names << list->itemText(i);
@@ -109,14 +111,14 @@ class ManualScreenTest : public ::testing::Test {
         QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, widget->mapTo(&form, point));
     }
 
-    void setTime(QTime time) { get<QTimeEdit>("TimePicker1")->setTime(time); }
-    void setDate(QDate date) { get<QDateEdit>("DateTimePicker1")->setDate(date); }
+    void setTime(QTime time) { get<QTimeEdit>("timePicker")->setTime(time); }
+    void setDate(QDate date) { get<QDateEdit>("datePicker")->setDate(date); }
     void click(const char* name) { get<QAbstractButton>(name)->click(); }
-    void record() { click("Button2"); }
+    void record() { click("recordButton"); }
 
     bool anyKindChecked() {
-        for (const char* name :
-             {"RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"}) {
+        for (const char* name : {"clockInRadio", "clockOutRadio", "goingOutRadio", "returnRadio",
+                                 "midDayAbsenceRadio"}) {
             if (get<QRadioButton>(name)->isChecked()) {
                 return true;
             }
@@ -148,34 +150,39 @@ TEST_F(ManualScreenTest, OpensWithItsControlsAndTheClockOfItsCreation) {
         const char* control;
         const char16_t* caption;
     } captions[] = {
-        {"RadioButton1", u"出勤"},          {"RadioButton2", u"退勤"},
-        {"RadioButton3", u"外出"},          {"RadioButton4", u"戻り"},
-        {"RadioButton5", u"中抜け"},        {"CheckBox1", u"早帰りなどの理由を記す"},
-        {"CheckBox2", u"午前様の退勤です"}, {"Button1", u"このフォームを閉じる"},
-        {"Button2", u"この時間で記録"},     {"Button3", u"時間と日付を今に"},
+        {"clockInRadio", u"出勤"},
+        {"clockOutRadio", u"退勤"},
+        {"goingOutRadio", u"外出"},
+        {"returnRadio", u"戻り"},
+        {"midDayAbsenceRadio", u"中抜け"},
+        {"leaveReasonBox", u"早帰りなどの理由を記す"},
+        {"afterMidnightBox", u"午前様の退勤です"},
+        {"closeButton", u"このフォームを閉じる"},
+        {"recordButton", u"この時間で記録"},
+        {"nowButton", u"時間と日付を今に"},
     };
     for (const auto& c : captions) {
         EXPECT_EQ(get<QAbstractButton>(c.control)->text(), u16(c.caption)) << c.control;
     }
-    EXPECT_EQ(get<QLabel>("Label7")->text(), u16(u"午前零時を過ぎ退勤は前日の日付で"));
+    EXPECT_EQ(get<QLabel>("afterMidnightHint")->text(), u16(u"午前零時を過ぎ退勤は前日の日付で"));
     for (const Reason& r : kReasons) {
         EXPECT_EQ(reason(r.box)->text(), u16(r.caption));
     }
 
-    auto* people = get<QComboBox>("ComboBox1");
+    auto* people = get<QComboBox>("personPicker");
     EXPECT_EQ(people->count(), 0);
     EXPECT_FALSE(people->isEditable());
     EXPECT_EQ(people->maxVisibleItems(), 25);
-    EXPECT_EQ(get<QDateEdit>("DateTimePicker1")->text(), u16(u"2019年8月27日(火)"));
-    auto* picker = get<StepTimePicker>("TimePicker1");
+    EXPECT_EQ(get<QDateEdit>("datePicker")->text(), u16(u"2019年8月27日(火)"));
+    auto* picker = get<StepTimePicker>("timePicker");
     EXPECT_EQ(picker->text(), QStringLiteral("1:30"));
     EXPECT_EQ(picker->minuteStep(), 5);
     EXPECT_TRUE(picker->isVisible());
     EXPECT_FALSE(anyKindChecked());
-    EXPECT_FALSE(get<QComboBox>("ComboBox2")->isVisible());
-    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
-    EXPECT_FALSE(get<QLabel>("Label7")->isVisible());
-    EXPECT_FALSE(get<QWidget>("Panel6")->isVisible());
+    EXPECT_FALSE(get<QComboBox>("absenceHoursPicker")->isVisible());
+    EXPECT_FALSE(get<QCheckBox>("afterMidnightBox")->isVisible());
+    EXPECT_FALSE(get<QLabel>("afterMidnightHint")->isVisible());
+    EXPECT_FALSE(get<QWidget>("reasonPanel")->isVisible());
 }
 
 TEST_F(ManualScreenTest, WorkedExampleRecordsAClockOutAfterMidnightUnderThePreviousDate) {
@@ -184,10 +191,10 @@ TEST_F(ManualScreenTest, WorkedExampleRecordsAClockOutAfterMidnightUnderThePrevi
     ModalAnswerer answers;
 
     choosePerson(u"W");
-    click("RadioButton2");
-    ASSERT_TRUE(get<QCheckBox>("CheckBox2")->isVisible());
-    EXPECT_TRUE(get<QLabel>("Label7")->isVisible());
-    click("CheckBox2");
+    click("clockOutRadio");
+    ASSERT_TRUE(get<QCheckBox>("afterMidnightBox")->isVisible());
+    EXPECT_TRUE(get<QLabel>("afterMidnightHint")->isVisible());
+    click("afterMidnightBox");
     record();
 
     EXPECT_EQ(journal(),
@@ -197,9 +204,9 @@ TEST_F(ManualScreenTest, WorkedExampleRecordsAClockOutAfterMidnightUnderThePrevi
                 ::testing::ElementsAre(shown(u"Wさんの2019/08/27の出退勤を記録しました")));
     EXPECT_FALSE(data.exists(kLockFile));
     // The person goes; kind, time and the after-midnight box stay for the next teacher.
-    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
-    EXPECT_TRUE(get<QRadioButton>("RadioButton2")->isChecked());
-    EXPECT_TRUE(get<QCheckBox>("CheckBox2")->isChecked());
+    EXPECT_EQ(get<QComboBox>("personPicker")->count(), 0);
+    EXPECT_TRUE(get<QRadioButton>("clockOutRadio")->isChecked());
+    EXPECT_TRUE(get<QCheckBox>("afterMidnightBox")->isChecked());
 }
 
 struct MidnightCase {
@@ -218,12 +225,12 @@ TEST_P(AfterMidnightBoundary, OfferedStrictlyBetweenMidnightAndFive) {
     ModalAnswerer answers;
 
     choosePerson(u"W");
-    click("RadioButton2");
+    click("clockOutRadio");
     setTime(c.time);
-    EXPECT_EQ(get<QCheckBox>("CheckBox2")->isVisible(), c.offered);
-    EXPECT_EQ(get<QLabel>("Label7")->isVisible(), c.offered);
+    EXPECT_EQ(get<QCheckBox>("afterMidnightBox")->isVisible(), c.offered);
+    EXPECT_EQ(get<QLabel>("afterMidnightHint")->isVisible(), c.offered);
     if (c.offered) {
-        click("CheckBox2");
+        click("afterMidnightBox");
     }
     record();
 
@@ -253,21 +260,21 @@ class ClearingActions : public ManualScreenTest,
 
 TEST_P(ClearingActions, ClearTheAfterMidnightBoxAndTheReasons) {
     const ClearingCase& c = GetParam();
-    click("RadioButton2");
-    click("CheckBox2");
-    click("CheckBox1");
+    click("clockOutRadio");
+    click("afterMidnightBox");
+    click("leaveReasonBox");
     reason(25)->click();
     reason(32)->click();
-    ASSERT_TRUE(get<QWidget>("Panel6")->isVisible());
+    ASSERT_TRUE(get<QWidget>("reasonPanel")->isVisible());
 
     c.action(*this);
 
-    EXPECT_EQ(get<QCheckBox>("CheckBox2")->isVisible(), c.boxShown);
-    EXPECT_EQ(get<QLabel>("Label7")->isVisible(), c.boxShown);
-    EXPECT_EQ(get<QCheckBox>("CheckBox2")->isChecked(), c.boxTicked);
+    EXPECT_EQ(get<QCheckBox>("afterMidnightBox")->isVisible(), c.boxShown);
+    EXPECT_EQ(get<QLabel>("afterMidnightHint")->isVisible(), c.boxShown);
+    EXPECT_EQ(get<QCheckBox>("afterMidnightBox")->isChecked(), c.boxTicked);
     EXPECT_EQ(reason(25)->isChecked() && reason(32)->isChecked(), c.reasonsKept);
     EXPECT_EQ(anyReasonTicked(), c.reasonsKept);
-    EXPECT_TRUE(get<QWidget>("Panel6")->isVisible());
+    EXPECT_TRUE(get<QWidget>("reasonPanel")->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -275,33 +282,35 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ClearingCase{"TimeFive", [](auto& t) { t.setTime(QTime(5, 0)); }, false, false, false},
         ClearingCase{"TimeMidnight", [](auto& t) { t.setTime(QTime(0, 0)); }, false, false, false},
-        ClearingCase{"ClockIn", [](auto& t) { t.click("RadioButton1"); }, false, false, false},
-        ClearingCase{"GoingOut", [](auto& t) { t.click("RadioButton3"); }, false, false, false},
-        ClearingCase{"Return", [](auto& t) { t.click("RadioButton4"); }, false, false, false},
-        ClearingCase{"UntickTheBox", [](auto& t) { t.click("CheckBox2"); }, true, false, false},
+        ClearingCase{"ClockIn", [](auto& t) { t.click("clockInRadio"); }, false, false, false},
+        ClearingCase{"GoingOut", [](auto& t) { t.click("goingOutRadio"); }, false, false, false},
+        ClearingCase{"Return", [](auto& t) { t.click("returnRadio"); }, false, false, false},
+        ClearingCase{"UntickTheBox", [](auto& t) { t.click("afterMidnightBox"); }, true, false,
+                     false},
         // No state changes: nothing is cleared.
         ClearingCase{"TimeStillBeforeFive", [](auto& t) { t.setTime(QTime(2, 0)); }, true, true,
                      true},
-        ClearingCase{"MidDayAbsence", [](auto& t) { t.click("RadioButton5"); }, true, true, true}),
+        ClearingCase{"MidDayAbsence", [](auto& t) { t.click("midDayAbsenceRadio"); }, true, true,
+                     true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ManualScreenTest, ReasonBoxesShowWithTheirBoxAndClearOnEveryChange) {
-    click("CheckBox1");
-    EXPECT_TRUE(get<QWidget>("Panel6")->isVisible());
-    reason(24)->click();
-    click("RadioButton2");  // 1:30 offers the after-midnight box
-    click("CheckBox2");
+    click("leaveReasonBox");
+    EXPECT_TRUE(get<QWidget>("reasonPanel")->isVisible());
+    reason(kFirstReasonBox)->click();
+    click("clockOutRadio");  // 1:30 offers the after-midnight box
+    click("afterMidnightBox");
     EXPECT_FALSE(anyReasonTicked());
 
-    reason(24)->click();
-    click("CheckBox1");
-    EXPECT_FALSE(get<QWidget>("Panel6")->isVisible());
+    reason(kFirstReasonBox)->click();
+    click("leaveReasonBox");
+    EXPECT_FALSE(get<QWidget>("reasonPanel")->isVisible());
     EXPECT_FALSE(anyReasonTicked());
 
     // 中抜け ticks "早帰りなどの理由を記す" and so shows the reasons.
-    click("RadioButton5");
-    EXPECT_TRUE(get<QCheckBox>("CheckBox1")->isChecked());
-    EXPECT_TRUE(get<QWidget>("Panel6")->isVisible());
+    click("midDayAbsenceRadio");
+    EXPECT_TRUE(get<QCheckBox>("leaveReasonBox")->isChecked());
+    EXPECT_TRUE(get<QWidget>("reasonPanel")->isVisible());
 }
 
 TEST_F(ManualScreenTest, MidDayAbsenceRefusesThePromptThenRecordsTheChosenHours) {
@@ -309,12 +318,12 @@ TEST_F(ManualScreenTest, MidDayAbsenceRefusesThePromptThenRecordsTheChosenHours)
     ModalAnswerer answers;
 
     choosePerson(u"山田花子");
-    click("RadioButton5");
-    auto* hours = get<QComboBox>("ComboBox2");
+    click("midDayAbsenceRadio");
+    auto* hours = get<QComboBox>("absenceHoursPicker");
     EXPECT_TRUE(hours->isVisible());
     EXPECT_EQ(hours->count(), 9);
     EXPECT_EQ(hours->currentText(), u16(u"中抜け時間は？"));
-    EXPECT_FALSE(get<QTimeEdit>("TimePicker1")->isVisible());
+    EXPECT_FALSE(get<QTimeEdit>("timePicker")->isVisible());
     record();
 
     EXPECT_EQ(journal(), before);
@@ -322,10 +331,10 @@ TEST_F(ManualScreenTest, MidDayAbsenceRefusesThePromptThenRecordsTheChosenHours)
     EXPECT_FALSE(anyKindChecked());
     EXPECT_FALSE(hours->isVisible());
     EXPECT_EQ(hours->count(), 0);
-    EXPECT_FALSE(get<QTimeEdit>("TimePicker1")->isVisible());
+    EXPECT_FALSE(get<QTimeEdit>("timePicker")->isVisible());
 
     choosePerson(u"山田花子");
-    click("RadioButton5");
+    click("midDayAbsenceRadio");
     reason(25)->click();
     chooseHours(2);
     record();
@@ -355,18 +364,18 @@ TEST_P(Refusals, MissingValuesWriteNothing) {
     EXPECT_EQ(journal(), journalBefore);
     EXPECT_EQ(workingHours(), hoursBefore);
     EXPECT_FALSE(data.exists(kLockFile));
-    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+    EXPECT_EQ(get<QComboBox>("personPicker")->count(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Missing, Refusals,
-    ::testing::Values(RefusalCase{"NoPerson", [](auto& t) { t.click("RadioButton1"); }},
+    ::testing::Values(RefusalCase{"NoPerson", [](auto& t) { t.click("clockInRadio"); }},
                       RefusalCase{"NoKind", [](auto& t) { t.choosePerson(u"W"); }},
                       // A line without a name field gives an empty entry.
                       RefusalCase{"NameFieldMissing",
                                   [](auto& t) {
                                       t.choosePerson(u"");
-                                      t.click("RadioButton1");
+                                      t.click("clockInRadio");
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -375,7 +384,7 @@ TEST_F(ManualScreenTest, AnEmptyNameFieldIsTheNameOfOneSpace) {
     ModalAnswerer answers;
 
     choosePerson(u" ");
-    click("RadioButton1");
+    click("clockInRadio");
     record();
 
     EXPECT_EQ(journal(), before + cp932(u"出勤, ,2019/08/27,01:30,手動記録,詳細なし,事由なし"));
@@ -389,9 +398,9 @@ TEST_F(ManualScreenTest, TheSameNameRecordedTwiceGivesTwoRecords) {
     ModalAnswerer answers;
 
     choosePerson(u"山田花子");
-    click("RadioButton1");
+    click("clockInRadio");
     record();
-    EXPECT_TRUE(get<QRadioButton>("RadioButton1")->isChecked());
+    EXPECT_TRUE(get<QRadioButton>("clockInRadio")->isChecked());
     choosePerson(u"山田花子");
     record();
 
@@ -420,7 +429,7 @@ TEST_P(WriterRefusals, ShowTheirMessageAndWriteNothing) {
     ModalAnswerer answers;
 
     choosePerson(u"W");
-    click("RadioButton1");
+    click("clockInRadio");
     record();
 
     EXPECT_THAT(answers.texts(), ::testing::ElementsAre(shown(c.message)));
@@ -433,7 +442,7 @@ TEST_P(WriterRefusals, ShowTheirMessageAndWriteNothing) {
         EXPECT_EQ(data.readBytes(kLockFile), QByteArray());
     }
     EXPECT_EQ(workingHours(), hoursBefore);
-    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+    EXPECT_EQ(get<QComboBox>("personPicker")->count(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -453,7 +462,7 @@ TEST_F(ManualScreenTest, APastDateGetsItsWorkingHoursAfterLaterDates) {
     ModalAnswerer answers;
 
     choosePerson(u"W");
-    click("RadioButton1");
+    click("clockInRadio");
     setDate(QDate(2019, 8, 26));
     record();
     choosePerson(u"W");
@@ -470,7 +479,7 @@ TEST_F(ManualScreenTest, ADateWithoutHoursShowsTheHoursMessageThenTheSuccess) {
     ModalAnswerer answers;
 
     choosePerson(u"W");
-    click("RadioButton1");
+    click("clockInRadio");
     setDate(QDate(2019, 8, 31));  // a Saturday, 00:00 to 00:00
     record();
 
@@ -482,10 +491,13 @@ TEST_F(ManualScreenTest, ADateWithoutHoursShowsTheHoursMessageThenTheSuccess) {
                                        shown(u"Wさんの2019/08/31の出退勤を記録しました")));
 }
 
+enum class FileTrouble { HeldByAnotherProgram, Deleted };
+
 struct FileErrorCase {
     const char* name;
-    std::string_view heldFile;
+    std::string_view file;
     bool recordWritten;
+    FileTrouble trouble = FileTrouble::HeldByAnotherProgram;
 };
 
 class FileErrors : public ManualScreenTest, public ::testing::WithParamInterface<FileErrorCase> {};
@@ -497,21 +509,30 @@ TEST_P(FileErrors, ReportTheErrorAndStopTheHandler) {
     ModalAnswerer answers;
 
     choosePerson(u"W");
-    click("RadioButton1");
+    click("clockInRadio");
     {
-        const test::HeldFile held(data.file(c.heldFile), LOCK_EX);
+        std::optional<test::HeldFile> held;
+        if (c.trouble == FileTrouble::HeldByAnotherProgram) {
+            held.emplace(data.file(c.file), LOCK_EX);
+        } else {
+            data.remove(c.file);
+        }
         record();
     }
 
     ASSERT_EQ(answers.count(), 1);
-    EXPECT_THAT(answers.texts().front().toStdString(),
-                ::testing::HasSubstr(std::string(c.heldFile)));
+    EXPECT_THAT(answers.texts().front().toStdString(), ::testing::HasSubstr(std::string(c.file)));
     const QByteArray line = cp932(u"出勤,W,2019/08/27,01:30,手動記録,詳細なし,事由なし");
     EXPECT_EQ(journal(), c.recordWritten ? journalBefore + line : journalBefore);
-    EXPECT_EQ(workingHours(), hoursBefore);
+    if (c.trouble == FileTrouble::Deleted) {
+        EXPECT_FALSE(data.exists(c.file));  // not made again behind the user's back
+    }
+    if (data.exists(kWorkingHoursFile)) {
+        EXPECT_EQ(workingHours(), hoursBefore);
+    }
     EXPECT_FALSE(data.exists(kLockFile));
     // The handler stopped before its resets: the person is still chosen.
-    EXPECT_EQ(get<QComboBox>("ComboBox1")->currentText(), u16(u"W"));
+    EXPECT_EQ(get<QComboBox>("personPicker")->currentText(), u16(u"W"));
 }
 
 INSTANTIATE_TEST_SUITE_P(HeldByAnotherProgram, FileErrors,
@@ -520,6 +541,13 @@ INSTANTIATE_TEST_SUITE_P(HeldByAnotherProgram, FileErrors,
                                            FileErrorCase{"WeeklyTable", kWeeklyTableFile, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The record is written before the working hours are looked at, so it stays.
+INSTANTIATE_TEST_SUITE_P(
+    DeletedWhileRunning, FileErrors,
+    ::testing::Values(FileErrorCase{"WorkingHours", kWorkingHoursFile, true, FileTrouble::Deleted},
+                      FileErrorCase{"WeeklyTable", kWeeklyTableFile, true, FileTrouble::Deleted}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
     ModalAnswerer answers;
     choosePerson(u"山田花子");
@@ -527,7 +555,7 @@ TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
 
     data.writeLines(kCardholderListFile,
                     {u16(u"カードID,氏名"), u16(u"0000000000000009,鈴木一郎")});
-    auto* list = get<QComboBox>("ComboBox1");
+    auto* list = get<QComboBox>("personPicker");
     list->showPopup();
     list->hidePopup();
     // Rows beyond the shorter file keep the earlier names; the choice is dropped.
@@ -548,7 +576,7 @@ TEST_F(ManualScreenTest, ThePersonListShowsTwentyFiveNamesAtATime) {
         lines << QStringLiteral("%1,N%2").arg(i, 16, 10, QLatin1Char('0')).arg(i);
     }
     data.writeLines(kCardholderListFile, lines);
-    auto* list = get<QComboBox>("ComboBox1");
+    auto* list = get<QComboBox>("personPicker");
 
     list->showPopup();
     const QAbstractItemView* view = list->view();
@@ -564,14 +592,14 @@ TEST_F(ManualScreenTest, ThePersonListShowsTwentyFiveNamesAtATime) {
 }
 
 TEST_F(ManualScreenTest, NowButtonSetsDateAndTimeAndAFineMinuteStepUntilThePickerIsClicked) {
-    auto* picker = get<StepTimePicker>("TimePicker1");
-    click("RadioButton2");
+    auto* picker = get<StepTimePicker>("timePicker");
+    click("clockOutRadio");
     now = QDateTime(QDate(2019, 9, 2), QTime(0, 0, 30));
-    click("Button3");
+    click("nowButton");
 
-    EXPECT_EQ(get<QDateEdit>("DateTimePicker1")->date(), QDate(2019, 9, 2));
+    EXPECT_EQ(get<QDateEdit>("datePicker")->date(), QDate(2019, 9, 2));
     EXPECT_EQ(picker->time(), QTime(0, 0, 30));
-    EXPECT_TRUE(get<QCheckBox>("CheckBox2")->isVisible());  // half a minute past midnight
+    EXPECT_TRUE(get<QCheckBox>("afterMidnightBox")->isVisible());  // half a minute past midnight
 
     picker->setCurrentSection(QDateTimeEdit::MinuteSection);
     QTest::keyClick(picker, Qt::Key_Up);
@@ -587,14 +615,14 @@ TEST_F(ManualScreenTest, NowButtonSetsDateAndTimeAndAFineMinuteStepUntilThePicke
     picker->setCurrentSection(QDateTimeEdit::MinuteSection);
     QTest::keyClick(picker, Qt::Key_Up);
     EXPECT_EQ(picker->time(), QTime(5, 3));
-    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
+    EXPECT_FALSE(get<QCheckBox>("afterMidnightBox")->isVisible());
 }
 
 TEST_F(ManualScreenTest, AClickOnTheDigitsOrTheArrowsBringsBackTheStepOfFive) {
-    auto* picker = get<StepTimePicker>("TimePicker1");
+    auto* picker = get<StepTimePicker>("timePicker");
     const QPoint spots[] = {{20, picker->height() / 2}, {picker->width() - 6, 6}};
     for (const QPoint spot : spots) {
-        click("Button3");
+        click("nowButton");
         ASSERT_EQ(picker->minuteStep(), 1);
         clickOnScreen(picker, spot);
         EXPECT_EQ(picker->minuteStep(), 5) << spot.x() << "," << spot.y();
@@ -610,38 +638,39 @@ class Closing : public ManualScreenTest, public ::testing::WithParamInterface<Cl
 
 TEST_P(Closing, ResetsTheScreenButKeepsDateAndTime) {
     choosePerson(u"W");
-    click("RadioButton2");
-    click("CheckBox2");
-    click("CheckBox1");
+    click("clockOutRadio");
+    click("afterMidnightBox");
+    click("leaveReasonBox");
     reason(25)->click();
-    click("RadioButton5");
+    click("midDayAbsenceRadio");
     setDate(QDate(2019, 8, 20));
 
     GetParam().close(form);
 
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(get<QComboBox>("ComboBox1")->count(), 0);
+    EXPECT_EQ(get<QComboBox>("personPicker")->count(), 0);
     EXPECT_FALSE(anyKindChecked());
-    EXPECT_FALSE(get<QCheckBox>("CheckBox1")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>("leaveReasonBox")->isChecked());
     EXPECT_FALSE(anyReasonTicked());
-    EXPECT_TRUE(get<QWidget>("Panel6")->isHidden());
-    EXPECT_TRUE(get<QComboBox>("ComboBox2")->isHidden());
-    EXPECT_EQ(get<QComboBox>("ComboBox2")->count(), 0);
-    EXPECT_FALSE(get<QTimeEdit>("TimePicker1")->isHidden());
+    EXPECT_TRUE(get<QWidget>("reasonPanel")->isHidden());
+    EXPECT_TRUE(get<QComboBox>("absenceHoursPicker")->isHidden());
+    EXPECT_EQ(get<QComboBox>("absenceHoursPicker")->count(), 0);
+    EXPECT_FALSE(get<QTimeEdit>("timePicker")->isHidden());
 
     form.show();
-    EXPECT_EQ(get<QDateEdit>("DateTimePicker1")->date(), QDate(2019, 8, 20));
-    EXPECT_EQ(get<QTimeEdit>("TimePicker1")->time(), QTime(1, 30));
+    EXPECT_EQ(get<QDateEdit>("datePicker")->date(), QDate(2019, 8, 20));
+    EXPECT_EQ(get<QTimeEdit>("timePicker")->time(), QTime(1, 30));
     // No kind is checked at the new opening, so the after-midnight box goes.
-    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isVisible());
-    EXPECT_FALSE(get<QCheckBox>("CheckBox2")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>("afterMidnightBox")->isVisible());
+    EXPECT_FALSE(get<QCheckBox>("afterMidnightBox")->isChecked());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, Closing,
     ::testing::Values(
-        ClosingCase{"CloseButton",
-                    [](ManualEntryScreen& f) { f.findChild<QPushButton*>("Button1")->click(); }},
+        ClosingCase{
+            "CloseButton",
+            [](ManualEntryScreen& f) { f.findChild<QPushButton*>("closeButton")->click(); }},
         ClosingCase{"WindowCloseBox", [](ManualEntryScreen& f) { f.close(); }},
         ClosingCase{"Escape", [](ManualEntryScreen& f) { QTest::keyClick(&f, Qt::Key_Escape); }}),
     [](const auto& info) { return std::string(info.param.name); });

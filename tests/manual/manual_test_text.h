@@ -15,6 +15,10 @@ inline QString u16(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
+// In the tests' own unnamed namespace, where their case structs live: GoogleTest
+// finds PrintTo only by argument-dependent lookup.
+namespace {
+
 template <typename Case>
 requires requires(const Case& c) {
     c.name;
@@ -22,5 +26,7 @@ requires requires(const Case& c) {
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
+
+}  // namespace
 
 }  // namespace tavomi

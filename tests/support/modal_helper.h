@@ -19,10 +19,11 @@ namespace tavomi::test {
 
 // Answers modal boxes while the code under test blocks in exec(): every few
 // milliseconds it looks for the active modal widget, records its text (a
-// QMessageBox's text, or the "Label1" of our own boxes) and presses its OK
-// button, or runs the action queued with then(). The recording screens (Form2,
-// Form6, Form12) are left alone unless an action is queued. Construct it before
-// the action that opens the boxes; it stops with its destruction.
+// QMessageBox's text, the confirmation box's message, or the "Label1" of the
+// other boxes) and presses its OK button, or runs the action queued with then().
+// The recording screens (Form2, the manual entry screen, Form12) are left alone
+// unless an action is queued. Construct it before the action that opens the
+// boxes; it stops with its destruction.
 class ModalAnswerer : public QObject {
   public:
     using Action = std::function<void(QWidget* box)>;
@@ -44,6 +45,9 @@ class ModalAnswerer : public QObject {
         if (auto* mb = qobject_cast<QMessageBox*>(box)) {
             return mb->text();
         }
+        if (auto* label = box->findChild<QLabel*>("messageLabel")) {
+            return label->text();
+        }
         if (auto* label = box->findChild<QLabel*>("Label1")) {
             return label->text();
         }
@@ -56,6 +60,10 @@ class ModalAnswerer : public QObject {
                 b->click();
                 return;
             }
+        }
+        if (auto* b = box->findChild<QPushButton*>("okButton")) {
+            b->click();
+            return;
         }
         if (auto* b = box->findChild<QPushButton*>("Button1")) {
             b->click();
@@ -71,7 +79,7 @@ class ModalAnswerer : public QObject {
     // "Button1" would close them or record.
     static bool isRecordingScreen(QWidget* box) {
         const QString name = box->objectName();
-        return name == u"Form2" || name == u"Form6" || name == u"Form12";
+        return name == u"Form2" || name == u"manualEntryScreen" || name == u"Form12";
     }
 
     void answer() {
