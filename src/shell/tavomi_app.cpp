@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -86,6 +87,10 @@ class PlatformStart {
 }  // namespace
 
 int runTavomi(int argc, char** argv) {
+    // A file-size limit (ulimit -f) then fails a write with EFBIG instead of killing the
+    // program before an append's rollback.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Held until the process ends, however it ends.
     const SingleInstance instance(instanceMarkerPath());
     if (instance.anotherCopyRuns()) {
