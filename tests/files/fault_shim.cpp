@@ -70,8 +70,8 @@ Faults readFaults() {
     if (const char* name = std::getenv("TAVOMI_FAULT_FILE")) {
         std::snprintf(faults.file, sizeof faults.file, "/%s", name);
     }
-    const char* spec = std::getenv("TAVOMI_FAULT");
-    std::string_view rest = spec != nullptr ? spec : "";
+    const char* rules = std::getenv("TAVOMI_FAULT");
+    std::string_view rest = rules != nullptr ? rules : "";
     while (!rest.empty() && faults.ruleCount < int(faults.rules.size())) {
         const auto comma = rest.find(',');
         std::string_view item = rest.substr(0, comma);
