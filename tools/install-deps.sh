@@ -20,6 +20,20 @@ done
 
 as_root() { if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi; }
 
+# The vpcd package would register its virtual reader with the system's own pcscd;
+# that reader listens on all interfaces, so anyone on the network could present
+# any card. Tests and the demo use a private configuration instead, so dpkg is
+# told never to install that file, before the package is installed.
+vpcd_conf=/etc/reader.conf.d/vpcd
+vpcd_exclude=/etc/dpkg/dpkg.cfg.d/tavomi-no-vpcd-reader
+if [[ "$(cat "$vpcd_exclude" 2>/dev/null)" != "path-exclude=$vpcd_conf" ]]; then
+  echo "path-exclude=$vpcd_conf" | as_root tee "$vpcd_exclude" >/dev/null
+fi
+# A copy installed before that rule existed goes; dpkg then keeps it away on upgrades.
+if [[ -e "$vpcd_conf" ]]; then
+  as_root rm -f "$vpcd_conf"
+fi
+
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
@@ -29,9 +43,3 @@ if ((${#missing[@]})); then
   as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The vpcd package registers its virtual reader with the system's own pcscd;
-# that reader listens on all interfaces, so anyone on the network could
-# present any card. Tests and the demo use a private configuration instead.
-if [[ -e /etc/reader.conf.d/vpcd ]]; then
-  as_root rm -f /etc/reader.conf.d/vpcd
-fi

@@ -4,15 +4,16 @@
 # without a card reader. It never uses the system's pcscd, its socket or /etc:
 #  - pcscd runs in the foreground with its own reader configuration (pcscd -c) and its own
 #    socket; clients find that socket through PCSCLITE_CSOCK_NAME (`env`, `run`).
-#  - Where it can (as root, or as a user allowed unprivileged user namespaces) it runs
-#    pcscd and the cards in a private network namespace, so the readers' TCP ports (vpcd
-#    listens on all interfaces) cannot be reached from the network, and in a private mount
-#    namespace that gives pcscd its own /run and hides the USB reader drivers, so only the
-#    two virtual readers appear. Otherwise ("plain" mode) tavomi-pcscd-socket hands pcscd a
-#    socket of our own and the ports are open while the rig runs (a warning says so).
+#  - It runs pcscd and the cards in a private network namespace, so the readers' TCP ports
+#    (vpcd listens on all interfaces) cannot be reached from the network, and in a private
+#    mount namespace that gives pcscd its own /run and hides the USB reader drivers, so only
+#    the two virtual readers appear. That needs root, or a user allowed unprivileged user
+#    namespaces; where the namespace cannot be made, `start` stops and says why. Only when
+#    asked for by name (--mode plain) does tavomi-pcscd-socket hand pcscd a socket of our
+#    own, with the ports open to the network while the rig runs.
 #
 # usage: tools/pcsc-rig.sh [--build DIR] COMMAND [ARGS]
-#   start [--mode auto|netns|plain]  start (or restart) the rig; waits until pcscd answers
+#   start [--mode netns|plain]       start (or restart) the rig; waits until pcscd answers
 #   stop                             take the cards away, stop pcscd, remove temporary files
 #   status                           what runs, and what a card poll sees
 #   env                              print `export PCSCLITE_CSOCK_NAME=...` (for eval)
@@ -240,18 +241,17 @@ cmd_stop() {
 }
 
 cmd_start() {
-    local mode=auto
+    local mode=netns
     while [[ $# -gt 0 ]]; do
         case "$1" in
         --mode)
             mode=${2:-}
-            shift 2 || die "--mode needs auto, netns or plain"
+            shift 2 || die "--mode needs netns or plain"
             ;;
         *) die "start: unknown argument $1" ;;
         esac
     done
-    [[ "$mode" == auto || "$mode" == netns || "$mode" == plain ]] ||
-        die "--mode must be auto, netns or plain"
+    [[ "$mode" == netns || "$mode" == plain ]] || die "--mode must be netns or plain"
 
     local t
     for t in tavomi-virtual-card tavomi-poll tavomi-pcscd-socket; do
@@ -262,7 +262,7 @@ cmd_start() {
 
     if [[ -e /etc/reader.conf.d/vpcd ]]; then
         note "warning: /etc/reader.conf.d/vpcd makes the system's pcscd open a virtual reader" \
-            "on all network interfaces; tools/install-deps.sh removes it (the rig does not need it)"
+            "on all network interfaces; the rig does not need it (tools/install-deps.sh removes it)"
     fi
     if load_state; then
         note "a rig is running for $build; restarting it"
@@ -280,18 +280,18 @@ cmd_start() {
     TAVOMI_RIG_READER1=
     namespace_args
 
-    TAVOMI_RIG_MODE=plain
-    if [[ "$mode" != plain ]]; then
-        if start_holder; then
-            TAVOMI_RIG_MODE=netns
-        elif [[ "$mode" == netns ]]; then
-            cat "$state_dir/holder.log" >&2
-            rm -rf "$TAVOMI_RIG_RUNDIR"
-            die "cannot make a private network and mount namespace (unshare ${unshare_args[*]})"
-        else
-            note "no private namespace possible here (unshare ${unshare_args[*]}: $(tail -n 1 "$state_dir/holder.log"))"
-            note "falling back to plain mode: the virtual readers' ports are open on all interfaces while the rig runs"
-        fi
+    # Never a silent fall-back to open ports: without the namespace the rig does not start.
+    TAVOMI_RIG_MODE=$mode
+    if [[ "$mode" == netns ]] && ! start_holder; then
+        local why
+        why=$(tail -n 1 "$state_dir/holder.log" 2>/dev/null || true)
+        rm -rf "$TAVOMI_RIG_RUNDIR"
+        die "cannot make a private network namespace (unshare ${unshare_args[*]}${why:+: $why})," \
+            "so the virtual readers stay off; to open their ports to the network instead, ask" \
+            "for it: tools/pcsc-rig.sh start --mode plain"
+    fi
+    if [[ "$mode" == plain ]]; then
+        note "plain mode: the virtual readers' ports are open on all network interfaces while the rig runs"
     fi
 
     if [[ "$TAVOMI_RIG_MODE" == netns ]]; then

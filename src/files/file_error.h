@@ -12,6 +12,11 @@ class FileError : public std::runtime_error {
   public:
     FileError(const std::filesystem::path& path, const std::string& action, int errnum);
 
+    // With our own words for the cause, where the platform's text would mislead
+    // ("is a symbolic link" rather than "Too many levels of symbolic links").
+    FileError(const std::filesystem::path& path, const std::string& action, int errnum,
+              const std::string& cause);
+
     int errorNumber() const { return errnum_; }
 
   private:

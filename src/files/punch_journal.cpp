@@ -12,7 +12,11 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace tavomi {
 
@@ -34,12 +38,14 @@ constexpr char kEofMark = 0x1A;
 // failed append does not leave every later writer reporting "busy".
 class LockRelease {
   public:
-    explicit LockRelease(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
+    LockRelease(JournalLock& lock, std::filesystem::path lockFile)
+        : lock_(lock), lockFile_(std::move(lockFile)) {}
     LockRelease(const LockRelease&) = delete;
     LockRelease& operator=(const LockRelease&) = delete;
-    ~LockRelease() { releaseJournalLock(lockFile_); }
+    ~LockRelease() { lock_.release(lockFile_); }
 
   private:
+    JournalLock& lock_;
     std::filesystem::path lockFile_;
 };
 
@@ -78,12 +84,111 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     return end;
 }
 
-// Puts the file back to its size and bytes from before the append.
-void restoreFileEnd(int fd, const FileEnd& end) {
-    if (::ftruncate(fd, end.writeAt) == 0 && !end.tail.isEmpty()) {
-        (void)!::pwrite(fd, end.tail.constData(), end.tail.size(), end.writeAt);
+// Opens an existing data file for appending, refusing a symbolic link (whose
+// target could be any file of the user's) and anything but a regular file.
+UniqueFd openForAppending(const std::filesystem::path& file) {
+    const char* action = "cannot open for appending";
+    // Non-blocking and no controlling terminal, in case a device or FIFO stands there.
+    UniqueFd fd(::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        const int error = errno;
+        struct stat st {};
+        if (error == ELOOP && ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            throw FileError(file, action, error, "is a symbolic link");
+        }
+        throw FileError(file, action, error);
     }
-    (void)!::ftruncate(fd, end.size);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        throw FileError(file, action, errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throw FileError(file, action, EINVAL, "is not a regular file");
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throw FileError(file, action, errno);
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        throw FileError(file, action, errno);
+    }
+    return fd;
+}
+
+// Writes all bytes at the offset; returns 0 or the error that stopped it.
+int writeAll(int fd, const char* bytes, qsizetype size, off_t at) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, bytes, size, at);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (n == 0) {
+            return EIO;
+        }
+        bytes += n;
+        size -= n;
+        at += n;
+    }
+    return 0;
+}
+
+// Writes the new line in one write. A short write sets no errno; writing the rest
+// tells why it stopped (disk full, quota, size limit), and the append fails
+// either way, so that a record is either whole or absent.
+int writeLine(int fd, const QByteArray& bytes, off_t at) {
+    const ssize_t written = ::pwrite(fd, bytes.constData(), bytes.size(), at);
+    if (written == bytes.size()) {
+        return 0;
+    }
+    if (written < 0) {
+        return errno;
+    }
+    const int rest =
+        writeAll(fd, bytes.constData() + written, bytes.size() - written, at + written);
+    return rest != 0 ? rest : ENOSPC;
+}
+
+// Puts the file back to its size and bytes from before the append; returns 0 or
+// the error that kept it from doing so. The cut comes first, so that a crash
+// half-way leaves the file as it was less the tail after the 0x1A mark.
+int restoreFileEnd(int fd, const FileEnd& end) {
+    if (::ftruncate(fd, end.writeAt) != 0) {
+        return errno;
+    }
+    if (const int error = writeAll(fd, end.tail.constData(), end.tail.size(), end.writeAt)) {
+        return error;
+    }
+    return ::fdatasync(fd) == 0 ? 0 : errno;
+}
+
+// Undoes a failed append and reports it; a second fault while undoing is
+// reported as such, since the file may then hold part of the line.
+[[noreturn]] void failAppend(int fd, const FileEnd& end, const std::filesystem::path& file,
+                             int error) {
+    if (const int restoreError = restoreFileEnd(fd, end)) {
+        throw FileError(file, "cannot restore", restoreError,
+                        std::string(std::strerror(restoreError)) + " (after the write failed: " +
+                            std::strerror(error) + "); its end may hold part of the line");
+    }
+    throw FileError(file, "cannot write", error);
+}
+
+QByteArray lineBytes(const FileEnd& end, const QString& line) {
+    QByteArray bytes;
+    if (end.needsLineBreak) {
+        bytes += "\r\n";  // never join the record to an unterminated last line
+    }
+    bytes += encodeCp932(line);
+    bytes += "\r\n";
+    return bytes;
+}
+
+JournalLock& programJournalLock() {
+    static JournalLock lock;
+    return lock;
 }
 
 }  // namespace
@@ -92,83 +197,39 @@ QString PunchRecord::line() const {
     return QStringList{kind, name, date, time, source, detail, reason}.join(u',');
 }
 
-bool takeJournalLock(const std::filesystem::path& lockFile) {
-    // Exclusive creation: testing and taking the lock are one step.
-    UniqueFd fd(::open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd) {
-        if (errno == EEXIST) {
-            return false;
-        }
-        throw FileError(lockFile, "cannot create the lock file", errno);
-    }
-    if (fd.close() != 0) {
-        const int error = errno;
-        ::unlink(lockFile.c_str());
-        throw FileError(lockFile, "cannot create the lock file", error);
-    }
-    return true;
-}
-
-void releaseJournalLock(const std::filesystem::path& lockFile) noexcept {
-    ::unlink(lockFile.c_str());
-}
-
 void appendLine(const std::filesystem::path& file, const QString& line) {
-    UniqueFd fd(::open(file.c_str(), O_RDWR | O_CLOEXEC));
-    if (!fd) {
-        throw FileError(file, "cannot open for appending", errno);
-    }
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        throw FileError(file, "cannot open for appending", errno);
-    }
+    UniqueFd fd = openForAppending(file);
     const FileEnd end = readFileEnd(fd.get(), file);
+    const QByteArray bytes = lineBytes(end, line);
 
-    QByteArray bytes;
-    if (end.needsLineBreak) {
-        bytes += "\r\n";  // never join the record to an unterminated last line
+    // The cut at the 0x1A mark goes before the write: a crash between the two then
+    // leaves the file as it was less its discarded tail, never the tail's remains
+    // as a stray line after the new one.
+    if (!end.tail.isEmpty() && ::ftruncate(fd.get(), end.writeAt) != 0) {
+        throw FileError(file, "cannot write", errno);
     }
-    bytes += encodeCp932(line);
-    bytes += "\r\n";
-
-    // One write, so a record is either whole or (after the rollback) absent.
-    const ssize_t written = ::pwrite(fd.get(), bytes.constData(), bytes.size(), end.writeAt);
-    if (written != bytes.size()) {
-        int writeError = written < 0 ? errno : ENOSPC;
-        if (written >= 0) {
-            // A short write sets no errno; writing the rest tells why it stopped
-            // (disk full, quota, size limit). The rollback follows either way.
-            const ssize_t more = ::pwrite(fd.get(), bytes.constData() + written,
-                                          bytes.size() - written, end.writeAt + written);
-            if (more < 0) {
-                writeError = errno;
-            }
-        }
-        restoreFileEnd(fd.get(), end);
-        throw FileError(file, "cannot write", writeError);
-    }
-    const off_t newSize = end.writeAt + bytes.size();
-    if (newSize < end.size && ::ftruncate(fd.get(), newSize) != 0) {
-        const int error = errno;
-        restoreFileEnd(fd.get(), end);
-        throw FileError(file, "cannot write", error);
+    if (const int error = writeLine(fd.get(), bytes, end.writeAt)) {
+        failAppend(fd.get(), end, file, error);
     }
     // On a network share a write error may only surface here.
     if (::fdatasync(fd.get()) != 0) {
-        const int error = errno;
-        restoreFileEnd(fd.get(), end);
-        throw FileError(file, "cannot write", error);
+        failAppend(fd.get(), end, file, errno);
     }
+    // The line is on disk: reporting a failure now would have the teacher punch
+    // again and the journal hold the record twice.
     if (fd.close() != 0) {
-        throw FileError(file, "cannot close", errno);
+        const FileError late(file, "cannot close", errno);
+        std::fprintf(stderr, "tavomi: %s (the line was written and synced)\n", late.what());
     }
 }
 
-WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line) {
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
+                                     JournalLock& lock) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
-    if (!takeJournalLock(lockFile)) {
+    if (!lock.take(lockFile)) {
         return WriteOutcome::Busy;
     }
-    LockRelease release(lockFile);
+    LockRelease release(lock, lockFile);
     const auto journal = dataFilePath(appFolder, kJournalFile);
     if (!regularFileExists(journal)) {
         return WriteOutcome::JournalMissing;
@@ -178,22 +239,30 @@ WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, con
 }
 
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
-                                             const QString& line) {
+                                             const QString& line, JournalLock& lock) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
-    std::error_code ec;
-    if (std::filesystem::exists(lockFile, ec)) {
+    if (lock.standsInTheWay(lockFile)) {
         return WriteOutcome::Busy;
     }
     const auto journal = dataFilePath(appFolder, kJournalFile);
     if (!regularFileExists(journal)) {
         return WriteOutcome::JournalMissing;
     }
-    if (!takeJournalLock(lockFile)) {
+    if (!lock.take(lockFile)) {
         return WriteOutcome::Busy;
     }
-    LockRelease release(lockFile);
+    LockRelease release(lock, lockFile);
     appendLine(journal, line);
     return WriteOutcome::Written;
+}
+
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line) {
+    return writeRecordLockingFirst(appFolder, line, programJournalLock());
+}
+
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line) {
+    return writeRecordCheckingJournalFirst(appFolder, line, programJournalLock());
 }
 
 }  // namespace tavomi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/journal_lock.h"
+
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -31,28 +33,30 @@ struct PunchRecord {
     QString line() const;
 };
 
-// Takes the lock by exclusive creation of an empty file. Returns false when the
-// file already exists (someone else holds the lock). Throws FileError otherwise.
-bool takeJournalLock(const std::filesystem::path& lockFile);
-
-// Releases the lock; a failed deletion is ignored.
-void releaseJournalLock(const std::filesystem::path& lockFile) noexcept;
-
 // Appends one line to an existing data file: a 0x1A within the last 128 bytes
 // cuts the file there, a missing final line break is supplied, the text goes out
 // in CP932 with CR LF in one write under an exclusive lock, and is synced to disk.
-// Never creates the file. Throws FileError; the file is then byte-identical to
-// what it was before.
+// Never creates the file, and never writes through a symbolic link or to anything
+// but a regular file. Throws FileError; the file is then byte-identical to what
+// it was before, unless the error says that it could not be restored. Once the
+// line is synced it counts as written: a failure to close after that is only
+// logged to standard error.
 void appendLine(const std::filesystem::path& file, const QString& line);
 
 enum class WriteOutcome { Written, Busy, JournalMissing };
 
 // The card screens' order: lock present -> Busy; else take the lock, append when
 // the journal exists (else JournalMissing), and release the lock in every case.
-WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line);
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
+                                     JournalLock& lock);
 
 // The manual entry's order: lock present -> Busy; journal missing -> JournalMissing
 // without taking the lock; else take the lock, append, release.
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line, JournalLock& lock);
+
+// The same, with this program's one JournalLock on the monotonic clock.
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line);
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
                                              const QString& line);
 

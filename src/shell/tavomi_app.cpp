@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -91,6 +92,10 @@ int runTavomi(int argc, char** argv) {
 }
 
 int runTavomi(int argc, char** argv, const RunOptions& options) {
+    // A file-size limit (ulimit -f) then fails a write with EFBIG instead of killing the
+    // program before an append's rollback.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Held until the process ends, however it ends.
     const SingleInstance instance(instanceMarkerPath());
     if (instance.anotherCopyRuns()) {

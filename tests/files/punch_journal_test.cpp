@@ -6,13 +6,19 @@
 
 #include "support/file_conditions.h"
 #include "support/qt_printers.h"
+#include "writer_process.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tavomi {
 namespace {
@@ -190,6 +196,213 @@ TEST_F(AppendLine, ReadOnlyFileIsAFileErrorAndStaysUnchanged) {
         EXPECT_THROW(appendLine(journal(), kRecord), FileError);
     }
     EXPECT_EQ(journalBytes(), before);
+}
+
+// Anyone who can write to a shared data folder could put a link there to another
+// file of the punching user's (a shell start-up file, say). Appending refuses
+// whatever is not a regular file, and a link's target stays as it was.
+TEST_F(AppendLine, RefusesALinkOrAnythingButARegularFile) {
+    const std::filesystem::path target = folder.appFolder() / "profile";
+    const struct {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> put;
+        int errnum;
+        const char* cause;
+    } cases[] = {
+        {"link to a file", [&](const auto& p) { std::filesystem::create_symlink(target, p); },
+         ELOOP, "is a symbolic link"},
+        {"link to nothing",
+         [&](const auto& p) { std::filesystem::create_symlink(target.string() + ".none", p); },
+         ELOOP, "is a symbolic link"},
+        {"FIFO", [](const auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, EINVAL,
+         "is not a regular file"},
+        {"folder", [](const auto& p) { std::filesystem::create_directory(p); }, EISDIR,
+         std::strerror(EISDIR)},
+    };
+    const QByteArray targetBytes = "export PATH=/usr/bin\n";
+    for (const auto& c : cases) {
+        {
+            QFile f(QString::fromStdString(target.string()));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(targetBytes);
+        }
+        std::filesystem::remove(journal());
+        c.put(journal());
+        try {
+            appendLine(journal(), kRecord);
+            ADD_FAILURE() << c.what << ": no FileError";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.errorNumber(), c.errnum) << c.what;
+            EXPECT_EQ(std::string(e.what()),
+                      "cannot open for appending " + journal().string() + ": " + c.cause)
+                << c.what;
+        }
+        QFile f(QString::fromStdString(target.string()));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), targetBytes) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(target.string() + ".none")) << c.what;
+        std::filesystem::remove(journal());
+    }
+}
+
+// The package points the data folder at a share by a link; only files inside it may not be links.
+TEST_F(AppendLine, TheDataFolderItselfMayBeALink) {
+    const std::filesystem::path dataFolder = journal().parent_path();
+    const std::filesystem::path share = folder.appFolder() / "share";
+    std::filesystem::rename(dataFolder, share);
+    std::filesystem::create_directory_symlink(share, dataFolder);
+
+    EXPECT_EQ(writeRecordLockingFirst(folder.appFolder(), kRecord), WriteOutcome::Written);
+    EXPECT_EQ(journalBytes(), kHeaderBytes + kRecordBytes + "\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dataFolder));
+}
+
+// ---- a writer process meeting faults -----------------------------------------
+
+class WriterProcess : public AppendLine {
+  protected:
+    test::WriterRun write(const std::string& faults = {}) {
+        return write(test::WriterConditions::withFaults(faults));
+    }
+    test::WriterRun write(const test::WriterConditions& conditions) {
+        return test::runWriter(
+            {folder.appFolder().string(), "locking-first", kRecord.toStdString()}, conditions);
+    }
+    std::string fileError(int errnum, const std::string& text) const {
+        return "FileError " + std::to_string(errnum) + " " + text + " " + journal().string() + ": ";
+    }
+};
+
+const QByteArray kOneRecord = kHeaderBytes + kRecordBytes + "\r\n";
+// A 0x1A mark followed by more bytes than a record has: the cut must shorten the file.
+const QByteArray kLongTail = "\x1A" + filler(100);
+
+// Once fdatasync succeeded the record is on disk: a failing close must not have
+// the teacher punch again. A fault while the file is put back after a failed
+// write is told as such, since the file may then hold part of the record.
+TEST_F(WriterProcess, FaultsOnTheWayAreToldForWhatTheyLeft) {
+    const struct {
+        const char* what;
+        QByteArray before;
+        std::string faults;
+        std::string outcome;  // the whole line, or the start of a FileError's
+        std::optional<QByteArray> after;
+    } cases[] = {
+        {"close fails after the sync", kOneRecord, "close:1:EIO", "Written",
+         kOneRecord + kRecordBytes + "\r\n"},
+        {"write fails", kOneRecord, "pwrite:1:ENOSPC", fileError(ENOSPC, "cannot write"),
+         kOneRecord},
+        {"sync fails", kOneRecord + kLongTail, "fdatasync:1:EIO", fileError(EIO, "cannot write"),
+         kOneRecord + kLongTail},
+        {"sync fails, then cutting the record off fails", kOneRecord,
+         "fdatasync:1:EIO,ftruncate:1:EIO", fileError(EIO, "cannot restore"), std::nullopt},
+        {"write fails, then putting the tail back fails", kOneRecord + kLongTail,
+         "pwrite:1:EIO,pwrite:2:ENOSPC", fileError(ENOSPC, "cannot restore"), kOneRecord},
+        {"sync fails, and again after the restore", kOneRecord, "fdatasync:1:EIO,fdatasync:2:EIO",
+         fileError(EIO, "cannot restore"), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        folder.writeBytes(kJournalFile, c.before);
+        const test::WriterRun run = write(c.faults);
+        EXPECT_EQ(run.exitCode, 0) << c.what << ": " << run.errors;
+        if (c.outcome.starts_with("FileError")) {
+            EXPECT_TRUE(run.outcome.starts_with(c.outcome)) << c.what << ": " << run.outcome;
+        } else {
+            EXPECT_EQ(run.outcome, c.outcome) << c.what;
+        }
+        if (c.after) {
+            EXPECT_EQ(journalBytes(), *c.after) << c.what;
+        }
+        EXPECT_FALSE(folder.exists(kLockFile)) << c.what;
+    }
+}
+
+TEST_F(WriterProcess, ALateCloseErrorIsLoggedNamingTheFile) {
+    const test::WriterRun run = write("close:1:EIO");
+    EXPECT_EQ(run.outcome, "Written");
+    const std::string logged = "cannot close " + journal().string() + ": " + std::strerror(EIO);
+    EXPECT_NE(run.errors.find(logged), std::string::npos) << run.errors;
+}
+
+// A writer killed at each step of an append leaves only whole lines: the journal
+// as it was (less the tail after a 0x1A mark, discarded anyway) or with the
+// whole record, never a stray piece of the old tail.
+TEST_F(WriterProcess, KilledAtAnyStepItLeavesOnlyWholeLines) {
+    const QByteArray record = kRecordBytes + "\r\n";
+    const QByteArray unterminated = kHeaderBytes + "x,y";
+    const struct {
+        const char* what;
+        QByteArray before;
+        std::string faults;
+        QByteArray after;
+    } cases[] = {
+        {"tail: before the cut", kOneRecord + kLongTail, "ftruncate:1:kill-before",
+         kOneRecord + kLongTail},
+        {"tail: after the cut", kOneRecord + kLongTail, "ftruncate:1:kill-after", kOneRecord},
+        {"tail: after the write", kOneRecord + kLongTail, "pwrite:1:kill-after",
+         kOneRecord + record},
+        {"tail: after the sync", kOneRecord + kLongTail, "fdatasync:1:kill-after",
+         kOneRecord + record},
+        {"tail: after the close", kOneRecord + kLongTail, "close:1:kill-after",
+         kOneRecord + record},
+        {"tail: write failed, killed after the rollback's cut", kOneRecord + kLongTail,
+         "pwrite:1:ENOSPC,ftruncate:2:kill-after", kOneRecord},
+        {"before the write", kOneRecord, "pwrite:1:kill-before", kOneRecord},
+        {"after the write", kOneRecord, "pwrite:1:kill-after", kOneRecord + record},
+        {"no final break: before the write", unterminated, "pwrite:1:kill-before", unterminated},
+        {"no final break: after the write", unterminated, "pwrite:1:kill-after",
+         unterminated + "\r\n" + record},
+    };
+    for (const auto& c : cases) {
+        folder.writeBytes(kJournalFile, c.before);
+        folder.remove(kLockFile);
+        const test::WriterRun run = write(c.faults);
+        EXPECT_EQ(run.killedBy, SIGKILL) << c.what << ": " << run.outcome << run.errors;
+        EXPECT_EQ(journalBytes(), c.after) << c.what;
+        EXPECT_TRUE(folder.exists(kLockFile)) << c.what << ": killed while holding the lock";
+    }
+}
+
+// After such a crash the next start-up clears the lock it left, and writing goes on.
+TEST_F(WriterProcess, AfterACrashStartUpClearsTheLockAndTheNextRecordFollowsWhole) {
+    folder.writeBytes(kJournalFile, kOneRecord + kLongTail);
+    ASSERT_EQ(write("pwrite:1:kill-before").killedBy, SIGKILL);
+
+    const LeftoverLockCheck check = clearLeftoverJournalLock(folder.appFolder(), [](auto) {});
+    EXPECT_EQ(check.found, LeftoverLock::Removed);
+    EXPECT_EQ(write().outcome, "Written");
+    EXPECT_EQ(journalBytes(), kOneRecord + kRecordBytes + "\r\n");
+    EXPECT_FALSE(folder.exists(kLockFile));
+}
+
+// Under a file-size limit (ulimit -f) a short write is retried to learn why it
+// stopped; that retry raises SIGXFSZ. With the signal at its default the writer
+// dies before its rollback, leaving half a record and the lock: the program
+// ignores it, so the write fails with EFBIG and the rollback runs.
+TEST_F(WriterProcess, AFileSizeLimitFailsTheWriteWholeOnlyWhileSigxfszIsIgnored) {
+    const struct {
+        const char* what;
+        bool ignored;
+        int killedBy;
+        bool journalAsBefore;
+        bool lockLeft;
+    } cases[] = {
+        {"ignored", true, 0, true, false},
+        {"default action", false, SIGXFSZ, false, true},
+    };
+    for (const auto& c : cases) {
+        folder.writeBytes(kJournalFile, kOneRecord);
+        folder.remove(kLockFile);
+        const test::WriterRun run =
+            write(test::WriterConditions::withFileSizeLimit(kOneRecord.size() + 5, c.ignored));
+        EXPECT_EQ(run.killedBy, c.killedBy) << c.what;
+        if (c.ignored) {
+            EXPECT_TRUE(run.outcome.starts_with(fileError(EFBIG, "cannot write")))
+                << c.what << ": " << run.outcome;
+        }
+        EXPECT_EQ(journalBytes() == kOneRecord, c.journalAsBefore) << c.what;
+        EXPECT_EQ(folder.exists(kLockFile), c.lockLeft) << c.what;
+    }
 }
 
 // ---- lock file ---------------------------------------------------------------

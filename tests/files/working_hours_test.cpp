@@ -7,8 +7,11 @@
 #include "support/file_conditions.h"
 #include "support/qt_printers.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 namespace tavomi {
@@ -190,6 +193,30 @@ TEST_F(DeriveWorkingHours, ReadOnlyWorkingHoursFileIsAFileErrorAndStaysUnchanged
     }
     EXPECT_THROW(derive(kMon), FileError);
     EXPECT_EQ(workingHours(), lines({kHeader}));
+}
+
+// Start-up appends here every day: a link put in the file's place (to a shell
+// start-up file, say) must never receive the weekly table's line.
+TEST_F(DeriveWorkingHours, ALinkInTheFilesPlaceIsAFileErrorAndItsTargetStaysUnchanged) {
+    const std::filesystem::path target = folder.appFolder() / "profile";
+    const QByteArray targetBytes = lines({kHeader});
+    {
+        QFile f(QString::fromStdString(target.string()));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(targetBytes) == targetBytes.size());
+    }
+    folder.remove(kWorkingHoursFile);
+    std::filesystem::create_symlink(target, folder.file(kWorkingHoursFile));
+    try {
+        derive(kMon);
+        FAIL() << "no FileError";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "cannot open for appending " +
+                                             folder.file(kWorkingHoursFile).string() +
+                                             ": is a symbolic link");
+    }
+    QFile f(QString::fromStdString(target.string()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), targetBytes);
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+// Faults for the files library's tests, loaded with LD_PRELOAD into a writer
+// process: the n-th pwrite, ftruncate, fdatasync or close on one data file fails
+// with a chosen error, or the process is killed just before or just after it,
+// as a failing disk or a crash would do.
+//
+//   TAVOMI_FAULT=call:n:action[,call:n:action...]  e.g. close:1:EIO,pwrite:1:kill-after
+//   TAVOMI_FAULT_FILE=keeper.txt                   the file's name (this is the default)
+//
+// An error fails the call without doing it, except close, which closes and then
+// fails, as a network file system reports a late write error.
+//
+// <unistd.h> is left out on purpose: its declarations of these calls carry
+// attributes of their own, and the real work is done by raw system calls anyway.
+
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/types.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+extern "C" long syscall(long number, ...) noexcept;
+
+namespace {
+
+enum Call { Pwrite, Ftruncate, Fdatasync, Close, CallCount };
+constexpr std::array<std::string_view, CallCount> kCallNames = {"pwrite", "ftruncate", "fdatasync",
+                                                                "close"};
+
+constexpr int kKillBefore = -1;
+constexpr int kKillAfter = -2;
+
+struct Rule {
+    int call = -1;
+    long nth = 0;
+    int action = 0;  // an errno value, or kKillBefore / kKillAfter
+};
+
+struct Faults {
+    std::array<Rule, 8> rules{};
+    int ruleCount = 0;
+    std::array<long, CallCount> calls{};
+    char file[256] = "/keeper.txt";
+};
+
+int actionOf(std::string_view word) {
+    if (word == "kill-before") {
+        return kKillBefore;
+    }
+    if (word == "kill-after") {
+        return kKillAfter;
+    }
+    static constexpr std::pair<std::string_view, int> kErrors[] = {
+        {"EIO", EIO}, {"ENOSPC", ENOSPC}, {"EFBIG", EFBIG}, {"EDQUOT", EDQUOT}};
+    for (const auto& [name, value] : kErrors) {
+        if (word == name) {
+            return value;
+        }
+    }
+    return 0;
+}
+
+Faults readFaults() {
+    Faults faults;
+    if (const char* name = std::getenv("TAVOMI_FAULT_FILE")) {
+        std::snprintf(faults.file, sizeof faults.file, "/%s", name);
+    }
+    const char* rules = std::getenv("TAVOMI_FAULT");
+    std::string_view rest = rules != nullptr ? rules : "";
+    while (!rest.empty() && faults.ruleCount < int(faults.rules.size())) {
+        const auto comma = rest.find(',');
+        std::string_view item = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        const auto colon1 = item.find(':');
+        const auto colon2 = item.find(':', colon1 + 1);
+        if (colon1 == std::string_view::npos || colon2 == std::string_view::npos) {
+            continue;
+        }
+        Rule rule;
+        for (int c = 0; c < CallCount; ++c) {
+            if (item.substr(0, colon1) == kCallNames[c]) {
+                rule.call = c;
+            }
+        }
+        rule.nth = std::strtol(std::string(item.substr(colon1 + 1, colon2 - colon1 - 1)).c_str(),
+                               nullptr, 10);
+        rule.action = actionOf(item.substr(colon2 + 1));
+        if (rule.call >= 0 && rule.nth > 0 && rule.action != 0) {
+            faults.rules[faults.ruleCount++] = rule;
+        }
+    }
+    return faults;
+}
+
+Faults& faults() {
+    static Faults instance = readFaults();
+    return instance;
+}
+
+bool isTheFile(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const long n = syscall(SYS_readlink, link, target, sizeof target - 1);
+    if (n <= 0) {
+        return false;
+    }
+    const std::string_view path(target, static_cast<size_t>(n));
+    return path.ends_with(faults().file);
+}
+
+// The action for this call, 0 for none; counts only calls on the chosen file.
+int actionFor(Call call, int fd) {
+    if (!isTheFile(fd)) {
+        return 0;
+    }
+    Faults& f = faults();
+    const long nth = ++f.calls[call];
+    for (int i = 0; i < f.ruleCount; ++i) {
+        if (f.rules[i].call == call && f.rules[i].nth == nth) {
+            return f.rules[i].action;
+        }
+    }
+    return 0;
+}
+
+// Runs the real call unless the action forbids it, and applies the action.
+template <typename Real>
+long faulty(Call call, int fd, Real real) {
+    const int action = actionFor(call, fd);
+    if (action == kKillBefore) {
+        raise(SIGKILL);
+    }
+    if (action > 0 && call != Close) {
+        errno = action;
+        return -1;
+    }
+    const long result = real();
+    if (action == kKillAfter) {
+        raise(SIGKILL);
+    }
+    if (action > 0) {
+        errno = action;
+        return -1;
+    }
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+ssize_t pwrite(int fd, const void* buf, size_t n, off_t at) {
+    return faulty(Pwrite, fd, [&] { return syscall(SYS_pwrite64, fd, buf, n, at); });
+}
+
+ssize_t pwrite64(int fd, const void* buf, size_t n, off_t at) {
+    return pwrite(fd, buf, n, at);
+}
+
+int ftruncate(int fd, off_t length) {
+    return int(faulty(Ftruncate, fd, [&] { return syscall(SYS_ftruncate, fd, length); }));
+}
+
+int ftruncate64(int fd, off_t length) {
+    return ftruncate(fd, length);
+}
+
+int fdatasync(int fd) {
+    return int(faulty(Fdatasync, fd, [&] { return syscall(SYS_fdatasync, fd); }));
+}
+
+int close(int fd) {
+    return int(faulty(Close, fd, [&] { return syscall(SYS_close, fd); }));
+}
+
+}  // extern "C"

@@ -1,0 +1,335 @@
+#include "files/journal_lock.h"
+#include "files/data_folder.h"
+#include "files/punch_journal.h"
+#include "support/data_folder_fixture.h"
+
+#include "support/file_conditions.h"
+#include "support/qt_printers.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace tavomi {
+namespace {
+
+using namespace std::chrono_literals;
+using Put = std::function<void(const test::DataFolder&)>;
+
+const QString kRecord =
+    QString::fromUtf16(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
+
+// This machine's monotonic clock, moved only by the test.
+class TestClock {
+  public:
+    JournalLock::Now reading() {
+        return [this] { return now_; };
+    }
+    void moveTo(std::chrono::seconds sinceStart) {
+        now_ = std::chrono::steady_clock::time_point(1000h + sinceStart);
+    }
+
+  private:
+    std::chrono::steady_clock::time_point now_{1000h};
+};
+
+// ---- what another machine does at the lock's place -----------------------------
+
+std::filesystem::path lockPath(const test::DataFolder& f) {
+    return f.file(kLockFile);
+}
+
+std::filesystem::path outside(const test::DataFolder& f) {
+    return f.appFolder() / "profile";
+}
+
+void setModified(const std::filesystem::path& path, std::time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+void putLockFile(const test::DataFolder& f) {
+    f.writeBytes(kLockFile, "");
+}
+
+// The file server's clock may be far from this machine's: only equality counts.
+Put lockFileDatedAt(std::time_t seconds) {
+    return [seconds](const test::DataFolder& f) {
+        putLockFile(f);
+        setModified(lockPath(f), seconds);
+    };
+}
+
+// A new lock file in its place. Made before the old one goes, so it cannot get the
+// old one's inode back.
+void replaceLockFile(const test::DataFolder& f) {
+    const std::filesystem::path fresh = lockPath(f).string() + ".new";
+    QFile(QString::fromStdString(fresh.string())).open(QIODevice::WriteOnly);
+    std::filesystem::rename(fresh, lockPath(f));
+}
+
+void touchLockFile(const test::DataFolder& f) {
+    setModified(lockPath(f), std::time(nullptr) + 3600);
+}
+
+void removeLockFile(const test::DataFolder& f) {
+    f.remove(kLockFile);
+}
+
+void putLinkToAFile(const test::DataFolder& f) {
+    std::filesystem::create_symlink(outside(f), lockPath(f));
+}
+
+void putLinkToNothing(const test::DataFolder& f) {
+    std::filesystem::create_symlink(f.appFolder() / "nothing", lockPath(f));
+}
+
+void putEmptyFolder(const test::DataFolder& f) {
+    std::filesystem::create_directory(lockPath(f));
+}
+
+void putFolderWithContent(const test::DataFolder& f) {
+    std::filesystem::create_directory(lockPath(f));
+    QFile(QString::fromStdString((lockPath(f) / "note.txt").string())).open(QIODevice::WriteOnly);
+}
+
+const QByteArray kOutsideBytes = "export PATH=/usr/bin\n";
+
+class LockFixture : public ::testing::Test {
+  protected:
+    LockFixture() {
+        QFile f(QString::fromStdString(outside(folder).string()));
+        if (!f.open(QIODevice::WriteOnly) || f.write(kOutsideBytes) != kOutsideBytes.size()) {
+            throw std::runtime_error("cannot write " + outside(folder).string());
+        }
+    }
+    std::filesystem::path lockFile() const { return lockPath(folder); }
+    bool somethingAtTheLocksPlace() const {
+        std::error_code ec;
+        return std::filesystem::symlink_status(lockFile(), ec).type() !=
+               std::filesystem::file_type::not_found;
+    }
+    QByteArray outsideBytes() const {
+        QFile f(QString::fromStdString(outside(folder).string()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    test::DataFolder folder;
+    TestClock clock;
+};
+
+// ---- a writer meeting the same lock over time ----------------------------------
+
+using WriteRecord = WriteOutcome (*)(const std::filesystem::path&, const QString&, JournalLock&);
+
+struct Order {
+    const char* name;
+    WriteRecord write;
+};
+
+const Order kOrders[] = {{"LockingFirst", writeRecordLockingFirst},
+                         {"CheckingJournalFirst", writeRecordCheckingJournalFirst}};
+
+void PrintTo(const Order& order, std::ostream* os) {
+    *os << order.name;
+}
+
+struct Attempt {
+    std::chrono::seconds at;  // on this machine's clock, from the first attempt
+    Put change;               // what happened at the lock's place before it, if anything
+    WriteOutcome outcome;
+};
+
+struct OverTimeCase {
+    const char* what;
+    Put put;
+    std::vector<Attempt> attempts;
+};
+
+std::vector<OverTimeCase> overTimeCases() {
+    using O = WriteOutcome;
+    const std::time_t now = std::time(nullptr);
+    return {
+        {"the same lock 30 s after it was first found is stale",
+         putLockFile,
+         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+        {"the count starts when it is first found, however old the file says it is",
+         lockFileDatedAt(now - 24 * 3600),
+         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+        {"a file dated ahead of this machine's clock is no different",
+         lockFileDatedAt(now + 24 * 3600),
+         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+        {"a new lock in its place starts the count again",
+         putLockFile,
+         {{0s, {}, O::Busy},
+          {20s, replaceLockFile, O::Busy},
+          {49s, {}, O::Busy},
+          {50s, {}, O::Written}}},
+        {"a lock given a new time is a new lock",
+         putLockFile,
+         {{0s, {}, O::Busy},
+          {20s, touchLockFile, O::Busy},
+          {49s, {}, O::Busy},
+          {50s, {}, O::Written}}},
+        {"released meanwhile: written at once",
+         putLockFile,
+         {{0s, {}, O::Busy}, {5s, removeLockFile, O::Written}}},
+        {"a link in its place is taken over like a lock, its target untouched",
+         putLinkToAFile,
+         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+        {"a folder with content cannot be removed: busy for good",
+         putFolderWithContent,
+         {{0s, {}, O::Busy}, {30s, {}, O::Busy}, {3600s, {}, O::Busy}}},
+    };
+}
+
+class LockOverTime : public LockFixture, public ::testing::WithParamInterface<Order> {};
+
+TEST_P(LockOverTime, AStaleLockIsTakenOverAFreshOneNever) {
+    for (const OverTimeCase& c : overTimeCases()) {
+        folder.writeLines(kJournalFile, {QStringLiteral("header")});
+        const QByteArray journalBefore = folder.readBytes(kJournalFile);
+        c.put(folder);
+        JournalLock lock(clock.reading());
+        for (const Attempt& a : c.attempts) {
+            if (a.change) {
+                a.change(folder);
+            }
+            clock.moveTo(a.at);
+            EXPECT_EQ(GetParam().write(folder.appFolder(), kRecord, lock), a.outcome)
+                << c.what << ", at " << a.at.count() << " s";
+        }
+        const bool written = c.attempts.back().outcome == WriteOutcome::Written;
+        EXPECT_EQ(folder.readBytes(kJournalFile) != journalBefore, written) << c.what;
+        EXPECT_EQ(somethingAtTheLocksPlace(), !written) << c.what;
+        EXPECT_EQ(outsideBytes(), kOutsideBytes) << c.what;
+        std::filesystem::remove_all(lockFile());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, LockOverTime, ::testing::ValuesIn(kOrders),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class JournalLockTest : public LockFixture {};
+
+// A writer that stalled for more than 30 s (a hung share) finds its lock taken
+// over when it wakes: releasing then must not remove the new holder's lock.
+TEST_F(JournalLockTest, AWriterWhoseLockWasTakenOverLeavesTheNewOneAlone) {
+    TestClock stalledClock;
+    JournalLock stalled(stalledClock.reading());
+    JournalLock other(clock.reading());
+    ASSERT_TRUE(stalled.take(lockFile()));
+    // Kept alive by a second name, so that the new lock cannot get its inode back.
+    std::filesystem::create_hard_link(lockFile(), folder.appFolder() / "stalled-lock");
+
+    EXPECT_FALSE(other.take(lockFile()));
+    clock.moveTo(30s);
+    ASSERT_TRUE(other.take(lockFile()));
+
+    stalled.release(lockFile());
+    EXPECT_TRUE(somethingAtTheLocksPlace());
+    other.release(lockFile());
+    EXPECT_FALSE(somethingAtTheLocksPlace());
+}
+
+TEST_F(JournalLockTest, ALinkAtTheLocksPlaceIsBusyAndNeverWrittenThrough) {
+    for (const Put& put : {Put(putLinkToAFile), Put(putLinkToNothing)}) {
+        put(folder);
+        EXPECT_FALSE(takeJournalLock(lockFile()));
+        EXPECT_EQ(outsideBytes(), kOutsideBytes);
+        EXPECT_FALSE(std::filesystem::exists(folder.appFolder() / "nothing"));
+        folder.remove(kLockFile);
+    }
+}
+
+// ---- start-up ------------------------------------------------------------------
+
+struct LeftoverCase {
+    const char* what;
+    Put put;         // at the lock's place when the program starts
+    Put duringWait;  // another machine's doing meanwhile, if anything
+    bool waits;
+    LeftoverLock found;
+    bool somethingLeft;
+};
+
+std::vector<LeftoverCase> leftoverCases() {
+    using L = LeftoverLock;
+    return {
+        {"nothing", {}, {}, false, L::None, false},
+        {"a lock file left by a crash", putLockFile, {}, true, L::Removed, false},
+        {"a lock released during the wait", putLockFile, removeLockFile, true, L::Fresh, false},
+        {"a lock released and taken anew during the wait", putLockFile, replaceLockFile, true,
+         L::Fresh, true},
+        {"a link to a file", putLinkToAFile, {}, false, L::Removed, false},
+        {"a link to nothing", putLinkToNothing, {}, false, L::Removed, false},
+        {"an empty folder", putEmptyFolder, {}, false, L::Removed, false},
+        {"a folder with content", putFolderWithContent, {}, false, L::Blocking, true},
+    };
+}
+
+class StartUp : public LockFixture {
+  protected:
+    LeftoverLockCheck clear(const Put& duringWait = {}) {
+        waited = false;
+        return clearLeftoverJournalLock(folder.appFolder(), [&](std::chrono::milliseconds) {
+            waited = true;
+            if (duringWait) {
+                duringWait(folder);
+            }
+        });
+    }
+
+    bool waited = false;
+};
+
+TEST_F(StartUp, RemovesOnlyALockThatOutlivesTheWaitOrIsNoLockFileAtAll) {
+    for (const LeftoverCase& c : leftoverCases()) {
+        if (c.put) {
+            c.put(folder);
+        }
+        const LeftoverLockCheck check = clear(c.duringWait);
+        EXPECT_EQ(check.found, c.found) << c.what;
+        EXPECT_EQ(waited, c.waits) << c.what;
+        EXPECT_EQ(check.needsMessage(), c.found == LeftoverLock::Blocking) << c.what;
+        EXPECT_EQ(check.lockFile, lockFile()) << c.what;
+        EXPECT_EQ(somethingAtTheLocksPlace(), c.somethingLeft) << c.what;
+        EXPECT_EQ(outsideBytes(), kOutsideBytes) << c.what;
+        std::filesystem::remove_all(lockFile());
+    }
+}
+
+// A stale lock file that cannot be removed is let be, as a failed release is;
+// a link that cannot be removed keeps every writer out, so start-up says so.
+TEST_F(StartUp, InAReadOnlyFolderOnlyWhatIsNoLockFileNeedsAMessage) {
+    const std::filesystem::path dataFolder = lockFile().parent_path();
+    const struct {
+        Put put;
+        LeftoverLock found;
+    } cases[] = {{putLockFile, LeftoverLock::NotRemoved}, {putLinkToAFile, LeftoverLock::Blocking}};
+    for (const auto& c : cases) {
+        c.put(folder);
+        {
+            test::WithoutDacOverride caps;
+            test::ScopedMode mode(dataFolder, 0555);
+            if (!test::folderIsReadOnly(dataFolder)) {
+                FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
+            }
+            const LeftoverLockCheck check = clear();
+            EXPECT_EQ(check.found, c.found);
+            EXPECT_EQ(check.needsMessage(), c.found == LeftoverLock::Blocking);
+        }
+        EXPECT_TRUE(somethingAtTheLocksPlace());
+        folder.remove(kLockFile);
+    }
+}
+
+}  // namespace
+}  // namespace tavomi

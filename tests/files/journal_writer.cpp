@@ -1,0 +1,60 @@
+// A writer process for the files library's tests: it makes one write through the
+// library and prints the outcome as one line, so that a test can run it with
+// faults injected (fault_shim.cpp) or kill it part way, and look at what it left.
+//
+//   files_journal_writer APP_FOLDER locking-first|checking-first LINE
+//   files_journal_writer FILE append LINE
+//
+// Prints Written, Busy, JournalMissing or "FileError <errno> <text>".
+
+#include "files/file_error.h"
+#include "files/punch_journal.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+using namespace tavomi;
+
+const char* outcomeName(WriteOutcome outcome) {
+    switch (outcome) {
+        case WriteOutcome::Written:
+            return "Written";
+        case WriteOutcome::Busy:
+            return "Busy";
+        case WriteOutcome::JournalMissing:
+            return "JournalMissing";
+    }
+    return "?";
+}
+
+const char* write(const std::filesystem::path& where, const char* how, const QString& line) {
+    if (std::strcmp(how, "locking-first") == 0) {
+        return outcomeName(writeRecordLockingFirst(where, line));
+    }
+    if (std::strcmp(how, "checking-first") == 0) {
+        return outcomeName(writeRecordCheckingJournalFirst(where, line));
+    }
+    appendLine(where, line);
+    return "Written";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s APP_FOLDER|FILE locking-first|checking-first|append LINE\n",
+                     argv[0]);
+        return 2;
+    }
+    try {
+        std::printf("%s\n", write(argv[1], argv[2], QString::fromUtf8(argv[3])));
+    } catch (const FileError& e) {
+        std::printf("FileError %d %s\n", e.errorNumber(), e.what());
+    }
+    return 0;
+}
