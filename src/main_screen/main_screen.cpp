@@ -10,6 +10,7 @@
 
 #include <QDate>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -29,6 +30,14 @@ const QString kInconsistentFolder = QString::fromUtf16(
 const QString kNoHoursToday = QString::fromUtf16(
     u"今日の勤務時間が確認できません。\r\n\r\n"
     u"「設定・その他」 から今日の勤務時間の設定を行ってください");
+// Something that is not a lock file stands where the lock file goes: no punch can succeed.
+QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
+    return QString::fromUtf16(u"ロック用のファイル ") + QFile::decodeName(lockFile.c_str()) +
+           QString::fromUtf16(
+               u" を削除できません。このままでは時間を書き込むことができません。"
+               u"\r\n\r\nフォルダー内のファイル群の名前などを確かめてください");
+}
+
 const QString kNotRegistered =
     QString::fromUtf16(u"このカードは登録されていません　カードの登録を行ってください");
 const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
@@ -189,10 +198,11 @@ bool MainScreen::startUp(const QDate& today) {
     }
     checkingReaderPicture_->show();
     readyPicture_->hide();
-    // A lock file left by a run that ended while writing; failing to remove it is ignored.
-    const std::filesystem::path lockFile = dataFilePath(appFolder_, kLockFile);
-    if (regularFileExists(lockFile)) {
-        releaseJournalLock(lockFile);
+    // A lock file left by a run that ended while writing; one that another PC holds
+    // right now is left alone.
+    const LeftoverLockCheck lock = clearLeftoverJournalLock(appFolder_, startUpWait_);
+    if (lock.needsMessage()) {
+        showPlainMessage(nullptr, lockInTheWayMessage(lock.lockFile));
     }
     return true;
 }

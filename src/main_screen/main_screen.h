@@ -2,6 +2,7 @@
 // The main screen, the time clock's face. The polling cycle decides each tick; this
 // window shows the result and opens the other screens.
 
+#include "files/journal_lock.h"
 #include "main_screen/polling_cycle.h"
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QDate;
 class QFrame;
@@ -46,6 +48,9 @@ class MainScreen : public QWidget {
     // Returns false when the data folder is incomplete: the program must end.
     bool startUp(const QDate& today);
 
+    // How start-up waits before it judges a lock file stale (tests wait no time).
+    void setStartUpWait(Wait wait) { startUpWait_ = std::move(wait); }
+
     // Today's working hours, with the message for a day without them. Throws
     // FileError when a working-hours file cannot be read or appended to.
     void checkTodaysWorkingHours(const QDate& today);
@@ -71,6 +76,7 @@ class MainScreen : public QWidget {
     std::function<void()> manualEntry_;
     std::function<void()> aboutBox_;
     bool pollingStarted_ = false;  // the timer runs from the first showing on
+    Wait startUpWait_ = waitOnThisThread;
     std::unique_ptr<CardEventSource> cardEvents_;
     std::atomic<bool> cardEventQueued_ = false;  // a burst of events runs one tick
 

@@ -10,6 +10,7 @@
 #include "support/wait.h"
 
 #include <QDate>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSvgRenderer>
@@ -24,6 +25,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -356,8 +358,13 @@ class StartUpTest : public MainScreenTest {
         return files;
     }
 
+    StartUpTest() {
+        form.setStartUpWait([this](std::chrono::milliseconds wait) { waited.push_back(wait); });
+    }
+
     const QDate monday{2024, 6, 3};
     const QDate saturday{2024, 6, 8};
+    std::vector<std::chrono::milliseconds> waited;
 };
 
 TEST_F(StartUpTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
@@ -366,9 +373,22 @@ TEST_F(StartUpTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
     EXPECT_TRUE(form.startUp(monday));
     EXPECT_EQ(answerer.count(), 0);
     EXPECT_FALSE(folder.exists(kLockFile));
+    EXPECT_EQ(waited, std::vector<std::chrono::milliseconds>{kLeftoverLockWait});
     EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
     EXPECT_EQ(find("statusLabel")->text(), kCheckingReader);
     EXPECT_FALSE(timer()->isActive());
+}
+
+// A folder with content where the lock file goes can never be the lock: no punch could
+// succeed, so start-up says so, naming it, and leaves it there.
+TEST_F(StartUpTest, AFolderInTheLockFilesPlaceIsToldOnce) {
+    std::filesystem::create_directory(folder.file(kLockFile));
+    folder.writeBytes(std::string(kLockFile) + "/note.txt", QByteArray("x"));
+    ModalAnswerer answerer;
+    EXPECT_TRUE(form.startUp(monday));
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_TRUE(answerer.texts()[0].contains(QFile::decodeName(folder.file(kLockFile).c_str())));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.file(kLockFile)));
 }
 
 TEST_F(StartUpTest, MissingFilesGiveOneMessageAndTouchNothing) {
