@@ -10,6 +10,7 @@ packages=(
   libpcsclite-dev pcscd libccid vsmartcard-vpcd pcsc-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 util-linux xauth xvfb
+  dpkg-dev lintian desktop-file-utils x11-utils  # make package and its test
 )
 
 missing=()

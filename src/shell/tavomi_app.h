@@ -3,9 +3,10 @@
 
 namespace tavomi {
 
-// Runs the time clock from the program's own folder. Returns the exit code: 0 in every
-// case the program itself decides (a second copy, an incomplete data folder, a normal
-// run), 1 when there is no display to show it on.
+// Runs the time clock from the program's own folder, or answers --help or --version.
+// Returns the exit code: 0 in every case the program itself decides (a second copy, an
+// incomplete data folder, a normal run, an answered option), 1 when there is no display
+// to show it on, 2 for an argument it does not know.
 int runTavomi(int argc, char** argv);
 
 // How a run is wired; the benchmarks compare the two ways a card is noticed.

@@ -1,0 +1,466 @@
+// The Debian package, built by CPack from this build folder into a temporary folder:
+// its name, files and control fields, lintian's verdict, the postinst in a private
+// mount namespace, and the unpacked program finding its files under a virtual display.
+// Nothing is installed on this machine.
+#include "files/data_folder.h"
+#include "support/data_folder_fixture.h"
+#include "support/qt_printers.h"
+#include "support/wait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavomi {
+namespace {
+
+using test::waitUntil;
+
+struct Ran {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Ran run(const QString& program, const QStringList& args,
+        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+        const QString& workingDirectory = {}) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(program, args);
+    if (!process.waitForFinished(180000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QStringList installedPrograms() {
+    return QStringLiteral(TAVOMI_PROGRAMS).split(u',');
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The package, built once for all tests, and its files unpacked under root().
+class BuiltPackage {
+  public:
+    BuiltPackage() {
+        arch_ = run("dpkg", {"--print-architecture"}).out.trimmed();
+        const Ran cpack = run(TAVOMI_CPACK, {"-G", "DEB", "--config", TAVOMI_CPACK_CONFIG, "-B",
+                                             dir_.filePath("out")});
+        log_ = cpack.out + cpack.err;
+        const Ran unpacked = run("dpkg-deb", {"-x", deb(), root()});
+        log_ += unpacked.err;
+        built_ = cpack.exitCode == 0 && unpacked.exitCode == 0;
+    }
+
+    bool built() const { return built_; }
+    const QString& log() const { return log_; }
+    const QString& arch() const { return arch_; }
+    QString outputFolder() const { return dir_.filePath("out"); }
+    QString deb() const {
+        return outputFolder() + QStringLiteral("/tavomi_" TAVOMI_VERSION "_") + arch_ + ".deb";
+    }
+    QString root() const { return dir_.filePath("root"); }
+
+  private:
+    QTemporaryDir dir_;
+    QString arch_;
+    QString log_;
+    bool built_ = false;
+};
+
+class DebTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { package_ = new BuiltPackage; }
+    static void TearDownTestSuite() {
+        delete package_;
+        package_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(package_->built()) << package_->log().toStdString(); }
+
+    static BuiltPackage* package_;
+};
+BuiltPackage* DebTest::package_ = nullptr;
+
+TEST_F(DebTest, CarriesTheDebianFileName) {
+    const QStringList debs = QDir(package_->outputFolder()).entryList({"*.deb"}, QDir::Files);
+    EXPECT_EQ(debs, QStringList{QFileInfo(package_->deb()).fileName()});
+}
+
+// Every entry as dpkg-deb lists it: "mode" for files, "mode -> target" for links.
+std::map<std::string, std::string> listedEntries(const QString& listing, QStringList& problems) {
+    std::map<std::string, std::string> entries;
+    for (const QString& line : listing.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(u' ', Qt::SkipEmptyParts);
+        if (f.size() < 6) {
+            problems << line;
+            continue;
+        }
+        if (f[1] != QStringLiteral("root/root")) {
+            problems << line;
+        }
+        const QString path = f.mid(5).join(u' ');
+        if (f[0].startsWith(u'd')) {
+            if (f[0] != QStringLiteral("drwxr-xr-x")) {
+                problems << line;
+            }
+            continue;
+        }
+        entries[path.section(QStringLiteral(" -> "), 0, 0).toStdString()] =
+            (f[0] + (path.contains(QStringLiteral(" -> "))
+                         ? QStringLiteral(" -> ") + path.section(QStringLiteral(" -> "), 1)
+                         : QString()))
+                .toStdString();
+    }
+    return entries;
+}
+
+TEST_F(DebTest, HoldsTheProgramsInTheirFolderAndNothingElse) {
+    const Ran listing = run("dpkg-deb", {"-c", package_->deb()});
+    ASSERT_EQ(listing.exitCode, 0) << listing.err.toStdString();
+    QStringList problems;  // entries not root-owned, folders not 755
+    const auto entries = listedEntries(listing.out, problems);
+    EXPECT_EQ(problems, QStringList());
+
+    const std::string file = "-rw-r--r--";
+    std::map<std::string, std::string> expected = {
+        {"./usr/lib/tavomi/attendance_manegement",
+         "lrwxrwxrwx -> /var/lib/tavomi/attendance_manegement"},
+        {"./usr/share/applications/tavomi.desktop", file},
+        {"./usr/share/icons/hicolor/scalable/apps/tavomi.svg", file},
+        {"./usr/share/tavomi/autostart/tavomi.desktop", file},
+        {"./usr/share/doc/tavomi/README.md", file},
+        {"./usr/share/doc/tavomi/copyright", file},
+        {"./usr/share/doc/tavomi/changelog.gz", file},
+        {"./usr/share/man/man1/tavomi.1.gz", file},
+        {"./usr/share/lintian/overrides/tavomi", file},
+    };
+    for (const QString& program : installedPrograms()) {
+        const std::string name = program.toStdString();
+        expected["./usr/lib/tavomi/" + name] = "-rwxr-xr-x";
+        expected["./usr/bin/" + name] = "lrwxrwxrwx -> ../lib/tavomi/" + name;
+    }
+    for (std::string_view name : kRequiredFiles) {
+        if (!name.ends_with(".xlsm")) {  // the workbook is the school's own
+            expected["./usr/share/tavomi/templates/" + std::string(name)] = file;
+        }
+    }
+    EXPECT_EQ(entries, expected);
+}
+
+// "Field: value" lines of the control file; continuation lines belong to the field before.
+std::map<QString, QString> controlFields(const QString& control) {
+    std::map<QString, QString> fields;
+    QString last;
+    for (const QString& line : control.split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith(u' ') && !last.isEmpty()) {
+            fields[last] += u'\n' + line;
+        } else {
+            last = line.section(u':', 0, 0);
+            fields[last] = line.section(u':', 1).trimmed();
+        }
+    }
+    return fields;
+}
+
+// Package names of a Depends field, alternatives and versions left out.
+QStringList packageNames(const QString& relations) {
+    QStringList names;
+    for (const QString& relation : relations.split(u',')) {
+        for (const QString& alternative : relation.split(u'|')) {
+            names << alternative.trimmed().section(u' ', 0, 0).section(u':', 0, 0);
+        }
+    }
+    return names;
+}
+
+TEST_F(DebTest, ControlFieldsSayWhatTheProgramNeeds) {
+    const Ran control = run("dpkg-deb", {"-f", package_->deb()});
+    ASSERT_EQ(control.exitCode, 0) << control.err.toStdString();
+    const auto fields = controlFields(control.out);
+    const auto field = [&](const char* name) {
+        const auto it = fields.find(QString::fromLatin1(name));
+        return it == fields.end() ? QString() : it->second;
+    };
+    EXPECT_EQ(field("Package"), QStringLiteral("tavomi"));
+    EXPECT_EQ(field("Version"), QStringLiteral(TAVOMI_VERSION));
+    EXPECT_EQ(field("Architecture"), package_->arch());
+    EXPECT_TRUE(field("Maintainer").contains(QRegularExpression(QStringLiteral("^.+ <.+@.+>$"))))
+        << field("Maintainer").toStdString();
+    for (const char* present : {"Section", "Priority", "Description", "Homepage"}) {
+        EXPECT_FALSE(field(present).isEmpty()) << present;
+    }
+    // Nothing a reception PC does without; the virtual card belongs to the tests.
+    EXPECT_EQ(fields.count(QStringLiteral("Recommends")), 0u) << field("Recommends").toStdString();
+    EXPECT_FALSE(control.out.contains(QStringLiteral("vsmartcard"))) << control.out.toStdString();
+
+    const QStringList depends = packageNames(field("Depends"));
+    struct Need {
+        const char* package;
+        const char* why;
+    };
+    const std::vector<Need> needs = {
+        {"pcscd", "the smart-card service"},
+        {"libccid", "USB card readers"},
+        {"fonts-noto-cjk", "Japanese on screen"},
+        {"adduser", "postinst makes the group"},
+        {"libpcsclite1", "dpkg-shlibdeps: the PC/SC client library"},
+        {"libqt6widgets6", "dpkg-shlibdeps: the Qt widgets"},
+        {"libqt6svgwidgets6", "dpkg-shlibdeps: the pictures"},
+        {"libc6", "dpkg-shlibdeps: the C library"},
+    };
+    for (const Need& need : needs) {
+        EXPECT_TRUE(depends.contains(QString::fromLatin1(need.package)))
+            << need.package << " (" << need.why << ") not in " << field("Depends").toStdString();
+    }
+}
+
+TEST_F(DebTest, LintianFindsNoError) {
+    // Lintian does not want root; a copy in a folder everyone can read is checked as nobody.
+    QTemporaryDir shared;
+    ASSERT_TRUE(QFile::setPermissions(shared.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner | QFile::ReadOther |
+                                                         QFile::ExeOther));
+    const QString deb = shared.filePath(QFileInfo(package_->deb()).fileName());
+    ASSERT_TRUE(QFile::copy(package_->deb(), deb));
+    QStringList command = {"lintian", "--fail-on", "error", deb};
+    if (::geteuid() == 0) {
+        command = QStringList{"setpriv",        "--reuid=65534", "--regid=65534",
+                              "--clear-groups", "env",           "HOME=/nonexistent"} +
+                  command;
+    }
+    const Ran lintian =
+        run(command.takeFirst(), command, QProcessEnvironment::systemEnvironment(), shared.path());
+    std::cout << "lintian:\n" << (lintian.out + lintian.err).toStdString();
+    EXPECT_EQ(lintian.exitCode, 0) << (lintian.out + lintian.err).toStdString();
+    EXPECT_FALSE(lintian.out.contains(
+        QRegularExpression(QStringLiteral("^E: "), QRegularExpression::MultilineOption)));
+}
+
+TEST_F(DebTest, DesktopEntriesNameAProgramAndIconOfThePackage) {
+    const QString root = package_->root();
+    for (const char* entry :
+         {"/usr/share/applications/tavomi.desktop", "/usr/share/tavomi/autostart/tavomi.desktop"}) {
+        SCOPED_TRACE(entry);
+        const QString path = root + QString::fromLatin1(entry);
+        const Ran validated = run("desktop-file-validate", {path});
+        EXPECT_EQ(validated.exitCode, 0);
+        EXPECT_EQ(validated.out + validated.err, QString());
+
+        const QStringList lines = readText(path).split(u'\n');
+        const auto value = [&](const QString& key) {
+            for (const QString& line : lines) {
+                if (line.startsWith(key + u'=')) {
+                    return line.mid(key.size() + 1);
+                }
+            }
+            return QString();
+        };
+        EXPECT_TRUE(QFileInfo::exists(root + "/usr/bin/" + value("Exec")))
+            << value("Exec").toStdString();
+        EXPECT_TRUE(QFileInfo::exists(root + "/usr/share/icons/hicolor/scalable/apps/" +
+                                      value("Icon") + ".svg"))
+            << value("Icon").toStdString();
+        EXPECT_FALSE(value("Name").isEmpty());
+        EXPECT_FALSE(value("Name[ja]").isEmpty());
+    }
+}
+
+// A school copies these into its data folder: one header line each, in CP932 with CR LF.
+TEST_F(DebTest, TemplatesAreHeaderLinesInCp932) {
+    const QString folder = package_->root() + "/usr/share/tavomi/templates/";
+    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+        SCOPED_TRACE(name.toStdString());
+        QFile file(folder + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        EXPECT_EQ(bytes.count("\n"), 1);
+        EXPECT_EQ(bytes.count("\r"), 1);
+        EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+        QStringDecoder cp932("CP932", QStringDecoder::Flag::Stateless);
+        const QString header = cp932.decode(bytes);
+        EXPECT_FALSE(cp932.hasError());
+        EXPECT_TRUE(header.contains(u',')) << header.toStdString();
+    }
+}
+
+TEST_F(DebTest, UnpackedProgramAnswersFromItsOwnFolder) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    const QString root = package_->root();
+    const QString program = root + "/usr/bin/tavomi";
+
+    const Ran version = run(program, {"--version"}, env);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("tavomi " TAVOMI_VERSION "\n"));
+
+    const Ran help = run(program, {"--help"}, env);
+    EXPECT_EQ(help.exitCode, 0);
+    const QString realRoot = QFileInfo(root).canonicalFilePath();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("\nData folder: ") + realRoot +
+                                  "/usr/lib/tavomi/attendance_manegement (a link to "
+                                  "/var/lib/tavomi/attendance_manegement"))
+        << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("\nRead me: ") + realRoot +
+                                  "/usr/share/doc/tavomi/README.md and https://"))
+        << help.out.toStdString();
+}
+
+// A virtual X display of our own, on the first free number.
+class VirtualDisplay {
+  public:
+    VirtualDisplay() {
+        server_.start("Xvfb",
+                      {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        waitUntil([&] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; },
+                  30000);
+        const QString number = QString::fromLatin1(server_.readLine()).trimmed();
+        if (!number.isEmpty()) {
+            name_ = u':' + number;
+        }
+    }
+    ~VirtualDisplay() {
+        server_.kill();
+        server_.waitForFinished(5000);
+    }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    const QString& name() const { return name_; }  // empty when Xvfb did not start
+
+    // True when a window of that title is mapped and viewable.
+    bool showsWindow(const QString& title) const {
+        const Ran info = run("xwininfo", {"-display", name_, "-name", title});
+        return info.exitCode == 0 && info.out.contains(QStringLiteral("Map State: IsViewable"));
+    }
+
+  private:
+    QProcess server_;
+    QString name_;
+};
+
+TEST_F(DebTest, UnpackedProgramShowsItsMainScreen) {
+    namespace fs = std::filesystem;
+    // An installation of its own, with a data folder made from the templates in place of
+    // the link to /var/lib.
+    QTemporaryDir scratch;
+    const fs::path root = fs::path(scratch.path().toStdString()) / "root";
+    ASSERT_EQ(
+        run("dpkg-deb", {"-x", package_->deb(), QString::fromStdString(root.string())}).exitCode,
+        0);
+    const fs::path data = root / "usr/lib/tavomi" / std::string(kDataFolderName);
+    fs::remove(data);
+    fs::copy(root / "usr/share/tavomi/templates", data);
+    {
+        QFile week(QString::fromStdString((data / kWeeklyTableFile).string()));
+        ASSERT_TRUE(week.open(QIODevice::Append));
+        QStringList days;
+        for (const char16_t* day : {u"月", u"火", u"水", u"木", u"金", u"土", u"日"}) {
+            days << QString::fromUtf16(day) + QStringLiteral(",08:15,16:45,00:45");
+        }
+        week.write(test::DataFolder::cp932Lines(days));
+    }
+    QFile(QString::fromStdString((data / "analysis_of_data.xlsm").string()))
+        .open(QIODevice::WriteOnly);
+    QFile(QString::fromStdString((data / kLockFile).string())).open(QIODevice::WriteOnly);
+
+    const VirtualDisplay display;
+    ASSERT_FALSE(display.name().isEmpty()) << "Xvfb did not start";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("DISPLAY", display.name());
+    env.insert("XDG_RUNTIME_DIR", scratch.path());
+    env.insert("PCSCLITE_CSOCK_NAME", scratch.filePath("no-pcscd.comm"));
+    QProcess tavomi;
+    tavomi.setProcessEnvironment(env);
+    tavomi.start(QString::fromStdString((root / "usr/bin/tavomi").string()), {});
+
+    EXPECT_TRUE(waitUntil([&] { return display.showsWindow("Form1"); }, 30000))
+        << tavomi.readAllStandardError().toStdString();
+    EXPECT_FALSE(fs::exists(data / kLockFile));  // start-up found its data folder
+    EXPECT_EQ(tavomi.state(), QProcess::Running);
+    tavomi.kill();
+    tavomi.waitForFinished(5000);
+}
+
+// The postinst, run in a private mount namespace whose /etc is an overlay and whose
+// /var/lib is empty, so that the machine's own group file and /var/lib stay untouched.
+TEST_F(DebTest, PostinstMakesTheGroupAndFolderAndLeavesAnAdministratorsFolderAlone) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a private /etc and /var/lib need root";
+    }
+    QTemporaryDir scratch;
+    const QString control = scratch.filePath("control");
+    ASSERT_EQ(run("dpkg-deb", {"-e", package_->deb(), control}).exitCode, 0);
+
+    struct Case {
+        const char* what;
+        const char* before;  // shell run before the postinst
+        const char* after;   // what `stat` then says of the data folder (and its file)
+    };
+    const std::vector<Case> cases = {
+        {"new installation", ":",
+         "root tavomi 2775 directory /var/lib/tavomi/attendance_manegement\n"},
+        {"upgrade over a folder in use",
+         "sh $control/postinst configure; chmod 2770 $data; echo x >$data/keeper.txt; "
+         "chmod 640 $data/keeper.txt",
+         "root tavomi 2770 directory /var/lib/tavomi/attendance_manegement\n"
+         "root tavomi 640 regular file /var/lib/tavomi/attendance_manegement/keeper.txt\n"},
+        {"a share mounted there", "mkdir -p $data; mount -t tmpfs -o mode=0750 share $data",
+         "root root 750 directory /var/lib/tavomi/attendance_manegement\n"},
+        {"a link to elsewhere", "mkdir -p /var/lib/tavomi; ln -s /srv/nowhere $data",
+         "root root 777 symbolic link /var/lib/tavomi/attendance_manegement\n"},
+    };
+    const QString script = QStringLiteral(R"(
+        scratch=$1 control=$2 data=/var/lib/tavomi/attendance_manegement
+        mount -t tmpfs scratch "$scratch"
+        mkdir "$scratch/upper" "$scratch/work"
+        mount -t overlay etc -o "lowerdir=/etc,upperdir=$scratch/upper,workdir=$scratch/work" /etc
+        mount -t tmpfs var-lib /var/lib
+        eval "$3" >&2
+        sh "$control/postinst" configure 2.8.0 >&2
+        getent group tavomi | cut -d: -f1,3 >&2
+        stat -c '%U %G %a %F %n' "$data" $(find "$data/" -mindepth 1 2>/dev/null)
+    )");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir mounts;
+        const Ran ran = run("unshare", {"--mount", "--propagation", "private", "--", "sh", "-ec",
+                                        script, "sh", mounts.path(), control, c.before});
+        EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
+        EXPECT_EQ(ran.out, QString::fromLatin1(c.after)) << ran.err.toStdString();
+        // A system group: its number below the first user's.
+        bool isNumber = false;
+        const int gid =
+            ran.err.section(QStringLiteral("tavomi:"), 1).section(u'\n', 0, 0).toInt(&isNumber);
+        EXPECT_TRUE(isNumber && gid > 0 && gid < 1000) << ran.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists("/var/lib/tavomi"));
+}
+
+}  // namespace
+}  // namespace tavomi
