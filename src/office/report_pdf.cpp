@@ -23,6 +23,9 @@ constexpr double kMargin = 12;
 constexpr double kTableTop = 40;
 constexpr double kRowHeight = 7.5;  // 32 rows: a heading and the longest month
 constexpr double kSealBox = 20;
+constexpr const char16_t* kLegend =
+    u"業務: 業務区分の記号　手動: 手動で記録された区分　確認事項: 退勤・出勤・戻り・外出の"
+    u"記録がない日、出勤が2回以上の日";
 
 QString japaneseFontFamily() {
     // Noto has nearly every CP932 character; IPAGothic covers the few it lacks.
@@ -49,6 +52,9 @@ class SheetPainter {
                           QString::fromUtf16(u"氏名　") + teacher.name);
         drawSealBoxes();
         drawTable(teacher);
+        setFont(7, false);
+        painter_.drawText(rect(kMargin, kTableTop + 33 * kRowHeight, 186, 5),
+                          Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf16(kLegend));
     }
 
   private:
