@@ -10,6 +10,7 @@ packages=(
   libpcsclite-dev pcscd libccid vsmartcard-vpcd pcsc-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 util-linux xauth xvfb
+  poppler-utils
 )
 
 missing=()
