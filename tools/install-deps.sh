@@ -9,8 +9,7 @@ packages=(
   fonts-noto-cjk fonts-ipafont-gothic
   libpcsclite-dev pcscd libccid vsmartcard-vpcd pcsc-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  iproute2 util-linux xauth xvfb
-  poppler-utils
+  iproute2 util-linux xauth xvfb poppler-utils
 )
 
 missing=()
