@@ -120,6 +120,9 @@ class SheetPainter {
 QString writeMonthPdf(const PeriodReport& report, const QString& file) {
     static_assert(std::accumulate(kColumnWidths.begin(), kColumnWidths.end(), 0.0) ==
                   210 - 2 * kMargin);
+    if (report.teachers.empty()) {
+        return QStringLiteral("nobody to report (no cardholder and no record)");
+    }
     const QString family = japaneseFontFamily();
     if (family.isEmpty()) {
         return QStringLiteral("no Japanese font (install fonts-noto-cjk)");

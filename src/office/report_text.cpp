@@ -54,6 +54,21 @@ QString eventText(const PunchEvent& event) {
     return text;
 }
 
+// A garbled line as the terminal can show it: control characters as their pictures
+// (␉, ␚), and no more than a screen's width of it.
+QString shownLine(const QString& text) {
+    constexpr qsizetype kShown = 100;
+    QString shown = text.left(kShown);
+    for (QChar& c : shown) {
+        if (c.unicode() < 0x20) {
+            c = QChar(0x2400 + c.unicode());
+        } else if (c.unicode() == 0x7F) {
+            c = QChar(0x2421);
+        }
+    }
+    return text.size() > kShown ? shown + QString::fromUtf16(u"…") : shown;
+}
+
 QString dateHeading(const QDate& date) {
     return recordDateText(date) + QString::fromUtf16(u"（") + weekdayText(date) +
            QString::fromUtf16(u"）");
@@ -161,7 +176,7 @@ QString garbledText(const std::vector<GarbledLine>& garbled) {
     std::vector<QStringList> rows;
     for (const GarbledLine& line : garbled) {
         rows.push_back({QString::fromUtf16(u"%1行目").arg(line.line), lineProblemText(line.problem),
-                        line.text});
+                        shownLine(line.text)});
     }
     return QString::fromUtf16(u"\n記録として読めない行（%1行）\n").arg(garbled.size()) +
            textTable({QString::fromUtf16(u"行"), QString::fromUtf16(u"問題"),
