@@ -125,12 +125,14 @@ std::variant<ReportCommand, QString> parseReportCommand(const QStringList& argum
     if (hasOption(words, "--help")) {
         return command;
     }
-    if (words.plain.isEmpty()) {
+    // A day asked for alone is that day's "today".
+    const bool dayAlone = words.plain.isEmpty() && hasOption(words, "--date");
+    if (words.plain.isEmpty() && !dayAlone) {
         return QStringLiteral("say today or month");
     }
-    const QString& action = words.plain.front();
+    const QString action = dayAlone ? QStringLiteral("today") : words.plain.front();
     if (action == QStringLiteral("today")) {
-        if (words.plain.size() > 1) {
+        if (words.plain.size() > (dayAlone ? 0 : 1)) {
             return QStringLiteral("today takes no other words (a date goes with --date)");
         }
         if (hasOption(words, "--csv") || hasOption(words, "--pdf")) {

@@ -22,6 +22,7 @@ inline constexpr const char* kCardUsage =
 
 inline constexpr const char* kReportUsage =
     "usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]\n"
+    "       tavomi-report --date YYYY/MM/DD [--data DIR]\n"
     "       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]\n"
     "  today  each teacher's records of the day and where each stands now\n"
     "  month  each teacher's time sheet of the month; with --csv or --pdf, written to\n"
