@@ -9,7 +9,7 @@ packages=(
   fonts-noto-cjk fonts-ipafont-gothic
   libpcsclite-dev pcscd libccid vsmartcard-vpcd pcsc-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  iproute2 util-linux xauth xvfb
+  iproute2 util-linux xauth xvfb poppler-utils
   dpkg-dev lintian desktop-file-utils x11-utils  # make package and its test
 )
 

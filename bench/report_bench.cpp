@@ -1,0 +1,240 @@
+// A month's report over a long journal, timed side by side with `wc -l` over the same
+// file in the same run: the report must stay within three times wc's time and under
+// 64 MiB of resident memory. The journal (1 GiB when the disk has room) is generated in
+// the build folder and removed afterwards.
+
+#include "files/cp932.h"
+#include "files/data_folder.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace tavomi;
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+constexpr int kTeachers = 120;
+constexpr int kFirstYear = 1960;
+
+const std::filesystem::path kAppFolder =
+    std::filesystem::path(TAVOMI_BUILD_DIR) / "bench" / "report-journal";
+
+// 1 GiB, or less when the disk has not three times that to spare; TAVOMI_BENCH_JOURNAL_MB
+// sets it.
+std::uint64_t journalSize() {
+    if (const char* mb = std::getenv("TAVOMI_BENCH_JOURNAL_MB"); mb != nullptr && *mb != '\0') {
+        return std::strtoull(mb, nullptr, 10) * kMiB;
+    }
+    struct statvfs fs {};
+    std::uint64_t size = 1024 * kMiB;
+    if (::statvfs(TAVOMI_BUILD_DIR, &fs) == 0) {
+        const std::uint64_t free = std::uint64_t(fs.f_bavail) * fs.f_frsize;
+        while (size > 64 * kMiB && free < 3 * size) {
+            size /= 2;
+        }
+    }
+    return size;
+}
+
+QByteArray cp932(const char16_t* text) {
+    return encodeCp932(QString::fromUtf16(text));
+}
+
+// One school day of every teacher: clock-in, going out and return for a third of them,
+// a clock-out with work categories, and now and then a 中抜 or a manual clock-out.
+void appendDay(QByteArray& out, const QByteArray& date, const std::vector<QByteArray>& names,
+               int dayNumber) {
+    static const QByteArray in = cp932(u"出勤,"), outKind = cp932(u"退勤,"),
+                            goOut = cp932(u"外出,"), back = cp932(u"戻り,"),
+                            absence = cp932(u"中抜,"), card = cp932(u",IC記録,"),
+                            manual = cp932(u",手動記録,"), none = cp932(u"詳細なし,事由なし\r\n"),
+                            work = cp932(u"詳細bchm1,事由なし\r\n"),
+                            leave = cp932(u"詳細なし,事由年休\r\n");
+    for (std::size_t t = 0; t < names.size(); ++t) {
+        auto record = [&](const QByteArray& kind, const char* time, const QByteArray& source,
+                          const QByteArray& tail) {
+            out += kind;
+            out += names[t];
+            out += ',';
+            out += date;
+            out += ',';
+            out += time;
+            out += source;
+            out += tail;
+        };
+        const int salt = static_cast<int>(t) + dayNumber;
+        record(in, "07:45", card, none);
+        if (salt % 3 == 0) {
+            record(goOut, "13:10", card, none);
+            record(back, "14:20", card, none);
+        }
+        if (salt % 17 == 0) {
+            record(absence, "02:00", card, leave);
+        }
+        record(outKind, salt % 29 == 0 ? "25:30" : "18:02", salt % 29 == 0 ? manual : card, work);
+    }
+}
+
+struct Journal {
+    std::filesystem::path keeper;
+    std::uint64_t bytes = 0;
+    QString month;  // the month the report is asked for, in the middle of the journal
+};
+
+const Journal& journal() {
+    static Journal made = [] {
+        Journal j;
+        const auto data = kAppFolder / kDataFolderName;
+        std::filesystem::create_directories(data);
+        std::vector<QByteArray> names;
+        QByteArray list = cp932(u"カードID,氏名,職名\r\n");
+        for (int t = 0; t < kTeachers; ++t) {
+            names.push_back(
+                encodeCp932(QString::fromUtf16(u"教員　%1").arg(t + 1, 3, 10, QChar(u'0'))));
+            list += QByteArray::number(0x0100000000000000LL + t, 16).toUpper() + ',' +
+                    names.back() + cp932(u",教諭\r\n");
+        }
+        auto write = [](const std::filesystem::path& file, const QByteArray& bytes) {
+            std::FILE* f = std::fopen(file.c_str(), "wb");
+            if (f == nullptr ||
+                std::fwrite(bytes.data(), 1, bytes.size(), f) != size_t(bytes.size()) ||
+                std::fclose(f) != 0) {
+                throw std::runtime_error("cannot write " + file.string());
+            }
+        };
+        write(data / kCardholderListFile, list);
+        write(data / kWorkingHoursFile, cp932(u"日付,開始,終了,休憩\r\n"));
+
+        j.keeper = data / kJournalFile;
+        const std::uint64_t target = journalSize();
+        std::FILE* f = std::fopen(j.keeper.c_str(), "wb");
+        if (f == nullptr) {
+            throw std::runtime_error("cannot write " + j.keeper.string());
+        }
+        QByteArray chunk = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+        QDate date(kFirstYear, 1, 1);
+        std::vector<QDate> months;
+        for (int day = 0; j.bytes + std::uint64_t(chunk.size()) < target; ++day) {
+            if (date.dayOfWeek() <= 5) {
+                appendDay(chunk, date.toString(QStringLiteral("yyyy/MM/dd")).toLatin1(), names,
+                          day);
+            }
+            if (date.day() == 1) {
+                months.push_back(date);
+            }
+            date = date.addDays(1);
+            if (chunk.size() > qsizetype(8 * kMiB)) {
+                std::fwrite(chunk.data(), 1, chunk.size(), f);
+                j.bytes += chunk.size();
+                chunk.clear();
+            }
+        }
+        std::fwrite(chunk.data(), 1, chunk.size(), f);
+        j.bytes += chunk.size();
+        if (std::fclose(f) != 0) {
+            throw std::runtime_error("cannot write " + j.keeper.string());
+        }
+        j.month = months[months.size() / 2].toString(QStringLiteral("yyyy/MM"));
+        return j;
+    }();
+    return made;
+}
+
+struct Run {
+    double seconds = 0;
+    double maxRssMiB = 0;
+};
+
+// Runs a program with its output discarded; its wall time and peak resident memory.
+Run run(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        throw std::runtime_error("cannot run " + argv[0]);
+    }
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0) {
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error(argv[0] + " failed");
+    }
+    return {took.count(), double(usage.ru_maxrss) / 1024.0};
+}
+
+void BM_MonthReportBesideWcL(benchmark::State& state) {
+    const Journal& j = journal();
+    const std::vector<std::string> wc = {"wc", "-l", j.keeper.string()};
+    const std::vector<std::string> report = {TAVOMI_REPORT, "month", j.month.toStdString(),
+                                             "--data", (kAppFolder / kDataFolderName).string()};
+    run(wc);  // both then read the journal from the page cache
+    Run wcTotal;
+    Run reportTotal;
+    for (auto _ : state) {
+        const Run w = run(wc);
+        const Run r = run(report);
+        state.SetIterationTime(r.seconds);
+        wcTotal.seconds += w.seconds;
+        reportTotal.seconds += r.seconds;
+        reportTotal.maxRssMiB = std::max(reportTotal.maxRssMiB, r.maxRssMiB);
+    }
+    const double n = double(state.iterations());
+    state.counters["journal_MiB"] = double(j.bytes) / double(kMiB);
+    state.counters["wc_l_s"] = wcTotal.seconds / n;
+    state.counters["report_s"] = reportTotal.seconds / n;
+    state.counters["report_per_wc"] = reportTotal.seconds / wcTotal.seconds;
+    state.counters["report_max_rss_MiB"] = reportTotal.maxRssMiB;
+    state.SetLabel("month " + j.month.toStdString());
+}
+BENCHMARK(BM_MonthReportBesideWcL)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    int status = 0;
+    try {
+        benchmark::RunSpecifiedBenchmarks();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        status = 1;
+    }
+    benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(kAppFolder, ec);
+    return status;
+}

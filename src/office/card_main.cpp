@@ -1,0 +1,34 @@
+// tavomi-card: the office's card tool. Reads a teacher's card and registers it in the
+// cardholder list, with the time clock's own card poll and appending rules.
+#include "card/card_poll.h"
+#include "office/card_tool.h"
+#include "office/command_line.h"
+#include "office/data_location.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <thread>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const auto parsed = tavomi::parseCardCommand(QCoreApplication::arguments().mid(1));
+    if (const auto* error = std::get_if<QString>(&parsed)) {
+        std::fprintf(stderr, "tavomi-card: %s\n%s", error->toUtf8().constData(),
+                     tavomi::kCardUsage);
+        return 2;
+    }
+    const auto& command = std::get<tavomi::CardCommand>(parsed);
+    const auto folder =
+        tavomi::programFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
+    if (const auto* error = std::get_if<QString>(&folder)) {
+        std::fprintf(stderr, "tavomi-card: %s\n", error->toUtf8().constData());
+        return 2;
+    }
+    tavomi::PcscCardPoller poller;
+    tavomi::CardWait wait;
+    // Waiting for a hand with a card: a pause between polls is what is wanted here.
+    wait.pause = [](std::chrono::milliseconds interval) { std::this_thread::sleep_for(interval); };
+    return tavomi::runCardCommand(command, std::get<std::filesystem::path>(folder), poller, wait,
+                                  stdout, stderr);
+}

@@ -1,0 +1,103 @@
+#include "office/card_registration.h"
+
+#include "files/cardholder_list.h"
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "files/punch_journal.h"
+
+#include <system_error>
+
+namespace tavomi {
+
+namespace {
+
+// What an empty list gets as its first line, which is never read as an entry.
+constexpr const char16_t* kListHeader = u"カードID,氏名,備考";
+
+class LockRelease {
+  public:
+    explicit LockRelease(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
+    LockRelease(const LockRelease&) = delete;
+    LockRelease& operator=(const LockRelease&) = delete;
+    ~LockRelease() { releaseJournalLock(lockFile_); }
+
+  private:
+    std::filesystem::path lockFile_;
+};
+
+bool cp932Writes(const QString& character) {
+    return decodeCp932(encodeCp932(character)) == character;
+}
+
+}  // namespace
+
+std::optional<QString> fieldRefusal(const QString& field) {
+    for (const char32_t c : field.toUcs4()) {
+        if (c == u',') {
+            return QStringLiteral("holds a comma");
+        }
+        if (c == u'"') {
+            return QStringLiteral("holds a double quote");
+        }
+        if (c == u' ') {
+            return QStringLiteral("holds a half-width space");
+        }
+        if (c < 0x20 || c == 0x7F) {
+            return QStringLiteral("holds a control character");
+        }
+        const QString character = QString::fromUcs4(&c, 1);
+        if (!cp932Writes(character)) {
+            return QStringLiteral("holds %1 (U+%2), which CP932 cannot write")
+                .arg(character, QString::number(c, 16).toUpper().rightJustified(4, u'0'));
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> nameRefusal(const QString& name) {
+    if (name.isEmpty()) {
+        return QStringLiteral("the name is empty");
+    }
+    if (const auto why = fieldRefusal(name)) {
+        return QStringLiteral("the name ") + *why;
+    }
+    return std::nullopt;
+}
+
+QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars) {
+    return (QStringList{cardId, name} + particulars).join(u',');
+}
+
+RegisterResult registerCard(const std::filesystem::path& programFolder, const QString& cardId,
+                            const QString& name, const QStringList& particulars, bool reassign) {
+    const auto list = dataFilePath(programFolder, kCardholderListFile);
+    if (!regularFileExists(list)) {
+        return {RegisterStatus::ListMissing, {}};
+    }
+    // The journal's lock: the tool writes the list as the time clock writes the journal.
+    const auto lockFile = dataFilePath(programFolder, kLockFile);
+    if (!takeJournalLock(lockFile)) {
+        return {RegisterStatus::Busy, {}};
+    }
+    const LockRelease release(lockFile);
+
+    RegisterResult result;
+    CardholderTable table;
+    table.load(programFolder);
+    if (const auto holder = table.lookup(cardId)) {
+        result.formerHolder = *holder;
+        if (!reassign) {
+            result.status = RegisterStatus::AlreadyRegistered;
+            return result;
+        }
+    }
+    QString text = cardholderLine(cardId, name, particulars);
+    std::error_code ec;
+    if (std::filesystem::file_size(list, ec) == 0 && !ec) {
+        text = QString::fromUtf16(kListHeader) + QStringLiteral("\r\n") + text;
+    }
+    appendLine(list, text);
+    return result;
+}
+
+}  // namespace tavomi

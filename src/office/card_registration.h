@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <optional>
+
+namespace tavomi {
+
+// Why a text cannot be a field of the cardholder list, or nullopt. The name goes into
+// punch records unquoted, and the list is read by the comma-text rules, so a comma, a
+// double quote, a blank or control character (a half-width space among them) or a
+// character CP932 cannot write would change the fields of the list or of the journal.
+std::optional<QString> fieldRefusal(const QString& field);
+
+// Why the name cannot be registered (empty, or a refused field), or nullopt.
+std::optional<QString> nameRefusal(const QString& name);
+
+// "IDM,NAME,PARTICULARS..." as the cardholder list holds it.
+QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars);
+
+enum class RegisterStatus {
+    Registered,
+    AlreadyRegistered,  // the card has a holder and reassigning was not asked for
+    ListMissing,
+    Busy,  // rock_file.txt exists: another writer, or one that crashed
+};
+
+struct RegisterResult {
+    RegisterStatus status = RegisterStatus::Registered;
+    QString formerHolder;  // the holder the time clock found for the card before
+};
+
+// Appends the card's line to the cardholder list under the journal's lock, after
+// checking under that lock that the card is free (or that reassigning was asked for;
+// the last line of a card wins). An empty list gets a header line first, since the
+// first line is never read as an entry. Throws FileError; the list is then unchanged.
+RegisterResult registerCard(const std::filesystem::path& programFolder, const QString& cardId,
+                            const QString& name, const QStringList& particulars, bool reassign);
+
+}  // namespace tavomi

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "office/report_period.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+namespace tavomi {
+
+inline constexpr const char* kCardUsage =
+    "usage: tavomi-card read [--timeout S] [--data DIR]\n"
+    "       tavomi-card register NAME [PARTICULARS...] [--reassign] [--timeout S] [--data DIR]\n"
+    "  read      wait for a FeliCa card and print its reader, IDm and holder\n"
+    "  register  wait for a card and add it to the cardholder list as NAME\n"
+    "  --timeout S  give up after S seconds without a card (default 30; 0: look once)\n"
+    "  --reassign   give a registered card to NAME (the list's last line for a card wins)\n"
+    "  --data DIR   the data folder (default: attendance_manegement beside the program)\n";
+
+inline constexpr const char* kReportUsage =
+    "usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]\n"
+    "       tavomi-report --date YYYY/MM/DD [--data DIR]\n"
+    "       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]\n"
+    "  today  each teacher's records of the day and where each stands now\n"
+    "  month  each teacher's time sheet of the month; with --csv or --pdf, written to\n"
+    "         FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher)\n"
+    "  --data DIR  the data folder (default: attendance_manegement beside the program)\n";
+
+inline constexpr int kDefaultCardTimeoutSeconds = 30;
+
+struct CardCommand {
+    enum class Action { Read, Register, Help };
+    Action action = Action::Help;
+    QString name;
+    QStringList particulars;
+    bool reassign = false;
+    int timeoutSeconds = kDefaultCardTimeoutSeconds;
+    QString dataFolder;  // null: beside the program
+};
+
+struct ReportCommand {
+    enum class Action { Today, Month, Help };
+    Action action = Action::Help;
+    std::optional<QDate> date;          // today: the day asked for, else the clock's date
+    std::optional<ReportPeriod> month;  // month
+    QString csvFile;
+    QString pdfFile;
+    QString dataFolder;
+};
+
+// The arguments after the program's name; a text is a one-line usage error.
+std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments);
+std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments);
+
+}  // namespace tavomi

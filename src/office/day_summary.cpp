@@ -1,0 +1,184 @@
+#include "office/day_summary.h"
+
+#include "punch/vocabulary.h"
+
+#include <algorithm>
+
+namespace tavomi {
+
+namespace {
+
+void orderAsHappened(std::vector<PunchEvent>& events) {
+    std::sort(events.begin(), events.end(),
+              [](const PunchEvent& a, const PunchEvent& b) { return a.line < b.line; });
+    // A 中抜 takes the time of the timed record before it in the journal.
+    std::vector<std::pair<int, const PunchEvent*>> keyed;
+    int previousTime = -1;
+    for (const PunchEvent& event : events) {
+        if (event.kind != RecordKind::MidDayAbsence) {
+            previousTime = event.minutes;
+        }
+        keyed.emplace_back(event.kind == RecordKind::MidDayAbsence ? previousTime : event.minutes,
+                           &event);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<PunchEvent> ordered;
+    ordered.reserve(events.size());
+    for (const auto& [key, event] : keyed) {
+        ordered.push_back(*event);
+    }
+    events = std::move(ordered);
+}
+
+// Every code the day's records carry, once, in the vocabulary's order.
+template <typename Entries>
+QStringList codesOfDay(const std::vector<PunchEvent>& events, QStringList PunchEvent::*codes,
+                       const Entries& entries) {
+    QStringList found;
+    for (const auto& entry : entries) {
+        const QString code = QString::fromUtf16(entry.code);
+        const bool carried = std::any_of(events.begin(), events.end(), [&](const PunchEvent& e) {
+            return (e.*codes).contains(code);
+        });
+        if (carried) {
+            found.append(code);
+        }
+    }
+    return found;
+}
+
+std::vector<DayException> findExceptions(const DaySummary& day) {
+    std::vector<DayException> found;
+    if (!day.clockIns.isEmpty() && day.clockOuts.isEmpty()) {
+        found.push_back(DayException::NoClockOut);
+    }
+    if (day.clockIns.isEmpty() && !day.clockOuts.isEmpty()) {
+        found.push_back(DayException::NoClockIn);
+    }
+    // Going-outs and returns pair up in the order they happened.
+    int open = 0;
+    bool unmatchedReturn = false;
+    for (const PunchEvent& event : day.events) {
+        if (event.kind == RecordKind::GoingOut) {
+            ++open;
+        } else if (event.kind == RecordKind::Return) {
+            if (open == 0) {
+                unmatchedReturn = true;
+            } else {
+                --open;
+            }
+        }
+    }
+    if (open > 0) {
+        found.push_back(DayException::NoReturn);
+    }
+    if (unmatchedReturn) {
+        found.push_back(DayException::NoGoingOut);
+    }
+    if (day.clockIns.size() > 1) {
+        found.push_back(DayException::SeveralClockIns);
+    }
+    return found;
+}
+
+}  // namespace
+
+DaySummary summarizeDay(const QDate& date, std::vector<PunchEvent> events) {
+    DaySummary day;
+    day.date = date;
+    orderAsHappened(events);
+    for (const PunchEvent& event : events) {
+        switch (event.kind) {
+            case RecordKind::ClockIn:
+                day.clockIns.append(event.time);
+                break;
+            case RecordKind::ClockOut:
+                day.clockOuts.append(event.time);
+                break;
+            case RecordKind::GoingOut:
+                day.goingOuts.append(event.time);
+                break;
+            case RecordKind::Return:
+                day.returns.append(event.time);
+                break;
+            case RecordKind::MidDayAbsence:
+                day.absences.append(event.time);
+                break;
+        }
+        if (event.manual) {
+            day.manualKinds.append(recordKindWord(event.kind));
+        }
+    }
+    day.reasons = codesOfDay(events, &PunchEvent::reasons, kReasons);
+    day.categories = codesOfDay(events, &PunchEvent::categories, kWorkCategories);
+    day.events = std::move(events);
+    day.exceptions = findExceptions(day);
+    return day;
+}
+
+QString exceptionText(DayException exception, const DaySummary& day) {
+    switch (exception) {
+        case DayException::NoClockOut:
+            return QString::fromUtf16(u"退勤なし");
+        case DayException::NoClockIn:
+            return QString::fromUtf16(u"出勤なし");
+        case DayException::NoReturn:
+            return QString::fromUtf16(u"戻りなし");
+        case DayException::NoGoingOut:
+            return QString::fromUtf16(u"外出なし");
+        case DayException::SeveralClockIns:
+            return QString::fromUtf16(u"出勤%1回").arg(day.clockIns.size());
+    }
+    return {};
+}
+
+Whereabouts whereaboutsAfter(const DaySummary& day) {
+    if (day.events.empty()) {
+        return {};
+    }
+    const PunchEvent& last = day.events.back();
+    switch (last.kind) {
+        case RecordKind::ClockIn:
+        case RecordKind::Return:
+            return {Standing::In, {}};
+        case RecordKind::GoingOut:
+            return {Standing::Out, {}};
+        case RecordKind::MidDayAbsence:
+            return {Standing::Absent, last.time};
+        case RecordKind::ClockOut:
+            return {Standing::GoneHome, {}};
+    }
+    return {};
+}
+
+QString whereaboutsText(const Whereabouts& whereabouts) {
+    switch (whereabouts.standing) {
+        case Standing::NotYetIn:
+            return QString::fromUtf16(u"未出勤");
+        case Standing::In:
+            return QString::fromUtf16(u"在校");
+        case Standing::Out:
+            return QString::fromUtf16(u"外出中");
+        case Standing::Absent:
+            return QString::fromUtf16(u"中抜け（%1）").arg(lengthText(whereabouts.absenceLength));
+        case Standing::GoneHome:
+            return QString::fromUtf16(u"退勤済");
+    }
+    return {};
+}
+
+QString lengthText(const QString& length) {
+    const int hours = length.left(2).toInt();
+    const int minutes = length.mid(3, 2).toInt();
+    QString text;
+    if (hours > 0) {
+        text += QString::fromUtf16(u"%1時間").arg(hours);
+    }
+    if (minutes > 0) {
+        text += QString::fromUtf16(u"%1分").arg(minutes);
+    }
+    return text;
+}
+
+}  // namespace tavomi

@@ -1,0 +1,47 @@
+// tavomi-report: the office's reports from the punch journal: who is in today, and a
+// month's time sheets on the terminal, as CSV or as a PDF to sign.
+#include "clock/clock.h"
+#include "office/command_line.h"
+#include "office/data_location.h"
+#include "office/report_tool.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    const auto parsed = tavomi::parseReportCommand(arguments);
+    if (const auto* error = std::get_if<QString>(&parsed)) {
+        std::fprintf(stderr, "tavomi-report: %s\n%s", error->toUtf8().constData(),
+                     tavomi::kReportUsage);
+        return 2;
+    }
+    const auto& command = std::get<tavomi::ReportCommand>(parsed);
+
+    // Only a PDF needs fonts, hence a GUI application; it draws offscreen, so the report
+    // runs on a server without a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (!command.pdfFile.isEmpty()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    const auto folder =
+        tavomi::programFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
+    if (const auto* error = std::get_if<QString>(&folder)) {
+        std::fprintf(stderr, "tavomi-report: %s\n", error->toUtf8().constData());
+        return 2;
+    }
+    return tavomi::runReportCommand(command, std::get<std::filesystem::path>(folder),
+                                    tavomi::systemClock(), stdout, stderr);
+}

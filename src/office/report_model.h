@@ -1,0 +1,45 @@
+#pragma once
+
+#include "office/day_summary.h"
+#include "office/journal_scan.h"
+#include "office/report_period.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <map>
+#include <vector>
+
+namespace tavomi {
+
+// working_hours.txt by date text; when a date appears twice, the later line wins.
+using WorkingHours = std::map<QString, ScheduledHours>;
+
+// Reads working_hours.txt by the data files' comma-text rules. Throws FileError.
+WorkingHours readWorkingHours(const std::filesystem::path& file);
+
+// The names of the cardholder list, in list order, each once; blank names left out.
+// Throws FileError.
+QStringList readCardholderNames(const std::filesystem::path& file);
+
+// One teacher's days of the period, every date of it, in date order.
+struct TeacherDays {
+    QString name;
+    std::vector<DaySummary> days;
+};
+
+struct PeriodReport {
+    ReportPeriod period;
+    std::vector<TeacherDays> teachers;  // the cardholders in list order, then other names
+                                        // of the period's records in order of appearance
+    std::vector<GarbledLine> garbled;
+};
+
+PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
+                         const QStringList& cardholders, const WorkingHours& workingHours);
+
+// The weekday as the sheet shows it: 月 to 日.
+QString weekdayText(const QDate& date);
+
+}  // namespace tavomi

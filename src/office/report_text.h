@@ -1,0 +1,38 @@
+#pragma once
+
+#include "office/report_model.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace tavomi {
+
+// The month sheet's columns, as the terminal and the PDF show them: day, weekday,
+// scheduled hours, break, clock-ins, clock-outs, going-outs, returns, 中抜 lengths,
+// reasons, work categories, the kinds recorded by hand, and the checker's exceptions.
+QStringList sheetHeader();
+QStringList sheetRow(const DaySummary& day);
+
+// The same facts for a spreadsheet: one row per teacher and date, hours split in three.
+QStringList csvHeader();
+QStringList csvRow(const QString& name, const DaySummary& day);
+
+// The CSV file: CP932 with CR LF, fields quoted where they must be.
+QByteArray monthCsv(const PeriodReport& report);
+
+// 2019年8月
+QString monthTitle(const ReportPeriod& period);
+
+// The month on the terminal: each teacher's sheet, then the garbled lines.
+QString monthText(const PeriodReport& report);
+
+// One day on the terminal: every teacher's records in order and where each stands after
+// them, then the garbled lines. `now` is shown when the day is today.
+QString dayText(const PeriodReport& report, const QDateTime& now);
+
+// The garbled lines with their line numbers; empty when there are none.
+QString garbledText(const std::vector<GarbledLine>& garbled);
+
+}  // namespace tavomi

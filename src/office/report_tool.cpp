@@ -1,0 +1,138 @@
+#include "office/report_tool.h"
+
+#include "files/data_folder.h"
+#include "files/file_error.h"
+#include "office/journal_scan.h"
+#include "office/report_model.h"
+#include "office/report_pdf.h"
+#include "office/report_text.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <system_error>
+
+namespace tavomi {
+
+namespace {
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toUtf8().constData(), stream);
+    std::fflush(stream);
+}
+
+void warn(std::FILE* err, const QString& text) {
+    print(err, QStringLiteral("tavomi-report: ") + text + u'\n');
+}
+
+QString errorText(const FileError& e) {
+    return QString::fromLocal8Bit(e.what());
+}
+
+// A report never replaces a data file, however the output's path is written.
+bool isDataFile(const QString& output, const std::filesystem::path& programFolder) {
+    std::error_code ec;
+    const auto target =
+        std::filesystem::weakly_canonical(QFile::encodeName(output).toStdString(), ec);
+    if (ec) {
+        return false;
+    }
+    auto same = [&](std::string_view name) {
+        std::error_code ec2;
+        return std::filesystem::weakly_canonical(dataFilePath(programFolder, name), ec2) == target;
+    };
+    return same(kLockFile) || std::any_of(kRequiredFiles.begin(), kRequiredFiles.end(), same);
+}
+
+// The cardholders; without a readable list the names come from the journal alone.
+QStringList cardholders(const std::filesystem::path& programFolder, std::FILE* err) {
+    const auto list = dataFilePath(programFolder, kCardholderListFile);
+    try {
+        return readCardholderNames(list);
+    } catch (const FileError& e) {
+        warn(err, errorText(e) + QStringLiteral(" (teachers are taken from the journal alone)"));
+        return {};
+    }
+}
+
+WorkingHours workingHours(const std::filesystem::path& programFolder, std::FILE* err) {
+    try {
+        return readWorkingHours(dataFilePath(programFolder, kWorkingHoursFile));
+    } catch (const FileError& e) {
+        warn(err, errorText(e) + QStringLiteral(" (scheduled hours are left blank)"));
+        return {};
+    }
+}
+
+bool writeCsv(const PeriodReport& report, const QString& file, std::FILE* err) {
+    QSaveFile out(file);
+    const QByteArray bytes = monthCsv(report);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        warn(err, QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
+        return false;
+    }
+    return true;
+}
+
+int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, std::FILE* out,
+                    std::FILE* err) {
+    if (!command.csvFile.isEmpty()) {
+        if (!writeCsv(report, command.csvFile, err)) {
+            return 1;
+        }
+        print(out, QStringLiteral("wrote %1\n").arg(command.csvFile));
+    }
+    if (!command.pdfFile.isEmpty()) {
+        if (const QString error = writeMonthPdf(report, command.pdfFile); !error.isEmpty()) {
+            warn(err, QStringLiteral("cannot write %1: %2").arg(command.pdfFile, error));
+            return 1;
+        }
+        print(out, QStringLiteral("wrote %1 (%2 pages)\n")
+                       .arg(command.pdfFile)
+                       .arg(report.teachers.size()));
+    }
+    print(out, garbledText(report.garbled));
+    return 0;
+}
+
+}  // namespace
+
+int runReportCommand(const ReportCommand& command, const std::filesystem::path& programFolder,
+                     const Clock& clock, std::FILE* out, std::FILE* err) {
+    if (command.action == ReportCommand::Action::Help) {
+        print(out, QString::fromLatin1(kReportUsage));
+        return 0;
+    }
+    for (const QString& file : {command.csvFile, command.pdfFile}) {
+        if (!file.isEmpty() && isDataFile(file, programFolder)) {
+            warn(err, QStringLiteral("%1 is one of Tavomi's data files; a report never writes "
+                                     "them")
+                          .arg(file));
+            return 1;
+        }
+    }
+    const QDateTime now = clock();
+    const ReportPeriod period = command.action == ReportCommand::Action::Month
+                                    ? *command.month
+                                    : ReportPeriod::ofDay(command.date.value_or(now.date()));
+    JournalScan scan;
+    try {
+        scan = scanJournal(dataFilePath(programFolder, kJournalFile), period);
+    } catch (const FileError& e) {
+        warn(err, errorText(e));
+        return 1;
+    }
+    const PeriodReport report = buildReport(
+        period, std::move(scan), cardholders(programFolder, err), workingHours(programFolder, err));
+    if (command.action == ReportCommand::Action::Today) {
+        print(out, dayText(report, now));
+        return 0;
+    }
+    if (command.csvFile.isEmpty() && command.pdfFile.isEmpty()) {
+        print(out, monthText(report));
+        return 0;
+    }
+    return writeMonthFiles(command, report, out, err);
+}
+
+}  // namespace tavomi

@@ -1,0 +1,179 @@
+// The card tool, as the office runs it, against the real pcscd of the PC/SC rig with
+// virtual cards: reading a card, registering one that the time clock then finds, and
+// refusals that leave the cardholder list as it was.
+#include "files/cardholder_list.h"
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "support/data_folder_fixture.h"
+#include "support/pcsc_rig.h"
+#include "support/qt_printers.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace tavomi {
+namespace {
+
+using test::VirtualCard;
+
+const QString kHanakoCard = QStringLiteral("0123456789ABCDEF");
+const QString kNewCard = QStringLiteral("0A1B2C3D4E5F6071");
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class CardToolTest : public ::testing::Test {
+  protected:
+    CardToolTest() {
+        rig = &test::usePcscRig();  // the tool inherits the way to the rig's pcscd
+        data.writeLines(kCardholderListFile,
+                        {QString::fromUtf16(u"カードID,氏名,職名"),
+                         kHanakoCard + QString::fromUtf16(u",山田　花子,教諭")});
+    }
+
+    ToolRun tool(QStringList arguments, int timeoutSeconds = 10) {
+        arguments << QStringLiteral("--data")
+                  << QString::fromStdString((data.appFolder() / kDataFolderName).string())
+                  << QStringLiteral("--timeout") << QString::number(timeoutSeconds);
+        QProcess p;
+        p.start(QStringLiteral(TAVOMI_CARD_PROGRAM), arguments);
+        if (!p.waitForFinished(60000)) {
+            ADD_FAILURE() << "tavomi-card did not end";
+            p.kill();
+            p.waitForFinished();
+        }
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    std::optional<QString> timeClockHolderOf(const QString& cardId) const {
+        CardholderTable table;
+        table.load(data.appFolder());
+        return table.lookup(cardId);
+    }
+
+    const test::PcscRig* rig = nullptr;
+    test::DataFolder data;
+};
+
+struct ReadCase {
+    std::string name;
+    int reader;
+    QString cardId;
+    QString holder;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CardToolReadTest : public CardToolTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(CardToolReadTest, PrintsReaderIdmAndHolder) {
+    const ReadCase& c = GetParam();
+    VirtualCard card(c.reader, c.cardId.toStdString());
+
+    const ToolRun run = tool({"read"});
+
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString reader = QString::fromStdString(rig->readerNames[std::size_t(c.reader)]);
+    EXPECT_EQ(run.out,
+              QStringLiteral("reader: %1\nIDm: %2\nholder: %3\n").arg(reader, c.cardId, c.holder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, CardToolReadTest,
+                         ::testing::Values(ReadCase{"RegisteredOnSecondReader", 1, kHanakoCard,
+                                                    QString::fromUtf16(u"山田　花子")},
+                                           ReadCase{"UnknownCard", 0, kNewCard,
+                                                    QStringLiteral("not registered")}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(CardToolTest, RegisteredCardIsFoundByTheTimeClock) {
+    const QByteArray before = data.readBytes(kCardholderListFile);
+    VirtualCard card(0, kNewCard.toStdString());
+
+    const ToolRun run = tool({"register", QString::fromUtf16(u"新任　太郎"),
+                              QString::fromUtf16(u"教諭"), QString::fromUtf16(u"1年2組")});
+
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(data.readBytes(kCardholderListFile),
+              before + encodeCp932(kNewCard + QString::fromUtf16(u",新任　太郎,教諭,1年2組\r\n")));
+    EXPECT_EQ(timeClockHolderOf(kNewCard), QString::fromUtf16(u"新任　太郎"));
+    EXPECT_FALSE(data.exists(kLockFile));
+}
+
+TEST_F(CardToolTest, ReassignedCardGoesToTheNewHolder) {
+    VirtualCard card(0, kHanakoCard.toStdString());
+
+    const ToolRun run = tool({"register", QString::fromUtf16(u"佐藤太郎"), "--reassign"});
+
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(timeClockHolderOf(kHanakoCard), QString::fromUtf16(u"佐藤太郎"));
+}
+
+TEST_F(CardToolTest, NoCardWithinTheTimeIsReported) {
+    const ToolRun run = tool({"read"}, 0);
+
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no card within 0 s"))) << run.err.toStdString();
+    EXPECT_EQ(run.out, QString());
+}
+
+struct RefusalCase {
+    std::string name;
+    QString cardId;  // laid on reader 0
+    QString holder;
+    QString reason;  // what the one line says
+    bool listMissing = false;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CardToolRefusalTest : public CardToolTest,
+                            public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(CardToolRefusalTest, LeavesTheListByteIdentical) {
+    const RefusalCase& c = GetParam();
+    if (c.listMissing) {
+        data.remove(kCardholderListFile);
+    }
+    const QByteArray before = c.listMissing ? QByteArray() : data.readBytes(kCardholderListFile);
+    VirtualCard card(0, c.cardId.toStdString());
+
+    const ToolRun run = tool({"register", c.holder, QString::fromUtf16(u"教諭")});
+
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("tavomi-card: not registered: ")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(c.reason)) << run.err.toStdString();
+    EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+    EXPECT_EQ(data.exists(kCardholderListFile), !c.listMissing);
+    if (!c.listMissing) {
+        EXPECT_EQ(data.readBytes(kCardholderListFile), before);
+    }
+    EXPECT_FALSE(data.exists(kLockFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, CardToolRefusalTest,
+    ::testing::Values(
+        RefusalCase{"EmptyName", kNewCard, QString(""), "the name is empty"},
+        RefusalCase{"Comma", kNewCard, QString::fromUtf16(u"佐藤,太郎"), "comma"},
+        RefusalCase{"DoubleQuote", kNewCard, QString::fromUtf16(u"佐藤\"太郎"), "double quote"},
+        RefusalCase{"HalfWidthSpace", kNewCard, QString::fromUtf16(u"佐藤 太郎"),
+                    "half-width space"},
+        RefusalCase{"NotInCp932", kNewCard, QString::fromUtf16(u"𠮷田"), "CP932 cannot write"},
+        RefusalCase{"CardAlreadyRegistered", kHanakoCard, QString::fromUtf16(u"佐藤太郎"),
+                    QString::fromUtf16(u"already registered to 山田　花子")},
+        RefusalCase{"NoCardholderList", kNewCard, QString::fromUtf16(u"佐藤太郎"),
+                    "no cardholder list", true}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tavomi

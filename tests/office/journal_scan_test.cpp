@@ -1,0 +1,138 @@
+// Reading the journal as a stream: lines that meet the read buffer's edges, line ends,
+// and a journal that is a symbolic link.
+#include "office/journal_scan.h"
+
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
+#include "files/punch_journal.h"
+#include "support/data_folder_fixture.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace tavomi {
+namespace {
+
+constexpr qsizetype kReadBuffer = qsizetype{1} << 20;
+
+QByteArray cp932(const char16_t* text) {
+    return encodeCp932(QString::fromUtf16(text));
+}
+
+const QByteArray kHeader = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+const QByteArray kJulyRecord =
+    cp932(u"出勤,佐藤太郎,2019/07/01,08:00,IC記録,詳細なし,事由なし\r\n");
+const QByteArray kAugustRecord =
+    cp932(u"退勤,山田　花子,2019/08/01,18:02,IC記録,詳細なし,事由なし");
+
+// July records up to `size` bytes, the last one padded (through its name) to end exactly there.
+QByteArray julyUpTo(qsizetype size) {
+    QByteArray bytes = kHeader;
+    while (size - bytes.size() >= 2 * kJulyRecord.size()) {
+        bytes += kJulyRecord;
+    }
+    const QByteArray head = cp932(u"出勤,");
+    const QByteArray tail = cp932(u",2019/07/01,08:00,IC記録,詳細なし,事由なし\r\n");
+    bytes += head + QByteArray(size - bytes.size() - head.size() - tail.size(), 'X') + tail;
+    return bytes;
+}
+
+qint64 lineCount(const QByteArray& bytes) {
+    return bytes.count('\n');
+}
+
+struct ScanCase {
+    std::string name;
+    QByteArray journal;
+    QStringList events;   // "line kind name time" of the August records
+    QStringList garbled;  // "line problem"
+};
+
+void PrintTo(const ScanCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+QStringList described(const JournalScan& scan, QStringList* garbled) {
+    QStringList events;
+    for (const PunchEvent& e : scan.events) {
+        events.append(
+            QStringLiteral("%1 %2 %3 %4").arg(e.line).arg(recordKindWord(e.kind), e.name, e.time));
+    }
+    for (const GarbledLine& g : scan.garbled) {
+        garbled->append(QStringLiteral("%1 %2").arg(g.line).arg(lineProblemText(g.problem)));
+    }
+    return events;
+}
+
+class JournalScanTest : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(JournalScanTest, ReadsEveryRecordOfThePeriodWithItsLineNumber) {
+    const ScanCase& c = GetParam();
+    test::DataFolder data;
+    data.writeBytes(kJournalFile, c.journal);
+
+    QStringList garbled;
+    const QStringList events =
+        described(scanJournal(data.file(kJournalFile), ReportPeriod::ofMonth(2019, 8)), &garbled);
+
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(garbled, c.garbled);
+}
+
+const QString kAugustEvent = QString::fromUtf16(u"退勤 山田　花子 18:02");
+
+QString at(qint64 line, const QString& what) {
+    return QString::number(line) + u' ' + what;
+}
+
+ScanCase acrossTheBuffer(const std::string& name, qsizetype recordStart) {
+    const QByteArray before = julyUpTo(recordStart);
+    return {name,
+            before + kAugustRecord + "\r\n" + kJulyRecord,
+            {at(lineCount(before) + 1, kAugustEvent)},
+            {}};
+}
+
+ScanCase longerThanTheBuffer() {
+    const QByteArray line(kReadBuffer + kReadBuffer / 2, 'X');
+    return {"LineLongerThanTheBufferIsOneGarbledLine",
+            kHeader + line + "\r\n" + kAugustRecord + "\r\n",
+            {at(3, kAugustEvent)},
+            {at(2, QString::fromUtf16(u"読めない行"))}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, JournalScanTest,
+    ::testing::Values(
+        acrossTheBuffer("RecordAcrossTheBufferEdge", kReadBuffer - 20),
+        acrossTheBuffer("RecordStartingAtTheBufferEdge", kReadBuffer),
+        acrossTheBuffer("LineBreakAcrossTheBufferEdge", kReadBuffer - kAugustRecord.size() - 1),
+        longerThanTheBuffer(),
+        ScanCase{"LastLineWithoutLineBreak", kHeader + kAugustRecord, {at(2, kAugustEvent)}, {}},
+        ScanCase{"LineFeedsAlone",
+                 kHeader + kJulyRecord.chopped(2) + "\n" + kAugustRecord + "\n",
+                 {at(3, kAugustEvent)},
+                 {}},
+        // A journal that was empty when the first record went in has no header.
+        ScanCase{"FirstLineIsARecordWhenItReadsAsOne",
+                 kAugustRecord + "\r\n",
+                 {at(1, kAugustEvent)},
+                 {}},
+        ScanCase{"HeaderIsNeverGarbled", cp932(u"見出し,2019/08/01\r\n"), {}, {}}),
+    [](const auto& info) { return info.param.name; });
+
+// A data file is never read through a symbolic link, as the time clock never writes one.
+TEST(JournalScanFileTest, RefusesAJournalThatIsASymbolicLink) {
+    test::DataFolder data;
+    data.writeBytes("elsewhere.txt", kHeader + kAugustRecord);
+    data.remove(kJournalFile);
+    std::filesystem::create_symlink("elsewhere.txt", data.file(kJournalFile));
+
+    EXPECT_THROW(scanJournal(data.file(kJournalFile), ReportPeriod::ofMonth(2019, 8)), FileError);
+}
+
+}  // namespace
+}  // namespace tavomi

@@ -1,0 +1,238 @@
+// The report tool on a small CP932 data folder: the tables it prints, the CSV byte for
+// byte, and the PDF read back; none of the data files changes.
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "office/command_line.h"
+#include "office/report_tool.h"
+#include "report_fixture.h"
+#include "support/qt_printers.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace tavomi {
+namespace {
+
+using test::DataFolder;
+
+// Set TAVOMI_REGENERATE_EXPECTED=1 to write what the reports print into the expected
+// files (then read the diff before committing it).
+QByteArray expectedFile(const std::string& name, const QByteArray& actual) {
+    QFile file(QStringLiteral(TAVOMI_OFFICE_EXPECTED_DIR "/") + QString::fromStdString(name));
+    if (qEnvironmentVariableIsSet("TAVOMI_REGENERATE_EXPECTED")) {
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(actual);
+        }
+        return actual;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << file.fileName().toStdString();
+        return {};
+    }
+    return file.readAll();
+}
+
+// What a stream received, for the report's out and err.
+class Captured {
+  public:
+    Captured() : stream_(open_memstream(&buffer_, &size_)) {}
+    ~Captured() {
+        std::fclose(stream_);
+        std::free(buffer_);
+    }
+    Captured(const Captured&) = delete;
+    Captured& operator=(const Captured&) = delete;
+
+    std::FILE* stream() const { return stream_; }
+    QString text() {
+        std::fflush(stream_);
+        return QString::fromUtf8(buffer_, static_cast<qsizetype>(size_));
+    }
+
+  private:
+    char* buffer_ = nullptr;
+    std::size_t size_ = 0;
+    std::FILE* stream_;
+};
+
+struct ReportRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class ReportTest : public ::testing::Test {
+  protected:
+    ReportTest() { test::writeReportFixture(data); }
+
+    ReportRun report(const QStringList& arguments, const QDateTime& now = QDateTime()) {
+        const auto parsed = parseReportCommand(arguments);
+        if (const auto* error = std::get_if<QString>(&parsed)) {
+            ADD_FAILURE() << error->toStdString();
+            return {};
+        }
+        Captured out;
+        Captured err;
+        ReportRun run;
+        run.exitCode = runReportCommand(
+            std::get<ReportCommand>(parsed), data.appFolder(), [now] { return now; }, out.stream(),
+            err.stream());
+        run.out = out.text();
+        run.err = err.text();
+        return run;
+    }
+
+    std::map<std::string_view, QByteArray> dataFiles() const {
+        std::map<std::string_view, QByteArray> files;
+        for (std::string_view name : kRequiredFiles) {
+            files[name] = data.readBytes(name);
+        }
+        return files;
+    }
+
+    QString outputPath(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+    DataFolder data;
+    QTemporaryDir dir;
+};
+
+struct TableCase {
+    std::string name;
+    QStringList arguments;
+    QDateTime now;
+    std::string expected;
+};
+
+void PrintTo(const TableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ReportTableTest : public ReportTest, public ::testing::WithParamInterface<TableCase> {};
+
+TEST_P(ReportTableTest, PrintsTheExpectedTable) {
+    const TableCase& c = GetParam();
+    const auto before = dataFiles();
+
+    const ReportRun run = report(c.arguments, c.now);
+
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, QString());
+    EXPECT_EQ(run.out, QString::fromUtf8(expectedFile(c.expected, run.out.toUtf8())));
+    EXPECT_EQ(dataFiles(), before);
+}
+
+const QDateTime kAugust20 = QDateTime(QDate(2019, 8, 20), QTime(10, 30));
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixture, ReportTableTest,
+    ::testing::Values(TableCase{"Today", {"today"}, kAugust20, "today_2019_08_20.txt"},
+                      TableCase{"EarlierDayHasNoTimeOfDay",
+                                {"today", "--date", "2019/08/01"},
+                                kAugust20,
+                                "day_2019_08_01.txt"},
+                      TableCase{"Month", {"month", "2019/08"}, kAugust20, "month_2019_08.txt"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ReportTest, MonthCsvIsCp932WithCrLfByteForByte) {
+    const QString csv = outputPath("august.csv");
+
+    const ReportRun run = report({"month", "2019/08", "--csv", csv});
+
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    // The expected file is kept as UTF-8 with LF, to be readable in review.
+    QString expected = QString::fromUtf8(
+        expectedFile("month_2019_08.csv", decodeCp932(bytes).replace("\r\n", "\n").toUtf8()));
+    EXPECT_EQ(bytes, encodeCp932(expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
+    EXPECT_TRUE(bytes.startsWith("\x8E\x81\x96\xBC,"));  // 氏名 in CP932
+    // The garbled lines still reach the terminal.
+    EXPECT_TRUE(run.out.contains(QString::fromUtf16(u"24行目"))) << run.out.toStdString();
+}
+
+TEST_F(ReportTest, NeverWritesOverADataFile) {
+    const auto before = dataFiles();
+    const QString journal = QString::fromStdString(
+        (data.appFolder() / kDataFolderName / ".." / kDataFolderName / kJournalFile).string());
+
+    const ReportRun run = report({"month", "2019/08", "--csv", journal});
+
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("data files"))) << run.err.toStdString();
+    EXPECT_EQ(dataFiles(), before);
+}
+
+TEST_F(ReportTest, MissingJournalStopsTheReportWithItsPath) {
+    data.remove(kJournalFile);
+
+    const ReportRun run = report({"today"}, kAugust20);
+
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("keeper.txt"))) << run.err.toStdString();
+}
+
+// Teachers come from the journal when the cardholder list cannot be read.
+TEST_F(ReportTest, MissingCardholderListLeavesTheJournalsNames) {
+    data.remove(kCardholderListFile);
+
+    const ReportRun run = report({"today"}, kAugust20);
+
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("associate_with_card.txt")));
+    EXPECT_TRUE(run.out.contains(QString::fromUtf16(u"田中　花")));
+    EXPECT_FALSE(run.out.contains(QString::fromUtf16(u"鈴木　一郎")));
+}
+
+QString runPoppler(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << p.readAllStandardError().toStdString();
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The program itself, as on a server: no display, nothing chosen for Qt's platform.
+TEST_F(ReportTest, PdfHasOnePagePerTeacherWithTheirNames) {
+    const QString pdf = outputPath("august.pdf");
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(TAVOMI_REPORT_PROGRAM),
+               {"month", "2019/08", "--pdf", pdf, "--data",
+                QString::fromStdString((data.appFolder() / kDataFolderName).string())});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+
+    const QString info = runPoppler(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+6\\n"))))
+        << info.toStdString();
+    // pdftotext gives some ideographs as the radicals that share their glyph (山 as ⼭).
+    const QString text = runPoppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")})
+                             .normalized(QString::NormalizationForm_KC);
+    const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+    const QStringList names = test::utf16Lines(
+        {u"山田　花子", u"佐藤太郎", u"鈴木　一郎", u"伊藤　美咲", u"田中　花", u"山田,次郎"});
+    ASSERT_EQ(pages.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString name = names[i].normalized(QString::NormalizationForm_KC);
+        EXPECT_TRUE(pages[i].contains(name)) << "page " << i + 1 << ":\n" << pages[i].toStdString();
+        EXPECT_TRUE(pages[i].contains(QString::fromUtf16(u"2019年8月")));
+    }
+}
+
+}  // namespace
+}  // namespace tavomi
