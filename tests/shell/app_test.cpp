@@ -5,13 +5,31 @@
 #include "support/wait.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace tavomi {
 namespace {
 
 using test::waitUntil;
+
+// Whether the running process ignores the signal (its SigIgn mask in /proc).
+bool ignoresSignal(qint64 pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigIgn:")) {
+            const quint64 mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
+            return (mask >> (signal - 1)) & 1U;
+        }
+    }
+    return false;
+}
 
 class AppTest : public ::testing::Test {
   protected:
@@ -26,6 +44,9 @@ TEST_F(AppTest, StartUpRemovesTheStaleLockAndASecondCopyEndsAtOnce) {
     QProcess& first = start("tavomi");
     ASSERT_TRUE(waitUntil([&] { return !folder.exists(kLockFile); }, 15000))
         << first.readAllStandardError().toStdString();
+
+    EXPECT_TRUE(ignoresSignal(first.processId(), SIGXFSZ))
+        << "a file-size limit would kill it in the middle of an append";
 
     QElapsedTimer clock;
     clock.start();
