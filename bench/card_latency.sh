@@ -84,8 +84,10 @@ count_of() { # WORD FILE (the file may not be there yet: its writer has just bee
     n=$(grep -c "^$1 " "$2" 2>/dev/null) || true
     echo "${n:-0}"
 }
-nth_time() { # WORD FILE N -> the N-th WORD line's nanoseconds
-    awk -v w="$1" -v n="$3" '$1 == w && ++seen == n { print $NF; exit }' "$2"
+nth_time() { # WORD FILE N -> the N-th WORD line's monotonic nanoseconds
+    local field=2
+    [[ "$1" == CARD ]] && field=3 # CARD <reader> <ns>
+    awk -v w="$1" -v n="$3" -v f="$field" '$1 == w && ++seen == n { print $f; exit }' "$2"
 }
 
 # Waits until FILE holds at least N lines starting with WORD, while PID lives.

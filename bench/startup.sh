@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Start-up time of the time clock beside a bare Qt program (one window, one Japanese
-# label), both on a virtual X display: from exec to the main window's first exposure
-# (MAINSCREEN) and to its first painted frame (FRAME), median and minimum of N runs.
-# The program runs from a copy with a demo data folder and without a smart-card service.
+# label), both on a virtual X display: from exec to the application object (APP), to the
+# main window's first exposure (MAINSCREEN) and to its first painted frame (FRAME). Runs
+# alternate between the two programs, so a change in the machine's load hits both alike;
+# wall time (median, minimum) and the program's CPU time (median) of N runs each. The
+# program runs from a copy with a demo data folder and without a smart-card service.
 # usage: bench/startup.sh [--runs N] [BUILD]        (BUILD defaults to ./build)
 set -euo pipefail
 
@@ -47,31 +49,43 @@ bash "$repo/tools/demo-data-folder.sh" --every-day "$work/program/attendance_man
 export XDG_RUNTIME_DIR="$work/run"
 export PCSCLITE_CSOCK_NAME="$work/run/no-pcscd.comm"
 
-measure() {
-    "$timer" --runs "$runs" --until FRAME "$@" 2>"$work/stderr.log" || {
+# One run: lines "PROGRAM WORD wall_ms cpu_ms".
+measure_once() {
+    local name=$1
+    shift
+    "$timer" --runs 1 --warmup 0 --until FRAME "$@" 2>"$work/stderr.log" |
+        sed -n "s/^\([A-Z]*\) .*median_ms=\([0-9.]*\).*cpu_median_ms=\([0-9.]*\).*/$name \1 \2 \3/p" || {
         echo "startup: $* did not show its window; its last output:" >&2
         tail -n 20 "$work/stderr.log" >&2
         exit 1
     }
 }
 
-median_of() { sed -n "s/^$1 .*median_ms=\([0-9.]*\).*/\1/p"; }
-min_of() { sed -n "s/^$1 .*min_ms=\([0-9.]*\).*/\1/p"; }
+program="$work/program/$(basename "$probe")"
+echo "startup: $runs runs each, alternating (one run each first, not counted); load $(cut -d' ' -f1-3 /proc/loadavg)"
+measure_once bare "$bare" >/dev/null
+measure_once tavomi "$program" >/dev/null
+for ((run = 0; run < runs; run++)); do
+    measure_once bare "$bare"
+    measure_once tavomi "$program"
+done >"$work/runs.txt"
 
-echo "startup: $runs runs each (one more run first, not counted); load $(cut -d' ' -f1-3 /proc/loadavg)"
-bare_result=$(measure "$bare")
-program_result=$(measure "$work/program/$(basename "$probe")")
-echo "-- bare window"
-echo "$bare_result"
-echo "-- tavomi"
-echo "$program_result"
-for mark in MAINSCREEN FRAME; do
-    b=$(median_of "$mark" <<<"$bare_result")
-    p=$(median_of "$mark" <<<"$program_result")
-    bm=$(min_of "$mark" <<<"$bare_result")
-    pm=$(min_of "$mark" <<<"$program_result")
-    awk -v m="$mark" -v b="$b" -v p="$p" -v bm="$bm" -v pm="$pm" 'BEGIN {
-        printf "%-10s tavomi/bare: median %.1f/%.1f ms = %.2f, min %.1f/%.1f ms = %.2f\n",
-            m, p, b, p / b, pm, bm, pm / bm }'
+# "median minimum" of one column (3 wall, 4 CPU) of one program's mark.
+stats() {
+    awk -v p="$1" -v m="$2" -v c="$3" '$1 == p && $2 == m { print $c }' "$work/runs.txt" | sort -n |
+        awk '{ v[NR] = $1 } END { printf "%s %s\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1] }'
+}
+
+printf '%-10s %-7s %12s %12s %12s\n' mark "" "wall median" "wall min" "CPU median"
+for mark in APP MAINSCREEN FRAME; do
+    read -r bare_wall bare_wall_min < <(stats bare "$mark" 3)
+    read -r bare_cpu _ < <(stats bare "$mark" 4)
+    read -r tavomi_wall tavomi_wall_min < <(stats tavomi "$mark" 3)
+    read -r tavomi_cpu _ < <(stats tavomi "$mark" 4)
+    awk -v m="$mark" -v bw="$bare_wall" -v bm="$bare_wall_min" -v bc="$bare_cpu" \
+        -v tw="$tavomi_wall" -v tm="$tavomi_wall_min" -v tc="$tavomi_cpu" 'BEGIN {
+        printf "%-10s %-7s %9.1f ms %9.1f ms %9.1f ms\n", m, "bare", bw, bm, bc
+        printf "%-10s %-7s %9.1f ms %9.1f ms %9.1f ms\n", m, "tavomi", tw, tm, tc
+        printf "%-10s %-7s %12.2f %12.2f %12.2f\n", m, "ratio", tw / bw, tm / bm, tc / bc }'
 done
 echo "startup: load $(cut -d' ' -f1-3 /proc/loadavg)"

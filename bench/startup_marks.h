@@ -1,6 +1,8 @@
 #pragma once
-// Marks that the start-up and card-latency scripts read: one line "WORD <ns>", flushed,
-// with CLOCK_MONOTONIC nanoseconds, so times taken in different processes compare.
+// Marks that the start-up and card-latency scripts read: one line "WORD <ns> <cpu ns>",
+// flushed: CLOCK_MONOTONIC nanoseconds, so times taken in different processes compare,
+// and the CPU time this process has used so far (all threads), which a loaded machine
+// disturbs far less than the wall time.
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -24,7 +26,11 @@ inline std::int64_t monotonicNanoseconds() {
 }
 
 inline void printMark(const char* word) {
-    std::printf("%s %lld\n", word, static_cast<long long>(monotonicNanoseconds()));
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    const std::int64_t now = monotonicNanoseconds();
+    std::printf("%s %lld %lld\n", word, static_cast<long long>(now),
+                static_cast<long long>(cpu.tv_sec) * 1000000000 + cpu.tv_nsec);
     std::fflush(stdout);
 }
 

@@ -1,10 +1,13 @@
 // tavomi-bench-startup-timer: how long a program takes from exec to its first window.
-// usage: tavomi-bench-startup-timer [--runs N] [--until WORD] [--timeout-ms MS] COMMAND [ARG...]
-// Runs COMMAND N times (default 15) after one run that is not counted (it fills the page
-// cache and lets the program make what it makes on a first start). Each run lasts until the
-// program prints the mark "WORD <CLOCK_MONOTONIC ns>" (default MAINSCREEN); then it is
-// killed. Every mark printed up to then is timed from just before the exec, and for each
-// one a line goes out:  WORD runs=N median_ms=X min_ms=Y max_ms=Z
+// usage: tavomi-bench-startup-timer [--runs N] [--warmup N] [--until WORD] [--timeout-ms MS]
+//                                   COMMAND [ARG...]
+// Runs COMMAND N times (default 15) after warm-up runs that are not counted (default 1: it
+// fills the page cache and lets the program make what it makes on a first start). Each run
+// lasts until the program prints the mark "WORD <CLOCK_MONOTONIC ns>" (default MAINSCREEN);
+// then it is killed. Every mark printed up to then is timed from just before the exec, and
+// the program's CPU time (all threads) is read when the mark arrives; on a loaded machine
+// the CPU time says more than the wall time. One line per mark:
+//   WORD runs=N median_ms=X min_ms=Y max_ms=Z cpu_median_ms=C
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -30,12 +33,18 @@ namespace {
 
 struct Options {
     int runs = 15;
+    int warmup = 1;
     std::string until = "MAINSCREEN";
     int timeoutMs = 60000;
     std::vector<char*> command;  // null-terminated for exec
 };
 
-using Marks = std::vector<std::pair<std::string, double>>;  // word, ms after exec, in order
+struct Mark {
+    std::string word;
+    double ms = 0;     // after the exec
+    double cpuMs = 0;  // the program's CPU time when we read the mark
+};
+using Marks = std::vector<Mark>;  // in the order printed
 
 std::int64_t monotonicNanoseconds() {
     timespec ts{};
@@ -45,8 +54,8 @@ std::int64_t monotonicNanoseconds() {
 
 [[noreturn]] void usage() {
     std::fprintf(stderr,
-                 "usage: tavomi-bench-startup-timer [--runs N] [--until WORD] [--timeout-ms MS] "
-                 "COMMAND [ARG...]\n");
+                 "usage: tavomi-bench-startup-timer [--runs N] [--warmup N] [--until WORD] "
+                 "[--timeout-ms MS] COMMAND [ARG...]\n");
     std::exit(2);
 }
 
@@ -65,6 +74,8 @@ Options parseOptions(int argc, char** argv) {
         const char* value = argv[++i];
         if (option == "--runs") {
             options.runs = std::atoi(value);
+        } else if (option == "--warmup") {
+            options.warmup = std::atoi(value);
         } else if (option == "--until") {
             options.until = value;
         } else if (option == "--timeout-ms") {
@@ -73,7 +84,7 @@ Options parseOptions(int argc, char** argv) {
             usage();
         }
     }
-    if (i >= argc || options.runs < 1 || options.timeoutMs < 1) {
+    if (i >= argc || options.runs < 1 || options.warmup < 0 || options.timeoutMs < 1) {
         usage();
     }
     options.command.assign(argv + i, argv + argc);
@@ -81,22 +92,51 @@ Options parseOptions(int argc, char** argv) {
     return options;
 }
 
-// A line "WORD <ns>" with an upper-case word; anything else the program prints is not ours.
-std::optional<std::pair<std::string, std::int64_t>> parseMark(const std::string& line) {
+struct PrintedMark {
+    std::string word;
+    std::int64_t ns = 0;
+    std::optional<std::int64_t> cpuNs;
+};
+
+// A line "WORD <ns> [<cpu ns>]" with an upper-case word; anything else the program prints
+// is not ours.
+std::optional<PrintedMark> parseMark(const std::string& line) {
     const std::size_t space = line.find(' ');
     if (space == 0 || space == std::string::npos) {
         return std::nullopt;
     }
-    const std::string word = line.substr(0, space);
-    if (!std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
+    PrintedMark mark;
+    mark.word = line.substr(0, space);
+    if (!std::all_of(mark.word.begin(), mark.word.end(),
+                     [](char c) { return c >= 'A' && c <= 'Z'; })) {
         return std::nullopt;
     }
+    const char* at = line.c_str() + space + 1;
     char* end = nullptr;
-    const long long ns = std::strtoll(line.c_str() + space + 1, &end, 10);
-    if (end == line.c_str() + space + 1 || *end != '\0') {
+    mark.ns = std::strtoll(at, &end, 10);
+    if (end == at) {
         return std::nullopt;
     }
-    return std::make_pair(word, static_cast<std::int64_t>(ns));
+    if (*end == ' ') {
+        at = end + 1;
+        mark.cpuNs = std::strtoll(at, &end, 10);
+        if (end == at) {
+            return std::nullopt;
+        }
+    }
+    if (*end != '\0') {
+        return std::nullopt;
+    }
+    return mark;
+}
+
+double cpuMillisecondsOf(pid_t pid) {
+    clockid_t clock;
+    timespec ts{};
+    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &ts) != 0) {
+        return 0;
+    }
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
 // Kills and reaps the child however the run ends.
@@ -191,8 +231,10 @@ std::optional<Marks> timeOneRun(const Options& options) {
             const std::string line = pending.substr(0, eol);
             pending.erase(0, eol + 1);
             if (const auto mark = parseMark(line)) {
-                marks.emplace_back(mark->first, static_cast<double>(mark->second - start) / 1e6);
-                if (mark->first == options.until) {
+                const double cpuMs =
+                    mark->cpuNs ? static_cast<double>(*mark->cpuNs) / 1e6 : cpuMillisecondsOf(pid);
+                marks.push_back({mark->word, static_cast<double>(mark->ns - start) / 1e6, cpuMs});
+                if (mark->word == options.until) {
                     return marks;
                 }
             }
@@ -200,34 +242,43 @@ std::optional<Marks> timeOneRun(const Options& options) {
     }
 }
 
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
-    if (!timeOneRun(options)) {
-        return 1;
+    for (int run = 0; run < options.warmup; ++run) {
+        if (!timeOneRun(options)) {
+            return 1;
+        }
     }
     std::vector<std::string> order;
     std::map<std::string, std::vector<double>> times;
+    std::map<std::string, std::vector<double>> cpuTimes;
     for (int run = 0; run < options.runs; ++run) {
         const std::optional<Marks> marks = timeOneRun(options);
         if (!marks) {
             return 1;
         }
-        for (const auto& [word, ms] : *marks) {
-            if (times.find(word) == times.end()) {
-                order.push_back(word);
+        for (const Mark& mark : *marks) {
+            if (times.find(mark.word) == times.end()) {
+                order.push_back(mark.word);
             }
-            times[word].push_back(ms);
+            times[mark.word].push_back(mark.ms);
+            cpuTimes[mark.word].push_back(mark.cpuMs);
         }
     }
     for (const std::string& word : order) {
         std::vector<double>& ms = times[word];
         std::sort(ms.begin(), ms.end());
-        const std::size_t n = ms.size();
-        const double median = n % 2 == 1 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
-        std::printf("%s runs=%zu median_ms=%.1f min_ms=%.1f max_ms=%.1f\n", word.c_str(), n, median,
-                    ms.front(), ms.back());
+        std::printf("%s runs=%zu median_ms=%.1f min_ms=%.1f max_ms=%.1f cpu_median_ms=%.1f\n",
+                    word.c_str(), ms.size(), median(ms), ms.front(), ms.back(),
+                    median(cpuTimes[word]));
     }
     return 0;
 }
