@@ -70,6 +70,7 @@ cleanup() {
     done
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 monotonic_ns_from_realtime() { # CLOCK_REALTIME ns -> CLOCK_MONOTONIC ns, through the waiter's pair
     echo $(($1 - ${clock_offset[$2]}))

@@ -1,8 +1,8 @@
 // tavomi-bench-latency-probe: the program tavomi with an observer for the card-latency and
-// start-up measurements. Besides the start-up marks (APP, MAINSCREEN, FRAME) it prints,
-// flushed, with CLOCK_MONOTONIC nanoseconds:
-//   PUNCH <ns>                the punch screen is shown
-//   CLOSED <ns>               the punch screen is gone again
+// start-up measurements. Besides the start-up marks (APP, MAINSCREEN, FRAME) it prints
+// these marks (see startup_marks.h), and one line per box:
+//   PUNCH <ns> <cpu ns>       the punch screen is shown
+//   CLOSED <ns> <cpu ns>      the punch screen is gone again
 //   BOX <ns> <text>           a message or confirmation box came up (answered with OK)
 // and it lets the next card come: a moment after the punch screen shows, it presses
 // 「何もしないで、閉じる」 as a teacher would, and OK on every box that follows.
@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -36,6 +35,8 @@ const char16_t kCloseWithoutPunching[] = u"何もしないで、閉じる";
 // Long enough for the script to take the card away first, so the card-removal prompt
 // usually comes up once; short enough to keep the taps coming.
 constexpr int kPunchScreenLookMs = 300;
+// A box is read before OK is pressed; while the card still lies there the removal
+// prompt comes back at once, and this keeps that loop from spinning.
 constexpr int kBoxReadMs = 50;
 
 void pressCloseWithoutPunching(QWidget* punchScreen) {
