@@ -103,6 +103,9 @@ wait_for() {
 }
 
 # --- set-up: per mode a program folder, a rig, a waiter and the program --------------
+for mode in "${modes[@]}"; do # rigs left by a run that was killed outright
+    [[ -e "$work/$mode/rig/pcsc-rig/rig.env" ]] && bash "$rig" --build "$work/$mode/rig" stop >/dev/null
+done
 rm -rf "$work"
 for mode in "${modes[@]}"; do
     dir="$work/$mode"
