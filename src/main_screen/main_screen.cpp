@@ -170,6 +170,27 @@ void MainScreen::buildWindow() {
     pollTimer_->setInterval(kTickMs);
 }
 
+void MainScreen::setOtherScreens(std::function<void()> build) {
+    buildOtherScreens_ = std::move(build);
+}
+
+void MainScreen::buildOtherScreens() {
+    if (buildOtherScreens_) {
+        const std::function<void()> build = std::move(buildOtherScreens_);
+        buildOtherScreens_ = nullptr;
+        build();
+    }
+}
+
+void MainScreen::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // After this paint the frame reaches the display; then the rest is built.
+    if (buildOtherScreens_ && !otherScreensQueued_) {
+        otherScreensQueued_ = true;
+        QTimer::singleShot(0, this, &MainScreen::buildOtherScreens);
+    }
+}
+
 void MainScreen::setPunchScreen(std::function<void(const QString& holderName)> show) {
     punchScreen_ = std::move(show);
 }
@@ -214,6 +235,7 @@ void MainScreen::checkTodaysWorkingHours(const QDate& today) {
 }
 
 void MainScreen::runPollingTick() {
+    buildOtherScreens();
     // Declared outside the try so that an error report also waits with the timer stopped.
     std::optional<TimerPause> pause;
     try {
@@ -258,6 +280,7 @@ void MainScreen::showStatus() {
 }
 
 void MainScreen::onManualEntryClicked() {
+    buildOtherScreens();
     TimerPause pause(*pollTimer_);
     try {
         if (manualEntry_) {
@@ -273,6 +296,7 @@ void MainScreen::onExitClicked() {
 }
 
 void MainScreen::onAboutCornerDoubleClicked() {
+    buildOtherScreens();
     TimerPause pause(*pollTimer_);
     try {
         if (aboutBox_) {

@@ -43,6 +43,11 @@ class MainScreen : public QWidget {
     void setManualEntry(std::function<void()> show);
     void setAboutBox(std::function<void()> show);
 
+    // Builds and wires the screens this one opens. They are not needed for the first
+    // frame, so they are built right after it, or before a tick or a button that needs
+    // them, whichever comes first.
+    void setOtherScreens(std::function<void()> build);
+
     // What start-up does while the main screen is being created: the seven-file
     // check, today's working hours, the first display and the stale lock file.
     // Returns false when the data folder is incomplete: the program must end.
@@ -61,6 +66,7 @@ class MainScreen : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     void buildWindow();
@@ -69,12 +75,15 @@ class MainScreen : public QWidget {
     void onAboutCornerDoubleClicked();
     void showStatus();
     void onCardEvent();
+    void buildOtherScreens();
 
     std::filesystem::path appFolder_;
     PollingCycle cycle_;
     std::function<void(const QString&)> punchScreen_;
     std::function<void()> manualEntry_;
     std::function<void()> aboutBox_;
+    std::function<void()> buildOtherScreens_;  // cleared once it has run
+    bool otherScreensQueued_ = false;
     bool pollingStarted_ = false;  // the timer runs from the first showing on
     Wait startUpWait_ = waitOnThisThread;
     std::unique_ptr<CardEventSource> cardEvents_;

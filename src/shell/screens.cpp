@@ -11,25 +11,38 @@
 
 namespace tavomi {
 
+namespace {
+
+// The five screens the main screen opens, children of it so they live as long as it does.
+void buildOtherScreens(MainScreen& mainScreen, const std::filesystem::path& appFolder,
+                       const Clock& clock, CardPoller& poller) {
+    auto* punchScreen = new PunchScreen(appFolder, clock, poller, &mainScreen);
+    auto* manualEntry = new ManualEntryScreen(appFolder, clock, &mainScreen);
+    auto* aboutBox = new AboutBox(&mainScreen);
+    auto* absenceScreen = new AbsenceScreen(appFolder, clock, &mainScreen);
+    auto* confirmBox = new ConfirmBox(&mainScreen);
+
+    punchScreen->setScreens(absenceScreen, confirmBox);
+    absenceScreen->setScreens(punchScreen, confirmBox);
+    manualEntry->setConfirmBox(confirmBox);
+    mainScreen.setPunchScreen(
+        [punchScreen](const QString& holderName) { showPunchScreen(*punchScreen, holderName); });
+    mainScreen.setManualEntry([manualEntry] { manualEntry->exec(); });
+    mainScreen.setAboutBox([aboutBox] { aboutBox->exec(); });
+}
+
+}  // namespace
+
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller) {
     auto mainScreen = std::make_unique<MainScreen>(appFolder, poller);
     if (!mainScreen->startUp(clock().date())) {
         return nullptr;
     }
-    auto* punchScreen = new PunchScreen(appFolder, clock, poller, mainScreen.get());
-    auto* manualEntry = new ManualEntryScreen(appFolder, clock, mainScreen.get());
-    auto* aboutBox = new AboutBox(mainScreen.get());
-    auto* absenceScreen = new AbsenceScreen(appFolder, clock, mainScreen.get());
-    auto* confirmBox = new ConfirmBox(mainScreen.get());
-
-    punchScreen->setScreens(absenceScreen, confirmBox);
-    absenceScreen->setScreens(punchScreen, confirmBox);
-    manualEntry->setConfirmBox(confirmBox);
-    mainScreen->setPunchScreen(
-        [punchScreen](const QString& holderName) { showPunchScreen(*punchScreen, holderName); });
-    mainScreen->setManualEntry([manualEntry] { manualEntry->exec(); });
-    mainScreen->setAboutBox([aboutBox] { aboutBox->exec(); });
+    MainScreen* screen = mainScreen.get();
+    mainScreen->setOtherScreens([screen, appFolder, clock, &poller] {
+        buildOtherScreens(*screen, appFolder, clock, poller);
+    });
     return mainScreen;
 }
 

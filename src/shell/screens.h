@@ -14,10 +14,11 @@ class CardPoller;
 class MainScreen;
 class PunchScreen;
 
-// Creates the main screen and runs its part of start-up, then the punch screen, the
-// manual entry screen, the about box, the mid-day absence screen and the confirmation
-// box (children of the main screen, so they live as long as it does). Returns null
-// when the data folder is incomplete: its message has been shown and the program ends.
+// Creates the main screen and runs its part of start-up. The punch screen, the manual
+// entry screen, the about box, the mid-day absence screen and the confirmation box
+// follow, in that order, once the main screen's first frame is up (or when it first
+// needs one of them). Returns null when the data folder is incomplete: its message has
+// been shown and the program ends.
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller);
 

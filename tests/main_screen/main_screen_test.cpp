@@ -337,6 +337,24 @@ TEST(CardEventsLifetime, TheScreenStopsWatchingBeforeItGoes) {
     EXPECT_EQ(poller.calls, 0);
 }
 
+// The screens it opens are not needed for the first frame: they come after it, or
+// before the first tick or button that needs them, and only once.
+TEST_F(MainScreenTest, OtherScreensAreBuiltOnceAfterTheFirstFrameOrWhenNeeded) {
+    int afterFrame = 0;
+    form.setOtherScreens([&] { ++afterFrame; });
+    EXPECT_EQ(afterFrame, 0);
+    form.show();
+    ASSERT_TRUE(waitUntil([&] { return afterFrame == 1; }));
+    form.runPollingTick();
+    EXPECT_EQ(afterFrame, 1);
+
+    MainScreen hidden{folder.appFolder(), poller};
+    int beforeFrame = 0;
+    hidden.setOtherScreens([&] { ++beforeFrame; });
+    hidden.runPollingTick();
+    EXPECT_EQ(beforeFrame, 1);
+}
+
 TEST_F(MainScreenTest, ExitButtonClosesTheWindow) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

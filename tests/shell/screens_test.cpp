@@ -6,6 +6,7 @@
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
 #include "support/scripted_poller.h"
+#include "support/wait.h"
 
 #include <QDate>
 #include <QDialog>
@@ -45,6 +46,10 @@ TEST_F(ScreensTest, IncompleteFolderEndsTheProgramAfterOneMessage) {
 TEST_F(ScreensTest, SixScreensInStartUpOrder) {
     const auto mainScreen = createScreens(folder.appFolder(), monday, poller);
     ASSERT_NE(mainScreen, nullptr);
+    // The main screen's first frame comes first; the others follow it.
+    EXPECT_TRUE(mainScreen->findChildren<QDialog*>().empty());
+    mainScreen->show();
+    ASSERT_TRUE(test::waitUntil([&] { return !mainScreen->findChildren<QDialog*>().empty(); }));
     std::vector<std::string> order;
     for (QDialog* screen : mainScreen->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
         order.push_back(screen->metaObject()->className());
