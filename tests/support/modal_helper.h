@@ -76,13 +76,30 @@ class ModalAnswerer : public QObject {
 
     void answer() {
         QWidget* box = QApplication::activeModalWidget();
-        // A box is answered once per showing: an answer may leave it up for a while.
+        if (!awaitsAnswer(box)) {
+            return;
+        }
+        // Answer from the next pass of the event loop, and only if the box is still
+        // the one waiting then: a box below another one is on top for a moment when
+        // the upper one closes just before the program shows the next one. Answering
+        // outside this timer's slot also lets the timer keep firing while an answer
+        // blocks in exec().
+        QTimer::singleShot(0, this, [this, box = QPointer<QWidget>(box)] {
+            if (box && box == QApplication::activeModalWidget() && awaitsAnswer(box)) {
+                answerNow(box);
+            }
+        });
+    }
+
+    // A box is answered once per showing: an answer may leave it up for a while.
+    bool awaitsAnswer(QWidget* box) const {
         if (box == nullptr || !box->isVisible() || box == answered_) {
-            return;
+            return false;
         }
-        if (actions_.empty() && isRecordingScreen(box)) {
-            return;
-        }
+        return !actions_.empty() || !isRecordingScreen(box);
+    }
+
+    void answerNow(QWidget* box) {
         texts_.push_back(textOf(box));
         titles_.push_back(box->windowTitle());
         Action action = &ModalAnswerer::pressOk;
@@ -92,13 +109,7 @@ class ModalAnswerer : public QObject {
         }
         answered_ = box;
         box->installEventFilter(this);
-        // Run the answer outside this timer's slot: an answer that opens another
-        // modal box blocks in exec(), and this timer must keep firing meanwhile.
-        QTimer::singleShot(0, this, [box = QPointer<QWidget>(box), action] {
-            if (box) {
-                action(box);
-            }
-        });
+        action(box);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
