@@ -7,8 +7,6 @@
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
 
-#include <QLabel>
-
 namespace tavomi {
 
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
@@ -24,18 +22,12 @@ std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder
     auto* form13 = new ConfirmBox(form1.get());
 
     form2->setScreens(form12, form13);
-    form12->setScreens(form2, form13);
+    form12->setConfirmBox(form13);
     form6->setConfirmBox(form13);
-    form1->setPunchScreen([form2](const QString& who) { showPunchScreen(*form2, who); });
+    form1->setPunchScreen([form2](const QString& who) { form2->openFor(who); });
     form1->setManualEntry([form6] { form6->exec(); });
     form1->setAboutBox([about] { about->exec(); });
     return form1;
-}
-
-void showPunchScreen(PunchScreen& punchScreen, const QString& who) {
-    punchScreen.Label4->setText(who);
-    punchScreen.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
-    punchScreen.exec();
 }
 
 }  // namespace tavomi

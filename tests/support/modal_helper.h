@@ -19,10 +19,10 @@ namespace tavomi::test {
 
 // Answers modal boxes while the code under test blocks in exec(): every few
 // milliseconds it looks for the active modal widget, records its text (a
-// QMessageBox's text, or the "Label1" of our own boxes) and presses its OK
-// button, or runs the action queued with then(). The recording screens (Form2,
-// Form6, Form12) are left alone unless an action is queued. Construct it before
-// the action that opens the boxes; it stops with its destruction.
+// QMessageBox's text, the "Label1" of our own boxes or the punch screen's heading)
+// and presses its OK button, or runs the action queued with then(). The recording
+// screens (Form2, Form6, Form12) are left alone unless an action is queued.
+// Construct it before the action that opens the boxes; it stops with its destruction.
 class ModalAnswerer : public QObject {
   public:
     using Action = std::function<void(QWidget* box)>;
@@ -47,6 +47,9 @@ class ModalAnswerer : public QObject {
         if (auto* label = box->findChild<QLabel*>("Label1")) {
             return label->text();
         }
+        if (auto* heading = box->findChild<QLabel*>("headingLabel")) {
+            return heading->text();  // the punch screen's, with the holder's name
+        }
         return {};
     }
 
@@ -70,8 +73,8 @@ class ModalAnswerer : public QObject {
     // The big recording screens are driven by the tests themselves; pressing their
     // "Button1" would close them or record.
     static bool isRecordingScreen(QWidget* box) {
-        const QString name = box->objectName();
-        return name == u"Form2" || name == u"Form6" || name == u"Form12";
+        const QString title = box->windowTitle();
+        return title == u"Form2" || title == u"Form6" || title == u"Form12";
     }
 
     void answer() {
