@@ -1,5 +1,5 @@
 #pragma once
-// Unit12: the mid-day absence screen (中抜け), opened from the punch screen.
+// The mid-day absence screen (中抜け), opened from the punch screen.
 
 #include "clock/clock.h"
 #include "punch/reason_boxes.h"
@@ -7,17 +7,14 @@
 #include <QDialog>
 #include <QString>
 
-#include <array>
 #include <filesystem>
 
-class QCheckBox;
 class QComboBox;
 class QFrame;
 class QPushButton;
 
 namespace tavomi {
 
-class PunchScreen;
 class ConfirmBox;
 
 class AbsenceScreen : public QDialog {
@@ -25,34 +22,39 @@ class AbsenceScreen : public QDialog {
   public:
     AbsenceScreen(const std::filesystem::path& appFolder, Clock clock, QWidget* parent = nullptr);
 
-    void setScreens(PunchScreen* punchScreen, ConfirmBox* confirmBox);
+    void setConfirmBox(ConfirmBox* confirmBox) { confirmBox_ = confirmBox; }
+
+    // Runs the screen modally for the holder whose absence it records.
+    int openFor(const QString& holderName);
+
+  signals:
+    // The outcome of a press of the record button has been acknowledged; the screen
+    // closes as soon as the receivers return.
+    void outcomeShown();
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
     void buildWindow();
-    QCheckBox* CheckBox(int number) const { return reasonBox(checkBoxes_, number); }
-
-    void FormCreate();
-    void FormShow();
-    void ComboBox1Change(int index);
-    void Button1Click();
-    void check_off();
-    // FormCreate and FormShow do the same reset.
+    // Back to the prompt entry, recording disabled, nothing ticked.
     void reset();
+    void untickReasons();
+
+    void onHoursChosen(int entry);
+    void onRecordClicked();
 
     std::filesystem::path appFolder_;
     Clock clock_;
-    PunchScreen* punchScreen_ = nullptr;
     ConfirmBox* confirmBox_ = nullptr;
 
-    QString str_time;  // the chosen length, "01:00" to "08:00"; kept between showings
+    QString holderName_;
+    QString absenceLength_;  // "01:00" to "08:00"; kept between showings
 
-    QComboBox* ComboBox1;
-    QPushButton* Button1;
-    QFrame* Panel6;
-    ReasonBoxes checkBoxes_{};
+    QComboBox* hoursBox_;
+    QPushButton* recordButton_;
+    QFrame* reasonPanel_;
+    ReasonBoxes reasonBoxes_{};
 };
 
 }  // namespace tavomi

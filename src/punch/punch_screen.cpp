@@ -1,4 +1,3 @@
-// Unit2: the punch screen.
 #include "punch/punch_screen.h"
 
 #include "card/card_poller.h"
@@ -63,17 +62,17 @@ class OwnerDrawnTabBar : public QTabBar {
 };
 
 // QTabWidget only lets a subclass replace its tab bar.
-class PageControl : public QTabWidget {
+class CategoryTabs : public QTabWidget {
   public:
-    PageControl(DrawTab draw, QWidget* parent) : QTabWidget(parent) {
+    CategoryTabs(DrawTab draw, QWidget* parent) : QTabWidget(parent) {
         setTabBar(new OwnerDrawnTabBar(std::move(draw), this));
     }
 };
 
 // A tab page with the survey note kept at its lower right whatever its size.
-class TabSheet : public QWidget {
+class CategoryPage : public QWidget {
   public:
-    explicit TabSheet(QWidget* parent) : QWidget(parent) {
+    explicit CategoryPage(QWidget* parent) : QWidget(parent) {
         look::fill(this, look::kInactiveCaptionGradient);
         note_ = new QLabel(QString::fromUtf16(kSurveyNote), this);
         look::setPixelSize(note_, 11);
@@ -120,16 +119,31 @@ PunchScreen::PunchScreen(const std::filesystem::path& appFolder, Clock clock, Ca
                          QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)), poller_(poller) {
     buildWindow();
-    FormCreate();
+    startInMainLayout();
 }
 
 void PunchScreen::setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox) {
     absenceScreen_ = absenceScreen;
     confirmBox_ = confirmBox;
+    if (absenceScreen_ != nullptr) {
+        // An absence written (or refused) ends this teacher's turn: this screen closes,
+        // its card-removal wait included, while the absence screen is still up.
+        connect(absenceScreen_, &AbsenceScreen::outcomeShown, this, [this] { close(); });
+    }
+}
+
+void PunchScreen::setHolder(const QString& holderName) {
+    holderName_ = holderName;
+    headingLabel_->setText(holderName + QString::fromUtf16(u"さんの勤務時間管理です"));
+}
+
+int PunchScreen::openFor(const QString& holderName) {
+    setHolder(holderName);
+    return exec();
 }
 
 void PunchScreen::buildWindow() {
-    setObjectName("Form2");
+    setObjectName("punchScreen");
     setWindowTitle("Form2");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -137,96 +151,89 @@ void PunchScreen::buildWindow() {
     setFont(look::screenFont(12));
     look::fill(this, look::kSkyBlue);
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    look::setPixelSize(Label1, 24);
-    Label1->setGeometry(16, 10, 690, 40);
+    headingLabel_ = look::named(new QLabel(this), "headingLabel");
+    look::setPixelSize(headingLabel_, 24);
+    headingLabel_->setGeometry(16, 10, 690, 40);
 
-    Label3 = new QLabel(this);
-    Label3->setObjectName("Label3");
-    look::setPixelSize(Label3, 16);
-    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label3->setGeometry(709, 18, 260, 28);
+    clockLabel_ = look::named(new QLabel(this), "clockLabel");
+    look::setPixelSize(clockLabel_, 16);
+    clockLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    clockLabel_->setGeometry(709, 18, 260, 28);
 
-    Label4 = new QLabel(this);
-    Label4->setObjectName("Label4");
-    Label4->hide();
+    buildMainPanel();
+    buildDetailPanel();
 
-    buildPanel1();
-    buildPanel2();
+    closeButton_ = makeButton(u"何もしないで、閉じる", "closeButton", this);
+    closeButton_->setGeometry(302, 576, 400, 56);
 
-    Button1 = makeButton(u"何もしないで、閉じる", "Button1", this);
-    Button1->setGeometry(302, 576, 400, 56);
+    clockTimer_ = look::named(new QTimer(this), "clockTimer");
+    clockTimer_->setInterval(1000);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(1000);
-
-    connect(Button1, &QPushButton::clicked, this, &PunchScreen::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &PunchScreen::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &PunchScreen::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &PunchScreen::Button4Click);
-    connect(Button6, &QPushButton::clicked, this, &PunchScreen::Button6Click);
-    connect(Button7, &QPushButton::clicked, this, &PunchScreen::Button7Click);
-    connect(Button8, &QPushButton::clicked, this, &PunchScreen::Button8Click);
-    connect(Timer1, &QTimer::timeout, this, &PunchScreen::Timer1Timer);
-    Timer1Timer();  // no empty clock during the first second
-    Timer1->start();
+    connect(closeButton_, &QPushButton::clicked, this, &PunchScreen::onCloseClicked);
+    connect(clockInButton_, &QPushButton::clicked, this, &PunchScreen::onClockInClicked);
+    connect(clockOutButton_, &QPushButton::clicked, this, &PunchScreen::onClockOutClicked);
+    connect(detailsButton_, &QPushButton::clicked, this, &PunchScreen::showDetailLayout);
+    connect(goOutButton_, &QPushButton::clicked, this, &PunchScreen::onGoOutClicked);
+    connect(returnButton_, &QPushButton::clicked, this, &PunchScreen::onReturnClicked);
+    connect(absenceButton_, &QPushButton::clicked, this, &PunchScreen::onAbsenceClicked);
+    connect(clockTimer_, &QTimer::timeout, this, &PunchScreen::showTime);
+    showTime();  // no empty clock during the first second
+    clockTimer_->start();
 }
 
-void PunchScreen::buildPanel1() {
-    Panel1 = makePanel("Panel1", look::kActiveCaptionGradient, this);
-    Panel1->setGeometry(16, 56, 953, 507);
+void PunchScreen::buildMainPanel() {
+    mainPanel_ = makePanel("mainPanel", look::kActiveCaptionGradient, this);
+    mainPanel_->setGeometry(16, 56, 953, 507);
 
-    Button2 = makeButton(u"出勤", "Button2", Panel1);
-    Button3 = makeButton(u"退勤", "Button3", Panel1);
-    Button4 = makeButton(u"詳しく", "Button4", Panel1);
+    clockInButton_ = makeButton(u"出勤", "clockInButton", mainPanel_);
+    clockOutButton_ = makeButton(u"退勤", "clockOutButton", mainPanel_);
+    detailsButton_ = makeButton(u"詳しく", "detailsButton", mainPanel_);
     {
         // Seven full-width characters of 24 px fill the small layout's 169 px
         // edge to edge; a little less spacing leaves the frame room.
-        QFont font = Button4->font();
+        QFont font = detailsButton_->font();
         font.setLetterSpacing(QFont::PercentageSpacing, 94);
-        Button4->setFont(font);
+        detailsButton_->setFont(font);
     }
-    Button6 = makeButton(u"外出", "Button6", Panel1);
-    Button6->setGeometry(758, 106, 169, 56);
-    Button7 = makeButton(u"戻り", "Button7", Panel1);
-    Button7->setGeometry(758, 193, 169, 57);
-    Button8 = makeButton(u"中抜け", "Button8", Panel1);
-    Button8->setGeometry(758, 313, 169, 56);
+    goOutButton_ = makeButton(u"外出", "goOutButton", mainPanel_);
+    goOutButton_->setGeometry(758, 106, 169, 56);
+    returnButton_ = makeButton(u"戻り", "returnButton", mainPanel_);
+    returnButton_->setGeometry(758, 193, 169, 57);
+    absenceButton_ = makeButton(u"中抜け", "absenceButton", mainPanel_);
+    absenceButton_->setGeometry(758, 313, 169, 56);
 
-    Panel7 = makePanel("Panel7", look::kCream, Panel1);
-    Panel7->setGeometry(40, 161, 193, 186);
-    auto* heading = new QLabel(QString::fromUtf16(u"特記事項など"), Panel7);
+    specialNotePanel_ = makePanel("specialNotePanel", look::kCream, mainPanel_);
+    specialNotePanel_->setGeometry(40, 161, 193, 186);
+    auto* heading = new QLabel(QString::fromUtf16(u"特記事項など"), specialNotePanel_);
     look::setPixelSize(heading, 16);
     heading->setGeometry(10, 10, 173, 28);
     int y = 52;
     for (const SpecialNote& note : kSpecialNotes) {
-        QCheckBox* box = addCheckBox(note.box, QString::fromUtf16(note.caption), Panel7);
-        look::setPixelSize(box, 15);
-        box->setGeometry(4, y, 186, 32);
+        QCheckBox* noteBox = addBox(note.box, QStringLiteral("specialNoteBox%1").arg(note.box),
+                                    QString::fromUtf16(note.caption), specialNotePanel_);
+        look::setPixelSize(noteBox, 15);
+        noteBox->setGeometry(4, y, 186, 32);
         y += 42;
     }
 }
 
-void PunchScreen::buildPanel2() {
-    Panel2 = makePanel("Panel2", look::kActiveCaptionGradient, this);
-    Panel2->setGeometry(223, 56, 746, 507);
+void PunchScreen::buildDetailPanel() {
+    detailPanel_ = makePanel("detailPanel", look::kActiveCaptionGradient, this);
+    detailPanel_->setGeometry(223, 56, 746, 507);
 
-    PageControl1 = new PageControl(
-        [this](QPainter& painter, int tabIndex, const QRect& rect, bool active) {
-            PageControl1DrawTab(painter, tabIndex, rect, active);
-        },
-        Panel2);
-    PageControl1->setObjectName("PageControl1");
-    look::setPixelSize(PageControl1, 16);
-    PageControl1->setGeometry(4, 6, 738, 406);
+    categoryTabs_ =
+        new CategoryTabs([this](QPainter& painter, int tabIndex, const QRect& rect,
+                                bool active) { drawCategoryTab(painter, tabIndex, rect, active); },
+                         detailPanel_);
+    categoryTabs_->setObjectName("categoryTabs");
+    look::setPixelSize(categoryTabs_, 16);
+    categoryTabs_->setGeometry(4, 6, 738, 406);
 
-    std::array<QWidget*, 3> sheets{};
+    std::array<QWidget*, 3> pages{};
     for (int i = 0; i < 3; ++i) {
-        sheets[i] = new TabSheet(PageControl1);
-        sheets[i]->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
-        PageControl1->addTab(sheets[i], QString::fromUtf16(kCategoryPageCaptions[i]));
+        pages[i] = new CategoryPage(categoryTabs_);
+        pages[i]->setObjectName(QStringLiteral("categoryPage%1").arg(i + 1));
+        categoryTabs_->addTab(pages[i], QString::fromUtf16(kCategoryPageCaptions[i]));
     }
 
     const int noteIndent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
@@ -237,14 +244,16 @@ void PunchScreen::buildPanel2() {
         const bool right = category.page == 1 && QStringView(category.code) >= u"h";
         const int x = right ? kRightColumn : kLeftColumn;
         int& y = nextY[right ? 3 : category.page - 1];
-        QWidget* sheet = sheets[category.page - 1];
+        QWidget* page = pages[category.page - 1];
 
-        QCheckBox* box = addCheckBox(category.box, QString::fromUtf16(category.caption), sheet);
-        box->setGeometry(x, y, box->sizeHint().width(), kBoxHeight);
+        const QString name = QStringLiteral("categoryBox%1").arg(category.box);
+        QCheckBox* categoryBox =
+            addBox(category.box, name, QString::fromUtf16(category.caption), page);
+        categoryBox->setGeometry(x, y, categoryBox->sizeHint().width(), kBoxHeight);
         if (category.note != nullptr) {
             // The note lines up with the caption, on a line of its own below it.
-            auto* note = new QLabel(QString::fromUtf16(category.note), sheet);
-            note->setObjectName(QStringLiteral("CheckBox%1Note").arg(category.box));
+            auto* note = new QLabel(QString::fromUtf16(category.note), page);
+            note->setObjectName(name + QStringLiteral("Note"));
             note->move(x + noteIndent, y + kBoxHeight);
             note->adjustSize();
             y += kNotePitch;
@@ -252,47 +261,47 @@ void PunchScreen::buildPanel2() {
         y += kRowPitch;
     }
 
-    Panel6 = makePanel("Panel6", look::kCream, Panel2);
-    Panel6->setGeometry(4, 418, 738, 80);
-    look::setPixelSize(Panel6, 16);
-    const ReasonBoxes reasons = addReasonBoxes(Panel6, kCardScreenReasonRow);
+    reasonPanel_ = makePanel("reasonPanel", look::kCream, detailPanel_);
+    reasonPanel_->setGeometry(4, 418, 738, 80);
+    look::setPixelSize(reasonPanel_, 16);
+    const ReasonBoxes reasons = addReasonBoxes(reasonPanel_, kCardScreenReasonRow);
     for (std::size_t i = 0; i < reasons.size(); ++i) {
-        checkBoxes_.at(kReasons[i].box) = reasons[i];
+        boxes_.at(kReasons[i].box) = reasons[i];
     }
 }
 
-QCheckBox* PunchScreen::addCheckBox(int number, const QString& caption, QWidget* parent) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QStringLiteral("CheckBox%1").arg(number));
-    checkBoxes_.at(number) = box;
-    return box;
+QCheckBox* PunchScreen::addBox(int number, const QString& name, const QString& caption,
+                               QWidget* parent) {
+    auto* newBox = new QCheckBox(caption, parent);
+    newBox->setObjectName(name);
+    boxes_.at(number) = newBox;
+    return newBox;
 }
 
 bool PunchScreen::isTicked(int number) const {
-    return CheckBox(number)->isChecked();
+    return box(number)->isChecked();
 }
 
 void PunchScreen::untick(int first, int last) {
     for (int n = first; n <= last; ++n) {
-        CheckBox(n)->setChecked(false);
+        box(n)->setChecked(false);
     }
 }
 
-void PunchScreen::FormCreate() {
+void PunchScreen::startInMainLayout() {
     look::centreOnScreen(*this);
-    Panel2->hide();
-    flag2 = 0;
-    dekai_button();
-    Panel7->show();
-    Button6->move(758, 106);
-    Button7->move(758, 193);
-    CheckBox(33)->setChecked(false);
+    detailPanel_->hide();
+    useLargeButtons();
+    specialNotePanel_->show();
+    goOutButton_->move(758, 106);
+    returnButton_->move(758, 193);
+    box(33)->setChecked(false);
 }
 
 void PunchScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        FormShow();
+        useLargeButtons();
     }
 }
 
@@ -304,93 +313,89 @@ void PunchScreen::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);  // Esc still closes, through done()
 }
 
-void PunchScreen::FormShow() {
-    dekai_button();
+void PunchScreen::useLargeButtons() {
+    clockInButton_->setGeometry(301, 46, 395, 88);
+    clockOutButton_->setGeometry(301, 194, 395, 88);
+    detailsButton_->setGeometry(301, 352, 395, 88);
 }
 
-void PunchScreen::dekai_button() {
-    Button2->setGeometry(301, 46, 395, 88);
-    Button3->setGeometry(301, 194, 395, 88);
-    Button4->setGeometry(301, 352, 395, 88);
+void PunchScreen::useSmallButtons() {
+    clockInButton_->setGeometry(16, 24, 169, 57);
+    clockOutButton_->setGeometry(16, 102, 169, 57);
+    detailsButton_->setGeometry(16, 376, 169, 57);
 }
 
-void PunchScreen::motono_button() {
-    Button2->setGeometry(16, 24, 169, 57);
-    Button3->setGeometry(16, 102, 169, 57);
-    Button4->setGeometry(16, 376, 169, 57);
-}
-
-void PunchScreen::check_modosu() {
-    Panel7->show();
-    Button6->move(758, 106);
-    Button7->move(758, 193);
+void PunchScreen::returnToMainLayout() {
+    specialNotePanel_->show();
+    goOutButton_->move(758, 106);
+    returnButton_->move(758, 193);
     for (const SpecialNote& note : kSpecialNotes) {
-        CheckBox(note.box)->setChecked(false);
-        CheckBox(note.feeds)->setChecked(false);
+        box(note.box)->setChecked(false);
+        box(note.feeds)->setChecked(false);
     }
 }
 
-void PunchScreen::Button4Click() {
-    motono_button();
-    Panel2->show();
-    Panel7->hide();
-    Button6->move(15, 202);
-    Button7->move(15, 280);
+// Opens the detail layout with every box unticked but those the special notes feed;
+// pressed again ("チェックを外す") it does the same, which clears the ticks.
+void PunchScreen::showDetailLayout() {
+    useSmallButtons();
+    detailPanel_->show();
+    specialNotePanel_->hide();
+    goOutButton_->move(15, 202);
+    returnButton_->move(15, 280);
     untick(1, 32);
-    Button4->setText(QString::fromUtf16(u"チェックを外す"));
-    carryOverSpecialNotes([this](int box) { return isTicked(box); },
-                          [this](int box) { CheckBox(box)->setChecked(true); });
+    detailsButton_->setText(QString::fromUtf16(u"チェックを外す"));
+    carryOverSpecialNotes([this](int number) { return isTicked(number); },
+                          [this](int number) { box(number)->setChecked(true); });
     untick(33, 35);
-    PageControl1->setCurrentIndex(0);
+    categoryTabs_->setCurrentIndex(0);
 }
 
 void PunchScreen::recordPunch(PunchKind kind) {
     // Boxes ticked by the carry-over, unticked again if the record cannot be written.
     std::vector<int> carried;
+    QString message;
     try {
-        const QDateTime dt = clock_();  // one reading for the message and the record
-        const QString who = Label4->text();
-        QString str = punchMessage(kind, who, dt);
+        const QDateTime now = clock_();  // one reading for the message and the record
         if (punchKindValues(kind).carriesOver) {
-            carryOverSpecialNotes([this](int box) { return isTicked(box); },
-                                  [&](int box) {
-                                      if (!isTicked(box)) {
-                                          CheckBox(box)->setChecked(true);
-                                          carried.push_back(box);
+            carryOverSpecialNotes([this](int number) { return isTicked(number); },
+                                  [&](int number) {
+                                      if (!isTicked(number)) {
+                                          box(number)->setChecked(true);
+                                          carried.push_back(number);
                                       }
                                   });
         }
-        const PunchRecord str2 =
-            punchRecord(kind, who, dt, [this](int box) { return isTicked(box); });
-        str = outcomeMessage(writeRecordLockingFirst(appFolder_, str2.line()), str,
-                             QString::fromUtf16(kPunchBusyMessage),
-                             QString::fromUtf16(kCardJournalMissingMessage));
+        const PunchRecord record =
+            punchRecord(kind, holderName_, now, [this](int number) { return isTicked(number); });
+        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line()),
+                                 punchMessage(kind, holderName_, now),
+                                 QString::fromUtf16(kPunchBusyMessage),
+                                 QString::fromUtf16(kCardJournalMissingMessage));
         carried.clear();
-        str_message = str;
     } catch (const std::exception& error) {
         // The screen stays as it was, so the teacher can simply press again.
-        for (int box : carried) {
-            CheckBox(box)->setChecked(false);
+        for (int number : carried) {
+            box(number)->setChecked(false);
         }
         reportError(this, error);
         return;
     }
-    Button9Click();
+    showConfirmation(message);
     waitForCardRemoval();
-    Button4Click();
-    Panel2->hide();
-    Button4->setText(QString::fromUtf16(u"詳細"));
-    check_modosu();
+    showDetailLayout();
+    detailPanel_->hide();
+    detailsButton_->setText(QString::fromUtf16(u"詳細"));
+    returnToMainLayout();
     close();
 }
 
-void PunchScreen::Button1Click() {
-    str_message = QString::fromUtf16(kRemoveCardMessage);
-    Button9Click();
-    Panel2->hide();
+void PunchScreen::onCloseClicked() {
+    showConfirmation(QString::fromUtf16(kRemoveCardMessage));
+    detailPanel_->hide();
     waitForCardRemoval();
-    Button4->setText(QString::fromUtf16(u"詳細"));
-    check_modosu();
+    detailsButton_->setText(QString::fromUtf16(u"詳細"));
+    returnToMainLayout();
     close();
 }
 
@@ -400,63 +405,57 @@ void PunchScreen::done(int result) {
     }
     if (isVisible()) {
         closing_ = true;
-        FormClose();
+        waitForCardAndReset();
         closing_ = false;
     }
     QDialog::done(result);
 }
 
-void PunchScreen::FormClose() {
-    Panel2->hide();
+void PunchScreen::waitForCardAndReset() {
+    detailPanel_->hide();
     waitForCardRemoval();
-    Button4->setText(QString::fromUtf16(u"詳細"));
-    check_modosu();
+    detailsButton_->setText(QString::fromUtf16(u"詳細"));
+    returnToMainLayout();
     untick(1, 35);
 }
 
 void PunchScreen::waitForCardRemoval() {
-    do {
-        Button5Click();
-    } while (flag2 == 1);
-}
-
-void PunchScreen::Button5Click() {
-    flag2 = 0;
-    const PollResult result = poller_.poll();
-    flag1 = result.readerListObtained ? 1 : 0;
-    Edit2 = QString::fromStdString(result.lastReaderTried);
-    if (result.cardId.has_value()) {
-        // Any card of the accepted kind counts, not only the holder's.
-        Edit3 = *result.cardId;
-        flag2 = 1;
-        str_message = QString::fromUtf16(kRemoveCardMessage);
-        Button9Click();
+    while (askForCardIfPresent()) {
     }
 }
 
-void PunchScreen::Button9Click() {
+bool PunchScreen::askForCardIfPresent() {
+    lastPoll_ = poller_.poll();
+    if (!lastPoll_.cardId.has_value()) {
+        return false;
+    }
+    // Any card of the accepted kind counts, not only the holder's.
+    showConfirmation(QString::fromUtf16(kRemoveCardMessage));
+    return true;
+}
+
+void PunchScreen::showConfirmation(const QString& message) {
     if (confirmBox_ != nullptr) {
-        confirmBox_->showMessage(str_message);
+        confirmBox_->showMessage(message);
     }
 }
 
-void PunchScreen::Button8Click() {
+void PunchScreen::onAbsenceClicked() {
     if (absenceScreen_ != nullptr) {
-        absenceScreen_->exec();
+        absenceScreen_->openFor(holderName_);
     }
 }
 
-void PunchScreen::Timer1Timer() {
-    Label3->setText(clock_().toString(QStringLiteral("yyyy/MM/dd H:mm:ss")));
+void PunchScreen::showTime() {
+    clockLabel_->setText(clock_().toString(QStringLiteral("yyyy/MM/dd H:mm:ss")));
 }
 
-void PunchScreen::PageControl1DrawTab(QPainter& painter, int tabIndex, const QRect& rect,
-                                      bool active) {
+void PunchScreen::drawCategoryTab(QPainter& painter, int tabIndex, const QRect& rect, bool active) {
     painter.fillRect(rect, active ? look::kSelectedTab : look::kActiveCaptionGradient);
-    painter.setFont(PageControl1->font());
+    painter.setFont(categoryTabs_->font());
     painter.setPen(palette().color(QPalette::WindowText));
     const QRect textArea = rect.adjusted(kTabTextInset, kTabTextInset, 0, 0);
-    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop, PageControl1->tabText(tabIndex));
+    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop, categoryTabs_->tabText(tabIndex));
 }
 
 }  // namespace tavomi

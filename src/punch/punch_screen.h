@@ -1,6 +1,7 @@
 #pragma once
-// Unit2: the punch screen, where a teacher whose card was recognised records an event.
+// The punch screen, where a teacher whose card was recognised records an event.
 
+#include "card/card_poller.h"
 #include "clock/clock.h"
 #include "punch/punch_logic.h"
 
@@ -21,7 +22,6 @@ class QTimer;
 
 namespace tavomi {
 
-class CardPoller;
 class AbsenceScreen;
 class ConfirmBox;
 
@@ -33,11 +33,16 @@ class PunchScreen : public QDialog {
 
     void setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox);
 
-    QLabel* Label1;  // heading: the name and "さんの勤務時間管理です"
-    QLabel* Label4;  // hidden: the holder's name, written into the record
+    // The hand-over from the card reading: the holder's name goes into the heading
+    // and into every record made here.
+    void setHolder(const QString& holderName);
+    const QString& holderName() const { return holderName_; }
 
-    // Every way of closing (a handler, the close box, Esc, the absence screen)
-    // ends here, so FormClose runs for each of them.
+    // Hands the holder over and runs the screen modally until it closes.
+    int openFor(const QString& holderName);
+
+    // Every way of closing (a button, the close box, Esc, the absence screen) ends
+    // here, so the card-removal wait and the reset run for each of them.
     void done(int result) override;
 
   protected:
@@ -48,35 +53,36 @@ class PunchScreen : public QDialog {
 
   private:
     void buildWindow();
-    void buildPanel1();
-    void buildPanel2();
-    QCheckBox* addCheckBox(int number, const QString& caption, QWidget* parent);
-    QCheckBox* CheckBox(int number) const { return checkBoxes_.at(number); }
+    void buildMainPanel();
+    void buildDetailPanel();
+    QCheckBox* addBox(int number, const QString& name, const QString& caption, QWidget* parent);
+    QCheckBox* box(int number) const { return boxes_.at(number); }
     bool isTicked(int number) const;
     void untick(int first, int last);
 
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void Button1Click();
-    void Button2Click() { recordPunch(PunchKind::ClockIn); }
-    void Button3Click() { recordPunch(PunchKind::ClockOut); }
-    void Button4Click();
-    void Button5Click();
-    void Button6Click() { recordPunch(PunchKind::GoOut); }
-    void Button7Click() { recordPunch(PunchKind::Return); }
-    void Button8Click();
-    void Button9Click();
-    void Timer1Timer();
-    void PageControl1DrawTab(QPainter& painter, int tabIndex, const QRect& rect, bool active);
-    void dekai_button();
-    void motono_button();
-    void check_modosu();
+    void startInMainLayout();
+    void useLargeButtons();
+    void useSmallButtons();
+    void showDetailLayout();
+    void returnToMainLayout();
+    void waitForCardAndReset();
+
+    void onCloseClicked();
+    void onClockInClicked() { recordPunch(PunchKind::ClockIn); }
+    void onClockOutClicked() { recordPunch(PunchKind::ClockOut); }
+    void onGoOutClicked() { recordPunch(PunchKind::GoOut); }
+    void onReturnClicked() { recordPunch(PunchKind::Return); }
+    void onAbsenceClicked();
+    void showTime();
+    void drawCategoryTab(QPainter& painter, int tabIndex, const QRect& rect, bool active);
 
     // The four punch buttons share one procedure.
     void recordPunch(PunchKind kind);
     // Polls until no card lies on any reader, asking for the card at every pass.
     void waitForCardRemoval();
+    // One card poll; a card found is asked for. Tells whether one was found.
+    bool askForCardIfPresent();
+    void showConfirmation(const QString& message);
 
     std::filesystem::path appFolder_;
     Clock clock_;
@@ -85,27 +91,25 @@ class PunchScreen : public QDialog {
     ConfirmBox* confirmBox_ = nullptr;
     bool closing_ = false;
 
-    int flag1 = 0;        // 1 when the last card poll obtained the reader list
-    int flag2 = 0;        // 1 when the last card poll found a card
-    QString Edit2;        // reader tried last by the card poll
-    QString Edit3;        // card identifier the card poll found
-    QString str_message;  // what the confirmation box shows next
+    QString holderName_;   // written into the records
+    PollResult lastPoll_;  // what the card-removal wait found last; kept, not consulted
 
-    QLabel* Label3;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    QPushButton* Button3;
-    QPushButton* Button4;
-    QPushButton* Button6;
-    QPushButton* Button7;
-    QPushButton* Button8;
-    QFrame* Panel1;
-    QFrame* Panel2;
-    QFrame* Panel6;
-    QFrame* Panel7;
-    QTabWidget* PageControl1;
-    QTimer* Timer1;
-    std::array<QCheckBox*, 36> checkBoxes_{};  // CheckBox1..CheckBox35; [0] unused
+    QLabel* headingLabel_;
+    QLabel* clockLabel_;
+    QPushButton* closeButton_;
+    QPushButton* clockInButton_;
+    QPushButton* clockOutButton_;
+    QPushButton* detailsButton_;
+    QPushButton* goOutButton_;
+    QPushButton* returnButton_;
+    QPushButton* absenceButton_;
+    QFrame* mainPanel_;
+    QFrame* detailPanel_;
+    QFrame* reasonPanel_;
+    QFrame* specialNotePanel_;
+    QTabWidget* categoryTabs_;
+    QTimer* clockTimer_;
+    std::array<QCheckBox*, 36> boxes_{};  // by box number 1..35; [0] unused
 };
 
 }  // namespace tavomi

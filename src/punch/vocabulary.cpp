@@ -15,7 +15,7 @@ const std::array<Reason, 9> kReasons = {{
     {32, u"その他", u"その他"},
 }};
 
-// Category g is CheckBox23, added after the others were numbered.
+// Category g is box 23, added after the others were numbered.
 const std::array<WorkCategory, 23> kWorkCategories = {{
     {u"a", 1, 1, u"a 朝の業務（朝打合せ、朝の会、朝礼、出欠確認など）", nullptr},
     {u"b", 2, 1, u"b 授業（主担当、補助）", nullptr},

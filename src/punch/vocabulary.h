@@ -42,7 +42,7 @@ extern const std::array<SpecialNote, 3> kSpecialNotes;
 extern const std::array<const char16_t*, 3> kCategoryPageCaptions;
 inline constexpr const char16_t* kSurveyNote = u"教員勤務実態調査（H28)を参考に作成";
 
-// Tells whether CheckBox<n> is ticked.
+// Tells whether box n is ticked.
 using IsTicked = std::function<bool(int box)>;
 
 // ",詳細" and the codes of the ticked category boxes in code order, or ",詳細なし".

@@ -7,8 +7,6 @@
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
 
-#include <QLabel>
-
 namespace tavomi {
 
 namespace {
@@ -23,10 +21,10 @@ void buildOtherScreens(MainScreen& mainScreen, const std::filesystem::path& appF
     auto* confirmBox = new ConfirmBox(&mainScreen);
 
     punchScreen->setScreens(absenceScreen, confirmBox);
-    absenceScreen->setScreens(punchScreen, confirmBox);
+    absenceScreen->setConfirmBox(confirmBox);
     manualEntry->setConfirmBox(confirmBox);
     mainScreen.setPunchScreen(
-        [punchScreen](const QString& holderName) { showPunchScreen(*punchScreen, holderName); });
+        [punchScreen](const QString& holderName) { punchScreen->openFor(holderName); });
     mainScreen.setManualEntry([manualEntry] { manualEntry->exec(); });
     mainScreen.setAboutBox([aboutBox] { aboutBox->exec(); });
 }
@@ -44,12 +42,6 @@ std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder
         buildOtherScreens(*screen, appFolder, clock, poller);
     });
     return mainScreen;
-}
-
-void showPunchScreen(PunchScreen& punchScreen, const QString& who) {
-    punchScreen.Label4->setText(who);
-    punchScreen.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
-    punchScreen.exec();
 }
 
 }  // namespace tavomi

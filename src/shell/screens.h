@@ -3,8 +3,6 @@
 
 #include "clock/clock.h"
 
-#include <QString>
-
 #include <filesystem>
 #include <memory>
 
@@ -12,7 +10,6 @@ namespace tavomi {
 
 class CardPoller;
 class MainScreen;
-class PunchScreen;
 
 // Creates the main screen and runs its part of start-up. The punch screen, the manual
 // entry screen, the about box, the mid-day absence screen and the confirmation box
@@ -21,9 +18,5 @@ class PunchScreen;
 // been shown and the program ends.
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller);
-
-// The hand-over: the holder's name into Label4, the heading into Label1, then the
-// punch screen modally until it closes.
-void showPunchScreen(PunchScreen& punchScreen, const QString& who);
 
 }  // namespace tavomi

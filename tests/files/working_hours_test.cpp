@@ -40,11 +40,11 @@ QStringList weekWith(const QString& mondayLine) {
 
 struct DerivationCase {
     const char* what;
-    QByteArray before;                  // working_hours.txt
+    std::optional<QByteArray> before;   // working_hours.txt, or no such file
     std::optional<QStringList> weekly;  // ordinary_working_hours.txt, else the fixture's
     QDate date;
     DerivationOutcome outcome;
-    QByteArray after;
+    std::optional<QByteArray> after;  // or still no such file
 };
 
 std::vector<DerivationCase> derivationCases() {
@@ -90,6 +90,13 @@ std::vector<DerivationCase> derivationCases() {
          lines({kHeader, "2019/08/27,08:15,16:45,00:45", "2019/08/28,08:15,16:45,00:45", kMonday})},
         {"Saturday off 00:00/00:00", headerOnly, {}, kSat, O::NoWorkingHours, headerOnly},
         {"Sunday off 00:00/00:00", headerOnly, {}, kSun, O::NoWorkingHours, headerOnly},
+        // A day off is told as such even when there would be nowhere to write.
+        {"day off, working_hours.txt missing",
+         std::nullopt,
+         {},
+         kSat,
+         O::NoWorkingHours,
+         std::nullopt},
         {"start equals end", headerOnly, weekWith(s(u"月,9:00,9:00,00:45")), kMon,
          O::NoWorkingHours, headerOnly},
         {"five data lines, Friday", headerOnly,
@@ -129,10 +136,18 @@ class DeriveWorkingHours : public ::testing::Test {
 TEST_F(DeriveWorkingHours, AppendsTheWeekdaysHoursUnlessTheDateIsThere) {
     const QByteArray fixtureWeek = folder.readBytes(kWeeklyTableFile);
     for (const DerivationCase& c : derivationCases()) {
-        folder.writeBytes(kWorkingHoursFile, c.before);
+        if (c.before) {
+            folder.writeBytes(kWorkingHoursFile, *c.before);
+        } else {
+            folder.remove(kWorkingHoursFile);
+        }
         folder.writeBytes(kWeeklyTableFile, c.weekly ? lines(*c.weekly) : fixtureWeek);
         EXPECT_EQ(derive(c.date), c.outcome) << c.what;
-        EXPECT_EQ(workingHours(), c.after) << c.what;
+        if (c.after) {
+            EXPECT_EQ(workingHours(), *c.after) << c.what;
+        } else {
+            EXPECT_FALSE(folder.exists(kWorkingHoursFile)) << c.what;
+        }
     }
 }
 

@@ -10,12 +10,10 @@
 namespace tavomi::test {
 namespace {
 
-const QString kWho = QString::fromUtf16(u"山田花子");
-
 TEST(AbsenceScreen, OnlyAChosenLengthEnablesRecording) {
     Screens s;
     s.absence.show();
-    auto* combo = s.find<QComboBox>("ComboBox1");
+    auto* combo = s.find<QComboBox>("hoursBox");
     EXPECT_FALSE(combo->isEditable());
     ASSERT_EQ(combo->count(), 9);
     const char16_t* entries[] = {u"中抜け時間は？", u"１時間", u"２時間", u"３時間", u"４時間",
@@ -24,18 +22,18 @@ TEST(AbsenceScreen, OnlyAChosenLengthEnablesRecording) {
         EXPECT_EQ(combo->itemText(i), QString::fromUtf16(entries[i]));
     }
     EXPECT_EQ(combo->currentIndex(), 0);
-    EXPECT_FALSE(s.absenceButton()->isEnabled());
+    EXPECT_FALSE(s.absenceRecordButton()->isEnabled());
 
     for (int entry : {1, 8, 0, 3, 0, 5}) {
         s.chooseHours(entry);
-        EXPECT_EQ(s.absenceButton()->isEnabled(), entry >= 1) << "entry " << entry;
+        EXPECT_EQ(s.absenceRecordButton()->isEnabled(), entry >= 1) << "entry " << entry;
     }
 
     // Selecting by code is no choice of the user's.
     s.absence.hide();
     s.absence.show();
     combo->setCurrentIndex(4);
-    EXPECT_FALSE(s.absenceButton()->isEnabled());
+    EXPECT_FALSE(s.absenceRecordButton()->isEnabled());
 }
 
 TEST(AbsenceScreen, CloseBoxRecordsNothingAndTheNextShowingStartsAfresh) {
@@ -50,26 +48,26 @@ TEST(AbsenceScreen, CloseBoxRecordsNothingAndTheNextShowingStartsAfresh) {
         s.absenceBox(28)->setChecked(true);
         box->close();
     });
-    s.button("Button8")->click();
+    s.button("absenceButton")->click();
 
     EXPECT_EQ(s.journal(), before);
     EXPECT_EQ(answerer.count(), 1);  // the absence screen itself, no message
     EXPECT_EQ(s.poller.polls, 0);
     EXPECT_TRUE(s.punch.isVisible());
     EXPECT_TRUE(s.box(33)->isChecked());  // the punch screen stays as it was
-    EXPECT_EQ(s.button("Button2")->geometry(), QRect(301, 46, 395, 88));
+    EXPECT_EQ(s.button("clockInButton")->geometry(), QRect(301, 46, 395, 88));
 
     bool checked = false;
     answerer.then([&](QWidget* box) {
-        EXPECT_EQ(s.find<QComboBox>("ComboBox1")->currentIndex(), 0);
-        EXPECT_FALSE(s.absenceButton()->isEnabled());
+        EXPECT_EQ(s.find<QComboBox>("hoursBox")->currentIndex(), 0);
+        EXPECT_FALSE(s.absenceRecordButton()->isEnabled());
         for (int n = 24; n <= 32; ++n) {
             EXPECT_FALSE(s.absenceBox(n)->isChecked()) << n;
         }
         checked = true;
         box->close();
     });
-    s.button("Button8")->click();
+    s.button("absenceButton")->click();
     EXPECT_TRUE(checked);
     EXPECT_TRUE(s.punch.isVisible());
 }
@@ -80,6 +78,7 @@ struct AbsenceCase {
     std::vector<int> reasons;
     std::vector<int> punchSteps;  // ticks on the punch screen before 中抜け
     const char16_t* line;
+    const char16_t* who = u"山田花子";  // the holder handed to the punch screen
 
     friend void PrintTo(const AbsenceCase& c, std::ostream* os) { *os << c.label; }
 };
@@ -90,7 +89,8 @@ TEST_P(AbsenceRecord, WritesTheLengthAndClosesBothScreens) {
     const AbsenceCase& c = GetParam();
     Screens s;
     const QByteArray before = s.journal();
-    s.open();
+    const QString who = QString::fromUtf16(c.who);
+    s.open(who);
     s.apply(c.punchSteps);
 
     ModalAnswerer answerer;
@@ -101,16 +101,16 @@ TEST_P(AbsenceRecord, WritesTheLengthAndClosesBothScreens) {
         }
         // The date is the one at the press, not at the opening.
         s.now = QDateTime(QDate(2019, 8, 29), QTime(0, 0, 5));
-        later([&s] { s.absenceButton()->click(); });
+        later([&s] { s.absenceRecordButton()->click(); });
     });
-    s.button("Button8")->click();
+    s.button("absenceButton")->click();
 
     EXPECT_EQ(s.journal(), before + DataFolder::cp932Lines({QString::fromUtf16(c.line)}));
     const QString length = QStringLiteral("0%1:00").arg(c.entry);
     EXPECT_EQ(
         answerer.texts(),
         (std::vector<QString>{
-            QString(), kWho + QString::fromUtf16(u" さんの中抜け時間を ") + length +
+            QString(), who + QString::fromUtf16(u" さんの中抜け時間を ") + length +
                            QString::fromUtf16(
                                u" で記録します\n\nカードを取ったら、OKボタンを押してください")}));
     EXPECT_FALSE(s.absence.isVisible());
@@ -142,7 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                                   2,
                                   {24},
                                   {33, 34, 35},
-                                  u"中抜,山田花子,2019/08/29,02:00,IC記録,詳細なし,事由割振"}),
+                                  u"中抜,山田花子,2019/08/29,02:00,IC記録,詳細なし,事由割振"},
+                      // The record names whoever the punch screen was opened for.
+                      AbsenceCase{"AnotherHolder",
+                                  5,
+                                  {},
+                                  {},
+                                  u"中抜,佐藤一郎,2019/08/29,05:00,IC記録,詳細なし,事由なし",
+                                  u"佐藤一郎"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Closing from the absence screen runs the punch screen's own closing: a card
@@ -154,7 +161,7 @@ TEST(AbsenceScreen, PunchScreenClosingWaitsForTheCard) {
     ModalAnswerer answerer;
     answerer.then([&](QWidget*) {
         s.chooseHours(4);
-        later([&s] { s.absenceButton()->click(); });
+        later([&s] { s.absenceRecordButton()->click(); });
     });
     answerer.then(&ModalAnswerer::pressOk);  // the record's message
     bool bothUp = false;
@@ -162,7 +169,7 @@ TEST(AbsenceScreen, PunchScreenClosingWaitsForTheCard) {
         bothUp = s.punch.isVisible() && s.absence.isVisible();
         ModalAnswerer::pressOk(box);
     });
-    s.button("Button8")->click();
+    s.button("absenceButton")->click();
 
     ASSERT_EQ(answerer.count(), 3);
     EXPECT_EQ(answerer.texts()[2], QString::fromUtf16(u"カードを取って、OKボタンを押してください"));

@@ -45,13 +45,9 @@ class PunchEndToEnd : public ::testing::Test {
                             QString::fromUtf16(u"FFFFFFFFFFFFFFFF,佐藤一郎,教頭"),
                             kCardId + QString::fromUtf16(u",山田花子,教諭")});
         punch_.setScreens(&absence_, &confirm_);
-        absence_.setScreens(&punch_, &confirm_);
+        absence_.setConfirmBox(&confirm_);
         // What the shell wires: hand the name over and show the punch screen modally.
-        main_.setPunchScreen([this](const QString& who) {
-            punch_.Label4->setText(who);
-            punch_.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
-            punch_.exec();
-        });
+        main_.setPunchScreen([this](const QString& who) { punch_.openFor(who); });
     }
 
     // Lays the card, lets the main screen find it, runs the steps on the screens
@@ -99,8 +95,8 @@ TEST_F(PunchEndToEnd, ClockInWithAnnualLeave) {
     punchWithCard({
         [this](QWidget*) {
             later([this] {
-                punch_.findChild<QCheckBox*>("CheckBox33")->setChecked(true);  // 年休
-                punch_.findChild<QPushButton*>("Button2")->click();            // 出勤
+                punch_.findChild<QCheckBox*>("specialNoteBox33")->setChecked(true);  // 年休
+                punch_.findChild<QPushButton*>("clockInButton")->click();            // 出勤
             });
         },
         takeCardThenOk(),
@@ -119,16 +115,16 @@ TEST_F(PunchEndToEnd, ThreeHourAbsenceWithTwoReasons) {
     const QByteArray before = folder_.readBytes(kJournalFile);
     punchWithCard({
         [this](QWidget*) {
-            later([this] { punch_.findChild<QPushButton*>("Button8")->click(); });  // 中抜け
+            later([this] { punch_.findChild<QPushButton*>("absenceButton")->click(); });  // 中抜け
         },
         [this](QWidget*) {
-            auto* combo = absence_.findChild<QComboBox*>("ComboBox1");
+            auto* combo = absence_.findChild<QComboBox*>("hoursBox");
             for (int i = 0; i < 3; ++i) {
                 QTest::keyClick(combo, Qt::Key_Down);  // ３時間
             }
             absence_.findChild<QCheckBox*>("reasonBox25")->setChecked(true);  // 年休
             absence_.findChild<QCheckBox*>("reasonBox28")->setChecked(true);  // 介護
-            later([this] { absence_.findChild<QPushButton*>("Button1")->click(); });
+            later([this] { absence_.findChild<QPushButton*>("recordButton")->click(); });
         },
         takeCardThenOk(),
     });

@@ -23,15 +23,15 @@ enum class Screen { Punch, Absence };
 // absence screen opened from it.
 void recordOn(Screen screen, Screens& s, ModalAnswerer& answerer) {
     if (screen == Screen::Punch) {
-        s.button("Button2")->click();
+        s.button("clockInButton")->click();
         return;
     }
     answerer.then([&s](QWidget*) {
         s.chooseHours(2);
         s.absenceBox(25)->setChecked(true);
-        later([&s] { s.absenceButton()->click(); });
+        later([&s] { s.absenceRecordButton()->click(); });
     });
-    s.button("Button8")->click();
+    s.button("absenceButton")->click();
 }
 
 // The confirmation box's text after recordOn (the absence screen comes first).
@@ -162,14 +162,14 @@ TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
             reported = qobject_cast<QMessageBox*>(box) != nullptr;
             ModalAnswerer::pressOk(box);
         });
-        s.button("Button2")->click();
+        s.button("clockInButton")->click();
         asItWas = s.punch.isVisible() && s.box(33)->isChecked() && !s.box(25)->isChecked() &&
-                  s.find<QFrame>("Panel7")->isVisible();
+                  s.find<QFrame>("specialNotePanel")->isVisible();
     } else {
         answerer.then([&](QWidget*) {
             s.chooseHours(3);
             s.absenceBox(26)->setChecked(true);
-            later([&s] { s.absenceButton()->click(); });
+            later([&s] { s.absenceRecordButton()->click(); });
         });
         answerer.then([&](QWidget* box) {
             reported = qobject_cast<QMessageBox*>(box) != nullptr;
@@ -177,11 +177,11 @@ TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
         });
         answerer.then([&](QWidget* box) {  // the absence screen, still up
             asItWas = box == &s.absence && s.punch.isVisible() &&
-                      s.find<QComboBox>("ComboBox1")->currentIndex() == 3 &&
-                      s.absenceButton()->isEnabled() && s.absenceBox(26)->isChecked();
+                      s.find<QComboBox>("hoursBox")->currentIndex() == 3 &&
+                      s.absenceRecordButton()->isEnabled() && s.absenceBox(26)->isChecked();
             box->close();
         });
-        s.button("Button8")->click();
+        s.button("absenceButton")->click();
     }
     EXPECT_TRUE(reported);
     EXPECT_TRUE(asItWas);
@@ -194,7 +194,7 @@ TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
 
     // Once the journal can be written again, the same press records.
     fault.clear();
-    s.button("Button2")->click();
+    s.button("clockInButton")->click();
     EXPECT_EQ(s.journal(),
               before + DataFolder::cp932Lines({QString::fromUtf16(
                            u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休")}));

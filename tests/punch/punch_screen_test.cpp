@@ -29,15 +29,15 @@ QString punchShown(const char16_t* phrase) {
 
 void expectAllUnticked(Screens& s) {
     for (int n = 1; n <= 35; ++n) {
-        EXPECT_FALSE(s.box(n)->isChecked()) << "CheckBox" << n;
+        EXPECT_FALSE(s.box(n)->isChecked()) << "box " << n;
     }
 }
 
 void expectMainLayout(Screens& s) {
-    EXPECT_EQ(s.button("Button2")->geometry(), QRect(301, 46, 395, 88));
-    EXPECT_EQ(s.button("Button6")->geometry(), QRect(758, 106, 169, 56));
-    EXPECT_FALSE(s.find<QFrame>("Panel2")->isVisible());
-    EXPECT_TRUE(s.find<QFrame>("Panel7")->isVisible());
+    EXPECT_EQ(s.button("clockInButton")->geometry(), QRect(301, 46, 395, 88));
+    EXPECT_EQ(s.button("goOutButton")->geometry(), QRect(758, 106, 169, 56));
+    EXPECT_FALSE(s.find<QFrame>("detailPanel")->isVisible());
+    EXPECT_TRUE(s.find<QFrame>("specialNotePanel")->isVisible());
 }
 
 // ---- Recording a punch ------------------------------------------------------
@@ -76,88 +76,88 @@ INSTANTIATE_TEST_SUITE_P(
     Table, PunchButtons,
     ::testing::Values(PunchCase{"ClockInNothingTicked",
                                 {},
-                                "Button2",
+                                "clockInButton",
                                 u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの出勤時刻を "},
                       PunchCase{"ClockOutNothingTicked",
                                 {},
-                                "Button3",
+                                "clockOutButton",
                                 u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの退勤時刻を "},
                       PunchCase{"GoOutNothingTicked",
                                 {},
-                                "Button6",
+                                "goOutButton",
                                 u"外出,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの外出時刻を "},
                       PunchCase{"ReturnNothingTicked",
                                 {},
-                                "Button7",
+                                "returnButton",
                                 u"戻り,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの戻りの時刻を "},
                       // Ticked across pages in another order: codes still come in code order.
                       PunchCase{"ClockOutCodesInCodeOrder",
                                 {0, 12, 7, 3, 2, 32, 25},
-                                "Button3",
+                                "clockOutButton",
                                 u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細bchm1,事由年休その他",
                                 u" さんの退勤時刻を "},
                       PunchCase{"GoOutWithDetail",
                                 {0, 19, 30},
-                                "Button6",
+                                "goOutButton",
                                 u"外出,山田花子,2019/08/28,07:45,IC記録,詳細s,事由職専免",
                                 u" さんの外出時刻を "},
                       PunchCase{
                           "ReturnEveryBoxTickedBackwards",
                           {0,  22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9,  8, 7,
                            23, 6,  5,  4,  3,  2,  1,  32, 31, 30, 29, 28, 27, 26, 25, 24},
-                          "Button7",
+                          "returnButton",
                           u"戻り,山田花子,2019/08/28,07:45,IC記録,詳細abcdefghijklm1m2nopqrstuv,"
                           u"事由割振年休病休特休介護組合職専免育短その他",
                           u" さんの戻りの時刻を "},
                       // Special notes in the main layout feed boxes that are not on view.
                       PunchCase{"ClockInNoteAnnualLeave",
                                 {33},
-                                "Button2",
+                                "clockInButton",
                                 u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休",
                                 u" さんの出勤時刻を "},
                       PunchCase{"ClockOutNoteClubActivity",
                                 {35},
-                                "Button3",
+                                "clockOutButton",
                                 u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細h,事由なし",
                                 u" さんの退勤時刻を "},
                       PunchCase{"ClockInNoteChangedHours",
                                 {34},
-                                "Button2",
+                                "clockInButton",
                                 u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由割振",
                                 u" さんの出勤時刻を "},
                       PunchCase{"GoOutIgnoresNotes",
                                 {33, 34, 35},
-                                "Button6",
+                                "goOutButton",
                                 u"外出,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの外出時刻を "},
                       PunchCase{"ReturnIgnoresNotes",
                                 {33, 34, 35},
-                                "Button7",
+                                "returnButton",
                                 u"戻り,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの戻りの時刻を "},
                       // Opening the detail layout carries the notes over into ticked boxes.
                       PunchCase{"DetailCarriesNoteOver",
                                 {33, 0},
-                                "Button2",
+                                "clockInButton",
                                 u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休",
                                 u" さんの出勤時刻を "},
                       PunchCase{"CarriedBoxUntickedByTeacher",
                                 {33, 0, -25},
-                                "Button2",
+                                "clockInButton",
                                 u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの出勤時刻を "},
                       PunchCase{"GoOutKeepsBoxCarriedAtOpening",
                                 {35, 0},
-                                "Button6",
+                                "goOutButton",
                                 u"外出,山田花子,2019/08/28,07:45,IC記録,詳細h,事由なし",
                                 u" さんの外出時刻を "},
                       PunchCase{"RemoveTicksClearsEverything",
                                 {33, 35, 0, 12, 26, 0},
-                                "Button2",
+                                "clockInButton",
                                 u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし",
                                 u" さんの出勤時刻を "}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -168,7 +168,7 @@ TEST(PunchScreen, RecordIsCp932WithCrLf) {
     s.open();
     s.apply({33});
     ModalAnswerer answerer;
-    s.button("Button2")->click();
+    s.button("clockInButton")->click();
     // 出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休 CR LF
     EXPECT_EQ(s.journal().mid(before.size()).toHex().toUpper(),
               QByteArray("8F6F8BCE2C8E52936389D48E712C323031392F30382F32382C30373A34352C49438B4C98"
@@ -183,7 +183,7 @@ TEST(PunchScreen, OneClockReadingForMessageAndRecord) {
     s.now = QDateTime(QDate(2019, 8, 28), QTime(23, 59, 59, 999));
     s.stepOnRead = 1;
     ModalAnswerer answerer;
-    s.button("Button3")->click();
+    s.button("clockOutButton")->click();
     EXPECT_EQ(s.journal().mid(before.size()),
               DataFolder::cp932Lines({QString::fromUtf16(
                   u"退勤,山田花子,2019/08/28,23:59,IC記録,詳細なし,事由なし")}));
@@ -201,9 +201,12 @@ TEST(PunchScreen, EnterPressesOnlyTheFocusedButton) {
         const char16_t* line;  // nullptr: nothing written, the screen stays up
     };
     const Row table[] = {
-        {"special note", {35}, "CheckBox35", nullptr},
+        {"special note", {35}, "specialNoteBox35", nullptr},
         {"reason box in the detail layout", {0, 25}, "reasonBox25", nullptr},
-        {"focused 退勤", {}, "Button3", u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
+        {"focused 退勤",
+         {},
+         "clockOutButton",
+         u"退勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
     };
     for (const Row& row : table) {
         Screens s;
@@ -228,13 +231,20 @@ TEST(PunchScreen, StartsInTheMainLayout) {
     EXPECT_EQ(s.punch.minimumSize(), s.punch.maximumSize());
     EXPECT_EQ(s.punch.windowTitle(), "Form2");
     EXPECT_EQ(s.punch.palette().color(QPalette::Window), QColor(166, 202, 240));
-    EXPECT_EQ(s.button("Button4")->text(), QString::fromUtf16(u"詳しく"));
+    EXPECT_EQ(s.button("detailsButton")->text(), QString::fromUtf16(u"詳しく"));
     s.open();
     expectMainLayout(s);
-    EXPECT_FALSE(s.punch.Label4->isVisible());
-    EXPECT_EQ(s.find<QFrame>("Panel1")->geometry(), QRect(16, 56, 953, 507));
-    EXPECT_EQ(s.find<QFrame>("Panel2")->geometry(), QRect(223, 56, 746, 507));
-    EXPECT_EQ(s.find<QFrame>("Panel7")->geometry(), QRect(40, 161, 193, 186));
+    // The holder's name shows only in the heading.
+    for (QLabel* label : s.punch.findChildren<QLabel*>()) {
+        if (label->isVisible() && label->objectName() != u"headingLabel") {
+            EXPECT_FALSE(label->text().contains(kWho)) << label->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(s.find<QLabel>("headingLabel")->text(),
+              kWho + QString::fromUtf16(u"さんの勤務時間管理です"));
+    EXPECT_EQ(s.find<QFrame>("mainPanel")->geometry(), QRect(16, 56, 953, 507));
+    EXPECT_EQ(s.find<QFrame>("detailPanel")->geometry(), QRect(223, 56, 746, 507));
+    EXPECT_EQ(s.find<QFrame>("specialNotePanel")->geometry(), QRect(40, 161, 193, 186));
     expectAllUnticked(s);
 }
 
@@ -246,12 +256,12 @@ struct Placement {
 
 TEST(PunchScreen, ButtonsMoveBetweenTheTwoLayouts) {
     const Placement table[] = {
-        {"Button2", {301, 46, 395, 88}, {16, 24, 169, 57}},
-        {"Button3", {301, 194, 395, 88}, {16, 102, 169, 57}},
-        {"Button4", {301, 352, 395, 88}, {16, 376, 169, 57}},
-        {"Button6", {758, 106, 169, 56}, {15, 202, 169, 56}},
-        {"Button7", {758, 193, 169, 57}, {15, 280, 169, 57}},
-        {"Button8", {758, 313, 169, 56}, {758, 313, 169, 56}},
+        {"clockInButton", {301, 46, 395, 88}, {16, 24, 169, 57}},
+        {"clockOutButton", {301, 194, 395, 88}, {16, 102, 169, 57}},
+        {"detailsButton", {301, 352, 395, 88}, {16, 376, 169, 57}},
+        {"goOutButton", {758, 106, 169, 56}, {15, 202, 169, 56}},
+        {"returnButton", {758, 193, 169, 57}, {15, 280, 169, 57}},
+        {"absenceButton", {758, 313, 169, 56}, {758, 313, 169, 56}},
     };
     // The caption, with the style's margins, fits the button: none touches its frame.
     auto fits = [](QPushButton* b) { return b->sizeHint().width() <= b->width(); };
@@ -261,64 +271,64 @@ TEST(PunchScreen, ButtonsMoveBetweenTheTwoLayouts) {
         EXPECT_EQ(s.button(p.button)->geometry(), p.main) << p.button;
         EXPECT_TRUE(fits(s.button(p.button))) << p.button;
     }
-    s.button("Button4")->click();
+    s.button("detailsButton")->click();
     for (const Placement& p : table) {
         EXPECT_EQ(s.button(p.button)->geometry(), p.detail) << p.button;
         EXPECT_TRUE(fits(s.button(p.button))) << p.button;  // "チェックを外す" included
     }
-    EXPECT_TRUE(s.find<QFrame>("Panel2")->isVisible());
-    EXPECT_FALSE(s.find<QFrame>("Panel7")->isVisible());
+    EXPECT_TRUE(s.find<QFrame>("detailPanel")->isVisible());
+    EXPECT_FALSE(s.find<QFrame>("specialNotePanel")->isVisible());
     // 中抜け lies under the detail panel, so it cannot be pressed there.
     const QPoint middle =
-        s.button("Button8")->mapTo(&s.punch, s.button("Button8")->rect().center());
-    EXPECT_TRUE(s.find<QFrame>("Panel2")->geometry().contains(middle));
+        s.button("absenceButton")->mapTo(&s.punch, s.button("absenceButton")->rect().center());
+    EXPECT_TRUE(s.find<QFrame>("detailPanel")->geometry().contains(middle));
 }
 
 TEST(PunchScreen, OpeningTheDetailLayoutCarriesNotesOverAndUnticksThem) {
     Screens s;
     s.open();
-    auto* pages = s.find<QTabWidget>("PageControl1");
+    auto* pages = s.find<QTabWidget>("categoryTabs");
     pages->setCurrentIndex(2);
     s.apply({33, 34, 35});
 
-    s.button("Button4")->click();
+    s.button("detailsButton")->click();
     EXPECT_TRUE(s.box(25)->isChecked());
     EXPECT_TRUE(s.box(24)->isChecked());
     EXPECT_TRUE(s.box(7)->isChecked());
     EXPECT_FALSE(s.box(33)->isChecked() || s.box(34)->isChecked() || s.box(35)->isChecked());
-    EXPECT_EQ(s.button("Button4")->text(), QString::fromUtf16(u"チェックを外す"));
+    EXPECT_EQ(s.button("detailsButton")->text(), QString::fromUtf16(u"チェックを外す"));
     EXPECT_EQ(pages->currentIndex(), 0);
 
     s.apply({12, 30});
-    s.button("Button4")->click();  // "チェックを外す"
+    s.button("detailsButton")->click();  // "チェックを外す"
     expectAllUnticked(s);
-    EXPECT_TRUE(s.find<QFrame>("Panel2")->isVisible());
+    EXPECT_TRUE(s.find<QFrame>("detailPanel")->isVisible());
 }
 
 TEST(PunchScreen, BoxesComeFromTheVocabularyOnTheirPages) {
     Screens s;
     s.open();
-    s.button("Button4")->click();
+    s.button("detailsButton")->click();
     for (const WorkCategory& category : kWorkCategories) {
         QCheckBox* box = s.box(category.box);
         ASSERT_NE(box, nullptr) << category.box;
         EXPECT_EQ(box->text(), QString::fromUtf16(category.caption));
         EXPECT_EQ(box->parentWidget()->objectName(),
-                  QStringLiteral("TabSheet%1").arg(category.page));
+                  QStringLiteral("categoryPage%1").arg(category.page));
     }
     for (const Reason& reason : kReasons) {
         EXPECT_EQ(s.box(reason.box)->text(), QString::fromUtf16(reason.caption));
-        EXPECT_EQ(s.box(reason.box)->parentWidget()->objectName(), "Panel6");
+        EXPECT_EQ(s.box(reason.box)->parentWidget()->objectName(), "reasonPanel");
     }
     for (const SpecialNote& note : kSpecialNotes) {
         EXPECT_EQ(s.box(note.box)->text(), QString::fromUtf16(note.caption));
-        EXPECT_EQ(s.box(note.box)->parentWidget()->objectName(), "Panel7");
+        EXPECT_EQ(s.box(note.box)->parentWidget()->objectName(), "specialNotePanel");
     }
     // Page 1: a to g on the left, h to k on the right; d's note on a line of its own.
     EXPECT_EQ(s.box(1)->x(), s.box(23)->x());
     EXPECT_GT(s.box(7)->x(), s.box(1)->x() + s.box(1)->width());
     EXPECT_EQ(s.box(7)->y(), s.box(1)->y());
-    auto* dNote = s.punch.findChild<QLabel*>("CheckBox4Note");
+    auto* dNote = s.punch.findChild<QLabel*>("categoryBox4Note");
     ASSERT_NE(dNote, nullptr);
     EXPECT_GE(dNote->y(), s.box(4)->geometry().bottom());
     EXPECT_GE(s.box(5)->y(), dNote->geometry().bottom());
@@ -329,8 +339,8 @@ TEST(PunchScreen, BoxesComeFromTheVocabularyOnTheirPages) {
 TEST(PunchScreen, EveryBoxAndNoteFitsItsPanel) {
     Screens s;
     s.open();
-    s.button("Button4")->click();
-    auto* pages = s.find<QTabWidget>("PageControl1");
+    s.button("detailsButton")->click();
+    auto* pages = s.find<QTabWidget>("categoryTabs");
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);
         QApplication::processEvents();
@@ -347,7 +357,7 @@ TEST(PunchScreen, EveryBoxAndNoteFitsItsPanel) {
         EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
     }
     for (int page = 1; page <= 3; ++page) {
-        QWidget* sheet = s.punch.findChild<QWidget*>(QStringLiteral("TabSheet%1").arg(page));
+        QWidget* sheet = s.punch.findChild<QWidget*>(QStringLiteral("categoryPage%1").arg(page));
         QLabel* survey = nullptr;
         for (QLabel* label : sheet->findChildren<QLabel*>()) {
             if (label->text() == QString::fromUtf16(kSurveyNote)) {
@@ -367,8 +377,8 @@ TEST(PunchScreen, EveryBoxAndNoteFitsItsPanel) {
 TEST(PunchScreen, SelectedTabIsDrawnYellow) {
     Screens s;
     s.open();
-    s.button("Button4")->click();
-    auto* pages = s.find<QTabWidget>("PageControl1");
+    s.button("detailsButton")->click();
+    auto* pages = s.find<QTabWidget>("categoryTabs");
     QTabBar* tabs = pages->tabBar();
     // A point inside each tab away from its caption.
     auto colourOf = [&](int tab) {
@@ -390,7 +400,7 @@ TEST(PunchScreen, SelectedTabIsDrawnYellow) {
 TEST(PunchScreen, ClockLabelFollowsTheClockEverySecond) {
     Screens s;
     s.open();
-    auto* clock = s.find<QLabel>("Label3");
+    auto* clock = s.find<QLabel>("clockLabel");
     EXPECT_TRUE(waitUntil([&] { return clock->text() == "2019/08/28 7:45:30"; }));
     s.now = QDateTime(QDate(2019, 8, 28), QTime(7, 45, 31));
     EXPECT_TRUE(waitUntil([&] { return clock->text() == "2019/08/28 7:45:31"; }));
@@ -427,11 +437,11 @@ TEST_P(EveryWayOfClosing, NextShowingStartsInTheMainLayoutWithNothingTicked) {
     s.open(QString::fromUtf16(u"佐藤一郎"));
     expectMainLayout(s);
     expectAllUnticked(s);
-    EXPECT_EQ(s.button("Button4")->text(), QString::fromUtf16(u"詳細"));
+    EXPECT_EQ(s.button("detailsButton")->text(), QString::fromUtf16(u"詳細"));
 
     const QByteArray afterClose = s.journal();
     ModalAnswerer answerer;
-    s.button("Button2")->click();
+    s.button("clockInButton")->click();
     EXPECT_EQ(s.journal().mid(afterClose.size()),
               DataFolder::cp932Lines({QString::fromUtf16(
                   u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし")}));
@@ -442,17 +452,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ClosingCase{"AfterAPunch",
                     {34, 35, 0, 12, 26},
-                    [](Screens& s, ModalAnswerer&) { s.button("Button3")->click(); },
+                    [](Screens& s, ModalAnswerer&) { s.button("clockOutButton")->click(); },
                     {punchShown(u" さんの退勤時刻を ")},
                     1},
         ClosingCase{"AfterAClockInWithNotes",
                     {33, 34, 35},
-                    [](Screens& s, ModalAnswerer&) { s.button("Button2")->click(); },
+                    [](Screens& s, ModalAnswerer&) { s.button("clockInButton")->click(); },
                     {punchShown(u" さんの出勤時刻を ")},
                     1},
         ClosingCase{"NothingToDo",
                     {34, 35, 0, 12, 26},
-                    [](Screens& s, ModalAnswerer&) { s.button("Button1")->click(); },
+                    [](Screens& s, ModalAnswerer&) { s.button("closeButton")->click(); },
                     {kRemoveCard},
                     0},
         ClosingCase{"CloseBoxInTheDetailLayout",
@@ -477,9 +487,9 @@ INSTANTIATE_TEST_SUITE_P(
                 answerer.then([&s](QWidget*) {
                     s.chooseHours(2);
                     s.absenceBox(25)->setChecked(true);
-                    later([&s] { s.absenceButton()->click(); });
+                    later([&s] { s.absenceRecordButton()->click(); });
                 });
-                s.button("Button8")->click();
+                s.button("absenceButton")->click();
             },
             {QString(), QString::fromUtf16(u"山田花子 さんの中抜け時間を 02:00 で記録します\n\n"
                                            u"カードを取ったら、OKボタンを押してください")},
@@ -533,32 +543,35 @@ TEST_P(CardRemovalWait, KeepsAskingUntilNoCardIsFound) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CardRemovalWait,
-    ::testing::Values(
-        WaitCase{"CardLeftForTwoPolls",
-                 {ScriptedPoller::card("0123456789ABCDEF", "Reader 0"),
-                  ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
-                 "Button2",
-                 2,
-                 4},
-        // Not the holder's card, on another reader: it still has to go.
-        WaitCase{"AnyCardOnAnyReader",
-                 {ScriptedPoller::card("FEDCBA9876543210", "Reader 1")},
-                 "Button6",
-                 1,
-                 3},
-        WaitCase{
-            "CardWithEmptyIdentifier", {ScriptedPoller::card("", "Reader 0")}, "Button7", 1, 3},
-        WaitCase{"ReaderGoneEndsTheWait",
-                 {ScriptedPoller::noReader(), ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
-                 "Button3",
-                 1,  // the close's own wait then finds the card once
-                 3},
-        WaitCase{"CloseBoxWaitsToo",
-                 {ScriptedPoller::card("0123456789ABCDEF", "Reader 0"),
-                  ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
-                 nullptr,
-                 2,
-                 3}),
+    ::testing::Values(WaitCase{"CardLeftForTwoPolls",
+                               {ScriptedPoller::card("0123456789ABCDEF", "Reader 0"),
+                                ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
+                               "clockInButton",
+                               2,
+                               4},
+                      // Not the holder's card, on another reader: it still has to go.
+                      WaitCase{"AnyCardOnAnyReader",
+                               {ScriptedPoller::card("FEDCBA9876543210", "Reader 1")},
+                               "goOutButton",
+                               1,
+                               3},
+                      WaitCase{"CardWithEmptyIdentifier",
+                               {ScriptedPoller::card("", "Reader 0")},
+                               "returnButton",
+                               1,
+                               3},
+                      WaitCase{"ReaderGoneEndsTheWait",
+                               {ScriptedPoller::noReader(),
+                                ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
+                               "clockOutButton",
+                               1,  // the close's own wait then finds the card once
+                               3},
+                      WaitCase{"CloseBoxWaitsToo",
+                               {ScriptedPoller::card("0123456789ABCDEF", "Reader 0"),
+                                ScriptedPoller::card("0123456789ABCDEF", "Reader 0")},
+                               nullptr,
+                               2,
+                               3}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "files/data_folder.h"
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
+#include "punch/vocabulary.h"
 #include "support/data_folder_fixture.h"
 
 #include <QCheckBox>
@@ -59,22 +60,26 @@ class ScriptedPoller : public CardPoller {
 struct Screens {
     Screens() {
         punch.setScreens(&absence, &confirm);
-        absence.setScreens(&punch, &confirm);
+        absence.setConfirmBox(&confirm);
     }
 
-    // What the main screen does before it shows the punch screen (shown here
-    // without a modal loop, so the test body goes on).
+    // The main screen's hand-over, with the punch screen shown without a modal loop
+    // so that the test body goes on.
     void open(const QString& who = QString::fromUtf16(u"山田花子")) {
-        punch.Label4->setText(who);
-        punch.Label1->setText(who + QString::fromUtf16(u"さんの勤務時間管理です"));
+        punch.setHolder(who);
         punch.show();
     }
 
-    // Reason boxes (24..32) come from the shared reason row; the rest are the punch
-    // screen's own.
+    // Category boxes are 1..23, reason boxes (from the shared reason row) 24..32,
+    // special notes 33..35.
     static QString boxName(int n) {
-        const bool reason = n >= kFirstReasonBox && n < kFirstReasonBox + 9;
-        return (reason ? QStringLiteral("reasonBox%1") : QStringLiteral("CheckBox%1")).arg(n);
+        if (n >= kFirstReasonBox + static_cast<int>(kReasons.size())) {
+            return QStringLiteral("specialNoteBox%1").arg(n);
+        }
+        if (n >= kFirstReasonBox) {
+            return QStringLiteral("reasonBox%1").arg(n);
+        }
+        return QStringLiteral("categoryBox%1").arg(n);
     }
 
     template <typename T>
@@ -91,7 +96,7 @@ struct Screens {
 
     // The user's choice of an hours entry, made with the keyboard as a user would.
     void chooseHours(int entry) {
-        auto* combo = absence.findChild<QComboBox*>("ComboBox1");
+        auto* combo = absence.findChild<QComboBox*>("hoursBox");
         while (combo->currentIndex() < entry) {
             QTest::keyClick(combo, Qt::Key_Down);
         }
@@ -99,16 +104,16 @@ struct Screens {
             QTest::keyClick(combo, Qt::Key_Up);
         }
     }
-    QPushButton* absenceButton() { return absence.findChild<QPushButton*>("Button1"); }
+    QPushButton* absenceRecordButton() { return absence.findChild<QPushButton*>("recordButton"); }
 
     QByteArray journal() const { return folder.readBytes(kJournalFile); }
     bool lockPresent() const { return folder.exists(kLockFile); }
 
-    // A step of ticking: n > 0 ticks CheckBox n, n < 0 unticks it, 0 presses Button4.
+    // A step of ticking: n > 0 ticks box n, n < 0 unticks it, 0 presses 詳しく.
     void apply(const std::vector<int>& steps) {
         for (int step : steps) {
             if (step == 0) {
-                button("Button4")->click();
+                button("detailsButton")->click();
             } else {
                 box(std::abs(step))->setChecked(step > 0);
             }

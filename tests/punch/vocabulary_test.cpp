@@ -38,7 +38,7 @@ std::set<int> allBoxes() {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FieldBuilders,
     ::testing::Values(FieldCase{"nothing", {}, u",詳細なし", u",事由なし"},
-                      // g is CheckBox23 but sorts between f and h; m1 is CheckBox12.
+                      // g is box 23 but sorts between f and h; m1 is box 12.
                       FieldCase{"b c h m1", {12, 7, 3, 2}, u",詳細bchm1", u",事由なし"},
                       FieldCase{"f g h", {7, 23, 6}, u",詳細fgh", u",事由なし"},
                       FieldCase{"割振 is the code of 割振変更", {24}, u",詳細なし", u",事由割振"},

@@ -2,6 +2,7 @@
 #include "shell/screens.h"
 #include "files/data_folder.h"
 #include "main_screen/main_screen.h"
+#include "punch/punch_screen.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
@@ -69,8 +70,8 @@ TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {
     QString heading;
     QString name;
     answerer.then([&](QWidget* box) {
-        heading = box->findChild<QLabel*>("Label1")->text();
-        name = box->findChild<QLabel*>("Label4")->text();
+        heading = box->findChild<QLabel*>("headingLabel")->text();
+        name = qobject_cast<PunchScreen*>(box)->holderName();
         box->close();
     });
     poller.script = {ScriptedPoller::card(kHanakoCard)};

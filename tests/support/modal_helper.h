@@ -19,11 +19,10 @@ namespace tavomi::test {
 
 // Answers modal boxes while the code under test blocks in exec(): every few
 // milliseconds it looks for the active modal widget, records its text (a
-// QMessageBox's text, the confirmation box's message, or the "Label1" of the
-// other boxes) and presses its OK button, or runs the action queued with then().
-// The recording screens (Form2, the manual entry screen, Form12) are left alone
-// unless an action is queued. Construct it before the action that opens the
-// boxes; it stops with its destruction.
+// QMessageBox's text, the confirmation box's message or the punch screen's heading)
+// and presses its OK button, or runs the action queued with then(). The recording
+// screens (Form2, Form6, Form12) are left alone unless an action is queued.
+// Construct it before the action that opens the boxes; it stops with its destruction.
 class ModalAnswerer : public QObject {
   public:
     using Action = std::function<void(QWidget* box)>;
@@ -48,8 +47,8 @@ class ModalAnswerer : public QObject {
         if (auto* label = box->findChild<QLabel*>("messageLabel")) {
             return label->text();
         }
-        if (auto* label = box->findChild<QLabel*>("Label1")) {
-            return label->text();
+        if (auto* heading = box->findChild<QLabel*>("headingLabel")) {
+            return heading->text();  // the punch screen's, with the holder's name
         }
         return {};
     }
@@ -65,32 +64,45 @@ class ModalAnswerer : public QObject {
             b->click();
             return;
         }
-        if (auto* b = box->findChild<QPushButton*>("Button1")) {
-            b->click();
-            return;
-        }
         if (auto* dialog = qobject_cast<QDialog*>(box)) {
             dialog->accept();
         }
     }
 
   private:
-    // The big recording screens are driven by the tests themselves; pressing their
-    // "Button1" would close them or record.
+    // The big recording screens are driven by the tests themselves; pressing one of
+    // their buttons would close them or record.
     static bool isRecordingScreen(QWidget* box) {
-        const QString name = box->objectName();
-        return name == u"Form2" || name == u"manualEntryScreen" || name == u"Form12";
+        const QString title = box->windowTitle();
+        return title == u"Form2" || title == u"Form6" || title == u"Form12";
     }
 
     void answer() {
         QWidget* box = QApplication::activeModalWidget();
-        // A box is answered once per showing: an answer may leave it up for a while.
+        if (!awaitsAnswer(box)) {
+            return;
+        }
+        // Answer from the next pass of the event loop, and only if the box is still
+        // the one waiting then: a box below another one is on top for a moment when
+        // the upper one closes just before the program shows the next one. Answering
+        // outside this timer's slot also lets the timer keep firing while an answer
+        // blocks in exec().
+        QTimer::singleShot(0, this, [this, box = QPointer<QWidget>(box)] {
+            if (box && box == QApplication::activeModalWidget() && awaitsAnswer(box)) {
+                answerNow(box);
+            }
+        });
+    }
+
+    // A box is answered once per showing: an answer may leave it up for a while.
+    bool awaitsAnswer(QWidget* box) const {
         if (box == nullptr || !box->isVisible() || box == answered_) {
-            return;
+            return false;
         }
-        if (actions_.empty() && isRecordingScreen(box)) {
-            return;
-        }
+        return !actions_.empty() || !isRecordingScreen(box);
+    }
+
+    void answerNow(QWidget* box) {
         texts_.push_back(textOf(box));
         titles_.push_back(box->windowTitle());
         Action action = &ModalAnswerer::pressOk;
@@ -100,13 +112,7 @@ class ModalAnswerer : public QObject {
         }
         answered_ = box;
         box->installEventFilter(this);
-        // Run the answer outside this timer's slot: an answer that opens another
-        // modal box blocks in exec(), and this timer must keep firing meanwhile.
-        QTimer::singleShot(0, this, [box = QPointer<QWidget>(box), action] {
-            if (box) {
-                action(box);
-            }
-        });
+        action(box);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
