@@ -4,6 +4,7 @@
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
 #include "files/punch_journal.h"
+#include "punch/key_guard.h"
 #include "punch/punch_logic.h"
 #include "punch/vocabulary.h"
 
@@ -22,6 +23,7 @@ AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, Clock clock
     buildWindow();
     look::centreOnScreen(*this);
     reset();
+    new KeyGuard(this);
 }
 
 int AbsenceScreen::openFor(const QString& holderName) {

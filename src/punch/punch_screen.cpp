@@ -5,13 +5,13 @@
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
 #include "punch/absence_screen.h"
+#include "punch/key_guard.h"
 #include "punch/reason_boxes.h"
 #include "punch/vocabulary.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -120,6 +120,7 @@ PunchScreen::PunchScreen(const std::filesystem::path& appFolder, Clock clock, Ca
     : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)), poller_(poller) {
     buildWindow();
     startInMainLayout();
+    new KeyGuard(this);
 }
 
 void PunchScreen::setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox) {
@@ -302,15 +303,9 @@ void PunchScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         useLargeButtons();
+        // Never where the previous teacher left it: Space on opening records 出勤.
+        clockInButton_->setFocus();
     }
-}
-
-void PunchScreen::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        event->accept();  // a focused button has already taken its own Enter
-        return;
-    }
-    QDialog::keyPressEvent(event);  // Esc still closes, through done()
 }
 
 void PunchScreen::useLargeButtons() {

@@ -47,9 +47,6 @@ class PunchScreen : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
-    // Enter presses only the button that has the focus; it never falls through to
-    // a default button, so a teacher who ticks a box and presses Enter records nothing.
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void buildWindow();

@@ -72,6 +72,54 @@ TEST(AbsenceScreen, CloseBoxRecordsNothingAndTheNextShowingStartsAfresh) {
     EXPECT_TRUE(s.punch.isVisible());
 }
 
+// Enter presses only a focused button, as on the punch screen: a teacher who picks
+// the hours or ticks a reason and presses Enter has recorded nothing yet. A key held
+// from before the screen came up presses nothing either.
+TEST(AbsenceScreen, EnterPressesOnlyTheFocusedButton) {
+    struct Row {
+        const char* label;
+        const char* target;
+        bool held;
+        bool records;
+    };
+    const Row table[] = {
+        {"hours list", "hoursBox", false, false},
+        {"reason box", "reasonBox26", false, false},
+        {"focused record button", "recordButton", false, true},
+        {"record button, Enter held from before", "recordButton", true, false},
+    };
+    for (const Row& row : table) {
+        Screens s;
+        const QByteArray before = s.journal();
+        s.open();
+        ModalAnswerer answerer;
+        bool stillUp = false;
+        answerer.then([&](QWidget* box) {
+            s.chooseHours(3);
+            s.absenceBox(26)->setChecked(true);
+            later([&s, &row, &stillUp, box] {
+                QWidget* target = s.absence.findChild<QWidget*>(row.target);
+                target->setFocus();
+                if (row.held) {
+                    holdKey(target, Qt::Key_Return);
+                } else {
+                    QTest::keyClick(target, Qt::Key_Return);
+                }
+                stillUp = box->isVisible();
+                box->close();
+            });
+        });
+        s.button("absenceButton")->click();
+
+        const QByteArray added =
+            row.records ? DataFolder::cp932Lines({QString::fromUtf16(
+                              u"中抜,山田花子,2019/08/28,03:00,IC記録,詳細なし,事由病休")})
+                        : QByteArray();
+        EXPECT_EQ(s.journal(), before + added) << row.label;
+        EXPECT_EQ(stillUp, !row.records) << row.label;
+    }
+}
+
 struct AbsenceCase {
     const char* label;
     int entry;

@@ -223,6 +223,63 @@ TEST(PunchScreen, EnterPressesOnlyTheFocusedButton) {
     }
 }
 
+// A key still held from before the screen came up (Enter on the previous box, Esc
+// on another screen) presses nothing here; the next press of a key does.
+TEST(PunchScreen, AKeyHeldFromBeforeTheOpeningPressesNothing) {
+    const QByteArray clockIn = DataFolder::cp932Lines(
+        {QString::fromUtf16(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし")});
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        Screens s;
+        const QByteArray before = s.journal();
+        s.open();
+        ModalAnswerer answerer;
+        holdKey(s.button("clockInButton"), key);
+        EXPECT_EQ(s.journal(), before) << key;
+        EXPECT_TRUE(s.punch.isVisible()) << key;
+        EXPECT_EQ(answerer.count(), 0) << key;
+
+        QTest::keyClick(s.button("clockInButton"), Qt::Key_Return);
+        EXPECT_EQ(s.journal(), before + clockIn) << key;
+    }
+}
+
+// Wherever the previous teacher left the focus, the screen opens on 出勤: Tab and
+// Space from their place could record another event.
+TEST(PunchScreen, OpensWithTheFocusOnClockIn) {
+    struct Row {
+        const char* label;
+        std::vector<int> steps;
+        const char* leftOn;
+    };
+    const Row table[] = {
+        {"閉じる", {}, "closeButton"},
+        {"退勤", {}, "clockOutButton"},
+        {"中抜け", {}, "absenceButton"},
+        {"special note", {35}, "specialNoteBox35"},
+        {"reason box in the detail layout", {0, 25}, "reasonBox25"},
+    };
+    for (const Row& row : table) {
+        Screens s;
+        s.open();
+        s.apply(row.steps);
+        s.punch.findChild<QWidget*>(row.leftOn)->setFocus();
+        s.punch.close();
+
+        const QByteArray before = s.journal();
+        s.open(QString::fromUtf16(u"佐藤一郎"));
+        EXPECT_EQ(s.punch.focusWidget(), s.button("clockInButton")) << row.label;
+        if (s.punch.focusWidget() != s.button("clockInButton")) {
+            continue;  // Space there could open a screen that nothing here answers
+        }
+        ModalAnswerer answerer;
+        QTest::keyClick(s.punch.focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(s.journal(),
+                  before + DataFolder::cp932Lines({QString::fromUtf16(
+                               u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし")}))
+            << row.label;
+    }
+}
+
 // ---- Layouts and the detail panel --------------------------------------------
 
 TEST(PunchScreen, StartsInTheMainLayout) {

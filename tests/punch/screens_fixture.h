@@ -143,6 +143,16 @@ inline void later(std::function<void()> action) {
     QTimer::singleShot(0, qApp, std::move(action));
 }
 
+// A key held down from before: its auto-repeated presses and releases reach
+// `target`, then the key is let go.
+inline void holdKey(QWidget* target, Qt::Key key) {
+    for (int i = 0; i < 3; ++i) {
+        QTest::simulateEvent(target, true, key, Qt::NoModifier, QString(), true);
+        QTest::simulateEvent(target, false, key, Qt::NoModifier, QString(), true);
+    }
+    QTest::simulateEvent(target, false, key, Qt::NoModifier, QString(), false);
+}
+
 // The confirmation box shows CR LF as line breaks.
 inline QString shown(const QString& message) {
     QString text = message;

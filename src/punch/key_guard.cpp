@@ -1,0 +1,52 @@
+#include "punch/key_guard.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QWidget>
+
+namespace tavomi {
+
+KeyGuard::KeyGuard(QWidget* screen) : QObject(screen), screen_(screen) {
+    // The application sees a key before the focused control does.
+    qApp->installEventFilter(this);
+}
+
+bool KeyGuard::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Show:
+            if (watched == screen_) {
+                pressedHere_.clear();
+            }
+            return false;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return isOnScreen(watched) && !lets(watched, static_cast<const QKeyEvent&>(*event));
+        default:
+            return false;
+    }
+}
+
+bool KeyGuard::isOnScreen(QObject* watched) const {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget != nullptr && (widget == screen_ || screen_->isAncestorOf(widget));
+}
+
+bool KeyGuard::lets(QObject* receiver, const QKeyEvent& key) {
+    const int code = key.key();
+    if (key.type() == QEvent::KeyRelease) {
+        if (key.isAutoRepeat()) {
+            return pressedHere_.contains(code);
+        }
+        return pressedHere_.remove(code);
+    }
+    if (!key.isAutoRepeat()) {
+        pressedHere_.insert(code);
+    } else if (!pressedHere_.contains(code)) {
+        return false;
+    }
+    const bool enter = code == Qt::Key_Return || code == Qt::Key_Enter;
+    return !enter || qobject_cast<QPushButton*>(receiver) != nullptr;
+}
+
+}  // namespace tavomi
