@@ -52,7 +52,7 @@ TEST(AbsenceScreen, CloseBoxRecordsNothingAndTheNextShowingStartsAfresh) {
 
     EXPECT_EQ(s.journal(), before);
     EXPECT_EQ(answerer.count(), 1);  // the absence screen itself, no message
-    EXPECT_EQ(s.poller.polls, 0);
+    EXPECT_EQ(s.poller.calls, 0);
     EXPECT_TRUE(s.punch.isVisible());
     EXPECT_TRUE(s.box(33)->isChecked());  // the punch screen stays as it was
     EXPECT_EQ(s.button("clockInButton")->geometry(), QRect(301, 46, 395, 88));
@@ -164,7 +164,7 @@ TEST_P(AbsenceRecord, WritesTheLengthAndClosesBothScreens) {
     EXPECT_FALSE(s.absence.isVisible());
     EXPECT_FALSE(s.punch.isVisible());
     EXPECT_FALSE(s.lockPresent());
-    EXPECT_EQ(s.poller.polls, 1);  // the punch screen's closing
+    EXPECT_EQ(s.poller.calls, 1);  // the punch screen's closing
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -222,7 +222,7 @@ TEST(AbsenceScreen, PunchScreenClosingWaitsForTheCard) {
     ASSERT_EQ(answerer.count(), 3);
     EXPECT_EQ(answerer.texts()[2], QString::fromUtf16(u"カードを取って、OKボタンを押してください"));
     EXPECT_TRUE(bothUp);
-    EXPECT_EQ(s.poller.polls, 2);
+    EXPECT_EQ(s.poller.calls, 2);
     EXPECT_FALSE(s.punch.isVisible());
     EXPECT_FALSE(s.absence.isVisible());
 }

@@ -3,8 +3,9 @@
 #include "card/card_poll.h"
 #include "main_screen/main_screen.h"
 #include "punch/screens_fixture.h"
+#include "support/cardholders.h"
 #include "support/modal_helper.h"
-#include "support/pcsc_rig.h"
+#include "support/pcsc_rig_fixture.h"
 #include "support/wait.h"
 
 #include <QTimer>
@@ -17,7 +18,7 @@
 namespace tavomi::test {
 namespace {
 
-const QString kCardId = QStringLiteral("0123456789ABCDEF");
+const QString& kCardId = kHanakoCard;
 
 // The program's own poller, counted, so the test can see the main screen poll again.
 class CountingPoller : public CardPoller {
@@ -32,18 +33,14 @@ class CountingPoller : public CardPoller {
     PcscCardPoller real_;
 };
 
-class PunchEndToEnd : public ::testing::Test {
+class PunchEndToEnd : public PcscRigTest {
   protected:
     void SetUp() override {
-        try {
-            usePcscRig();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-        folder_.writeLines(kCardholderListFile,
-                           {QString::fromUtf16(u"カードID,氏名,職名"),
-                            QString::fromUtf16(u"FFFFFFFFFFFFFFFF,佐藤一郎,教頭"),
-                            kCardId + QString::fromUtf16(u",山田花子,教諭")});
+        PcscRigTest::SetUp();
+        folder_.writeLines(
+            kCardholderListFile,
+            {kCardholderHeader, QString::fromUtf16(u"FFFFFFFFFFFFFFFF,佐藤一郎,教頭"),
+             kCardId + QString::fromUtf16(u",山田花子,教諭")});
         punch_.setScreens(&absence_, &confirm_);
         absence_.setConfirmBox(&confirm_);
         // What the shell wires: hand the name over and show the punch screen modally.

@@ -187,7 +187,7 @@ TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
     EXPECT_TRUE(asItWas);
     EXPECT_EQ(s.journal(), before);
     EXPECT_FALSE(s.lockPresent());
-    EXPECT_EQ(s.poller.polls, 0);  // no card-removal wait
+    EXPECT_EQ(s.poller.calls, 0);  // no card-removal wait
     const int boxes = c.screen == Screen::Punch ? 1 : 3;
     EXPECT_EQ(answerer.count(), boxes);  // no confirmation box
     EXPECT_TRUE(s.punch.isVisible());

@@ -68,7 +68,7 @@ TEST_P(PunchButtons, WriteTheRecordAndShowTheMessage) {
     EXPECT_EQ(answerer.texts(), std::vector<QString>{punchShown(c.phrase)});
     EXPECT_FALSE(s.punch.isVisible());
     EXPECT_FALSE(s.lockPresent());
-    EXPECT_EQ(s.poller.polls, 2);  // after the message, and at closing
+    EXPECT_EQ(s.poller.calls, 2);  // after the message, and at closing
     expectAllUnticked(s);
 }
 
@@ -594,7 +594,7 @@ TEST_P(CardRemovalWait, KeepsAskingUntilNoCardIsFound) {
         EXPECT_EQ(texts[i], kRemoveCard);
     }
     EXPECT_EQ(screenUpAtPrompt, std::vector<bool>(texts.size(), true));
-    EXPECT_EQ(s.poller.polls, c.polls);
+    EXPECT_EQ(s.poller.calls, c.polls);
     EXPECT_FALSE(s.punch.isVisible());
 }
 

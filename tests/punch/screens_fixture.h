@@ -2,13 +2,13 @@
 // The punch screen, the absence screen and the confirmation box wired together
 // over a temporary data folder, a fixed clock and a scripted card poll.
 
-#include "card/card_poller.h"
 #include "dialogs/confirm_box.h"
 #include "files/data_folder.h"
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
 #include "punch/vocabulary.h"
 #include "support/data_folder_fixture.h"
+#include "support/scripted_poller.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,47 +18,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include <deque>
 #include <functional>
 #include <string>
 
 namespace tavomi::test {
 
-class ScriptedPoller : public CardPoller {
-  public:
-    PollResult poll() override {
-        ++polls;
-        if (script.empty()) {
-            return noCard();
-        }
-        PollResult next = script.front();
-        script.pop_front();
-        return next;
-    }
-
-    static PollResult noCard() {
-        PollResult result;
-        result.readerListObtained = true;
-        result.readerNames = {"Reader 0", "Reader 1"};
-        result.lastReaderTried = "Reader 1";
-        return result;
-    }
-
-    static PollResult card(const QString& id, const std::string& reader) {
-        PollResult result = noCard();
-        result.lastReaderTried = reader;
-        result.cardId = id;
-        return result;
-    }
-
-    static PollResult noReader() { return {}; }
-
-    std::deque<PollResult> script;  // then no card, for ever
-    int polls = 0;
-};
-
 struct Screens {
     Screens() {
+        poller.steady = ScriptedPoller::reader("Reader 1");  // after the script: no card
         punch.setScreens(&absence, &confirm);
         absence.setConfirmBox(&confirm);
     }
