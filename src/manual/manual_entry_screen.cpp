@@ -271,7 +271,8 @@ void ManualEntryScreen::onRecordClicked() {
         }
         clearAfterRecording();
     } catch (const std::exception& e) {
-        // A file error stops the handler where it is: the resets do not run.
+        // A file error before the record is written stops the handler where it is:
+        // the resets do not run.
         reportError(this, e);
     }
 }
@@ -285,7 +286,13 @@ void ManualEntryScreen::writeRecord(const ManualEntry& entry, const PunchRecord&
             showConfirmation(u16(kManualJournalMissingMessage));
             break;
         case WriteOutcome::Written:
-            updateWorkingHours(entry.date);
+            // The record is on disk: a working-hours failure is reported, and the
+            // success still is, or the record would be made a second time.
+            try {
+                updateWorkingHours(entry.date);
+            } catch (const std::exception& e) {
+                reportError(this, e);
+            }
             showConfirmation(manualSuccessMessage(entry.person, entry.date));
             break;
     }
