@@ -1,5 +1,6 @@
 #include "card/reader_watch.h"
 
+#include <map>
 #include <utility>
 
 namespace tavomi {
@@ -94,9 +95,12 @@ void PcscReaderWatch::run() {
 }
 
 void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
-    // The very first answer only tells how things stand; after a reconnection it is
-    // news, since a card may have come while the service was away.
-    bool learned = connectedBefore_;
+    // What each reader last showed, kept across new reader lists, so that a reader
+    // plugged in beside the others is no change of theirs.
+    std::map<std::string, DWORD> known;
+    // The first answer tells how things stand. A card already lying there is news: it
+    // may have come just before the watch began, or while the service was away.
+    bool first = true;
     while (!stopping()) {
         LONG result = SCARD_S_SUCCESS;
         const std::vector<std::string> names = listReaders(context, result);
@@ -107,8 +111,9 @@ void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
         states[0].szReader = kPlugAndPlayReader;
         states[0].dwCurrentState = static_cast<DWORD>(names.size()) << 16;
         for (std::size_t i = 0; i < names.size(); ++i) {
+            const auto last = known.find(names[i]);
             states[i + 1].szReader = names[i].c_str();
-            states[i + 1].dwCurrentState = SCARD_STATE_UNAWARE;
+            states[i + 1].dwCurrentState = last != known.end() ? last->second : SCARD_STATE_UNAWARE;
         }
 
         bool readersChanged = false;
@@ -129,16 +134,19 @@ void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
                 }
                 if (i == 0 || (state.dwEventState & SCARD_STATE_UNKNOWN) != 0) {
                     readersChanged = true;
-                } else if (cardChanged(state.dwCurrentState, state.dwEventState)) {
-                    report = learned;
+                } else if (cardChanged(state.dwCurrentState, state.dwEventState) &&
+                           (!first || (state.dwEventState & SCARD_STATE_PRESENT) != 0)) {
+                    report = true;
                 }
                 state.dwCurrentState = state.dwEventState & ~DWORD(SCARD_STATE_CHANGED);
             }
-            if ((report || (readersChanged && learned)) && changed_) {
+            if ((report || (readersChanged && !first)) && changed_) {
                 changed_();
             }
-            learned = true;
-            connectedBefore_ = true;
+            first = false;
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                known[names[i]] = states[i + 1].dwCurrentState;
+            }
             paceWakes();
         }
     }

@@ -27,8 +27,9 @@ class PcscReaderWatch final : public CardEventSource {
     void start(std::function<void()> changed) override;
     void stop() override;
 
-    // A blocked wait returns after this long even without a change, so a stop that comes
-    // while the wait is being entered is seen in bounded time.
+    // A blocked wait returns after this long even without a change; a stop does not
+    // depend on it (it cancels the wait), but a service that hangs cannot hold the
+    // thread for ever.
     static constexpr std::chrono::milliseconds kWaitLimit{2000};
     // After a failure the next attempt waits this long: a stopped service costs a
     // couple of connection attempts a second, never a spin.
@@ -59,7 +60,6 @@ class PcscReaderWatch final : public CardEventSource {
     SCARDCONTEXT context_ = 0;
     std::chrono::steady_clock::time_point windowStart_{};
     int wakesInWindow_ = 0;
-    bool connectedBefore_ = false;  // a context has answered once in this watch
 };
 
 }  // namespace tavomi
