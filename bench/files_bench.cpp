@@ -68,7 +68,7 @@ void BM_AppendRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendRecord)->Arg(1)->Arg(1024)->Unit(benchmark::kMicrosecond);
 
-void BM_AppendRecordOrderA(benchmark::State& state) {
+void BM_AppendRecordLockingFirst(benchmark::State& state) {
     QTemporaryDir dir;
     const std::filesystem::path app = makeDataFolder(dir);
     const std::filesystem::path journal = dataFilePath(app, kJournalFile);
@@ -85,7 +85,7 @@ void BM_AppendRecordOrderA(benchmark::State& state) {
     }
     state.SetLabel(std::to_string(state.range(0)) + " MB journal, with the lock file");
 }
-BENCHMARK(BM_AppendRecordOrderA)->Arg(1)->Arg(1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendRecordLockingFirst)->Arg(1)->Arg(1024)->Unit(benchmark::kMicrosecond);
 
 void BM_LoadCardholderListAndLookUp(benchmark::State& state) {
     QTemporaryDir dir;

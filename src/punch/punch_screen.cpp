@@ -420,8 +420,8 @@ void PunchScreen::waitForCardRemoval() {
 }
 
 bool PunchScreen::askForCardIfPresent() {
-    lastPoll_ = poller_.poll();
-    if (!lastPoll_.cardId.has_value()) {
+    const PollResult poll = poller_.poll();
+    if (!poll.cardId.has_value()) {
         return false;
     }
     // Any card of the accepted kind counts, not only the holder's.

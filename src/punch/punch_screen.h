@@ -88,8 +88,7 @@ class PunchScreen : public QDialog {
     ConfirmBox* confirmBox_ = nullptr;
     bool closing_ = false;
 
-    QString holderName_;   // written into the records
-    PollResult lastPoll_;  // what the card-removal wait found last; kept, not consulted
+    QString holderName_;  // written into the records
 
     QLabel* headingLabel_;
     QLabel* clockLabel_;

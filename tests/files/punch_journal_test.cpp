@@ -412,7 +412,7 @@ class LockFile : public AppendLine {
     std::filesystem::path lock() const { return folder.file(kLockFile); }
 };
 
-TEST_F(LockFile, CreateRockTakesTheLockOnlyWhenFree) {
+TEST_F(LockFile, TakeJournalLockOnlyWhenFree) {
     ASSERT_TRUE(takeJournalLock(lock()));
     EXPECT_EQ(folder.readBytes(kLockFile), QByteArray());
 
@@ -528,8 +528,8 @@ INSTANTIATE_TEST_SUITE_P(Orders, WriteOrder, ::testing::ValuesIn(kOrders), [](co
 });
 
 // The card screens take the lock before they look for the journal, the manual entry looks first:
-// in a read-only folder only A meets the lock's creation error.
-TEST_F(LockFile, OnlyOrderATakesTheLockForAMissingJournal) {
+// in a read-only folder only the locking-first order meets the lock's creation error.
+TEST_F(LockFile, OnlyTheLockingFirstOrderTakesTheLockForAMissingJournal) {
     folder.remove(kJournalFile);
     const std::filesystem::path dataFolder = journal().parent_path();
     test::WithoutDacOverride caps;

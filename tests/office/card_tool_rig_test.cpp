@@ -4,8 +4,9 @@
 #include "files/cardholder_list.h"
 #include "files/cp932.h"
 #include "files/data_folder.h"
+#include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
-#include "support/pcsc_rig.h"
+#include "support/pcsc_rig_fixture.h"
 #include "support/qt_printers.h"
 
 #include <QProcess>
@@ -17,7 +18,7 @@ namespace {
 
 using test::VirtualCard;
 
-const QString kHanakoCard = QStringLiteral("0123456789ABCDEF");
+using test::kHanakoCard;
 const QString kNewCard = QStringLiteral("0A1B2C3D4E5F6071");
 
 struct ToolRun {
@@ -26,13 +27,12 @@ struct ToolRun {
     QString err;
 };
 
-class CardToolTest : public ::testing::Test {
+// The tool inherits the way to the rig's pcscd from this process.
+class CardToolTest : public test::PcscRigTest {
   protected:
-    CardToolTest() {
-        rig = &test::usePcscRig();  // the tool inherits the way to the rig's pcscd
-        data.writeLines(kCardholderListFile,
-                        {QString::fromUtf16(u"カードID,氏名,職名"),
-                         kHanakoCard + QString::fromUtf16(u",山田　花子,教諭")});
+    void SetUp() override {
+        PcscRigTest::SetUp();
+        data.writeLines(kCardholderListFile, test::cardholderListWithHanako());
     }
 
     ToolRun tool(QStringList arguments, int timeoutSeconds = 10) {
@@ -56,7 +56,6 @@ class CardToolTest : public ::testing::Test {
         return table.lookup(cardId);
     }
 
-    const test::PcscRig* rig = nullptr;
     test::DataFolder data;
 };
 
@@ -80,7 +79,7 @@ TEST_P(CardToolReadTest, PrintsReaderIdmAndHolder) {
     const ToolRun run = tool({"read"});
 
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QString reader = QString::fromStdString(rig->readerNames[std::size_t(c.reader)]);
+    const QString reader = QString::fromStdString(rig().readerNames[std::size_t(c.reader)]);
     EXPECT_EQ(run.out,
               QStringLiteral("reader: %1\nIDm: %2\nholder: %3\n").arg(reader, c.cardId, c.holder));
 }
