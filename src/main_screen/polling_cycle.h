@@ -36,7 +36,7 @@ class PollingCycle {
   public:
     // An unreadable cardholder list is retried on every tick; the user is told at
     // once, again when the error's text changes, and otherwise only every this many
-    // failed ticks (about a minute at 500 ms), so one box never chases the next.
+    // failed ticks (about a minute of 500 ms ticks), so one box never chases the next.
     static constexpr int kLoadErrorRepeatTicks = 120;
 
     enum class Outcome {
