@@ -32,7 +32,6 @@ namespace {
 
 // Only the last 128 bytes are searched for an end-of-file mark.
 constexpr off_t kEofMarkWindow = 128;
-constexpr char kEofMark = 0x1A;
 
 // Releases the journal's lock file on every path, the error path included, so a
 // failed append does not leave every later writer reporting "busy".
@@ -76,7 +75,7 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
         }
     }
     const qsizetype windowStart = std::max<qsizetype>(0, last.size() - kEofMarkWindow);
-    const qsizetype mark = last.indexOf(kEofMark, windowStart);
+    const qsizetype mark = last.indexOf(kEndOfFileMark, windowStart);
     const qsizetype cut = mark >= 0 ? mark : last.size();
     end.writeAt = readFrom + cut;
     end.tail = last.mid(cut);

@@ -10,6 +10,16 @@
 
 namespace tavomi {
 
+// A record's first field: what happened.
+inline constexpr const char16_t* kKindClockIn = u"出勤";
+inline constexpr const char16_t* kKindClockOut = u"退勤";
+inline constexpr const char16_t* kKindGoingOut = u"外出";
+inline constexpr const char16_t* kKindReturn = u"戻り";
+inline constexpr const char16_t* kKindMidDayAbsence = u"中抜";  // its time field is a length
+
+// Old writers end a file at this byte; what follows it is no part of the file.
+inline constexpr char kEndOfFileMark = 0x1A;
+
 inline constexpr const char16_t* kSourceCard = u"IC記録";
 inline constexpr const char16_t* kSourceManual = u"手動記録";
 

@@ -23,11 +23,11 @@ struct ManualKindWords {
 };
 
 inline constexpr std::array<ManualKindWords, 5> kManualKinds = {{
-    {ManualKind::ClockIn, u"出勤", u"出勤"},
-    {ManualKind::ClockOut, u"退勤", u"退勤"},
-    {ManualKind::GoingOut, u"外出", u"外出"},
-    {ManualKind::Return, u"戻り", u"戻り"},
-    {ManualKind::MidDayAbsence, u"中抜け", u"中抜"},
+    {ManualKind::ClockIn, u"出勤", kKindClockIn},
+    {ManualKind::ClockOut, u"退勤", kKindClockOut},
+    {ManualKind::GoingOut, u"外出", kKindGoingOut},
+    {ManualKind::Return, u"戻り", kKindReturn},
+    {ManualKind::MidDayAbsence, u"中抜け", kKindMidDayAbsence},
 }};
 static_assert(
     [] {

@@ -2,6 +2,7 @@
 
 #include "files/cp932.h"
 #include "files/file_error.h"
+#include "files/punch_journal.h"
 #include "files/unique_fd.h"
 
 #include <QRegularExpression>
@@ -17,7 +18,6 @@ namespace tavomi {
 namespace {
 
 constexpr std::size_t kReadSize = std::size_t{1} << 20;
-constexpr char kEofMark = 0x1A;
 
 UniqueFd openJournal(const std::filesystem::path& path) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
@@ -91,7 +91,7 @@ bool looksLikeDate(const char* d) {
 
 // Nothing to read: an empty line, or the end-of-file mark some editors leave.
 bool isBlankLine(const char* data, std::size_t size) {
-    return std::all_of(data, data + size, [](char c) { return c == kEofMark || c == '\r'; });
+    return std::all_of(data, data + size, [](char c) { return c == kEndOfFileMark || c == '\r'; });
 }
 
 class Scanner {

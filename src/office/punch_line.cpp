@@ -10,11 +10,11 @@ namespace tavomi {
 namespace {
 
 constexpr std::array<std::pair<RecordKind, const char16_t*>, 5> kKindWords = {{
-    {RecordKind::ClockIn, u"出勤"},
-    {RecordKind::ClockOut, u"退勤"},
-    {RecordKind::GoingOut, u"外出"},
-    {RecordKind::Return, u"戻り"},
-    {RecordKind::MidDayAbsence, u"中抜"},
+    {RecordKind::ClockIn, kKindClockIn},
+    {RecordKind::ClockOut, kKindClockOut},
+    {RecordKind::GoingOut, kKindGoingOut},
+    {RecordKind::Return, kKindReturn},
+    {RecordKind::MidDayAbsence, kKindMidDayAbsence},
 }};
 
 // The manual entry writes a clock-out after midnight under the previous date as 24:00 to 28:59.

@@ -7,10 +7,10 @@ namespace tavomi {
 namespace {
 
 constexpr std::array<PunchKindValues, 4> kPunchKinds = {{
-    {u"出勤", u" さんの出勤時刻を ", true},
-    {u"退勤", u" さんの退勤時刻を ", true},
-    {u"外出", u" さんの外出時刻を ", false},
-    {u"戻り", u" さんの戻りの時刻を ", false},
+    {kKindClockIn, u" さんの出勤時刻を ", true},
+    {kKindClockOut, u" さんの退勤時刻を ", true},
+    {kKindGoingOut, u" さんの外出時刻を ", false},
+    {kKindReturn, u" さんの戻りの時刻を ", false},
 }};
 
 constexpr const char16_t* kRecordTail =
@@ -61,7 +61,7 @@ QString absenceMessage(const QString& who, const QString& length) {
 PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& length,
                           const IsTicked& isTicked) {
     return PunchRecord{
-        QString::fromUtf16(u"中抜"),
+        QString::fromUtf16(kKindMidDayAbsence),
         who,
         recordDateText(date),
         length,
