@@ -30,6 +30,7 @@ const QString kInconsistentFolder = QString::fromUtf16(
 const QString kNoHoursToday = QString::fromUtf16(
     u"今日の勤務時間が確認できません。\r\n\r\n"
     u"「設定・その他」 から今日の勤務時間の設定を行ってください");
+
 // Something that is not a lock file stands where the lock file goes: no punch can succeed.
 QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
     return QString::fromUtf16(u"ロック用のファイル ") + QFile::decodeName(lockFile.c_str()) +
