@@ -57,8 +57,8 @@ std::optional<std::vector<char>> listReaders(PcscApi& pcsc, SCARDCONTEXT context
     return list;
 }
 
-// Splits a multi-string: a NUL ends a name; a second NUL right after it (or the end of
-// the buffer) ends the list. A name the buffer cuts off before its NUL is dropped.
+}  // namespace
+
 std::vector<std::string> splitReaderList(const std::vector<char>& list) {
     std::vector<std::string> names;
     std::string current;
@@ -75,6 +75,8 @@ std::vector<std::string> splitReaderList(const std::vector<char>& list) {
     }
     return names;
 }
+
+namespace {
 
 const SCARD_IO_REQUEST* sendHeaderFor(DWORD protocol) {
     // pcsc-lite refuses a null send header: pass the one of the protocol now in use.

@@ -4,6 +4,7 @@
 #include "card/pcsc_api.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tavomi {
@@ -11,6 +12,10 @@ namespace tavomi {
 // The identifier text of a GET DATA answer: every byte but the two status bytes, two
 // upper-case hex digits each, no separator. Two bytes or fewer give "".
 QString cardIdentifierFromAnswer(const std::vector<std::uint8_t>& answer);
+
+// Splits a reader list (a multi-string): a NUL ends a name; a second NUL right after
+// it (or the end of the buffer) ends the list. A name the buffer cuts off is dropped.
+std::vector<std::string> splitReaderList(const std::vector<char>& list);
 
 // Whether an ATR is the one a PC/SC reader builds for a FeliCa card (card-name code 00 3B).
 bool isFelicaAtr(const std::vector<std::uint8_t>& atr);

@@ -1,5 +1,8 @@
 #include "card/reader_watch.h"
 
+#include "card/card_poll.h"
+
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -17,17 +20,13 @@ std::vector<std::string> listReaders(SCARDCONTEXT context, LONG& result) {
     if (result != SCARD_S_SUCCESS) {
         return {};
     }
-    std::string buffer(length, '\0');
+    std::vector<char> buffer(length, '\0');
     result = SCardListReaders(context, nullptr, buffer.data(), &length);
-    std::vector<std::string> names;
     if (result != SCARD_S_SUCCESS) {
-        return names;
+        return {};
     }
-    for (std::size_t at = 0; at < buffer.size() && buffer[at] != '\0';) {
-        names.emplace_back(buffer.c_str() + at);
-        at += names.back().size() + 1;
-    }
-    return names;
+    buffer.resize(std::min<std::size_t>(length, buffer.size()));
+    return splitReaderList(buffer);
 }
 
 // A card laid or taken away. The high word counts card events, so a card swapped

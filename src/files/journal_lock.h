@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace tavomi {
 
@@ -71,6 +72,21 @@ class JournalLock {
     Now now_;
     std::optional<Sighting> inTheWay_;
     std::optional<FileIdentity> taken_;
+};
+
+// Releases a lock taken with JournalLock::take on every path, the error path
+// included, so a failed write does not leave every later writer reporting "busy".
+class JournalLockHold {
+  public:
+    JournalLockHold(JournalLock& lock, std::filesystem::path lockFile)
+        : lock_(lock), lockFile_(std::move(lockFile)) {}
+    JournalLockHold(const JournalLockHold&) = delete;
+    JournalLockHold& operator=(const JournalLockHold&) = delete;
+    ~JournalLockHold() { lock_.release(lockFile_); }
+
+  private:
+    JournalLock& lock_;
+    std::filesystem::path lockFile_;
 };
 
 // What start-up found at the lock file's place.

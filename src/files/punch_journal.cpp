@@ -33,21 +33,6 @@ namespace {
 // Only the last 128 bytes are searched for an end-of-file mark.
 constexpr off_t kEofMarkWindow = 128;
 
-// Releases the journal's lock file on every path, the error path included, so a
-// failed append does not leave every later writer reporting "busy".
-class LockRelease {
-  public:
-    LockRelease(JournalLock& lock, std::filesystem::path lockFile)
-        : lock_(lock), lockFile_(std::move(lockFile)) {}
-    LockRelease(const LockRelease&) = delete;
-    LockRelease& operator=(const LockRelease&) = delete;
-    ~LockRelease() { lock_.release(lockFile_); }
-
-  private:
-    JournalLock& lock_;
-    std::filesystem::path lockFile_;
-};
-
 // The end of a file as found before appending: its size, where the new bytes go
 // (before a 0x1A mark, if any), and the bytes from there to the end, kept so a
 // failed append can put them back.
@@ -228,7 +213,7 @@ WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, con
     if (!lock.take(lockFile)) {
         return WriteOutcome::Busy;
     }
-    LockRelease release(lock, lockFile);
+    const JournalLockHold hold(lock, lockFile);
     const auto journal = dataFilePath(appFolder, kJournalFile);
     if (!regularFileExists(journal)) {
         return WriteOutcome::JournalMissing;
@@ -250,7 +235,7 @@ WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFol
     if (!lock.take(lockFile)) {
         return WriteOutcome::Busy;
     }
-    LockRelease release(lock, lockFile);
+    const JournalLockHold hold(lock, lockFile);
     appendLine(journal, line);
     return WriteOutcome::Written;
 }

@@ -14,17 +14,6 @@ namespace {
 // What an empty list gets as its first line, which is never read as an entry.
 constexpr const char16_t* kListHeader = u"カードID,氏名,備考";
 
-class LockRelease {
-  public:
-    explicit LockRelease(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
-    LockRelease(const LockRelease&) = delete;
-    LockRelease& operator=(const LockRelease&) = delete;
-    ~LockRelease() { releaseJournalLock(lockFile_); }
-
-  private:
-    std::filesystem::path lockFile_;
-};
-
 bool cp932Writes(const QString& character) {
     return decodeCp932(encodeCp932(character)) == character;
 }
@@ -76,10 +65,11 @@ RegisterResult registerCard(const std::filesystem::path& programFolder, const QS
     }
     // The journal's lock: the tool writes the list as the time clock writes the journal.
     const auto lockFile = dataFilePath(programFolder, kLockFile);
-    if (!takeJournalLock(lockFile)) {
+    JournalLock lock;
+    if (!lock.take(lockFile)) {
         return {RegisterStatus::Busy, {}};
     }
-    const LockRelease release(lockFile);
+    const JournalLockHold hold(lock, lockFile);
 
     RegisterResult result;
     CardholderTable table;
