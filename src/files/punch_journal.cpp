@@ -6,7 +6,6 @@
 #include "files/unique_fd.h"
 
 #include <QByteArray>
-#include <QStringList>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,14 +18,6 @@
 #include <cstring>
 
 namespace tavomi {
-
-QString recordDateText(const QDate& date) {
-    return date.toString(QString::fromLatin1(kRecordDateFormat));
-}
-
-QString recordTimeText(const QTime& time) {
-    return time.toString(QString::fromLatin1(kRecordTimeFormat));
-}
 
 namespace {
 
@@ -176,10 +167,6 @@ JournalLock& programJournalLock() {
 }
 
 }  // namespace
-
-QString PunchRecord::line() const {
-    return QStringList{kind, name, date, time, source, detail, reason}.join(u',');
-}
 
 void appendLine(const std::filesystem::path& file, const QString& line) {
     UniqueFd fd = openForAppending(file);

@@ -1,47 +1,16 @@
 #pragma once
 
 #include "files/journal_lock.h"
+#include "files/punch_record.h"
 
-#include <QDate>
 #include <QString>
-#include <QTime>
 
 #include <filesystem>
 
 namespace tavomi {
 
-// A record's first field: what happened.
-inline constexpr const char16_t* kKindClockIn = u"出勤";
-inline constexpr const char16_t* kKindClockOut = u"退勤";
-inline constexpr const char16_t* kKindGoingOut = u"外出";
-inline constexpr const char16_t* kKindReturn = u"戻り";
-inline constexpr const char16_t* kKindMidDayAbsence = u"中抜";  // its time field is a length
-
 // Old writers end a file at this byte; what follows it is no part of the file.
 inline constexpr char kEndOfFileMark = 0x1A;
-
-inline constexpr const char16_t* kSourceCard = u"IC記録";
-inline constexpr const char16_t* kSourceManual = u"手動記録";
-
-// How records (and working_hours.txt) write a date and a time: 2019/08/28, 07:45.
-inline constexpr const char* kRecordDateFormat = "yyyy/MM/dd";
-inline constexpr const char* kRecordTimeFormat = "HH:mm";
-QString recordDateText(const QDate& date);
-QString recordTimeText(const QTime& time);
-
-// One line of keeper.txt: seven unquoted comma-separated fields. detail and
-// reason carry their words without the leading comma ("詳細bch", "事由なし").
-struct PunchRecord {
-    QString kind;
-    QString name;
-    QString date;  // yyyy/MM/dd
-    QString time;  // HH:mm, or a length such as 02:00 for 中抜
-    QString source;
-    QString detail;
-    QString reason;
-
-    QString line() const;
-};
 
 // Appends one line to an existing data file: a 0x1A within the last 128 bytes
 // cuts the file there, a missing final line break is supplied, the text goes out

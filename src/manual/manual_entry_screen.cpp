@@ -136,13 +136,13 @@ void ManualEntryScreen::connectHandlers() {
     connect(closeButton_, &QPushButton::clicked, this, &ManualEntryScreen::resetAndClose);
 
     // A kind's handler runs when its button becomes checked, by the user or by code.
-    for (const ManualKindWords& words : kManualKinds) {
-        connect(kindRadio(words.kind), &QRadioButton::toggled, this,
-                [this, kind = words.kind](bool checked) {
+    for (const ManualKindCaption& kindCaption : kManualKinds) {
+        connect(kindRadio(kindCaption.kind), &QRadioButton::toggled, this,
+                [this, kind = kindCaption.kind](bool checked) {
                     if (!checked) {
                         return;
                     }
-                    if (kind == ManualKind::MidDayAbsence) {
+                    if (kind == RecordKind::MidDayAbsence) {
                         onMidDayAbsenceChosen();
                     } else {
                         onClockKindChosen();
@@ -215,7 +215,7 @@ void ManualEntryScreen::resetReasonPanel() {
 }
 
 void ManualEntryScreen::updateAfterMidnightBox() {
-    if (offersAfterMidnight(kindRadio(ManualKind::ClockOut)->isChecked(), timePicker_->time())) {
+    if (offersAfterMidnight(kindRadio(RecordKind::ClockOut)->isChecked(), timePicker_->time())) {
         afterMidnightBox_->show();
         afterMidnightHint_->show();
     } else {
@@ -225,11 +225,11 @@ void ManualEntryScreen::updateAfterMidnightBox() {
     }
 }
 
-QRadioButton* ManualEntryScreen::kindRadio(ManualKind kind) const {
+QRadioButton* ManualEntryScreen::kindRadio(RecordKind kind) const {
     return kindRadios_.at(static_cast<std::size_t>(kind));
 }
 
-std::optional<ManualKind> ManualEntryScreen::checkedKind() const {
+std::optional<RecordKind> ManualEntryScreen::checkedKind() const {
     const int id = kindGroup_->checkedId();
     if (id < 0) {
         return std::nullopt;
@@ -237,7 +237,7 @@ std::optional<ManualKind> ManualEntryScreen::checkedKind() const {
     return kManualKinds.at(static_cast<std::size_t>(id)).kind;
 }
 
-void ManualEntryScreen::uncheckKind(ManualKind kind) {
+void ManualEntryScreen::uncheckKind(RecordKind kind) {
     QRadioButton* button = kindRadio(kind);
     // An exclusive group keeps one button checked; lift that for the moment.
     if (button->isChecked()) {
@@ -325,13 +325,13 @@ void ManualEntryScreen::clearAfterRecording() {
     personPicker_->clear();
     absenceHoursPicker_->clear();
     absenceHoursPicker_->hide();
-    uncheckKind(ManualKind::MidDayAbsence);
+    uncheckKind(RecordKind::MidDayAbsence);
 }
 
 void ManualEntryScreen::resetAndClose() {
     personPicker_->clear();
-    for (const ManualKindWords& words : kManualKinds) {
-        uncheckKind(words.kind);
+    for (const ManualKindCaption& kindCaption : kManualKinds) {
+        uncheckKind(kindCaption.kind);
     }
     leaveReasonBox_->setChecked(false);
     absenceHoursPicker_->clear();

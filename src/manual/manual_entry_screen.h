@@ -71,9 +71,9 @@ class ManualEntryScreen : public QDialog {
     void showConfirmation(const QString& message);
     void clearAfterRecording();
 
-    QRadioButton* kindRadio(ManualKind kind) const;
-    std::optional<ManualKind> checkedKind() const;
-    void uncheckKind(ManualKind kind);
+    QRadioButton* kindRadio(RecordKind kind) const;
+    std::optional<RecordKind> checkedKind() const;
+    void uncheckKind(RecordKind kind);
 
     std::filesystem::path appFolder_;
     Clock clock_;

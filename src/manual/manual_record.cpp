@@ -10,10 +10,6 @@ namespace {
 constexpr int kHoursPerDay = 24;
 constexpr int kLastAfterMidnightHour = 4;  // 04:59 is the latest clock-out of the day before
 
-const ManualKindWords& wordsOf(ManualKind kind) {
-    return kManualKinds.at(static_cast<std::size_t>(kind));
-}
-
 }  // namespace
 
 QString manualSuccessMessage(const QString& person, const QDate& date) {
@@ -40,7 +36,7 @@ QString manualTimeText(const ManualEntry& entry) {
     if (entry.afterMidnight) {
         time = afterMidnightTime(time);
     }
-    if (entry.kind == ManualKind::MidDayAbsence) {
+    if (entry.kind == RecordKind::MidDayAbsence) {
         // With no entry chosen the picker's time stays.
         if (entry.hoursEntry >= 0) {
             time = hoursListTime(entry.hoursEntry);
@@ -54,16 +50,15 @@ std::optional<PunchRecord> buildManualRecord(const ManualEntry& entry) {
     if (entry.person.isEmpty() || !entry.kind || time.isEmpty()) {
         return std::nullopt;
     }
-    const QString reason =
-        reasonField([&](int box) { return entry.reasons.at(std::size_t(box - kFirstReasonBox)); });
     return PunchRecord{
-        .kind = QString::fromUtf16(wordsOf(*entry.kind).word),
+        .kind = *entry.kind,
         .name = entry.person,
-        .date = recordDateText(entry.date),
+        .date = entry.date,
         .time = time,
-        .source = QString::fromUtf16(kSourceManual),
-        .detail = QString::fromUtf16(kNoDetailField).mid(1),
-        .reason = reason.mid(1),  // the record adds its own separator
+        .source = RecordSource::Manual,
+        .detail = QString::fromUtf16(kNoDetail),
+        .reason = reasonField(
+            [&](int box) { return entry.reasons.at(std::size_t(box - kFirstReasonBox)); }),
     };
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The record of the manual entry screen, built without widgets.
 
-#include "files/punch_journal.h"
+#include "files/punch_record.h"
 #include "punch/vocabulary.h"
 
 #include <QDate>
@@ -13,21 +13,19 @@
 
 namespace tavomi {
 
-// The five events the screen records, in the order of its radio buttons.
-enum class ManualKind { ClockIn, ClockOut, GoingOut, Return, MidDayAbsence };
-
-struct ManualKindWords {
-    ManualKind kind;
-    const char16_t* caption;  // on the radio button
-    const char16_t* word;     // in the record; a mid-day absence is written 中抜, without the け
+// The five kinds the screen records, in the order of its radio buttons, with their
+// captions (a mid-day absence is captioned 中抜け, but written 中抜).
+struct ManualKindCaption {
+    RecordKind kind;
+    const char16_t* caption;
 };
 
-inline constexpr std::array<ManualKindWords, 5> kManualKinds = {{
-    {ManualKind::ClockIn, u"出勤", kKindClockIn},
-    {ManualKind::ClockOut, u"退勤", kKindClockOut},
-    {ManualKind::GoingOut, u"外出", kKindGoingOut},
-    {ManualKind::Return, u"戻り", kKindReturn},
-    {ManualKind::MidDayAbsence, u"中抜け", kKindMidDayAbsence},
+inline constexpr std::array<ManualKindCaption, 5> kManualKinds = {{
+    {RecordKind::ClockIn, u"出勤"},
+    {RecordKind::ClockOut, u"退勤"},
+    {RecordKind::GoingOut, u"外出"},
+    {RecordKind::Return, u"戻り"},
+    {RecordKind::MidDayAbsence, u"中抜け"},
 }};
 static_assert(
     [] {
@@ -38,7 +36,7 @@ static_assert(
         }
         return true;
     }(),
-    "kManualKinds is indexed by ManualKind");
+    "kManualKinds is indexed by RecordKind");
 
 // The confirmation box texts of this screen (they differ from the card screens').
 inline constexpr const char16_t* kManualMissingValuesMessage =
@@ -67,7 +65,7 @@ QString afterMidnightTime(const QString& time);
 struct ManualEntry {
     QString person;  // the chosen name; empty when nothing is chosen
     QDate date;
-    std::optional<ManualKind> kind;  // none when no kind is checked
+    std::optional<RecordKind> kind;  // none when no kind is checked
     QTime time;                      // the time picker's, seconds included
     bool afterMidnight = false;      // "午前様の退勤です" ticked
     int hoursEntry = -1;             // the chosen entry of the hours list; -1 when none

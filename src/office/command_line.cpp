@@ -1,6 +1,6 @@
 #include "office/command_line.h"
 
-#include "office/punch_line.h"
+#include "files/punch_record.h"
 
 #include <map>
 

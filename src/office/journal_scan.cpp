@@ -3,6 +3,7 @@
 #include "files/cp932.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
+#include "files/punch_record.h"
 #include "files/unique_fd.h"
 
 #include <QRegularExpression>

@@ -1,22 +1,17 @@
 #pragma once
 
+#include "files/punch_record.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
-#include <array>
-#include <optional>
 #include <variant>
 
 namespace tavomi {
 
-enum class RecordKind { ClockIn, ClockOut, GoingOut, Return, MidDayAbsence };
-
-// The word a record writes for the kind: 出勤, 退勤, 外出, 戻り or 中抜.
-QString recordKindWord(RecordKind kind);
-
-// One record of keeper.txt, read back.
+// One record of keeper.txt, read back, as the reports use it.
 struct PunchEvent {
     qint64 line = 0;  // 1-based line number in keeper.txt
     RecordKind kind = RecordKind::ClockIn;
@@ -29,17 +24,6 @@ struct PunchEvent {
     QStringList reasons;     // reason codes, as written
 };
 
-// Why a line of the journal is not a record.
-enum class LineProblem {
-    Unreadable,  // too few fields, or bytes that are no CP932 text
-    UnknownKind,
-    BadDate,
-    BadTime,
-    UnknownSource,
-    BadDetail,
-    BadReason,
-};
-
 // How a report names the problem (読めない行, 不明な区分, ...).
 QString lineProblemText(LineProblem problem);
 
@@ -50,15 +34,8 @@ struct GarbledLine {
     QString text;
 };
 
-// The seven fields of a record line. A name is the only free text a record holds, so
-// commas beyond the sixth are taken to belong to it. nullopt: fewer than seven fields.
-using RecordFields = std::array<QString, 7>;
-std::optional<RecordFields> splitRecordFields(QStringView line);
-
-// A date written as yyyy/MM/dd, leading zeros included, or nullopt.
-std::optional<QDate> readRecordDate(QStringView text);
-
-// Reads one decoded line as a record. The line number is left for the caller to set.
+// Reads one decoded line as a record whose detail and reason codes are all in the
+// vocabulary. The line number is left for the caller to set.
 std::variant<PunchEvent, LineProblem> readPunchLine(QStringView line);
 
 }  // namespace tavomi

@@ -1,7 +1,7 @@
 #include "office/report_model.h"
 
 #include "files/comma_text.h"
-#include "files/punch_journal.h"
+#include "files/punch_record.h"
 
 #include <QHash>
 

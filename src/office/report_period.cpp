@@ -1,7 +1,6 @@
 #include "office/report_period.h"
 
-#include "files/punch_journal.h"
-#include "office/punch_line.h"
+#include "files/punch_record.h"
 
 namespace tavomi {
 

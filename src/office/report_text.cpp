@@ -1,7 +1,7 @@
 #include "office/report_text.h"
 
 #include "files/cp932.h"
-#include "files/punch_journal.h"
+#include "files/punch_record.h"
 #include "office/text_table.h"
 
 namespace tavomi {

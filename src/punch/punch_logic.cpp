@@ -6,42 +6,48 @@ namespace tavomi {
 
 namespace {
 
+// Indexed by RecordKind.
 constexpr std::array<PunchKindValues, 4> kPunchKinds = {{
-    {kKindClockIn, u" さんの出勤時刻を ", true},
-    {kKindClockOut, u" さんの退勤時刻を ", true},
-    {kKindGoingOut, u" さんの外出時刻を ", false},
-    {kKindReturn, u" さんの戻りの時刻を ", false},
+    {RecordKind::ClockIn, u" さんの出勤時刻を ", true},
+    {RecordKind::ClockOut, u" さんの退勤時刻を ", true},
+    {RecordKind::GoingOut, u" さんの外出時刻を ", false},
+    {RecordKind::Return, u" さんの戻りの時刻を ", false},
 }};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kPunchKinds.size(); ++i) {
+            if (static_cast<std::size_t>(kPunchKinds[i].kind) != i) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "kPunchKinds is indexed by RecordKind");
 
 constexpr const char16_t* kRecordTail =
     u" で記録します\r\n\r\nカードを取ったら、OKボタンを押してください";
 
-// A record's detail and reason fields are held without their leading comma.
-QString withoutLeadingComma(const QString& field) {
-    return field.mid(1);
-}
-
 }  // namespace
 
-const PunchKindValues& punchKindValues(PunchKind kind) {
+const PunchKindValues& punchKindValues(RecordKind kind) {
     return kPunchKinds.at(static_cast<std::size_t>(kind));
 }
 
-QString punchMessage(PunchKind kind, const QString& who, const QDateTime& at) {
+QString punchMessage(RecordKind kind, const QString& who, const QDateTime& at) {
     return who + QString::fromUtf16(punchKindValues(kind).phrase) + recordDateText(at.date()) +
            u' ' + recordTimeText(at.time()) + QString::fromUtf16(kRecordTail);
 }
 
-PunchRecord punchRecord(PunchKind kind, const QString& who, const QDateTime& at,
+PunchRecord punchRecord(RecordKind kind, const QString& who, const QDateTime& at,
                         const IsTicked& isTicked) {
     return PunchRecord{
-        QString::fromUtf16(punchKindValues(kind).kind),
+        punchKindValues(kind).kind,
         who,
-        recordDateText(at.date()),
+        at.date(),
         recordTimeText(at.time()),
-        QString::fromUtf16(kSourceCard),
-        withoutLeadingComma(detailField(isTicked)),
-        withoutLeadingComma(reasonField(isTicked)),
+        RecordSource::Card,
+        detailField(isTicked),
+        reasonField(isTicked),
     };
 }
 
@@ -61,13 +67,13 @@ QString absenceMessage(const QString& who, const QString& length) {
 PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& length,
                           const IsTicked& isTicked) {
     return PunchRecord{
-        QString::fromUtf16(kKindMidDayAbsence),
+        RecordKind::MidDayAbsence,
         who,
-        recordDateText(date),
+        date,
         length,
-        QString::fromUtf16(kSourceCard),
-        withoutLeadingComma(QString::fromUtf16(kNoDetailField)),
-        withoutLeadingComma(reasonField(isTicked)),
+        RecordSource::Card,
+        QString::fromUtf16(kNoDetail),
+        reasonField(isTicked),
     };
 }
 

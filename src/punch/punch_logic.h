@@ -9,17 +9,17 @@
 
 namespace tavomi {
 
-// The four card events of the punch screen.
-enum class PunchKind { ClockIn, ClockOut, GoOut, Return };
-
-// What differs between the four punch buttons.
+// What differs between the punch screen's four buttons, one for each of the kinds
+// ClockIn, ClockOut, GoingOut and Return.
 struct PunchKindValues {
-    const char16_t* kind;    // record field 1
+    RecordKind kind;
     const char16_t* phrase;  // between the name and the time in the message
     bool carriesOver;        // whether the special notes tick the boxes they feed
 };
 
-const PunchKindValues& punchKindValues(PunchKind kind);
+// The values of one of the four buttons' kinds; throws std::out_of_range for a mid-day
+// absence, which has a screen of its own.
+const PunchKindValues& punchKindValues(RecordKind kind);
 
 // Messages of the card screens (CR LF line breaks).
 inline constexpr const char16_t* kRemoveCardMessage = u"カードを取って、OKボタンを押してください";
@@ -34,10 +34,10 @@ inline constexpr const char16_t* kCardJournalMissingMessage =
 
 // "<who> さんの出勤時刻を 2019/08/28 07:45 で記録します", a blank line, and the
 // request to take the card.
-QString punchMessage(PunchKind kind, const QString& who, const QDateTime& at);
+QString punchMessage(RecordKind kind, const QString& who, const QDateTime& at);
 
 // The record of a punch at one clock reading; detail and reason from the boxes.
-PunchRecord punchRecord(PunchKind kind, const QString& who, const QDateTime& at,
+PunchRecord punchRecord(RecordKind kind, const QString& who, const QDateTime& at,
                         const IsTicked& isTicked);
 
 // Calls tick(feeds) for every ticked special note: the boxes a note stands for.

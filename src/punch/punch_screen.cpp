@@ -346,7 +346,7 @@ void PunchScreen::showDetailLayout() {
     categoryTabs_->setCurrentIndex(0);
 }
 
-void PunchScreen::recordPunch(PunchKind kind) {
+void PunchScreen::recordPunch(RecordKind kind) {
     // Boxes ticked by the carry-over, unticked again if the record cannot be written.
     std::vector<int> carried;
     QString message;

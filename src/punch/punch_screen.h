@@ -65,16 +65,16 @@ class PunchScreen : public QDialog {
     void waitForCardAndReset();
 
     void onCloseClicked();
-    void onClockInClicked() { recordPunch(PunchKind::ClockIn); }
-    void onClockOutClicked() { recordPunch(PunchKind::ClockOut); }
-    void onGoOutClicked() { recordPunch(PunchKind::GoOut); }
-    void onReturnClicked() { recordPunch(PunchKind::Return); }
+    void onClockInClicked() { recordPunch(RecordKind::ClockIn); }
+    void onClockOutClicked() { recordPunch(RecordKind::ClockOut); }
+    void onGoOutClicked() { recordPunch(RecordKind::GoingOut); }
+    void onReturnClicked() { recordPunch(RecordKind::Return); }
     void onAbsenceClicked();
     void showTime();
     void drawCategoryTab(QPainter& painter, int tabIndex, const QRect& rect, bool active);
 
     // The four punch buttons share one procedure.
-    void recordPunch(PunchKind kind);
+    void recordPunch(RecordKind kind);
     // Polls until no card lies on any reader, asking for the card at every pass.
     void waitForCardRemoval();
     // One card poll; a card found is asked for. Tells whether one was found.

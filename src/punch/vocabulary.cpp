@@ -1,6 +1,8 @@
 // Work categories and leave reasons shared by the recording screens.
 #include "punch/vocabulary.h"
 
+#include "files/punch_record.h"
+
 namespace tavomi {
 
 const std::array<Reason, 9> kReasons = {{
@@ -89,11 +91,11 @@ QString hoursListTime(int entry) {
 }
 
 QString detailField(const IsTicked& isTicked) {
-    return codeField(u",詳細", u",詳細なし", kWorkCategories, isTicked);
+    return codeField(kDetailHead, kNoDetail, kWorkCategories, isTicked);
 }
 
 QString reasonField(const IsTicked& isTicked) {
-    return codeField(u",事由", u",事由なし", kReasons, isTicked);
+    return codeField(kReasonHead, kNoReason, kReasons, isTicked);
 }
 
 }  // namespace tavomi

@@ -45,10 +45,12 @@ inline constexpr const char16_t* kSurveyNote = u"教員勤務実態調査（H28)
 // Tells whether box n is ticked.
 using IsTicked = std::function<bool(int box)>;
 
-// ",詳細" and the codes of the ticked category boxes in code order, or ",詳細なし".
+// A record's detail field: "詳細" and the codes of the ticked category boxes in code
+// order, or "詳細なし".
 QString detailField(const IsTicked& isTicked);
 
-// ",事由" and the codes of the ticked reason boxes in box order, or ",事由なし".
+// A record's reason field: "事由" and the codes of the ticked reason boxes in box
+// order, or "事由なし".
 QString reasonField(const IsTicked& isTicked);
 
 // The hours list of a mid-day absence: entry 0 is the prompt "中抜け時間は？",
@@ -57,8 +59,5 @@ QStringList hoursList();
 
 // "01:00" to "08:00" for entries 1 to 8; empty text for the prompt or anything else.
 QString hoursListTime(int entry);
-
-// The detail field of screens that have no category boxes.
-inline constexpr const char16_t* kNoDetailField = u",詳細なし";
 
 }  // namespace tavomi

@@ -35,30 +35,6 @@ const QString kRecord = s(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細
 const QByteArray kRecordBytes = cp932(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
 const QByteArray kHeaderBytes = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
 
-TEST(PunchRecord, LineIsSevenFieldsWithoutQuoting) {
-    const struct {
-        PunchRecord record;
-        const char16_t* line;
-    } cases[] = {
-        {{s(u"出勤"), s(u"山田花子"), "2019/08/28", "07:45", s(kSourceCard), s(u"詳細なし"),
-          s(u"事由なし")},
-         u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
-        {{s(u"中抜"), s(u"山田花子"), "2019/08/28", "02:00", s(kSourceCard), s(u"詳細なし"),
-          s(u"事由年休")},
-         u"中抜,山田花子,2019/08/28,02:00,IC記録,詳細なし,事由年休"},
-        {{s(u"退勤"), s(u"山田花子"), "2019/08/28", "25:30", s(kSourceManual), s(u"詳細bchm1"),
-          s(u"事由なし")},
-         u"退勤,山田花子,2019/08/28,25:30,手動記録,詳細bchm1,事由なし"},
-        // nothing refuses or escapes a comma, a quote or a space in a name
-        {{s(u"外出"), s(u"山田,\"花子\" A"), "2019/08/28", "13:10", s(kSourceCard), s(u"詳細s"),
-          s(u"事由職専免")},
-         u"外出,山田,\"花子\" A,2019/08/28,13:10,IC記録,詳細s,事由職専免"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.record.line(), s(c.line));
-    }
-}
-
 // ---- appending ---------------------------------------------------------------
 
 struct AppendCase {

@@ -47,7 +47,7 @@ struct RecordCase {
     const char16_t* line;  // nullptr: refused
 };
 
-ManualEntry entryOf(const char16_t* person, std::optional<ManualKind> kind, QTime time) {
+ManualEntry entryOf(const char16_t* person, std::optional<RecordKind> kind, QTime time) {
     ManualEntry e;
     e.person = u16(person);
     e.date = QDate(2019, 8, 27);
@@ -78,46 +78,46 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BuildManualRecord,
     ::testing::Values(
         RecordCase{"WorkedExample",
-                   with(entryOf(u"W", ManualKind::ClockOut, QTime(1, 30)),
+                   with(entryOf(u"W", RecordKind::ClockOut, QTime(1, 30)),
                         [](ManualEntry& e) { e.afterMidnight = true; }),
                    u"退勤,W,2019/08/27,25:30,手動記録,詳細なし,事由なし"},
-        RecordCase{"SecondsDropped", entryOf(u"W", ManualKind::ClockIn, QTime(7, 45, 59)),
+        RecordCase{"SecondsDropped", entryOf(u"W", RecordKind::ClockIn, QTime(7, 45, 59)),
                    u"出勤,W,2019/08/27,07:45,手動記録,詳細なし,事由なし"},
         RecordCase{"MidDayHoursReplaceTheTime",
-                   with(entryOf(u"W", ManualKind::MidDayAbsence, QTime(13, 7)),
+                   with(entryOf(u"W", RecordKind::MidDayAbsence, QTime(13, 7)),
                         [](ManualEntry& e) {
                             e.hoursEntry = 2;
                             e.reasons[1] = e.reasons[8] = true;
                         }),
                    u"中抜,W,2019/08/27,02:00,手動記録,詳細なし,事由年休その他"},
         RecordCase{"MidDayHoursAlsoOverAfterMidnight",
-                   with(entryOf(u"W", ManualKind::MidDayAbsence, QTime(1, 30)),
+                   with(entryOf(u"W", RecordKind::MidDayAbsence, QTime(1, 30)),
                         [](ManualEntry& e) {
                             e.afterMidnight = true;
                             e.hoursEntry = 8;
                         }),
                    u"中抜,W,2019/08/27,08:00,手動記録,詳細なし,事由なし"},
         RecordCase{"MidDayWithoutChoiceKeepsPickerTime",
-                   entryOf(u"W", ManualKind::MidDayAbsence, QTime(13, 7)),
+                   entryOf(u"W", RecordKind::MidDayAbsence, QTime(13, 7)),
                    u"中抜,W,2019/08/27,13:07,手動記録,詳細なし,事由なし"},
         RecordCase{"HoursIgnoredForClockKinds",
-                   with(entryOf(u"W", ManualKind::Return, QTime(13, 7)),
+                   with(entryOf(u"W", RecordKind::Return, QTime(13, 7)),
                         [](ManualEntry& e) { e.hoursEntry = 2; }),
                    u"戻り,W,2019/08/27,13:07,手動記録,詳細なし,事由なし"},
         RecordCase{"AllReasonsInBoxOrder",
-                   with(entryOf(u"W", ManualKind::GoingOut, QTime(9, 5)),
+                   with(entryOf(u"W", RecordKind::GoingOut, QTime(9, 5)),
                         [](ManualEntry& e) { e.reasons.fill(true); }),
                    u"外出,W,2019/08/27,09:05,手動記録,詳細なし,"
                    u"事由割振年休病休特休介護組合職専免育短その他"},
-        RecordCase{"BlankNameIsAName", entryOf(u" ", ManualKind::ClockIn, QTime(8, 0)),
+        RecordCase{"BlankNameIsAName", entryOf(u" ", RecordKind::ClockIn, QTime(8, 0)),
                    u"出勤, ,2019/08/27,08:00,手動記録,詳細なし,事由なし"},
-        RecordCase{"NoPerson", entryOf(u"", ManualKind::ClockIn, QTime(8, 0)), nullptr},
+        RecordCase{"NoPerson", entryOf(u"", RecordKind::ClockIn, QTime(8, 0)), nullptr},
         RecordCase{"NoKind", entryOf(u"W", std::nullopt, QTime(8, 0)), nullptr},
         RecordCase{"HoursPrompt",
-                   with(entryOf(u"W", ManualKind::MidDayAbsence, QTime(8, 0)),
+                   with(entryOf(u"W", RecordKind::MidDayAbsence, QTime(8, 0)),
                         [](ManualEntry& e) { e.hoursEntry = 0; }),
                    nullptr},
-        RecordCase{"NoTime", entryOf(u"W", ManualKind::ClockIn, QTime()), nullptr}),
+        RecordCase{"NoTime", entryOf(u"W", RecordKind::ClockIn, QTime()), nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -37,16 +37,16 @@ std::set<int> allBoxes() {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FieldBuilders,
-    ::testing::Values(FieldCase{"nothing", {}, u",詳細なし", u",事由なし"},
+    ::testing::Values(FieldCase{"nothing", {}, u"詳細なし", u"事由なし"},
                       // g is box 23 but sorts between f and h; m1 is box 12.
-                      FieldCase{"b c h m1", {12, 7, 3, 2}, u",詳細bchm1", u",事由なし"},
-                      FieldCase{"f g h", {7, 23, 6}, u",詳細fgh", u",事由なし"},
-                      FieldCase{"割振 is the code of 割振変更", {24}, u",詳細なし", u",事由割振"},
-                      FieldCase{"年休 その他", {32, 25}, u",詳細なし", u",事由年休その他"},
+                      FieldCase{"b c h m1", {12, 7, 3, 2}, u"詳細bchm1", u"事由なし"},
+                      FieldCase{"f g h", {7, 23, 6}, u"詳細fgh", u"事由なし"},
+                      FieldCase{"割振 is the code of 割振変更", {24}, u"詳細なし", u"事由割振"},
+                      FieldCase{"年休 その他", {32, 25}, u"詳細なし", u"事由年休その他"},
                       // Special notes (33..35) are never written themselves.
-                      FieldCase{"special notes only", {33, 34, 35}, u",詳細なし", u",事由なし"},
-                      FieldCase{"everything", allBoxes(), u",詳細abcdefghijklm1m2nopqrstuv",
-                                u",事由割振年休病休特休介護組合職専免育短その他"}),
+                      FieldCase{"special notes only", {33, 34, 35}, u"詳細なし", u"事由なし"},
+                      FieldCase{"everything", allBoxes(), u"詳細abcdefghijklm1m2nopqrstuv",
+                                u"事由割振年休病休特休介護組合職専免育短その他"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(Vocabulary, BoxesAreNumberedOnceAndPagesFollowCodeOrder) {

@@ -1,0 +1,104 @@
+// A record written as a line and read back.
+#include "files/punch_record.h"
+
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace tavomi {
+
+void PrintTo(const PunchRecord& r, std::ostream* os) {
+    *os << r.line().toStdString();
+}
+
+namespace {
+
+QString s(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+struct LineCase {
+    PunchRecord record;
+    const char16_t* line;
+};
+
+class RecordLine : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(RecordLine, IsSevenUnquotedFieldsAndReadsBackAsTheSameRecord) {
+    const LineCase& c = GetParam();
+    EXPECT_EQ(c.record.line(), s(c.line));
+    const auto read = readPunchRecord(s(c.line));
+    ASSERT_TRUE(std::holds_alternative<PunchRecord>(read));
+    EXPECT_EQ(std::get<PunchRecord>(read), c.record);
+}
+
+const QDate kDay(2019, 8, 28);
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKindAndSource, RecordLine,
+    ::testing::Values(LineCase{{RecordKind::ClockIn, s(u"山田花子"), kDay, "07:45",
+                                RecordSource::Card, s(u"詳細なし"), s(u"事由なし")},
+                               u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
+                      // a clock-out after midnight, written under the day before
+                      LineCase{{RecordKind::ClockOut, s(u"山田花子"), kDay, "25:30",
+                                RecordSource::Manual, s(u"詳細bchm1"), s(u"事由なし")},
+                               u"退勤,山田花子,2019/08/28,25:30,手動記録,詳細bchm1,事由なし"},
+                      // nothing refuses or escapes a comma, a quote or a space in a name
+                      LineCase{{RecordKind::GoingOut, s(u"山田,\"花子\" A"), kDay, "13:10",
+                                RecordSource::Card, s(u"詳細s"), s(u"事由職専免")},
+                               u"外出,山田,\"花子\" A,2019/08/28,13:10,IC記録,詳細s,事由職専免"},
+                      LineCase{{RecordKind::Return, s(u" "), kDay, "14:00", RecordSource::Manual,
+                                s(u"詳細なし"), s(u"事由年休その他")},
+                               u"戻り, ,2019/08/28,14:00,手動記録,詳細なし,事由年休その他"},
+                      LineCase{{RecordKind::MidDayAbsence, s(u"山田花子"), kDay, "02:00",
+                                RecordSource::Card, s(u"詳細なし"), s(u"事由年休")},
+                               u"中抜,山田花子,2019/08/28,02:00,IC記録,詳細なし,事由年休"}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+struct ProblemCase {
+    const char16_t* line;
+    LineProblem problem;
+};
+
+class MalformedLine : public ::testing::TestWithParam<ProblemCase> {};
+
+TEST_P(MalformedLine, NamesItsFirstProblem) {
+    const ProblemCase& c = GetParam();
+    const auto read = readPunchRecord(s(c.line));
+    ASSERT_TRUE(std::holds_alternative<LineProblem>(read));
+    EXPECT_EQ(std::get<LineProblem>(read), c.problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, MalformedLine,
+    ::testing::Values(
+        ProblemCase{u"出勤,山田,2019/08/28,07:45,IC記録,詳細なし", LineProblem::Unreadable},
+        ProblemCase{u"出勤,山\uFFFD,2019/08/28,07:45,IC記録,詳細なし,事由なし",
+                    LineProblem::Unreadable},
+        ProblemCase{u"中抜け,山田,2019/08/28,02:00,IC記録,詳細なし,事由なし",
+                    LineProblem::UnknownKind},
+        ProblemCase{u"出勤,山田,2019/8/28,07:45,IC記録,詳細なし,事由なし", LineProblem::BadDate},
+        ProblemCase{u"出勤,山田,2019/02/29,07:45,IC記録,詳細なし,事由なし", LineProblem::BadDate},
+        ProblemCase{u"出勤,山田,2019/08/28,7:45,IC記録,詳細なし,事由なし", LineProblem::BadTime},
+        ProblemCase{u"退勤,山田,2019/08/28,29:00,手動記録,詳細なし,事由なし", LineProblem::BadTime},
+        ProblemCase{u"退勤,山田,2019/08/28,18:60,IC記録,詳細なし,事由なし", LineProblem::BadTime},
+        ProblemCase{u"中抜,山田,2019/08/28,00:00,IC記録,詳細なし,事由なし", LineProblem::BadTime},
+        ProblemCase{u"中抜,山田,2019/08/28,24:01,IC記録,詳細なし,事由なし", LineProblem::BadTime},
+        ProblemCase{u"出勤,山田,2019/08/28,07:45,IC,詳細なし,事由なし", LineProblem::UnknownSource},
+        ProblemCase{u"出勤,山田,2019/08/28,07:45,IC記録,詳細,事由なし", LineProblem::BadDetail},
+        ProblemCase{u"出勤,山田,2019/08/28,07:45,IC記録,なし,事由なし", LineProblem::BadDetail},
+        ProblemCase{u"出勤,山田,2019/08/28,07:45,IC記録,詳細なし,事由", LineProblem::BadReason},
+        ProblemCase{u"出勤,山田,2019/08/28,07:45,IC記録,詳細なし,年休", LineProblem::BadReason}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// The longest clock time and the longest absence a record holds.
+TEST(RecordMinutes, ReachTwentyEightHoursAndAWholeDay) {
+    EXPECT_EQ(readRecordMinutes(RecordKind::ClockOut, u"28:59"), 28 * 60 + 59);
+    EXPECT_EQ(readRecordMinutes(RecordKind::MidDayAbsence, u"24:00"), 24 * 60);
+    EXPECT_EQ(readRecordMinutes(RecordKind::MidDayAbsence, u"00:01"), 1);
+}
+
+}  // namespace
+}  // namespace tavomi
