@@ -4,6 +4,7 @@
 #include "office/card_tool.h"
 #include "office/command_line.h"
 #include "office/data_location.h"
+#include "office/tool_output.h"
 
 #include <QCoreApplication>
 
@@ -14,15 +15,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const auto parsed = tavomi::parseCardCommand(QCoreApplication::arguments().mid(1));
     if (const auto* error = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr, "tavomi-card: %s\n%s", error->toUtf8().constData(),
-                     tavomi::kCardUsage);
+        tavomi::printToolLine(stderr, tavomi::kCardTool, *error);
+        tavomi::print(stderr, QString::fromLatin1(tavomi::kCardUsage));
         return 2;
     }
     const auto& command = std::get<tavomi::CardCommand>(parsed);
     const auto folder =
         tavomi::programFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
     if (const auto* error = std::get_if<QString>(&folder)) {
-        std::fprintf(stderr, "tavomi-card: %s\n", error->toUtf8().constData());
+        tavomi::printToolLine(stderr, tavomi::kCardTool, *error);
         return 2;
     }
     tavomi::PcscCardPoller poller;

@@ -4,6 +4,7 @@
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "office/card_registration.h"
+#include "office/tool_output.h"
 
 #include <QString>
 
@@ -11,17 +12,12 @@ namespace tavomi {
 
 namespace {
 
-void print(std::FILE* stream, const QString& text) {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fflush(stream);
-}
-
 QString pathText(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
 
 int refuse(std::FILE* err, const QString& why) {
-    print(err, QStringLiteral("tavomi-card: not registered: ") + why + u'\n');
+    printToolLine(err, kCardTool, QStringLiteral("not registered: ") + why);
     return 1;
 }
 
@@ -35,8 +31,8 @@ std::optional<CardOnReader> waitForCardTold(const CardCommand& command, CardPoll
     };
     const auto card = waitForCard(poller, wait);
     if (!card) {
-        print(err,
-              QStringLiteral("tavomi-card: no card within %1 s\n").arg(command.timeoutSeconds));
+        printToolLine(err, kCardTool,
+                      QStringLiteral("no card within %1 s").arg(command.timeoutSeconds));
     }
     return card;
 }
@@ -56,7 +52,7 @@ int readCard(const CardCommand& command, const std::filesystem::path& programFol
         table.load(programFolder);
     } catch (const FileError& e) {
         print(out, QStringLiteral("holder: unknown\n"));
-        print(err, QStringLiteral("tavomi-card: %1\n").arg(QString::fromLocal8Bit(e.what())));
+        printToolLine(err, kCardTool, QString::fromLocal8Bit(e.what()));
         return 1;
     }
     const auto holder = table.lookup(card->cardId);

@@ -4,6 +4,7 @@
 #include "office/command_line.h"
 #include "office/data_location.h"
 #include "office/report_tool.h"
+#include "office/tool_output.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -18,8 +19,8 @@ int main(int argc, char** argv) {
     }
     const auto parsed = tavomi::parseReportCommand(arguments);
     if (const auto* error = std::get_if<QString>(&parsed)) {
-        std::fprintf(stderr, "tavomi-report: %s\n%s", error->toUtf8().constData(),
-                     tavomi::kReportUsage);
+        tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
+        tavomi::print(stderr, QString::fromLatin1(tavomi::kReportUsage));
         return 2;
     }
     const auto& command = std::get<tavomi::ReportCommand>(parsed);
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     const auto folder =
         tavomi::programFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
     if (const auto* error = std::get_if<QString>(&folder)) {
-        std::fprintf(stderr, "tavomi-report: %s\n", error->toUtf8().constData());
+        tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
         return 2;
     }
     return tavomi::runReportCommand(command, std::get<std::filesystem::path>(folder),

@@ -6,6 +6,7 @@
 #include "office/report_model.h"
 #include "office/report_pdf.h"
 #include "office/report_text.h"
+#include "office/tool_output.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -16,13 +17,8 @@ namespace tavomi {
 
 namespace {
 
-void print(std::FILE* stream, const QString& text) {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fflush(stream);
-}
-
 void warn(std::FILE* err, const QString& text) {
-    print(err, QStringLiteral("tavomi-report: ") + text + u'\n');
+    printToolLine(err, kReportTool, text);
 }
 
 QString errorText(const FileError& e) {

@@ -1,0 +1,20 @@
+#pragma once
+// How the office's tools write to the terminal.
+
+#include <QString>
+
+#include <cstdio>
+
+namespace tavomi {
+
+// The tools' names, which begin their messages.
+inline constexpr const char* kCardTool = "tavomi-card";
+inline constexpr const char* kReportTool = "tavomi-report";
+
+// Writes the text as UTF-8 and flushes, so that prompts show before a wait.
+void print(std::FILE* stream, const QString& text);
+
+// One line "<tool>: <text>": the tools' refusals, warnings and errors.
+void printToolLine(std::FILE* stream, const char* tool, const QString& text);
+
+}  // namespace tavomi
