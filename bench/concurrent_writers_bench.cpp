@@ -52,9 +52,10 @@ struct Tally {
 
 [[noreturn]] void runWriter(const std::filesystem::path& app, int writer, int records, int out) {
     Tally tally;
+    JournalLock lock;
     for (int number = 0; number < records;) {
         try {
-            switch (writeRecordLockingFirst(app, record(writer, number))) {
+            switch (writeRecordLockingFirst(app, record(writer, number), lock)) {
                 case WriteOutcome::Written:
                     ++tally.written;
                     ++number;

@@ -74,8 +74,9 @@ void BM_AppendRecordLockingFirst(benchmark::State& state) {
     const std::filesystem::path journal = dataFilePath(app, kJournalFile);
     const off_t size = off_t(state.range(0)) << 20;
     makeJournal(journal, size);
+    JournalLock lock;
     for (auto _ : state) {
-        if (writeRecordLockingFirst(app, kRecord) != WriteOutcome::Written) {
+        if (writeRecordLockingFirst(app, kRecord, lock) != WriteOutcome::Written) {
             state.SkipWithError("not written");
             break;
         }

@@ -27,8 +27,11 @@ void showPlainMessage(QWidget* parent, const QString& text) {
 }
 
 void reportError(QWidget* parent, const std::exception& error) {
-    showBox(parent, QMessageBox::Critical, QStringLiteral("Tavomi"),
-            QString::fromLocal8Bit(error.what()));
+    reportError(parent, QString::fromLocal8Bit(error.what()));
+}
+
+void reportError(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::Critical, QStringLiteral("Tavomi"), text);
 }
 
 }  // namespace tavomi

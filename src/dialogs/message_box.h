@@ -17,5 +17,6 @@ void showPlainMessage(QWidget* parent, const QString& text);
 // The application's standard error report: one modal box with the error's text.
 // Every handler that can meet a FileError catches it at its top and calls this.
 void reportError(QWidget* parent, const std::exception& error);
+void reportError(QWidget* parent, const QString& text);
 
 }  // namespace tavomi

@@ -161,11 +161,6 @@ QByteArray lineBytes(const FileEnd& end, const QString& line) {
     return bytes;
 }
 
-JournalLock& programJournalLock() {
-    static JournalLock lock;
-    return lock;
-}
-
 }  // namespace
 
 void appendLine(const std::filesystem::path& file, const QString& line) {
@@ -225,15 +220,6 @@ WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFol
     const JournalLockHold hold(lock, lockFile);
     appendLine(journal, line);
     return WriteOutcome::Written;
-}
-
-WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line) {
-    return writeRecordLockingFirst(appFolder, line, programJournalLock());
-}
-
-WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
-                                             const QString& line) {
-    return writeRecordCheckingJournalFirst(appFolder, line, programJournalLock());
 }
 
 }  // namespace tavomi

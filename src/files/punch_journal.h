@@ -34,9 +34,4 @@ WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, con
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
                                              const QString& line, JournalLock& lock);
 
-// The same, with this program's one JournalLock on the monotonic clock.
-WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line);
-WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
-                                             const QString& line);
-
 }  // namespace tavomi

@@ -4,13 +4,8 @@
 #include "dialogs/message_box.h"
 #include "dialogs/pictures.h"
 #include "dialogs/screen_look.h"
-#include "files/data_folder.h"
-#include "files/punch_journal.h"
-#include "files/working_hours.h"
 
-#include <QDate>
 #include <QEvent>
-#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -18,26 +13,10 @@
 #include <QTimer>
 
 #include <optional>
-#include <stdexcept>
 
 namespace tavomi {
 
 namespace {
-
-const QString kInconsistentFolder = QString::fromUtf16(
-    u"フォルダー \\attendane_manegement内のファイルが不整合です。\r\n\r\n"
-    u"フォルダー内のファイル群の名前などを確かめてください");
-const QString kNoHoursToday = QString::fromUtf16(
-    u"今日の勤務時間が確認できません。\r\n\r\n"
-    u"「設定・その他」 から今日の勤務時間の設定を行ってください");
-
-// Something that is not a lock file stands where the lock file goes: no punch can succeed.
-QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
-    return QString::fromUtf16(u"ロック用のファイル ") + QFile::decodeName(lockFile.c_str()) +
-           QString::fromUtf16(
-               u" を削除できません。このままでは時間を書き込むことができません。"
-               u"\r\n\r\nフォルダー内のファイル群の名前などを確かめてください");
-}
 
 const QString kNotRegistered =
     QString::fromUtf16(u"このカードは登録されていません　カードの登録を行ってください");
@@ -204,37 +183,6 @@ void MainScreen::setAboutBox(std::function<void()> show) {
     aboutBox_ = std::move(show);
 }
 
-bool MainScreen::startUp(const QDate& today) {
-    if (!missingDataFiles(appFolder_).empty()) {
-        showPlainMessage(nullptr, kInconsistentFolder);
-        return false;
-    }
-    statusLabel_->setText(kCheckingReader);
-    try {
-        checkTodaysWorkingHours(today);
-    } catch (const std::exception& e) {
-        // The working-hours files failed: the rest of the preparation is skipped,
-        // a stale lock file stays until the next start, and the program runs on.
-        reportError(nullptr, e);
-        return true;
-    }
-    checkingReaderPicture_->show();
-    readyPicture_->hide();
-    // A lock file left by a run that ended while writing; one that another PC holds
-    // right now is left alone.
-    const LeftoverLockCheck lock = clearLeftoverJournalLock(appFolder_, startUpWait_);
-    if (lock.needsMessage()) {
-        showPlainMessage(nullptr, lockInTheWayMessage(lock.lockFile));
-    }
-    return true;
-}
-
-void MainScreen::checkTodaysWorkingHours(const QDate& today) {
-    if (deriveWorkingHours(appFolder_, today) == DerivationOutcome::NoWorkingHours) {
-        showPlainMessage(nullptr, kNoHoursToday);
-    }
-}
-
 void MainScreen::runPollingTick() {
     buildOtherScreens();
     // Declared outside the try so that an error report also waits with the timer stopped.
@@ -251,7 +199,7 @@ void MainScreen::runPollingTick() {
             case PollingCycle::Outcome::LoadFailed:
                 if (tick.errorToReport) {
                     pause.emplace(*pollTimer_);
-                    reportError(this, std::runtime_error(*tick.errorToReport));
+                    reportError(this, QString::fromLocal8Bit(*tick.errorToReport));
                 }
                 return;
             case PollingCycle::Outcome::Registered:

@@ -2,7 +2,6 @@
 // The main screen, the time clock's face. The polling cycle decides each tick; this
 // window shows the result and opens the other screens.
 
-#include "files/journal_lock.h"
 #include "main_screen/polling_cycle.h"
 
 #include <QWidget>
@@ -13,7 +12,6 @@
 #include <memory>
 #include <utility>
 
-class QDate;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -48,18 +46,6 @@ class MainScreen : public QWidget {
     // them, whichever comes first.
     void setOtherScreens(std::function<void()> build);
 
-    // What start-up does while the main screen is being created: the seven-file
-    // check, today's working hours, the first display and the stale lock file.
-    // Returns false when the data folder is incomplete: the program must end.
-    bool startUp(const QDate& today);
-
-    // How start-up waits before it judges a lock file stale (tests wait no time).
-    void setStartUpWait(Wait wait) { startUpWait_ = std::move(wait); }
-
-    // Today's working hours, with the message for a day without them. Throws
-    // FileError when a working-hours file cannot be read or appended to.
-    void checkTodaysWorkingHours(const QDate& today);
-
     // One tick of the polling timer: look for a card and open what it calls for.
     void runPollingTick();
 
@@ -85,7 +71,6 @@ class MainScreen : public QWidget {
     std::function<void()> buildOtherScreens_;  // cleared once it has run
     bool otherScreensQueued_ = false;
     bool pollingStarted_ = false;  // the timer runs from the first showing on
-    Wait startUpWait_ = waitOnThisThread;
     std::unique_ptr<CardEventSource> cardEvents_;
     std::atomic<bool> cardEventQueued_ = false;  // a burst of events runs one tick
 

@@ -39,9 +39,9 @@ QString u16(const char16_t* text) {
 
 }  // namespace
 
-ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder, Clock clock,
-                                     QWidget* parent)
-    : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
+ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder,
+                                     JournalLock& journalLock, Clock clock, QWidget* parent)
+    : QDialog(parent), appFolder_(appFolder), journalLock_(journalLock), clock_(std::move(clock)) {
     setObjectName(QStringLiteral("manualEntryScreen"));
     setWindowTitle(QStringLiteral("Form6"));
     setFont(look::pixelFont(font(), 16));
@@ -278,7 +278,7 @@ void ManualEntryScreen::onRecordClicked() {
 }
 
 void ManualEntryScreen::writeRecord(const ManualEntry& entry, const PunchRecord& record) {
-    switch (writeRecordCheckingJournalFirst(appFolder_, record.line())) {
+    switch (writeRecordCheckingJournalFirst(appFolder_, record.line(), journalLock_)) {
         case WriteOutcome::Busy:
             showConfirmation(u16(kManualBusyMessage));
             break;
@@ -309,8 +309,9 @@ void ManualEntryScreen::updateWorkingHours(const QDate& recordDate) {
         case DerivationOutcome::FileMissing:
             // Deleted while the program runs: the date's hours cannot be kept, and
             // the user must hear of it like of any other file that fails.
-            throw FileError(dataFilePath(appFolder_, kWorkingHoursFile),
-                            "cannot open for appending", ENOENT);
+            reportError(this, FileError(dataFilePath(appFolder_, kWorkingHoursFile),
+                                        "cannot open for appending", ENOENT));
+            break;
     }
 }
 

@@ -31,11 +31,12 @@ namespace tavomi {
 class DropDownComboBox;
 class StepTimePicker;
 class ConfirmBox;
+class JournalLock;
 
 class ManualEntryScreen : public QDialog {
     Q_OBJECT
   public:
-    ManualEntryScreen(const std::filesystem::path& appFolder, Clock clock,
+    ManualEntryScreen(const std::filesystem::path& appFolder, JournalLock& journalLock, Clock clock,
                       QWidget* parent = nullptr);
 
     // The confirmation box the outcomes go to (the shell passes the one shared box);
@@ -76,6 +77,7 @@ class ManualEntryScreen : public QDialog {
     void uncheckKind(RecordKind kind);
 
     std::filesystem::path appFolder_;
+    JournalLock& journalLock_;
     Clock clock_;
     ConfirmBox* confirmBox_ = nullptr;
     PersonListTable personTable_;  // the person list's table; it never shrinks

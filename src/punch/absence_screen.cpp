@@ -18,8 +18,9 @@
 
 namespace tavomi {
 
-AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, Clock clock, QWidget* parent)
-    : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)) {
+AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, JournalLock& journalLock,
+                             Clock clock, QWidget* parent)
+    : QDialog(parent), appFolder_(appFolder), journalLock_(journalLock), clock_(std::move(clock)) {
     buildWindow();
     look::centreOnScreen(*this);
     reset();
@@ -95,7 +96,7 @@ void AbsenceScreen::onRecordClicked() {
         const PunchRecord record =
             absenceRecord(holderName_, now.date(), absenceLength_,
                           [this](int box) { return reasonBox(reasonBoxes_, box)->isChecked(); });
-        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line()),
+        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line(), journalLock_),
                                  absenceMessage(holderName_, absenceLength_),
                                  QString::fromUtf16(kAbsenceBusyMessage),
                                  QString::fromUtf16(kCardJournalMissingMessage));

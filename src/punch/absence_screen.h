@@ -16,11 +16,13 @@ class QPushButton;
 namespace tavomi {
 
 class ConfirmBox;
+class JournalLock;
 
 class AbsenceScreen : public QDialog {
     Q_OBJECT
   public:
-    AbsenceScreen(const std::filesystem::path& appFolder, Clock clock, QWidget* parent = nullptr);
+    AbsenceScreen(const std::filesystem::path& appFolder, JournalLock& journalLock, Clock clock,
+                  QWidget* parent = nullptr);
 
     void setConfirmBox(ConfirmBox* confirmBox) { confirmBox_ = confirmBox; }
 
@@ -45,6 +47,7 @@ class AbsenceScreen : public QDialog {
     void onRecordClicked();
 
     std::filesystem::path appFolder_;
+    JournalLock& journalLock_;
     Clock clock_;
     ConfirmBox* confirmBox_ = nullptr;
 

@@ -115,9 +115,13 @@ constexpr int kRightColumn = 438;
 
 }  // namespace
 
-PunchScreen::PunchScreen(const std::filesystem::path& appFolder, Clock clock, CardPoller& poller,
-                         QWidget* parent)
-    : QDialog(parent), appFolder_(appFolder), clock_(std::move(clock)), poller_(poller) {
+PunchScreen::PunchScreen(const std::filesystem::path& appFolder, JournalLock& journalLock,
+                         Clock clock, CardPoller& poller, QWidget* parent)
+    : QDialog(parent),
+      appFolder_(appFolder),
+      journalLock_(journalLock),
+      clock_(std::move(clock)),
+      poller_(poller) {
     buildWindow();
     startInMainLayout();
     new KeyGuard(this);
@@ -363,7 +367,7 @@ void PunchScreen::recordPunch(RecordKind kind) {
         }
         const PunchRecord record =
             punchRecord(kind, holderName_, now, [this](int number) { return isTicked(number); });
-        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line()),
+        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line(), journalLock_),
                                  punchMessage(kind, holderName_, now),
                                  QString::fromUtf16(kPunchBusyMessage),
                                  QString::fromUtf16(kCardJournalMissingMessage));

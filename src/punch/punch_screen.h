@@ -23,13 +23,14 @@ class QTimer;
 namespace tavomi {
 
 class AbsenceScreen;
+class JournalLock;
 class ConfirmBox;
 
 class PunchScreen : public QDialog {
     Q_OBJECT
   public:
-    PunchScreen(const std::filesystem::path& appFolder, Clock clock, CardPoller& poller,
-                QWidget* parent = nullptr);
+    PunchScreen(const std::filesystem::path& appFolder, JournalLock& journalLock, Clock clock,
+                CardPoller& poller, QWidget* parent = nullptr);
 
     void setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox);
 
@@ -82,6 +83,7 @@ class PunchScreen : public QDialog {
     void showConfirmation(const QString& message);
 
     std::filesystem::path appFolder_;
+    JournalLock& journalLock_;
     Clock clock_;
     CardPoller& poller_;
     AbsenceScreen* absenceScreen_ = nullptr;

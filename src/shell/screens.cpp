@@ -2,10 +2,12 @@
 
 #include "dialogs/about_box.h"
 #include "dialogs/confirm_box.h"
+#include "dialogs/message_box.h"
 #include "main_screen/main_screen.h"
 #include "manual/manual_entry_screen.h"
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
+#include "shell/start_up.h"
 
 namespace tavomi {
 
@@ -13,11 +15,11 @@ namespace {
 
 // The five screens the main screen opens, children of it so they live as long as it does.
 void buildOtherScreens(MainScreen& mainScreen, const std::filesystem::path& appFolder,
-                       const Clock& clock, CardPoller& poller) {
-    auto* punchScreen = new PunchScreen(appFolder, clock, poller, &mainScreen);
-    auto* manualEntry = new ManualEntryScreen(appFolder, clock, &mainScreen);
+                       const Clock& clock, CardPoller& poller, JournalLock& journalLock) {
+    auto* punchScreen = new PunchScreen(appFolder, journalLock, clock, poller, &mainScreen);
+    auto* manualEntry = new ManualEntryScreen(appFolder, journalLock, clock, &mainScreen);
     auto* aboutBox = new AboutBox(&mainScreen);
-    auto* absenceScreen = new AbsenceScreen(appFolder, clock, &mainScreen);
+    auto* absenceScreen = new AbsenceScreen(appFolder, journalLock, clock, &mainScreen);
     auto* confirmBox = new ConfirmBox(&mainScreen);
 
     punchScreen->setScreens(absenceScreen, confirmBox);
@@ -29,17 +31,33 @@ void buildOtherScreens(MainScreen& mainScreen, const std::filesystem::path& appF
     mainScreen.setAboutBox([aboutBox] { aboutBox->exec(); });
 }
 
+void show(const StartUpMessage& message) {
+    switch (message.kind) {
+        case StartUpMessage::Kind::Plain:
+            showPlainMessage(nullptr, message.text);
+            break;
+        case StartUpMessage::Kind::Error:
+            reportError(nullptr, message.text);
+            break;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
-                                          const Clock& clock, CardPoller& poller) {
+                                          const Clock& clock, CardPoller& poller,
+                                          JournalLock& journalLock) {
     auto mainScreen = std::make_unique<MainScreen>(appFolder, poller);
-    if (!mainScreen->startUp(clock().date())) {
+    const StartUpOutcome start = prepareStart(appFolder, clock().date());
+    for (const StartUpMessage& message : start.messages) {
+        show(message);
+    }
+    if (!start.dataFolderComplete) {
         return nullptr;
     }
     MainScreen* screen = mainScreen.get();
-    mainScreen->setOtherScreens([screen, appFolder, clock, &poller] {
-        buildOtherScreens(*screen, appFolder, clock, poller);
+    mainScreen->setOtherScreens([screen, appFolder, clock, &poller, &journalLock] {
+        buildOtherScreens(*screen, appFolder, clock, poller, journalLock);
     });
     return mainScreen;
 }

@@ -9,14 +9,16 @@
 namespace tavomi {
 
 class CardPoller;
+class JournalLock;
 class MainScreen;
 
-// Creates the main screen and runs its part of start-up. The punch screen, the manual
+// Runs start-up and creates the main screen. The punch screen, the manual
 // entry screen, the about box, the mid-day absence screen and the confirmation box
 // follow, in that order, once the main screen's first frame is up (or when it first
 // needs one of them). Returns null when the data folder is incomplete: its message has
-// been shown and the program ends.
+// been shown and the program ends. The screens that write share the one journal lock.
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
-                                          const Clock& clock, CardPoller& poller);
+                                          const Clock& clock, CardPoller& poller,
+                                          JournalLock& journalLock);
 
 }  // namespace tavomi

@@ -3,6 +3,7 @@
 #include "card/card_poll.h"
 #include "card/reader_watch.h"
 #include "clock/clock.h"
+#include "files/journal_lock.h"
 #include "main_screen/main_screen.h"
 #include "shell/administration.h"
 #include "shell/screens.h"
@@ -138,7 +139,9 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     logDataFolderProblems(appFolder);
     PcscCardPoller poller;
-    const std::unique_ptr<MainScreen> mainScreen = createScreens(appFolder, systemClock(), poller);
+    JournalLock journalLock;
+    const std::unique_ptr<MainScreen> mainScreen =
+        createScreens(appFolder, systemClock(), poller, journalLock);
     if (!mainScreen) {
         return 0;
     }

@@ -33,11 +33,12 @@ const char* outcomeName(WriteOutcome outcome) {
 }
 
 const char* write(const std::filesystem::path& where, const char* how, const QString& line) {
+    JournalLock lock;
     if (std::strcmp(how, "locking-first") == 0) {
-        return outcomeName(writeRecordLockingFirst(where, line));
+        return outcomeName(writeRecordLockingFirst(where, line, lock));
     }
     if (std::strcmp(how, "checking-first") == 0) {
-        return outcomeName(writeRecordCheckingJournalFirst(where, line));
+        return outcomeName(writeRecordCheckingJournalFirst(where, line, lock));
     }
     appendLine(where, line);
     return "Written";

@@ -228,7 +228,8 @@ TEST_F(AppendLine, TheDataFolderItselfMayBeALink) {
     std::filesystem::rename(dataFolder, share);
     std::filesystem::create_directory_symlink(share, dataFolder);
 
-    EXPECT_EQ(writeRecordLockingFirst(folder.appFolder(), kRecord), WriteOutcome::Written);
+    JournalLock lock;
+    EXPECT_EQ(writeRecordLockingFirst(folder.appFolder(), kRecord, lock), WriteOutcome::Written);
     EXPECT_EQ(journalBytes(), kHeaderBytes + kRecordBytes + "\r\n");
     EXPECT_TRUE(std::filesystem::is_symlink(dataFolder));
 }
@@ -425,7 +426,7 @@ TEST_F(LockFile, ReadOnlyFolder) {
 
 // ---- orders A and B ----------------------------------------------------------
 
-using WriteRecord = WriteOutcome (*)(const std::filesystem::path&, const QString&);
+using WriteRecord = WriteOutcome (*)(const std::filesystem::path&, const QString&, JournalLock&);
 
 struct Order {
     const char* name;
@@ -441,7 +442,8 @@ void PrintTo(const Order& order, std::ostream* os) {
 
 class WriteOrder : public LockFile, public ::testing::WithParamInterface<Order> {
   protected:
-    WriteOutcome write() { return GetParam().write(folder.appFolder(), kRecord); }
+    WriteOutcome write() { return GetParam().write(folder.appFolder(), kRecord, journalLock); }
+    JournalLock journalLock;
 };
 
 TEST_P(WriteOrder, WritesAndReleasesTheLock) {
@@ -513,8 +515,9 @@ TEST_F(LockFile, OnlyTheLockingFirstOrderTakesTheLockForAMissingJournal) {
     if (!test::folderIsReadOnly(dataFolder)) {
         FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
     }
-    EXPECT_THROW(writeRecordLockingFirst(folder.appFolder(), kRecord), FileError);
-    EXPECT_EQ(writeRecordCheckingJournalFirst(folder.appFolder(), kRecord),
+    JournalLock journalLock;
+    EXPECT_THROW(writeRecordLockingFirst(folder.appFolder(), kRecord, journalLock), FileError);
+    EXPECT_EQ(writeRecordCheckingJournalFirst(folder.appFolder(), kRecord, journalLock),
               WriteOutcome::JournalMissing);
     EXPECT_FALSE(folder.exists(kJournalFile));
     EXPECT_FALSE(folder.exists(kLockFile));

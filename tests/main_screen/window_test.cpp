@@ -1,7 +1,7 @@
-// The main screen as a window: its face, the timer around every wait, the boxes
-// of a tick, and the start-up steps that run while it is created.
-#include "main_screen/main_screen.h"
+// The main screen as a window: its face, the timer around every wait and the boxes
+// of a tick.
 #include "files/data_folder.h"
+#include "main_screen/main_screen.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
@@ -10,7 +10,6 @@
 #include "support/wait.h"
 
 #include <QDate>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSvgRenderer>
@@ -19,11 +18,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <sys/file.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <map>
@@ -357,104 +351,6 @@ TEST_F(MainScreenTest, ExitButtonClosesTheWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(find<QPushButton>("exitButton"), Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
-}
-
-// Start-up's part while the main screen is created.
-class StartUpTest : public MainScreenTest {
-  protected:
-    // Names and bytes of every file in the data folder.
-    std::map<std::string, QByteArray> snapshot() const {
-        std::map<std::string, QByteArray> files;
-        for (const auto& entry :
-             std::filesystem::directory_iterator(folder.appFolder() / kDataFolderName)) {
-            const std::string name = entry.path().filename().string();
-            files[name] = entry.is_regular_file() ? folder.readBytes(name) : QByteArray("<dir>");
-        }
-        return files;
-    }
-
-    StartUpTest() {
-        form.setStartUpWait([this](std::chrono::milliseconds wait) { waited.push_back(wait); });
-    }
-
-    const QDate monday{2024, 6, 3};
-    const QDate saturday{2024, 6, 8};
-    std::vector<std::chrono::milliseconds> waited;
-};
-
-TEST_F(StartUpTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
-    folder.writeBytes(kLockFile, QByteArray());
-    ModalAnswerer answerer;
-    EXPECT_TRUE(form.startUp(monday));
-    EXPECT_EQ(answerer.count(), 0);
-    EXPECT_FALSE(folder.exists(kLockFile));
-    EXPECT_EQ(waited, std::vector<std::chrono::milliseconds>{kLeftoverLockWait});
-    EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
-    EXPECT_EQ(find("statusLabel")->text(), kCheckingReader);
-    EXPECT_FALSE(timer()->isActive());
-}
-
-// A folder with content where the lock file goes can never be the lock: no punch could
-// succeed, so start-up says so, naming it, and leaves it there.
-TEST_F(StartUpTest, AFolderInTheLockFilesPlaceIsToldOnce) {
-    std::filesystem::create_directory(folder.file(kLockFile));
-    folder.writeBytes(std::string(kLockFile) + "/note.txt", QByteArray("x"));
-    ModalAnswerer answerer;
-    EXPECT_TRUE(form.startUp(monday));
-    ASSERT_EQ(answerer.count(), 1);
-    EXPECT_TRUE(answerer.texts()[0].contains(QFile::decodeName(folder.file(kLockFile).c_str())));
-    EXPECT_TRUE(std::filesystem::is_directory(folder.file(kLockFile)));
-}
-
-TEST_F(StartUpTest, MissingFilesGiveOneMessageAndTouchNothing) {
-    folder.remove(kJournalFile);
-    folder.remove("analysis_of_data.xlsm");
-    folder.remove("absentee.txt");
-    folder.writeBytes(kLockFile, QByteArray());
-    const auto before = snapshot();
-    ModalAnswerer answerer;
-    EXPECT_FALSE(form.startUp(monday));
-    EXPECT_EQ(answerer.texts(),
-              std::vector<QString>{QString::fromUtf16(
-                  u"フォルダー \\attendane_manegement内のファイルが不整合です。\n\n"
-                  u"フォルダー内のファイル群の名前などを確かめてください")});
-    EXPECT_EQ(snapshot(), before);
-}
-
-TEST_F(StartUpTest, AFolderInAFilesPlaceCountsAsMissing) {
-    folder.remove(kJournalFile);
-    std::filesystem::create_directory(folder.file(kJournalFile));
-    ModalAnswerer answerer;
-    EXPECT_FALSE(form.startUp(monday));
-    EXPECT_EQ(answerer.count(), 1);
-}
-
-TEST_F(StartUpTest, DayWithoutHoursIsToldAndStartUpGoesOn) {
-    folder.writeBytes(kLockFile, QByteArray());
-    const QByteArray hoursBefore = folder.readBytes(kWorkingHoursFile);
-    ModalAnswerer answerer;
-    EXPECT_TRUE(form.startUp(saturday));
-    EXPECT_EQ(answerer.texts(), std::vector<QString>{QString::fromUtf16(
-                                    u"今日の勤務時間が確認できません。\n\n"
-                                    u"「設定・その他」 から今日の勤務時間の設定を行ってください")});
-    EXPECT_EQ(folder.readBytes(kWorkingHoursFile), hoursBefore);
-    EXPECT_FALSE(folder.exists(kLockFile));
-}
-
-// A working-hours file that another program holds: the error report, and the
-// stale lock stays until the next start.
-TEST_F(StartUpTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
-    folder.writeBytes(kLockFile, QByteArray());
-    const int fd = ::open(folder.file(kWorkingHoursFile).c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    ModalAnswerer answerer;
-    const bool goesOn = form.startUp(monday);
-    ::close(fd);
-    EXPECT_TRUE(goesOn);
-    ASSERT_EQ(answerer.count(), 1);
-    EXPECT_TRUE(answerer.texts()[0].contains(QString::fromLatin1(kWorkingHoursFile)));
-    EXPECT_TRUE(folder.exists(kLockFile));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The manual entry screen driven as a user would, against a real data folder.
+#include "files/journal_lock.h"
 #include "manual/manual_entry_screen.h"
 
 #include "manual/manual_test_text.h"
@@ -140,7 +141,8 @@ class ManualScreenTest : public ::testing::Test {
     DataFolder data;
     QDateTime now{QDate(2019, 8, 27), QTime(1, 30)};  // a Tuesday
     ConfirmBox confirm;
-    ManualEntryScreen form{data.appFolder(), [this] { return now; }};
+    JournalLock journalLock;
+    ManualEntryScreen form{data.appFolder(), journalLock, [this] { return now; }};
 };
 
 TEST_F(ManualScreenTest, OpensWithItsControlsAndTheClockOfItsCreation) {

@@ -78,9 +78,10 @@ class PunchEndToEnd : public PcscRigTest {
     DataFolder folder_;
     CountingPoller poller_;
     ConfirmBox confirm_;
-    PunchScreen punch_{folder_.appFolder(),
+    JournalLock journalLock_;
+    PunchScreen punch_{folder_.appFolder(), journalLock_,
                        [] { return QDateTime(QDate(2019, 8, 28), QTime(7, 45, 30)); }, poller_};
-    AbsenceScreen absence_{folder_.appFolder(),
+    AbsenceScreen absence_{folder_.appFolder(), journalLock_,
                            [] { return QDateTime(QDate(2019, 8, 28), QTime(10, 5, 0)); }};
     MainScreen main_{folder_.appFolder(), poller_};
     ModalAnswerer answerer_;

@@ -92,8 +92,9 @@ struct Screens {
     qint64 stepOnRead = 0;  // ms the clock moves at every reading
     ScriptedPoller poller;
     ConfirmBox confirm;
-    PunchScreen punch{folder.appFolder(), [this] { return read(); }, poller};
-    AbsenceScreen absence{folder.appFolder(), [this] { return read(); }};
+    JournalLock journalLock;
+    PunchScreen punch{folder.appFolder(), journalLock, [this] { return read(); }, poller};
+    AbsenceScreen absence{folder.appFolder(), journalLock, [this] { return read(); }};
 
   private:
     QDateTime read() {

@@ -34,18 +34,19 @@ class ScreensTest : public ::testing::Test {
 
     test::DataFolder folder;
     ScriptedPoller poller;
+    JournalLock journalLock;
     Clock monday = [] { return QDateTime(QDate(2024, 6, 3), QTime(8, 0)); };
 };
 
 TEST_F(ScreensTest, IncompleteFolderEndsTheProgramAfterOneMessage) {
     folder.remove("absentee.txt");
     ModalAnswerer answerer;
-    EXPECT_EQ(createScreens(folder.appFolder(), monday, poller), nullptr);
+    EXPECT_EQ(createScreens(folder.appFolder(), monday, poller, journalLock), nullptr);
     EXPECT_EQ(answerer.count(), 1);
 }
 
 TEST_F(ScreensTest, SixScreensInStartUpOrder) {
-    const auto mainScreen = createScreens(folder.appFolder(), monday, poller);
+    const auto mainScreen = createScreens(folder.appFolder(), monday, poller, journalLock);
     ASSERT_NE(mainScreen, nullptr);
     // The main screen's first frame comes first; the others follow it.
     EXPECT_TRUE(mainScreen->findChildren<QDialog*>().empty());
@@ -61,7 +62,7 @@ TEST_F(ScreensTest, SixScreensInStartUpOrder) {
 }
 
 TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {
-    const auto mainScreen = createScreens(folder.appFolder(), monday, poller);
+    const auto mainScreen = createScreens(folder.appFolder(), monday, poller, journalLock);
     ASSERT_NE(mainScreen, nullptr);
     mainScreen->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(mainScreen.get()));

@@ -1,0 +1,58 @@
+#include "shell/start_up.h"
+
+#include "files/data_folder.h"
+#include "files/working_hours.h"
+
+#include <QFile>
+
+#include <exception>
+
+namespace tavomi {
+
+namespace {
+
+const QString kInconsistentFolder = QString::fromUtf16(
+    u"フォルダー \\attendane_manegement内のファイルが不整合です。\r\n\r\n"
+    u"フォルダー内のファイル群の名前などを確かめてください");
+const QString kNoHoursToday = QString::fromUtf16(
+    u"今日の勤務時間が確認できません。\r\n\r\n"
+    u"「設定・その他」 から今日の勤務時間の設定を行ってください");
+
+// Something that is not a lock file stands where the lock file goes: no punch can succeed.
+QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
+    return QString::fromUtf16(u"ロック用のファイル ") + QFile::decodeName(lockFile.c_str()) +
+           QString::fromUtf16(
+               u" を削除できません。このままでは時間を書き込むことができません。"
+               u"\r\n\r\nフォルダー内のファイル群の名前などを確かめてください");
+}
+
+}  // namespace
+
+StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate& today,
+                            const Wait& wait) {
+    StartUpOutcome outcome;
+    auto say = [&](StartUpMessage::Kind kind, const QString& text) {
+        outcome.messages.push_back({kind, text});
+    };
+    if (!missingDataFiles(appFolder).empty()) {
+        outcome.dataFolderComplete = false;
+        say(StartUpMessage::Kind::Plain, kInconsistentFolder);
+        return outcome;
+    }
+    try {
+        if (deriveWorkingHours(appFolder, today) == DerivationOutcome::NoWorkingHours) {
+            say(StartUpMessage::Kind::Plain, kNoHoursToday);
+        }
+    } catch (const std::exception& e) {
+        say(StartUpMessage::Kind::Error, QString::fromLocal8Bit(e.what()));
+        return outcome;
+    }
+    // One that another PC holds right now is left alone.
+    const LeftoverLockCheck lock = clearLeftoverJournalLock(appFolder, wait);
+    if (lock.needsMessage()) {
+        say(StartUpMessage::Kind::Plain, lockInTheWayMessage(lock.lockFile));
+    }
+    return outcome;
+}
+
+}  // namespace tavomi

@@ -1,0 +1,127 @@
+// What start-up checks and prepares before the main screen comes up, and what it says.
+#include "shell/start_up.h"
+#include "files/data_folder.h"
+#include "support/data_folder_fixture.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavomi {
+namespace {
+
+using Kind = StartUpMessage::Kind;
+
+const QString kInconsistentFolder = QString::fromUtf16(
+    u"フォルダー \\attendane_manegement内のファイルが不整合です。\r\n\r\n"
+    u"フォルダー内のファイル群の名前などを確かめてください");
+const QString kNoHoursToday = QString::fromUtf16(
+    u"今日の勤務時間が確認できません。\r\n\r\n"
+    u"「設定・その他」 から今日の勤務時間の設定を行ってください");
+
+class StartUpTest : public ::testing::Test {
+  protected:
+    StartUpOutcome start(const QDate& today) {
+        return prepareStart(folder.appFolder(), today,
+                            [this](std::chrono::milliseconds wait) { waited.push_back(wait); });
+    }
+
+    // Names and bytes of every file in the data folder.
+    std::map<std::string, QByteArray> snapshot() const {
+        std::map<std::string, QByteArray> files;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder.appFolder() / kDataFolderName)) {
+            const std::string name = entry.path().filename().string();
+            files[name] = entry.is_regular_file() ? folder.readBytes(name) : QByteArray("<dir>");
+        }
+        return files;
+    }
+
+    test::DataFolder folder;
+    const QDate monday{2024, 6, 3};
+    const QDate saturday{2024, 6, 8};
+    std::vector<std::chrono::milliseconds> waited;
+};
+
+TEST_F(StartUpTest, CompleteFolderAddsTodaysHoursAndRemovesTheStaleLock) {
+    folder.writeBytes(kLockFile, QByteArray());
+    const StartUpOutcome outcome = start(monday);
+    EXPECT_TRUE(outcome.dataFolderComplete);
+    EXPECT_TRUE(outcome.messages.empty());
+    EXPECT_FALSE(folder.exists(kLockFile));
+    EXPECT_EQ(waited, std::vector<std::chrono::milliseconds>{kLeftoverLockWait});
+    EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
+}
+
+// A folder with content where the lock file goes can never be the lock: no punch could
+// succeed, so start-up says so, naming it, and leaves it there.
+TEST_F(StartUpTest, AFolderInTheLockFilesPlaceIsToldOnce) {
+    std::filesystem::create_directory(folder.file(kLockFile));
+    folder.writeBytes(std::string(kLockFile) + "/note.txt", QByteArray("x"));
+    const StartUpOutcome outcome = start(monday);
+    EXPECT_TRUE(outcome.dataFolderComplete);
+    ASSERT_EQ(outcome.messages.size(), 1u);
+    EXPECT_EQ(outcome.messages[0].kind, Kind::Plain);
+    EXPECT_TRUE(
+        outcome.messages[0].text.contains(QFile::decodeName(folder.file(kLockFile).c_str())));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.file(kLockFile)));
+}
+
+TEST_F(StartUpTest, MissingFilesGiveOneMessageAndTouchNothing) {
+    folder.remove(kJournalFile);
+    folder.remove("analysis_of_data.xlsm");
+    folder.remove("absentee.txt");
+    folder.writeBytes(kLockFile, QByteArray());
+    const auto before = snapshot();
+    const StartUpOutcome outcome = start(monday);
+    EXPECT_FALSE(outcome.dataFolderComplete);
+    EXPECT_EQ(outcome.messages, (std::vector<StartUpMessage>{{Kind::Plain, kInconsistentFolder}}));
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(StartUpTest, AFolderInAFilesPlaceCountsAsMissing) {
+    folder.remove(kJournalFile);
+    std::filesystem::create_directory(folder.file(kJournalFile));
+    const StartUpOutcome outcome = start(monday);
+    EXPECT_FALSE(outcome.dataFolderComplete);
+    EXPECT_EQ(outcome.messages.size(), 1u);
+}
+
+TEST_F(StartUpTest, DayWithoutHoursIsToldAndStartUpGoesOn) {
+    folder.writeBytes(kLockFile, QByteArray());
+    const QByteArray hoursBefore = folder.readBytes(kWorkingHoursFile);
+    const StartUpOutcome outcome = start(saturday);
+    EXPECT_TRUE(outcome.dataFolderComplete);
+    EXPECT_EQ(outcome.messages, (std::vector<StartUpMessage>{{Kind::Plain, kNoHoursToday}}));
+    EXPECT_EQ(folder.readBytes(kWorkingHoursFile), hoursBefore);
+    EXPECT_FALSE(folder.exists(kLockFile));
+}
+
+// A working-hours file that another program holds: the error report, and the
+// stale lock stays until the next start.
+TEST_F(StartUpTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
+    folder.writeBytes(kLockFile, QByteArray());
+    const int fd = ::open(folder.file(kWorkingHoursFile).c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const StartUpOutcome outcome = start(monday);
+    ::close(fd);
+    EXPECT_TRUE(outcome.dataFolderComplete);
+    ASSERT_EQ(outcome.messages.size(), 1u);
+    EXPECT_EQ(outcome.messages[0].kind, Kind::Error);
+    EXPECT_TRUE(outcome.messages[0].text.contains(QString::fromLatin1(kWorkingHoursFile)));
+    EXPECT_TRUE(folder.exists(kLockFile));
+}
+
+}  // namespace
+}  // namespace tavomi
