@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tavomi {
 namespace {
@@ -42,22 +43,24 @@ class ConnectionGuard {
     SCARDHANDLE card_;
 };
 
-// The reader list, asking for its size first so that no length is too long. A failed
-// listing (no reader, or the list changed between the two calls) gives nullopt.
-std::optional<std::vector<char>> listReaders(PcscApi& pcsc, SCARDCONTEXT context) {
+}  // namespace
+
+ReaderListing listReaderNames(PcscApi& pcsc, SCARDCONTEXT context) {
+    ReaderListing listing;
     DWORD length = 0;
-    if (pcsc.listReaders(context, kAllReaders, nullptr, &length) != SCARD_S_SUCCESS) {
-        return std::nullopt;
+    listing.result = pcsc.listReaders(context, kAllReaders, nullptr, &length);
+    if (listing.result != SCARD_S_SUCCESS) {
+        return listing;
     }
     std::vector<char> list(length, '\0');
-    if (pcsc.listReaders(context, kAllReaders, list.data(), &length) != SCARD_S_SUCCESS) {
-        return std::nullopt;
+    listing.result = pcsc.listReaders(context, kAllReaders, list.data(), &length);
+    if (listing.result != SCARD_S_SUCCESS) {
+        return listing;
     }
     list.resize(std::min<std::size_t>(length, list.size()));
-    return list;
+    listing.names = splitReaderList(list);
+    return listing;
 }
-
-}  // namespace
 
 std::vector<std::string> splitReaderList(const std::vector<char>& list) {
     std::vector<std::string> names;
@@ -154,11 +157,11 @@ PollResult pollCard(PcscApi& pcsc) {
     }
     ContextGuard contextGuard(pcsc, context);
 
-    const auto list = listReaders(pcsc, context);
-    if (!list) {
+    ReaderListing listing = listReaderNames(pcsc, context);
+    if (listing.result != SCARD_S_SUCCESS) {
         return result;
     }
-    result.readerNames = splitReaderList(*list);
+    result.readerNames = std::move(listing.names);
     result.readerListObtained = true;
 
     // The first card read wins; later readers are not touched.

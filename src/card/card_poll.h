@@ -17,6 +17,15 @@ QString cardIdentifierFromAnswer(const std::vector<std::uint8_t>& answer);
 // it (or the end of the buffer) ends the list. A name the buffer cuts off is dropped.
 std::vector<std::string> splitReaderList(const std::vector<char>& list);
 
+// The reader names in list order, asking for the list's size first so that no length is
+// too long. Any result but success (no reader, no service, the list changed between the
+// two calls) comes with no names.
+struct ReaderListing {
+    LONG result = SCARD_S_SUCCESS;
+    std::vector<std::string> names;
+};
+ReaderListing listReaderNames(PcscApi& pcsc, SCARDCONTEXT context);
+
 // Whether an ATR is the one a PC/SC reader builds for a FeliCa card (card-name code 00 3B).
 bool isFelicaAtr(const std::vector<std::uint8_t>& atr);
 

@@ -35,4 +35,13 @@ LONG PcscLiteApi::releaseContext(SCARDCONTEXT context) {
     return SCardReleaseContext(context);
 }
 
+LONG PcscLiteApi::getStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* readers,
+                                  DWORD count) {
+    return SCardGetStatusChange(context, timeout, readers, count);
+}
+
+LONG PcscLiteApi::cancel(SCARDCONTEXT context) {
+    return SCardCancel(context);
+}
+
 }  // namespace tavomi

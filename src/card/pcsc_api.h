@@ -4,8 +4,8 @@
 
 namespace tavomi {
 
-// Exactly the PC/SC calls the card poll makes, with pcsc-lite's own types, so tests
-// can script readers and cards. Each method has the meaning of the SCard* call it names.
+// Exactly the PC/SC calls the card poll and the reader watch make, with pcsc-lite's own types, so
+// tests can script readers and cards. Each method has the meaning of the SCard* call it names.
 class PcscApi {
   public:
     virtual ~PcscApi() = default;
@@ -22,6 +22,10 @@ class PcscApi {
                           DWORD* recvLength) = 0;
     virtual LONG disconnect(SCARDHANDLE card, DWORD disposition) = 0;
     virtual LONG releaseContext(SCARDCONTEXT context) = 0;
+    virtual LONG getStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* readers,
+                                 DWORD count) = 0;
+    // Called from another thread than the one waiting in getStatusChange.
+    virtual LONG cancel(SCARDCONTEXT context) = 0;
 };
 
 // The program's binding: the calls go straight to libpcsclite, which finds the daemon
@@ -40,6 +44,9 @@ class PcscLiteApi final : public PcscApi {
                   DWORD* recvLength) override;
     LONG disconnect(SCARDHANDLE card, DWORD disposition) override;
     LONG releaseContext(SCARDCONTEXT context) override;
+    LONG getStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* readers,
+                         DWORD count) override;
+    LONG cancel(SCARDCONTEXT context) override;
 };
 
 }  // namespace tavomi

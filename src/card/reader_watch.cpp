@@ -13,22 +13,6 @@ namespace {
 // pcsc-lite's pseudo-reader that changes when a reader is plugged in or pulled out.
 constexpr const char* kPlugAndPlayReader = "\\\\?PnP?\\Notification";
 
-// The reader names, in list order; empty when there are none or the list fails.
-std::vector<std::string> listReaders(SCARDCONTEXT context, LONG& result) {
-    DWORD length = 0;
-    result = SCardListReaders(context, nullptr, nullptr, &length);
-    if (result != SCARD_S_SUCCESS) {
-        return {};
-    }
-    std::vector<char> buffer(length, '\0');
-    result = SCardListReaders(context, nullptr, buffer.data(), &length);
-    if (result != SCARD_S_SUCCESS) {
-        return {};
-    }
-    buffer.resize(std::min<std::size_t>(length, buffer.size()));
-    return splitReaderList(buffer);
-}
-
 // A card laid or taken away. The high word counts card events, so a card swapped
 // between two waits still counts; our own poll's connect only touches the in-use bits.
 bool cardChanged(DWORD before, DWORD after) {
@@ -64,7 +48,7 @@ void PcscReaderWatch::stop() {
         // repeated until the thread has ended.
         while (!done_) {
             if (contextValid_) {
-                SCardCancel(context_);
+                pcsc_.cancel(context_);
             }
             finished_.wait_for(lock, std::chrono::milliseconds(50));
         }
@@ -76,13 +60,12 @@ void PcscReaderWatch::stop() {
 void PcscReaderWatch::run() {
     while (!stopping()) {
         SCARDCONTEXT context = 0;
-        if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) ==
-            SCARD_S_SUCCESS) {
+        if (pcsc_.establishContext(SCARD_SCOPE_SYSTEM, &context) == SCARD_S_SUCCESS) {
             if (publishContext(context)) {
                 watchWith(context);
                 withdrawContext();
             }
-            SCardReleaseContext(context);
+            pcsc_.releaseContext(context);
         }
         if (!rest(kRetryPause)) {
             break;
@@ -101,11 +84,11 @@ void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
     // may have come just before the watch began, or while the service was away.
     bool first = true;
     while (!stopping()) {
-        LONG result = SCARD_S_SUCCESS;
-        const std::vector<std::string> names = listReaders(context, result);
-        if (result != SCARD_S_SUCCESS && result != SCARD_E_NO_READERS_AVAILABLE) {
+        const ReaderListing listing = listReaderNames(pcsc_, context);
+        if (listing.result != SCARD_S_SUCCESS && listing.result != SCARD_E_NO_READERS_AVAILABLE) {
             return;
         }
+        const std::vector<std::string>& names = listing.names;
         std::vector<SCARD_READERSTATE> states(names.size() + 1);
         states[0].szReader = kPlugAndPlayReader;
         states[0].dwCurrentState = static_cast<DWORD>(names.size()) << 16;
@@ -117,8 +100,9 @@ void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
 
         bool readersChanged = false;
         while (!readersChanged && !stopping()) {
-            result = SCardGetStatusChange(context, static_cast<DWORD>(kWaitLimit.count()),
-                                          states.data(), static_cast<DWORD>(states.size()));
+            const LONG result =
+                pcsc_.getStatusChange(context, static_cast<DWORD>(kWaitLimit.count()),
+                                      states.data(), static_cast<DWORD>(states.size()));
             if (result == SCARD_E_TIMEOUT) {
                 continue;
             }

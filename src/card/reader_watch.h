@@ -1,8 +1,7 @@
 #pragma once
 
 #include "card/card_events.h"
-
-#include <winscard.h>
+#include "card/pcsc_api.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -19,7 +18,9 @@ namespace tavomi {
 // stops or fails, the thread waits and tries again, at most a few times a second.
 class PcscReaderWatch final : public CardEventSource {
   public:
-    PcscReaderWatch() = default;
+    PcscReaderWatch() : pcsc_(lite_) {}
+    // Over the interface given, for tests.
+    explicit PcscReaderWatch(PcscApi& pcsc) : pcsc_(pcsc) {}
     ~PcscReaderWatch() override;
     PcscReaderWatch(const PcscReaderWatch&) = delete;
     PcscReaderWatch& operator=(const PcscReaderWatch&) = delete;
@@ -49,6 +50,8 @@ class PcscReaderWatch final : public CardEventSource {
     bool stopping();
     void paceWakes();
 
+    PcscLiteApi lite_;
+    PcscApi& pcsc_;
     std::function<void()> changed_;
     std::thread thread_;
     std::mutex mutex_;

@@ -189,6 +189,13 @@ class FakePcsc final : public PcscApi {
         return SCARD_S_SUCCESS;
     }
 
+    // The poll never waits for changes.
+    LONG getStatusChange(SCARDCONTEXT, DWORD, SCARD_READERSTATE*, DWORD) override {
+        ADD_FAILURE() << "the poll waited for a change";
+        return SCARD_E_UNSUPPORTED_FEATURE;
+    }
+    LONG cancel(SCARDCONTEXT) override { return SCARD_E_UNSUPPORTED_FEATURE; }
+
   private:
     static constexpr SCARDCONTEXT kContext = 0x5C;
     static constexpr SCARDHANDLE kFirstHandle = 0x100;
@@ -385,6 +392,10 @@ TEST(CardPollReaderList, KeepsOnlyWholeNames) {
             }
             LONG disconnect(SCARDHANDLE, DWORD) override { return SCARD_S_SUCCESS; }
             LONG releaseContext(SCARDCONTEXT) override { return SCARD_S_SUCCESS; }
+            LONG getStatusChange(SCARDCONTEXT, DWORD, SCARD_READERSTATE*, DWORD) override {
+                return SCARD_E_UNSUPPORTED_FEATURE;
+            }
+            LONG cancel(SCARDCONTEXT) override { return SCARD_E_UNSUPPORTED_FEATURE; }
 
           private:
             std::string list_;
