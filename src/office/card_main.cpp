@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     }
     const auto& command = std::get<tavomi::CardCommand>(parsed);
     const auto folder =
-        tavomi::programFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
+        tavomi::appFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
     if (const auto* error = std::get_if<QString>(&folder)) {
         tavomi::printToolLine(stderr, tavomi::kCardTool, *error);
         return 2;

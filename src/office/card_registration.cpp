@@ -57,14 +57,14 @@ QString cardholderLine(const QString& cardId, const QString& name, const QString
     return (QStringList{cardId, name} + particulars).join(u',');
 }
 
-RegisterResult registerCard(const std::filesystem::path& programFolder, const QString& cardId,
+RegisterResult registerCard(const std::filesystem::path& appFolder, const QString& cardId,
                             const QString& name, const QStringList& particulars, bool reassign) {
-    const auto list = dataFilePath(programFolder, kCardholderListFile);
+    const auto list = dataFilePath(appFolder, kCardholderListFile);
     if (!regularFileExists(list)) {
         return {RegisterStatus::ListMissing, {}};
     }
     // The journal's lock: the tool writes the list as the time clock writes the journal.
-    const auto lockFile = dataFilePath(programFolder, kLockFile);
+    const auto lockFile = dataFilePath(appFolder, kLockFile);
     JournalLock lock;
     if (!lock.take(lockFile)) {
         return {RegisterStatus::Busy, {}};
@@ -73,7 +73,7 @@ RegisterResult registerCard(const std::filesystem::path& programFolder, const QS
 
     RegisterResult result;
     CardholderTable table;
-    table.load(programFolder);
+    table.load(appFolder);
     if (const auto holder = table.lookup(cardId)) {
         result.formerHolder = *holder;
         if (!reassign) {

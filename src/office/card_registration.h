@@ -36,7 +36,7 @@ struct RegisterResult {
 // checking under that lock that the card is free (or that reassigning was asked for;
 // the last line of a card wins). An empty list gets a header line first, since the
 // first line is never read as an entry. Throws FileError; the list is then unchanged.
-RegisterResult registerCard(const std::filesystem::path& programFolder, const QString& cardId,
+RegisterResult registerCard(const std::filesystem::path& appFolder, const QString& cardId,
                             const QString& name, const QStringList& particulars, bool reassign);
 
 }  // namespace tavomi

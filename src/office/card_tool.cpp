@@ -37,7 +37,7 @@ std::optional<CardOnReader> waitForCardTold(const CardCommand& command, CardPoll
     return card;
 }
 
-int readCard(const CardCommand& command, const std::filesystem::path& programFolder,
+int readCard(const CardCommand& command, const std::filesystem::path& appFolder,
              CardPoller& poller, const CardWait& wait, std::FILE* out, std::FILE* err) {
     const auto card = waitForCardTold(command, poller, wait, err);
     if (!card) {
@@ -49,7 +49,7 @@ int readCard(const CardCommand& command, const std::filesystem::path& programFol
                    card->cardId.isEmpty() ? QStringLiteral("(the card gave none)") : card->cardId));
     CardholderTable table;
     try {
-        table.load(programFolder);
+        table.load(appFolder);
     } catch (const FileError& e) {
         print(out, QStringLiteral("holder: unknown\n"));
         printToolLine(err, kCardTool, QString::fromLocal8Bit(e.what()));
@@ -78,9 +78,9 @@ std::optional<QString> refusalBeforeCard(const CardCommand& command,
     return std::nullopt;
 }
 
-int registerLaidCard(const CardCommand& command, const std::filesystem::path& programFolder,
+int registerLaidCard(const CardCommand& command, const std::filesystem::path& appFolder,
                      CardPoller& poller, const CardWait& wait, std::FILE* out, std::FILE* err) {
-    const auto list = dataFilePath(programFolder, kCardholderListFile);
+    const auto list = dataFilePath(appFolder, kCardholderListFile);
     if (const auto why = refusalBeforeCard(command, list)) {
         return refuse(err, *why);
     }
@@ -94,7 +94,7 @@ int registerLaidCard(const CardCommand& command, const std::filesystem::path& pr
     }
     RegisterResult result;
     try {
-        result = registerCard(programFolder, card->cardId, command.name, command.particulars,
+        result = registerCard(appFolder, card->cardId, command.name, command.particulars,
                               command.reassign);
     } catch (const FileError& e) {
         return refuse(err, QString::fromLocal8Bit(e.what()));
@@ -118,20 +118,20 @@ int registerLaidCard(const CardCommand& command, const std::filesystem::path& pr
             return refuse(err, QStringLiteral("%1 exists: another program is writing, or one "
                                               "stopped while writing (the time clock removes it "
                                               "when it starts); try again")
-                                   .arg(pathText(dataFilePath(programFolder, kLockFile))));
+                                   .arg(pathText(dataFilePath(appFolder, kLockFile))));
     }
     return 1;
 }
 
 }  // namespace
 
-int runCardCommand(const CardCommand& command, const std::filesystem::path& programFolder,
+int runCardCommand(const CardCommand& command, const std::filesystem::path& appFolder,
                    CardPoller& poller, CardWait wait, std::FILE* out, std::FILE* err) {
     switch (command.action) {
         case CardCommand::Action::Read:
-            return readCard(command, programFolder, poller, wait, out, err);
+            return readCard(command, appFolder, poller, wait, out, err);
         case CardCommand::Action::Register:
-            return registerLaidCard(command, programFolder, poller, wait, out, err);
+            return registerLaidCard(command, appFolder, poller, wait, out, err);
         case CardCommand::Action::Help:
             print(out, QString::fromLatin1(kCardUsage));
             return 0;

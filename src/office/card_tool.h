@@ -12,7 +12,7 @@ namespace tavomi {
 // Runs a parsed tavomi-card command: results to out, prompts and refusals (one line
 // each) to err. Returns the exit code: 0 done, 1 refused or failed.
 // `wait` gives the pause between polls; its timeout comes from the command.
-int runCardCommand(const CardCommand& command, const std::filesystem::path& programFolder,
+int runCardCommand(const CardCommand& command, const std::filesystem::path& appFolder,
                    CardPoller& poller, CardWait wait, std::FILE* out, std::FILE* err);
 
 }  // namespace tavomi

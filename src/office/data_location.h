@@ -13,7 +13,7 @@ namespace tavomi {
 //  - with --data DIR: DIR is the data folder itself, so it must carry the data folder's
 //    name, and its parent is the program folder.
 // Returns the program folder, or a one-line reason why DIR cannot be used.
-std::variant<std::filesystem::path, QString> programFolderFor(const QString& dataOption,
+std::variant<std::filesystem::path, QString> appFolderFor(const QString& dataOption,
                                                               const QString& applicationDir);
 
 }  // namespace tavomi

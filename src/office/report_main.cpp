@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     }
 
     const auto folder =
-        tavomi::programFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
+        tavomi::appFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());
     if (const auto* error = std::get_if<QString>(&folder)) {
         tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
         return 2;

@@ -26,7 +26,7 @@ QString errorText(const FileError& e) {
 }
 
 // A report never replaces a data file, however the output's path is written.
-bool isDataFile(const QString& output, const std::filesystem::path& programFolder) {
+bool isDataFile(const QString& output, const std::filesystem::path& appFolder) {
     std::error_code ec;
     const auto target =
         std::filesystem::weakly_canonical(QFile::encodeName(output).toStdString(), ec);
@@ -35,14 +35,14 @@ bool isDataFile(const QString& output, const std::filesystem::path& programFolde
     }
     auto same = [&](std::string_view name) {
         std::error_code ec2;
-        return std::filesystem::weakly_canonical(dataFilePath(programFolder, name), ec2) == target;
+        return std::filesystem::weakly_canonical(dataFilePath(appFolder, name), ec2) == target;
     };
     return same(kLockFile) || std::any_of(kRequiredFiles.begin(), kRequiredFiles.end(), same);
 }
 
 // The cardholders; without a readable list the names come from the journal alone.
-QStringList cardholders(const std::filesystem::path& programFolder, std::FILE* err) {
-    const auto list = dataFilePath(programFolder, kCardholderListFile);
+QStringList cardholders(const std::filesystem::path& appFolder, std::FILE* err) {
+    const auto list = dataFilePath(appFolder, kCardholderListFile);
     try {
         return readCardholderNames(list);
     } catch (const FileError& e) {
@@ -51,9 +51,9 @@ QStringList cardholders(const std::filesystem::path& programFolder, std::FILE* e
     }
 }
 
-WorkingHours workingHours(const std::filesystem::path& programFolder, std::FILE* err) {
+WorkingHours workingHours(const std::filesystem::path& appFolder, std::FILE* err) {
     try {
-        return readWorkingHours(dataFilePath(programFolder, kWorkingHoursFile));
+        return readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
     } catch (const FileError& e) {
         warn(err, errorText(e) + QStringLiteral(" (scheduled hours are left blank)"));
         return {};
@@ -93,14 +93,14 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
 
 }  // namespace
 
-int runReportCommand(const ReportCommand& command, const std::filesystem::path& programFolder,
+int runReportCommand(const ReportCommand& command, const std::filesystem::path& appFolder,
                      const Clock& clock, std::FILE* out, std::FILE* err) {
     if (command.action == ReportCommand::Action::Help) {
         print(out, QString::fromLatin1(kReportUsage));
         return 0;
     }
     for (const QString& file : {command.csvFile, command.pdfFile}) {
-        if (!file.isEmpty() && isDataFile(file, programFolder)) {
+        if (!file.isEmpty() && isDataFile(file, appFolder)) {
             warn(err, QStringLiteral("%1 is one of Tavomi's data files; a report never writes "
                                      "them")
                           .arg(file));
@@ -113,13 +113,13 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
                                     : ReportPeriod::ofDay(command.date.value_or(now.date()));
     JournalScan scan;
     try {
-        scan = scanJournal(dataFilePath(programFolder, kJournalFile), period);
+        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period);
     } catch (const FileError& e) {
         warn(err, errorText(e));
         return 1;
     }
     const PeriodReport report = buildReport(
-        period, std::move(scan), cardholders(programFolder, err), workingHours(programFolder, err));
+        period, std::move(scan), cardholders(appFolder, err), workingHours(appFolder, err));
     if (command.action == ReportCommand::Action::Today) {
         print(out, dayText(report, now));
         return 0;

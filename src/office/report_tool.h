@@ -12,7 +12,7 @@ namespace tavomi {
 // the report to out (or to the files asked for), warnings and errors to err. Returns the
 // exit code: 0 reported (garbled lines included), 1 the journal or an output failed.
 // A PDF needs a QGuiApplication.
-int runReportCommand(const ReportCommand& command, const std::filesystem::path& programFolder,
+int runReportCommand(const ReportCommand& command, const std::filesystem::path& appFolder,
                      const Clock& clock, std::FILE* out, std::FILE* err);
 
 }  // namespace tavomi

@@ -75,16 +75,16 @@ CommandLine readCommandLine(int argc, char** argv) {
     return line;
 }
 
-void printHelp(const std::filesystem::path& programFolder) {
+void printHelp(const std::filesystem::path& appFolder) {
     std::printf(
         "Usage: tavomi [--help | --version]\n"
         "Tavomi %s, the time clock of a school's staff room: a teacher lays a FeliCa card\n"
         "on the reader and records clock-in, clock-out, going out and return.\n"
         "Data folder: %s\n",
-        TAVOMI_VERSION, describeDataFolder(programFolder / kDataFolderName).c_str());
+        TAVOMI_VERSION, describeDataFolder(appFolder / kDataFolderName).c_str());
     // The package puts the read-me two levels above the program's own folder.
     const std::filesystem::path readMe =
-        programFolder.parent_path().parent_path() / "share/doc/tavomi/README.md";
+        appFolder.parent_path().parent_path() / "share/doc/tavomi/README.md";
     if (regularFileExists(readMe)) {
         std::printf("Read me: %s and %s\n", readMe.c_str(), kWebPage);
     } else {

@@ -19,7 +19,7 @@ struct CommandLine {
 CommandLine readCommandLine(int argc, char** argv);
 
 // What Tavomi is, where its data folder is (through links), and where to read more.
-void printHelp(const std::filesystem::path& programFolder);
+void printHelp(const std::filesystem::path& appFolder);
 
 // The start-up message never names a path; the session log gets one line that does,
 // with links resolved, so that an administrator can find what is missing or locked.

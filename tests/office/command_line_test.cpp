@@ -105,7 +105,7 @@ TEST(DataLocationTest, DataOptionNamesTheDataFolderItself) {
         {"", "error"},
     };
     for (const auto& [option, expected] : cases) {
-        const auto folder = programFolderFor(option, appDir);
+        const auto folder = appFolderFor(option, appDir);
         const QString found = std::holds_alternative<QString>(folder)
                                   ? QStringLiteral("error")
                                   : QString::fromStdString(std::get<std::filesystem::path>(folder));

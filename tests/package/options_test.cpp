@@ -24,14 +24,14 @@ struct Answer {
 };
 
 // The program of this folder run with these arguments and without a display.
-Answer ask(const test::ProgramFolder& programFolder, const QStringList& args) {
-    QProcessEnvironment env = programFolder.environment();
+Answer ask(const test::ProgramFolder& appFolder, const QStringList& args) {
+    QProcessEnvironment env = appFolder.environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         env.remove(name);
     }
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(QString::fromStdString((programFolder.data.appFolder() / "tavomi").string()),
+    process.start(QString::fromStdString((appFolder.data.appFolder() / "tavomi").string()),
                   args);
     if (!process.waitForFinished(10000)) {
         process.kill();
@@ -42,8 +42,8 @@ Answer ask(const test::ProgramFolder& programFolder, const QStringList& args) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-std::filesystem::path dataFolderOf(const test::ProgramFolder& programFolder) {
-    return programFolder.data.appFolder() / std::string(kDataFolderName);
+std::filesystem::path dataFolderOf(const test::ProgramFolder& appFolder) {
+    return appFolder.data.appFolder() / std::string(kDataFolderName);
 }
 
 QString text(const std::filesystem::path& path) {
@@ -52,15 +52,15 @@ QString text(const std::filesystem::path& path) {
 
 class OptionsTest : public ::testing::Test {
   protected:
-    Answer ask(const QStringList& args) { return tavomi::ask(programFolder, args); }
+    Answer ask(const QStringList& args) { return tavomi::ask(appFolder, args); }
 
-    test::ProgramFolder programFolder;
+    test::ProgramFolder appFolder;
 };
 
 TEST_F(OptionsTest, HelpAndVersionAnswerAndStartNothing) {
     // A stale lock file goes at start-up; still there, it shows the clock never started.
-    programFolder.data.writeBytes(kLockFile, QByteArray());
-    const auto before = programFolder.snapshot();
+    appFolder.data.writeBytes(kLockFile, QByteArray());
+    const auto before = appFolder.snapshot();
 
     const Answer version = ask({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -72,7 +72,7 @@ TEST_F(OptionsTest, HelpAndVersionAnswerAndStartNothing) {
     EXPECT_EQ(help.err, QString());
     const QStringList lines = help.out.split(u'\n');
     EXPECT_EQ(lines.value(0), QStringLiteral("Usage: tavomi [--help | --version]"));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Data folder: ") + text(dataFolderOf(programFolder))))
+    EXPECT_TRUE(lines.contains(QStringLiteral("Data folder: ") + text(dataFolderOf(appFolder))))
         << help.out.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("Read me: https://tavomi.example.org/")))
         << help.out.toStdString();
@@ -81,7 +81,7 @@ TEST_F(OptionsTest, HelpAndVersionAnswerAndStartNothing) {
 
     EXPECT_EQ(ask({"-h"}).out, help.out);
     EXPECT_EQ(ask({"--version", "--help"}).out, help.out);
-    EXPECT_EQ(programFolder.snapshot(), before);
+    EXPECT_EQ(appFolder.snapshot(), before);
 }
 
 // The data folder line tells where the folder really is, or that it is not there.
@@ -111,11 +111,11 @@ TEST(OptionsHelpTest, HelpDescribesTheDataFolder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        test::ProgramFolder programFolder;
-        const fs::path folder = dataFolderOf(programFolder);
-        const fs::path share = programFolder.data.appFolder() / "share";
+        test::ProgramFolder appFolder;
+        const fs::path folder = dataFolderOf(appFolder);
+        const fs::path share = appFolder.data.appFolder() / "share";
         c.arrange(folder, share);
-        const Answer help = ask(programFolder, {"--help"});
+        const Answer help = ask(appFolder, {"--help"});
         EXPECT_EQ(help.exitCode, 0);
         const QString line = QStringLiteral("Data folder: ") + text(folder) +
                              QString::fromUtf8(c.said).replace(QStringLiteral("%1"), text(share));
@@ -124,8 +124,8 @@ TEST(OptionsHelpTest, HelpDescribesTheDataFolder) {
 }
 
 TEST_F(OptionsTest, AnythingElseIsRefusedInOneLine) {
-    programFolder.data.writeBytes(kLockFile, QByteArray());
-    const auto before = programFolder.snapshot();
+    appFolder.data.writeBytes(kLockFile, QByteArray());
+    const auto before = appFolder.snapshot();
     struct Case {
         QStringList args;
         QString refused;
@@ -146,14 +146,14 @@ TEST_F(OptionsTest, AnythingElseIsRefusedInOneLine) {
         EXPECT_EQ(answer.err, QStringLiteral("tavomi: unknown option '") + c.refused +
                                   QStringLiteral("'; see tavomi --help\n"));
     }
-    EXPECT_EQ(programFolder.snapshot(), before);
+    EXPECT_EQ(appFolder.snapshot(), before);
 }
 
 // An administrator asks on the reception PC while Tavomi runs in the session.
 TEST_F(OptionsTest, VersionAnswersWhileACopyRuns) {
-    programFolder.data.writeBytes(kLockFile, QByteArray());
-    QProcess& running = programFolder.start("tavomi");
-    ASSERT_TRUE(waitUntil([&] { return !programFolder.data.exists(kLockFile); }, 15000))
+    appFolder.data.writeBytes(kLockFile, QByteArray());
+    QProcess& running = appFolder.start("tavomi");
+    ASSERT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000))
         << running.readAllStandardError().toStdString();
 
     const Answer version = ask({"--version"});

@@ -24,10 +24,10 @@ using test::waitUntil;
 
 // Root passes every permission check; the program then runs without that power, as the
 // reception account would.
-QProcess& startAsAUser(test::ProgramFolder& programFolder, QProcess& process) {
+QProcess& startAsAUser(test::ProgramFolder& appFolder, QProcess& process) {
     const QString program =
-        QString::fromStdString((programFolder.data.appFolder() / "tavomi_probe").string());
-    process.setProcessEnvironment(programFolder.environment());
+        QString::fromStdString((appFolder.data.appFolder() / "tavomi_probe").string());
+    process.setProcessEnvironment(appFolder.environment());
     if (::geteuid() == 0) {
         const QString dropped = QStringLiteral("-dac_override,-dac_read_search,-fowner");
         process.start("setpriv",
@@ -70,10 +70,10 @@ class SessionLogTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(SessionLogTest, NamesWhatIsMissingOrNotWritable) {
     const Case& c = GetParam();
-    test::ProgramFolder programFolder;
-    const fs::path folder = programFolder.data.appFolder() / std::string(kDataFolderName);
-    const fs::path elsewhere = programFolder.data.appFolder() / "share";
-    programFolder.data.writeBytes(kLockFile, QByteArray());
+    test::ProgramFolder appFolder;
+    const fs::path folder = appFolder.data.appFolder() / std::string(kDataFolderName);
+    const fs::path elsewhere = appFolder.data.appFolder() / "share";
+    appFolder.data.writeBytes(kLockFile, QByteArray());
     c.arrange(folder, elsewhere);
     QString expected = QString::fromUtf8(c.line);
     expected.replace(QStringLiteral("%F"), QString::fromStdString(folder.string()))
@@ -81,7 +81,7 @@ TEST_P(SessionLogTest, NamesWhatIsMissingOrNotWritable) {
         .replace(QStringLiteral("%U"), userName());
 
     QProcess probe;
-    startAsAUser(programFolder, probe);
+    startAsAUser(appFolder, probe);
     QString err;
     if (c.startRefused) {
         ASSERT_TRUE(probe.waitForFinished(15000));
@@ -94,7 +94,7 @@ TEST_P(SessionLogTest, NamesWhatIsMissingOrNotWritable) {
         EXPECT_TRUE(boxes[0].contains(QString::fromUtf16(u"内のファイルが不整合です")));
     } else if (expected.isEmpty()) {
         // Start-up has removed the stale lock file: any line would have come before.
-        EXPECT_TRUE(waitUntil([&] { return !programFolder.data.exists(kLockFile); }, 15000));
+        EXPECT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000));
         err = QString::fromUtf8(probe.readAllStandardError());
     } else {
         EXPECT_TRUE(waitUntil(

@@ -19,7 +19,7 @@ class AppRigTest : public ::testing::Test {
   protected:
     AppRigTest() {
         test::usePcscRig();  // this process's environment now leads to the rig's pcscd
-        programFolder.data.writeLines(kCardholderListFile, test::cardholderListWithHanako());
+        appFolder.data.writeLines(kCardholderListFile, test::cardholderListWithHanako());
     }
 
     // What the probe has printed so far.
@@ -28,7 +28,7 @@ class AppRigTest : public ::testing::Test {
         return output_;
     }
 
-    test::ProgramFolder programFolder;
+    test::ProgramFolder appFolder;
 
   private:
     QString output_;
@@ -37,9 +37,9 @@ class AppRigTest : public ::testing::Test {
 // An unknown card on the second reader is reported again after each OK while it
 // lies there; a registered card opens the punch screen with its holder's name.
 TEST_F(AppRigTest, CardsOnTheReadersReachThePunchScreen) {
-    programFolder.data.writeBytes(kLockFile, QByteArray());
-    QProcess& probe = programFolder.start("tavomi_probe");
-    ASSERT_TRUE(waitUntil([&] { return !programFolder.data.exists(kLockFile); }, 15000))
+    appFolder.data.writeBytes(kLockFile, QByteArray());
+    QProcess& probe = appFolder.start("tavomi_probe");
+    ASSERT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000))
         << probe.readAllStandardError().toStdString();
 
     const QString notRegistered = QString::fromUtf16(

@@ -33,10 +33,10 @@ bool ignoresSignal(qint64 pid, int signal) {
 
 class AppTest : public ::testing::Test {
   protected:
-    test::ProgramFolder programFolder;
-    test::DataFolder& folder = programFolder.data;
+    test::ProgramFolder appFolder;
+    test::DataFolder& folder = appFolder.data;
 
-    QProcess& start(const char* program) { return programFolder.start(program); }
+    QProcess& start(const char* program) { return appFolder.start(program); }
 };
 
 TEST_F(AppTest, StartUpRemovesTheStaleLockAndASecondCopyEndsAtOnce) {
@@ -74,7 +74,7 @@ TEST_F(AppTest, ThreeMissingFilesGiveOneMessageAndTouchNothing) {
     folder.remove(kWorkingHoursFile);
     folder.remove("working_hours_allocation.txt");
     folder.writeBytes(kLockFile, QByteArray());
-    const auto before = programFolder.snapshot();
+    const auto before = appFolder.snapshot();
 
     QProcess& probe = start("tavomi_probe");
     ASSERT_TRUE(probe.waitForFinished(15000));
@@ -84,7 +84,7 @@ TEST_F(AppTest, ThreeMissingFilesGiveOneMessageAndTouchNothing) {
               QString::fromUtf16(u"BOX\tTavomi\tフォルダー \\attendane_manegement内のファイルが"
                                  u"不整合です。\\n\\nフォルダー内のファイル群の名前などを確かめて"
                                  u"ください\n"));
-    EXPECT_EQ(programFolder.snapshot(), before);
+    EXPECT_EQ(appFolder.snapshot(), before);
 }
 
 // A day without working hours: the message, and then the clock runs.
@@ -108,11 +108,11 @@ TEST_F(AppTest, DayWithoutHoursIsToldAndTheProgramRunsOn) {
 }
 
 TEST_F(AppTest, WithoutADisplayItSaysSoInOneLine) {
-    QProcessEnvironment env = programFolder.environment();
+    QProcessEnvironment env = appFolder.environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         env.remove(name);
     }
-    QProcess& program = programFolder.start("tavomi", env);
+    QProcess& program = appFolder.start("tavomi", env);
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_NE(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput(), QByteArray());
