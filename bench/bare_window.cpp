@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const char kTitle[] = "bare window";
@@ -25,7 +27,7 @@ int main(int argc, char** argv) {
     QWidget window;
     window.setWindowTitle(QString::fromLatin1(kTitle));
     window.setFixedSize(636, 524);
-    QLabel label(QString::fromUtf16(u"カードを置いてください"), &window);
+    QLabel label(u"カードを置いてください"_s, &window);
     QFont font(QStringLiteral("Noto Sans CJK JP"));
     font.setPixelSize(27);
     font.setBold(true);

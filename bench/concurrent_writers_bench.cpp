@@ -25,17 +25,17 @@
 #include <utility>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using namespace tavomi;
 
-const QString kHeader = QString::fromUtf16(u"区分,氏名,日付,時刻,記録方法,詳細,事由");
+const QString kHeader = u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s;
 
 // Each record names its writer and its number, so that each can be found again.
 QString record(int writer, int number) {
-    return QString::fromUtf16(u"出勤,山田%1,2019/08/28,07:45,IC記録,詳細%2,事由なし")
-        .arg(writer)
-        .arg(number);
+    return u"出勤,山田%1,2019/08/28,07:45,IC記録,詳細%2,事由なし"_s.arg(writer).arg(number);
 }
 
 // The benchmark's own folder, on the disk of the build folder (not a tmpfs /tmp).
@@ -128,7 +128,7 @@ JournalCheck checkJournal(const std::filesystem::path& journal, int writers, int
     }
     lines.removeLast();  // after the last CR LF
     static const QRegularExpression whole(
-        QString::fromUtf16(u"^出勤,山田(\\d+),2019/08/28,07:45,IC記録,詳細(\\d+),事由なし$"));
+        u"^出勤,山田(\\d+),2019/08/28,07:45,IC記録,詳細(\\d+),事由なし$"_s);
     std::set<std::pair<int, int>> found;
     for (const QString& line : lines) {
         const auto match = whole.match(line);

@@ -18,12 +18,13 @@
 #include <fstream>
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using namespace tavomi;
 
-const QString kRecord =
-    QString::fromUtf16(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
+const QString kRecord = u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s;
 
 std::filesystem::path makeDataFolder(const QTemporaryDir& dir) {
     const std::filesystem::path app(dir.path().toStdString());

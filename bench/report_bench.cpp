@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 extern char** environ;
 
 namespace {
@@ -109,8 +111,7 @@ const Journal& journal() {
         std::vector<QByteArray> names;
         QByteArray list = cp932(u"カードID,氏名,職名\r\n");
         for (int t = 0; t < kTeachers; ++t) {
-            names.push_back(
-                encodeCp932(QString::fromUtf16(u"教員　%1").arg(t + 1, 3, 10, QChar(u'0'))));
+            names.push_back(encodeCp932(u"教員　%1"_s.arg(t + 1, 3, 10, QChar(u'0'))));
             list += QByteArray::number(0x0100000000000000LL + t, 16).toUpper() + ',' +
                     names.back() + cp932(u",教諭\r\n");
         }

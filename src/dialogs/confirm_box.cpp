@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 ConfirmBox::ConfirmBox(QWidget* parent) : QDialog(parent) {
@@ -21,8 +23,7 @@ ConfirmBox::ConfirmBox(QWidget* parent) : QDialog(parent) {
     const QFont big = look::pixelFont(messageLabel_->font(), 24);
     messageLabel_->setFont(big);
 
-    okButton_ =
-        look::named(new QPushButton(QString::fromUtf16(u"OK！　確認しました"), this), "okButton");
+    okButton_ = look::named(new QPushButton(u"OK！　確認しました"_s, this), "okButton");
     okButton_->setFont(big);
     okButton_->setMinimumSize(360, 72);
     okButton_->setDefault(true);

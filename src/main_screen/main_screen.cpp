@@ -14,14 +14,15 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
 
-const QString kNotRegistered =
-    QString::fromUtf16(u"このカードは登録されていません　カードの登録を行ってください");
-const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
-const QString kLayYourCard = QString::fromUtf16(u"カードを置いてください");
+const QString kNotRegistered = u"このカードは登録されていません　カードの登録を行ってください"_s;
+const QString kCheckingReader = u"リーダーの接続確認中"_s;
+const QString kLayYourCard = u"カードを置いてください"_s;
 
 // Stops the polling timer while something waits for the user and starts it again afterwards,
 // also when that something throws, so card polling never stays stopped.
@@ -88,18 +89,16 @@ void MainScreen::buildWindow() {
     logo_ = look::named(new QSvgWidget(QString::fromLatin1(kLogoPicture), this), "logo");
     logo_->setGeometry(24, 14, 92, 92);
 
-    titleLabel_ = look::named(new QLabel(QString::fromUtf16(u"ICカードによる勤務時間記録"), this),
-                              "titleLabel");
+    titleLabel_ = look::named(new QLabel(u"ICカードによる勤務時間記録"_s, this), "titleLabel");
     titleLabel_->setFont(look::pixelFont(font(), 30, true));
     titleLabel_->setGeometry(132, 20, 488, 46);
 
-    readerCaptionLabel_ = look::named(
-        new QLabel(QString::fromUtf16(u"接続中のカードリーダー　："), this), "readerCaptionLabel");
+    readerCaptionLabel_ =
+        look::named(new QLabel(u"接続中のカードリーダー　："_s, this), "readerCaptionLabel");
     readerCaptionLabel_->setFont(look::pixelFont(font(), 15));
     readerCaptionLabel_->setGeometry(134, 74, 206, 24);
 
-    readerNameLabel_ =
-        look::named(new QLabel(QString::fromUtf16(u"接続を確認中"), this), "readerNameLabel");
+    readerNameLabel_ = look::named(new QLabel(u"接続を確認中"_s, this), "readerNameLabel");
     readerNameLabel_->setFont(look::pixelFont(font(), 14));
     readerNameLabel_->setStyleSheet("color: #17406b;");
     // Real readers have long names ("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader
@@ -131,13 +130,12 @@ void MainScreen::buildWindow() {
     statusLabel_->setStyleSheet("color: #17406b;");
     statusLabel_->setGeometry(270, 56, 298, 52);
 
-    manualEntryButton_ = look::named(
-        new QPushButton(QString::fromUtf16(u"手動による入力"), statusPanel_), "manualEntryButton");
+    manualEntryButton_ =
+        look::named(new QPushButton(u"手動による入力"_s, statusPanel_), "manualEntryButton");
     manualEntryButton_->setFont(look::pixelFont(font(), 19));
     manualEntryButton_->setGeometry(300, 196, 264, 56);
 
-    exitButton_ =
-        look::named(new QPushButton(QString::fromUtf16(u"終　了"), statusPanel_), "exitButton");
+    exitButton_ = look::named(new QPushButton(u"終　了"_s, statusPanel_), "exitButton");
     exitButton_->setFont(look::pixelFont(font(), 19));
     exitButton_->setGeometry(300, 266, 264, 52);
 

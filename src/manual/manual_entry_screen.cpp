@@ -25,6 +25,8 @@
 #include <exception>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -32,10 +34,6 @@ namespace {
 // In the order of kManualKinds.
 constexpr std::array<const char*, kManualKinds.size()> kKindRadioNames = {
     "clockInRadio", "clockOutRadio", "goingOutRadio", "returnRadio", "midDayAbsenceRadio"};
-
-QString u16(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 }  // namespace
 
@@ -54,11 +52,11 @@ ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder,
 }
 
 void ManualEntryScreen::buildControls() {
-    auto* heading = look::named(new QLabel(u16(u"手動による入力"), this), "headingLabel");
+    auto* heading = look::named(new QLabel(u"手動による入力"_s, this), "headingLabel");
     heading->setFont(look::pixelFont(font(), 28, true));
     heading->setGeometry(24, 16, 400, 40);
 
-    look::named(new QLabel(u16(u"誰の？"), this), "personLabel")->setGeometry(24, 72, 200, 24);
+    look::named(new QLabel(u"誰の？"_s, this), "personLabel")->setGeometry(24, 72, 200, 24);
     personPicker_ = look::named(new DropDownComboBox(this), "personPicker");
     personPicker_->setEditable(false);
     personPicker_->setMaxVisibleItems(25);
@@ -66,17 +64,17 @@ void ManualEntryScreen::buildControls() {
     personPicker_->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
     personPicker_->setGeometry(24, 98, 320, 36);
 
-    look::named(new QLabel(u16(u"いつの？"), this), "dateLabel")->setGeometry(24, 148, 200, 24);
+    look::named(new QLabel(u"いつの？"_s, this), "dateLabel")->setGeometry(24, 148, 200, 24);
     datePicker_ = look::named(new QDateEdit(this), "datePicker");
     datePicker_->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
-    datePicker_->setDisplayFormat(u16(u"yyyy年M月d日(ddd)"));
+    datePicker_->setDisplayFormat(u"yyyy年M月d日(ddd)"_s);
     datePicker_->setCalendarPopup(true);
     datePicker_->setGeometry(24, 174, 320, 36);
 
-    nowButton_ = look::named(new QPushButton(u16(u"時間と日付を今に"), this), "nowButton");
+    nowButton_ = look::named(new QPushButton(u"時間と日付を今に"_s, this), "nowButton");
     nowButton_->setGeometry(364, 174, 200, 36);
 
-    look::named(new QLabel(u16(u"時間は？"), this), "timeLabel")->setGeometry(24, 224, 200, 24);
+    look::named(new QLabel(u"時間は？"_s, this), "timeLabel")->setGeometry(24, 224, 200, 24);
     timePicker_ = look::named(new StepTimePicker(this), "timePicker");
     timePicker_->setGeometry(24, 250, 160, 36);
     absenceHoursPicker_ = look::named(new QComboBox(this), "absenceHoursPicker");
@@ -84,12 +82,11 @@ void ManualEntryScreen::buildControls() {
     absenceHoursPicker_->setGeometry(24, 250, 220, 36);
     absenceHoursPicker_->hide();
 
-    afterMidnightBox_ =
-        look::named(new QCheckBox(u16(u"午前様の退勤です"), this), "afterMidnightBox");
+    afterMidnightBox_ = look::named(new QCheckBox(u"午前様の退勤です"_s, this), "afterMidnightBox");
     afterMidnightBox_->setGeometry(24, 298, 320, 28);
     afterMidnightBox_->hide();
-    afterMidnightHint_ = look::named(new QLabel(u16(u"午前零時を過ぎ退勤は前日の日付で"), this),
-                                     "afterMidnightHint");
+    afterMidnightHint_ =
+        look::named(new QLabel(u"午前零時を過ぎ退勤は前日の日付で"_s, this), "afterMidnightHint");
     afterMidnightHint_->setGeometry(24, 328, 400, 24);
     afterMidnightHint_->hide();
 
@@ -97,7 +94,8 @@ void ManualEntryScreen::buildControls() {
     kindGroup_->setExclusive(true);
     for (std::size_t i = 0; i < kManualKinds.size(); ++i) {
         auto* radio =
-            look::named(new QRadioButton(u16(kManualKinds[i].caption), this), kKindRadioNames[i]);
+            look::named(new QRadioButton(QString::fromUtf16(kManualKinds[i].caption), this),
+                        kKindRadioNames[i]);
         radio->setFont(look::pixelFont(font(), 20));
         radio->setGeometry(600, 98 + int(i) * 44, 140, 36);
         kindGroup_->addButton(radio, int(i));
@@ -105,7 +103,7 @@ void ManualEntryScreen::buildControls() {
     }
 
     leaveReasonBox_ =
-        look::named(new QCheckBox(u16(u"早帰りなどの理由を記す"), this), "leaveReasonBox");
+        look::named(new QCheckBox(u"早帰りなどの理由を記す"_s, this), "leaveReasonBox");
     leaveReasonBox_->setGeometry(24, 370, 320, 28);
 
     reasonPanel_ = look::named(new QWidget(this), "reasonPanel");
@@ -114,10 +112,10 @@ void ManualEntryScreen::buildControls() {
     reasonBoxes_ = addReasonBoxes(reasonPanel_, {.left = 10, .top = 8, .height = 28, .gap = 6});
     reasonPanel_->hide();
 
-    recordButton_ = look::named(new QPushButton(u16(u"この時間で記録"), this), "recordButton");
+    recordButton_ = look::named(new QPushButton(u"この時間で記録"_s, this), "recordButton");
     recordButton_->setFont(look::pixelFont(font(), 22, true));
     recordButton_->setGeometry(24, 472, 344, 64);
-    closeButton_ = look::named(new QPushButton(u16(u"このフォームを閉じる"), this), "closeButton");
+    closeButton_ = look::named(new QPushButton(u"このフォームを閉じる"_s, this), "closeButton");
     closeButton_->setFont(look::pixelFont(font(), 22));
     closeButton_->setGeometry(392, 472, 344, 64);
     // Enter must not record by accident.
@@ -267,7 +265,7 @@ void ManualEntryScreen::onRecordClicked() {
         if (const std::optional<PunchRecord> record = buildManualRecord(entry)) {
             writeRecord(entry, *record);
         } else {
-            showConfirmation(u16(kManualMissingValuesMessage));
+            showConfirmation(QString::fromUtf16(kManualMissingValuesMessage));
         }
         clearAfterRecording();
     } catch (const std::exception& e) {
@@ -280,10 +278,10 @@ void ManualEntryScreen::onRecordClicked() {
 void ManualEntryScreen::writeRecord(const ManualEntry& entry, const PunchRecord& record) {
     switch (writeRecordCheckingJournalFirst(appFolder_, record.line(), journalLock_)) {
         case WriteOutcome::Busy:
-            showConfirmation(u16(kManualBusyMessage));
+            showConfirmation(QString::fromUtf16(kManualBusyMessage));
             break;
         case WriteOutcome::JournalMissing:
-            showConfirmation(u16(kManualJournalMissingMessage));
+            showConfirmation(QString::fromUtf16(kManualJournalMissingMessage));
             break;
         case WriteOutcome::Written:
             // The record is on disk: a working-hours failure is reported, and the
@@ -304,7 +302,7 @@ void ManualEntryScreen::updateWorkingHours(const QDate& recordDate) {
         case DerivationOutcome::Appended:
             break;
         case DerivationOutcome::NoWorkingHours:
-            showConfirmation(u16(kRecordDateNoWorkingHoursMessage));
+            showConfirmation(QString::fromUtf16(kRecordDateNoWorkingHoursMessage));
             break;
         case DerivationOutcome::FileMissing:
             // Deleted while the program runs: the date's hours cannot be kept, and

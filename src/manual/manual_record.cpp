@@ -3,6 +3,8 @@
 
 #include "punch/vocabulary.h"
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -13,8 +15,7 @@ constexpr int kLastAfterMidnightHour = 4;  // 04:59 is the latest clock-out of t
 }  // namespace
 
 QString manualSuccessMessage(const QString& person, const QDate& date) {
-    return person + QString::fromUtf16(u"さんの") + recordDateText(date) +
-           QString::fromUtf16(u"の出退勤を記録しました");
+    return person + u"さんの"_s + recordDateText(date) + u"の出退勤を記録しました"_s;
 }
 
 bool offersAfterMidnight(bool clockOut, const QTime& time) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -120,15 +122,15 @@ DaySummary summarizeDay(const QDate& date, std::vector<PunchEvent> events) {
 QString exceptionText(DayException exception, const DaySummary& day) {
     switch (exception) {
         case DayException::NoClockOut:
-            return QString::fromUtf16(u"退勤なし");
+            return u"退勤なし"_s;
         case DayException::NoClockIn:
-            return QString::fromUtf16(u"出勤なし");
+            return u"出勤なし"_s;
         case DayException::NoReturn:
-            return QString::fromUtf16(u"戻りなし");
+            return u"戻りなし"_s;
         case DayException::NoGoingOut:
-            return QString::fromUtf16(u"外出なし");
+            return u"外出なし"_s;
         case DayException::SeveralClockIns:
-            return QString::fromUtf16(u"出勤%1回").arg(day.clockIns.size());
+            return u"出勤%1回"_s.arg(day.clockIns.size());
     }
     return {};
 }
@@ -155,15 +157,15 @@ Whereabouts whereaboutsAfter(const DaySummary& day) {
 QString whereaboutsText(const Whereabouts& whereabouts) {
     switch (whereabouts.standing) {
         case Standing::NotYetIn:
-            return QString::fromUtf16(u"未出勤");
+            return u"未出勤"_s;
         case Standing::In:
-            return QString::fromUtf16(u"在校");
+            return u"在校"_s;
         case Standing::Out:
-            return QString::fromUtf16(u"外出中");
+            return u"外出中"_s;
         case Standing::Absent:
-            return QString::fromUtf16(u"中抜け（%1）").arg(lengthText(whereabouts.absenceLength));
+            return u"中抜け（%1）"_s.arg(lengthText(whereabouts.absenceLength));
         case Standing::GoneHome:
-            return QString::fromUtf16(u"退勤済");
+            return u"退勤済"_s;
     }
     return {};
 }
@@ -173,10 +175,10 @@ QString lengthText(const QString& length) {
     const int minutes = length.mid(3, 2).toInt();
     QString text;
     if (hours > 0) {
-        text += QString::fromUtf16(u"%1時間").arg(hours);
+        text += u"%1時間"_s.arg(hours);
     }
     if (minutes > 0) {
-        text += QString::fromUtf16(u"%1分").arg(minutes);
+        text += u"%1分"_s.arg(minutes);
     }
     return text;
 }

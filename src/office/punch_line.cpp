@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -35,19 +37,19 @@ std::optional<QStringList> readCodes(QStringView field, const char16_t* head, co
 QString lineProblemText(LineProblem problem) {
     switch (problem) {
         case LineProblem::Unreadable:
-            return QString::fromUtf16(u"読めない行");
+            return u"読めない行"_s;
         case LineProblem::UnknownKind:
-            return QString::fromUtf16(u"不明な区分");
+            return u"不明な区分"_s;
         case LineProblem::BadDate:
-            return QString::fromUtf16(u"日付の誤り");
+            return u"日付の誤り"_s;
         case LineProblem::BadTime:
-            return QString::fromUtf16(u"時刻の誤り");
+            return u"時刻の誤り"_s;
         case LineProblem::UnknownSource:
-            return QString::fromUtf16(u"不明な記録方法");
+            return u"不明な記録方法"_s;
         case LineProblem::BadDetail:
-            return QString::fromUtf16(u"詳細の誤り");
+            return u"詳細の誤り"_s;
         case LineProblem::BadReason:
-            return QString::fromUtf16(u"事由の誤り");
+            return u"事由の誤り"_s;
     }
     return {};
 }

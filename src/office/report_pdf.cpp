@@ -12,6 +12,8 @@
 #include <array>
 #include <numeric>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -46,10 +48,10 @@ class SheetPainter {
     void drawPage(const PeriodReport& report, const TeacherDays& teacher) {
         setFont(15, true);
         painter_.drawText(rect(kMargin, kMargin, 120, 10), Qt::AlignLeft | Qt::AlignVCenter,
-                          QString::fromUtf16(u"勤務時間記録　") + monthTitle(report.period));
+                          u"勤務時間記録　"_s + monthTitle(report.period));
         setFont(12, false);
         painter_.drawText(rect(kMargin, kMargin + 13, 120, 9), Qt::AlignLeft | Qt::AlignVCenter,
-                          QString::fromUtf16(u"氏名　") + teacher.name);
+                          u"氏名　"_s + teacher.name);
         drawSealBoxes();
         drawTable(teacher);
         setFont(7, false);
@@ -133,7 +135,7 @@ QString writeMonthPdf(const PeriodReport& report, const QString& file) {
     }
     {
         QPdfWriter writer(&out);
-        writer.setTitle(QString::fromUtf16(u"勤務時間記録　") + monthTitle(report.period));
+        writer.setTitle(u"勤務時間記録　"_s + monthTitle(report.period));
         writer.setCreator(QStringLiteral("Tavomi"));
         writer.setResolution(300);
         writer.setPageLayout(

@@ -4,6 +4,8 @@
 #include "files/punch_record.h"
 #include "office/text_table.h"
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -29,9 +31,8 @@ QStringList recordCells(const DaySummary& day) {
 
 QStringList recordHeadings() {
     return {
-        QString::fromUtf16(u"出勤"), QString::fromUtf16(u"退勤"), QString::fromUtf16(u"外出"),
-        QString::fromUtf16(u"戻り"), QString::fromUtf16(u"中抜"), QString::fromUtf16(u"事由"),
-        QString::fromUtf16(u"業務"), QString::fromUtf16(u"手動"), QString::fromUtf16(u"確認事項"),
+        u"出勤"_s, u"退勤"_s, u"外出"_s, u"戻り"_s,     u"中抜"_s,
+        u"事由"_s, u"業務"_s, u"手動"_s, u"確認事項"_s,
     };
 }
 
@@ -49,7 +50,7 @@ QString eventText(const PunchEvent& event) {
     QString text = recordKindWord(event.kind) + u' ' +
                    (event.kind == RecordKind::MidDayAbsence ? lengthText(event.time) : event.time);
     if (event.manual) {
-        text += QString::fromUtf16(u"(手動)");
+        text += u"(手動)"_s;
     }
     return text;
 }
@@ -66,20 +67,17 @@ QString shownLine(const QString& text) {
             c = QChar(0x2421);
         }
     }
-    return text.size() > kShown ? shown + QString::fromUtf16(u"…") : shown;
+    return text.size() > kShown ? shown + u"…"_s : shown;
 }
 
 QString dateHeading(const QDate& date) {
-    return recordDateText(date) + QString::fromUtf16(u"（") + weekdayText(date) +
-           QString::fromUtf16(u"）");
+    return recordDateText(date) + u"（"_s + weekdayText(date) + u"）"_s;
 }
 
 }  // namespace
 
 QStringList sheetHeader() {
-    return QStringList{QString::fromUtf16(u"日"), QString::fromUtf16(u"曜"),
-                       QString::fromUtf16(u"勤務時間"), QString::fromUtf16(u"休憩")} +
-           recordHeadings();
+    return QStringList{u"日"_s, u"曜"_s, u"勤務時間"_s, u"休憩"_s} + recordHeadings();
 }
 
 QStringList sheetRow(const DaySummary& day) {
@@ -94,9 +92,7 @@ QStringList sheetRow(const DaySummary& day) {
 }
 
 QStringList csvHeader() {
-    return QStringList{QString::fromUtf16(u"氏名"),     QString::fromUtf16(u"日付"),
-                       QString::fromUtf16(u"曜日"),     QString::fromUtf16(u"勤務開始"),
-                       QString::fromUtf16(u"勤務終了"), QString::fromUtf16(u"休憩")} +
+    return QStringList{u"氏名"_s, u"日付"_s, u"曜日"_s, u"勤務開始"_s, u"勤務終了"_s, u"休憩"_s} +
            recordHeadings();
 }
 
@@ -128,17 +124,17 @@ QByteArray monthCsv(const PeriodReport& report) {
 }
 
 QString monthTitle(const ReportPeriod& period) {
-    return QString::fromUtf16(u"%1年%2月").arg(period.first().year()).arg(period.first().month());
+    return u"%1年%2月"_s.arg(period.first().year()).arg(period.first().month());
 }
 
 QString monthText(const PeriodReport& report) {
-    QString text = monthTitle(report.period) + QString::fromUtf16(u"の勤務記録\n");
+    QString text = monthTitle(report.period) + u"の勤務記録\n"_s;
     for (const TeacherDays& teacher : report.teachers) {
         std::vector<QStringList> rows;
         for (const DaySummary& day : teacher.days) {
             rows.push_back(sheetRow(day));
         }
-        text += QString::fromUtf16(u"\n■ ") + teacher.name + u'\n';
+        text += u"\n■ "_s + teacher.name + u'\n';
         text += textTable(sheetHeader(), rows);
     }
     return text + garbledText(report.garbled);
@@ -146,10 +142,9 @@ QString monthText(const PeriodReport& report) {
 
 QString dayText(const PeriodReport& report, const QDateTime& now) {
     const QDate date = report.period.first();
-    QString text = dateHeading(date) + QString::fromUtf16(u"の出退勤");
+    QString text = dateHeading(date) + u"の出退勤"_s;
     if (now.date() == date) {
-        text += QString::fromUtf16(u"　") + now.time().toString(QStringLiteral("H:mm")) +
-                QString::fromUtf16(u" 現在");
+        text += u"　"_s + now.time().toString(QStringLiteral("H:mm")) + u" 現在"_s;
     }
     text += u'\n';
 
@@ -163,9 +158,7 @@ QString dayText(const PeriodReport& report, const QDateTime& now) {
         rows.push_back({teacher.name, events.join(QStringLiteral("  ")),
                         whereaboutsText(whereaboutsAfter(day))});
     }
-    text += textTable(
-        {QString::fromUtf16(u"氏名"), QString::fromUtf16(u"記録"), QString::fromUtf16(u"現在")},
-        rows);
+    text += textTable({u"氏名"_s, u"記録"_s, u"現在"_s}, rows);
     return text + garbledText(report.garbled);
 }
 
@@ -175,13 +168,11 @@ QString garbledText(const std::vector<GarbledLine>& garbled) {
     }
     std::vector<QStringList> rows;
     for (const GarbledLine& line : garbled) {
-        rows.push_back({QString::fromUtf16(u"%1行目").arg(line.line), lineProblemText(line.problem),
-                        shownLine(line.text)});
+        rows.push_back(
+            {u"%1行目"_s.arg(line.line), lineProblemText(line.problem), shownLine(line.text)});
     }
-    return QString::fromUtf16(u"\n記録として読めない行（%1行）\n").arg(garbled.size()) +
-           textTable({QString::fromUtf16(u"行"), QString::fromUtf16(u"問題"),
-                      QString::fromUtf16(u"内容")},
-                     rows);
+    return u"\n記録として読めない行（%1行）\n"_s.arg(garbled.size()) +
+           textTable({u"行"_s, u"問題"_s, u"内容"_s}, rows);
 }
 
 }  // namespace tavomi

@@ -2,6 +2,8 @@
 
 #include <array>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -60,8 +62,7 @@ void carryOverSpecialNotes(const IsTicked& isTicked, const std::function<void(in
 }
 
 QString absenceMessage(const QString& who, const QString& length) {
-    return who + QString::fromUtf16(u" さんの中抜け時間を ") + length +
-           QString::fromUtf16(kRecordTail);
+    return who + u" さんの中抜け時間を "_s + length + QString::fromUtf16(kRecordTail);
 }
 
 PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& length,

@@ -3,6 +3,8 @@
 
 #include "files/punch_record.h"
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 const std::array<Reason, 9> kReasons = {{
@@ -75,11 +77,8 @@ QString codeField(const char16_t* head, const char16_t* none, const Entries& ent
 
 QStringList hoursList() {
     return {
-        QString::fromUtf16(u"中抜け時間は？"), QString::fromUtf16(u"１時間"),
-        QString::fromUtf16(u"２時間"),         QString::fromUtf16(u"３時間"),
-        QString::fromUtf16(u"４時間"),         QString::fromUtf16(u"５時間"),
-        QString::fromUtf16(u"６時間"),         QString::fromUtf16(u"７時間"),
-        QString::fromUtf16(u"８時間"),
+        u"中抜け時間は？"_s, u"１時間"_s, u"２時間"_s, u"３時間"_s, u"４時間"_s,
+        u"５時間"_s,         u"６時間"_s, u"７時間"_s, u"８時間"_s,
     };
 }
 

@@ -7,23 +7,24 @@
 
 #include <exception>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
 
-const QString kInconsistentFolder = QString::fromUtf16(
+const QString kInconsistentFolder =
     u"フォルダー \\attendane_manegement内のファイルが不整合です。\r\n\r\n"
-    u"フォルダー内のファイル群の名前などを確かめてください");
-const QString kNoHoursToday = QString::fromUtf16(
+    u"フォルダー内のファイル群の名前などを確かめてください"_s;
+const QString kNoHoursToday =
     u"今日の勤務時間が確認できません。\r\n\r\n"
-    u"「設定・その他」 から今日の勤務時間の設定を行ってください");
+    u"「設定・その他」 から今日の勤務時間の設定を行ってください"_s;
 
 // Something that is not a lock file stands where the lock file goes: no punch can succeed.
 QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
-    return QString::fromUtf16(u"ロック用のファイル ") + QFile::decodeName(lockFile.c_str()) +
-           QString::fromUtf16(
-               u" を削除できません。このままでは時間を書き込むことができません。"
-               u"\r\n\r\nフォルダー内のファイル群の名前などを確かめてください");
+    return u"ロック用のファイル "_s + QFile::decodeName(lockFile.c_str()) +
+           u" を削除できません。このままでは時間を書き込むことができません。"
+           u"\r\n\r\nフォルダー内のファイル群の名前などを確かめてください"_s;
 }
 
 }  // namespace

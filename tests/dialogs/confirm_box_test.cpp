@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -29,15 +31,14 @@ TEST(ConfirmBoxTest, FaceAndMessage) {
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Form13"));
     auto* message = box.findChild<QLabel*>("messageLabel");
     ASSERT_TRUE(okButton(box) && message);
-    EXPECT_EQ(okButton(box)->text(), QString::fromUtf16(u"OK！　確認しました"));
+    EXPECT_EQ(okButton(box)->text(), u"OK！　確認しました"_s);
     EXPECT_TRUE(message->alignment().testFlag(Qt::AlignHCenter));
 
     ModalAnswerer answerer;
-    box.showMessage(QString::fromUtf16(u"出勤を記録しました\r\n\r\n山田　花子"));
+    box.showMessage(u"出勤を記録しました\r\n\r\n山田　花子"_s);
     box.showMessage(QString());
-    EXPECT_EQ(
-        answerer.texts(),
-        (std::vector<QString>{QString::fromUtf16(u"出勤を記録しました\n\n山田　花子"), QString()}));
+    EXPECT_EQ(answerer.texts(),
+              (std::vector<QString>{u"出勤を記録しました\n\n山田　花子"_s, QString()}));
 }
 
 // Enter, Space (the button has the focus) and the close box all end it alike.
@@ -76,7 +77,7 @@ TEST(ConfirmBoxTest, CentredOnTheScreen) {
         centre = shown->frameGeometry().center();
         ModalAnswerer::pressOk(shown);
     });
-    box.showMessage(QString::fromUtf16(u"出勤を記録しました"));
+    box.showMessage(u"出勤を記録しました"_s);
     const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((centre - screenCentre).manhattanLength(), 2) << centre.x() << "," << centre.y();
 }

@@ -12,14 +12,12 @@
 #include <cstring>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
-
-const QString kHeader = s(u"カードID,氏名,職名");
+const QString kHeader = u"カードID,氏名,職名"_s;
 
 class CardholderListTest : public ::testing::Test {
   protected:
@@ -52,14 +50,14 @@ TEST_F(CardholderTableTest, FilesWithoutAnEntryGiveNoFlag3AndMatchNothing) {
 TEST_F(CardholderTableTest, LookupFindsTheLastExactMatch) {
     writeList({
         "0000000000000001,header,never an entry",
-        s(u"0123456789ABCDEF,山田花子,教諭"),
+        u"0123456789ABCDEF,山田花子,教諭"_s,
         "\"0123456789ABCDEE\",Quoted",
         "\"0123 4567\",Spaced",
-        s(u"1111222233334444,佐藤一郎,主任"),
-        s(u"0123456789ABCDEF,山田花子２,教諭"),  // the same card again: the later one wins
-        s(u"2222333344445555,Hanako Yamada"),
-        s(u"2222333344445556,\"Hanako Yamada\""),
-        s(u"2222333344445557,鈴木　次郎"),
+        u"1111222233334444,佐藤一郎,主任"_s,
+        u"0123456789ABCDEF,山田花子２,教諭"_s,  // the same card again: the later one wins
+        u"2222333344445555,Hanako Yamada"_s,
+        u"2222333344445556,\"Hanako Yamada\""_s,
+        u"2222333344445557,鈴木　次郎"_s,
         "3333444455556666,,x",
         "4444555566667777,a,b,c,d,e,f",
         "",
@@ -73,8 +71,8 @@ TEST_F(CardholderTableTest, LookupFindsTheLastExactMatch) {
         const char* cardId;
         std::optional<QString> name;
     } cases[] = {
-        {"0123456789ABCDEF", s(u"山田花子２")},
-        {"1111222233334444", s(u"佐藤一郎")},
+        {"0123456789ABCDEF", u"山田花子２"_s},
+        {"1111222233334444", u"佐藤一郎"_s},
         {"0123456789ABCDEE", "Quoted"},
         {"0123 4567", "Spaced"},     // quoted, the space stays part of the identifier...
         {"01234567", std::nullopt},  // ...so no card's identifier matches it
@@ -85,7 +83,7 @@ TEST_F(CardholderTableTest, LookupFindsTheLastExactMatch) {
         {"0000000000000001", std::nullopt},  // the header never matches
         {"2222333344445555", "Hanako"},      // an unquoted space cuts the name
         {"2222333344445556", "Hanako Yamada"},
-        {"2222333344445557", s(u"鈴木　次郎")},
+        {"2222333344445557", u"鈴木　次郎"_s},
         {"3333444455556666", " "},  // an empty name is one space
         {"4444555566667777", "a"},
         {"", std::nullopt},  // the empty line gives " " in column 1
@@ -163,7 +161,7 @@ TEST_F(CardholderTableTest, InvalidBytesDoNotStopTheLoad) {
                                                       "0000000000000002,cut\x81"));
     CardholderTable table;
     ASSERT_TRUE(table.load(folder.appFolder()));
-    EXPECT_EQ(table.lookup("0000000000000001"), s(u"あ"));
+    EXPECT_EQ(table.lookup("0000000000000001"), u"あ"_s);
     ASSERT_TRUE(table.lookup("0000000000000002").has_value());
     EXPECT_TRUE(table.lookup("0000000000000002")->startsWith("cut"));
 }
@@ -184,9 +182,9 @@ TEST_F(PersonListTableTest, StartsWithOneEmptyRowAndNoNames) {
 TEST_F(PersonListTableTest, ListsEveryNameInFileOrder) {
     writeList({
         kHeader,
-        s(u"0000000000000001,山田花子"),
-        s(u"0000000000000002,佐藤一郎"),
-        s(u"0000000000000003,山田花子"),
+        u"0000000000000001,山田花子"_s,
+        u"0000000000000002,佐藤一郎"_s,
+        u"0000000000000003,山田花子"_s,
         "0000000000000004,,x",
         "",
         "0000000000000005,Hanako Yamada",
@@ -194,7 +192,7 @@ TEST_F(PersonListTableTest, ListsEveryNameInFileOrder) {
     PersonListTable list;
     list.reload(folder.appFolder());
     EXPECT_EQ(list.names(),
-              (QStringList{s(u"山田花子"), s(u"佐藤一郎"), s(u"山田花子"), " ", "", "Hanako"}));
+              (QStringList{u"山田花子"_s, u"佐藤一郎"_s, u"山田花子"_s, " ", "", "Hanako"}));
 }
 
 TEST_F(PersonListTableTest, NeverShrinks) {

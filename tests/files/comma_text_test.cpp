@@ -11,12 +11,10 @@
 #include <cerrno>
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
-
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 TEST(SplitLines, CrLfCrAndLfEachEndALine) {
     const struct {
@@ -75,7 +73,7 @@ const RowCase kRowCases[] = {
     {u"a  ,  b", {"", "a", "b", "", ""}},
     {u"  a,b", {"", "a", "b", "", ""}},
     {u"8 15,16:45,00:45", {"", "8", "15", "16:45", "00:45"}},
-    {u"山田　花子,x", {"", s(u"山田　花子"), "x", "", ""}},  // a full-width space is no blank
+    {u"山田　花子,x", {"", u"山田　花子"_s, "x", "", ""}},  // a full-width space is no blank
     // quoted fields
     {u"\"a,b c\",d", {"", "a,b c", "d", "", ""}},
     {u"\"a\"\"b\"", {"", "a\"b", "", "", ""}},
@@ -87,12 +85,12 @@ const RowCase kRowCases[] = {
     {u"\"a\",", {"", "a", " ", "", ""}},
     {u"a\"b,c", {"", "a\"b", "c", "", ""}},  // a quote inside an unquoted field is kept
     {u"0123456789ABCDEF,山田花子,教諭,001,2年",
-     {"", "0123456789ABCDEF", s(u"山田花子"), s(u"教諭"), "001"}},
+     {"", "0123456789ABCDEF", u"山田花子"_s, u"教諭"_s, "001"}},
 };
 
 TEST(CommaTextRow, FillsColumnsByTheCommaTextRules) {
     for (const RowCase& c : kRowCases) {
-        const QString line = s(c.line);
+        const QString line = QString::fromUtf16(c.line);
         TableRow expected = c.row;
         expected[0] = QStringLiteral("3");
         EXPECT_EQ(commaTextRow(3, line), expected) << "line: [" << line.toStdString() << "]";
@@ -125,8 +123,7 @@ TEST_F(ReadDataFileLines, DecodesCp932Lines) {
     folder.writeBytes("absentee.txt", QByteArray("\x93\xFA\x95\x74,\x8A\x4A\x8E\x6E\r\n"
                                                  "2019/08/26,8:15\n"
                                                  "\xFB\xFC\x81\x60"));
-    EXPECT_EQ(readDataFileLines(file),
-              (QStringList{s(u"日付,開始"), "2019/08/26,8:15", s(u"髙～")}));
+    EXPECT_EQ(readDataFileLines(file), (QStringList{u"日付,開始"_s, "2019/08/26,8:15", u"髙～"_s}));
 }
 
 TEST_F(ReadDataFileLines, InvalidBytesDoNotStopTheReading) {

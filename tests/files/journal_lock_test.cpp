@@ -17,14 +17,15 @@
 #include <functional>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
 using namespace std::chrono_literals;
 using Put = std::function<void(const test::DataFolder&)>;
 
-const QString kRecord =
-    QString::fromUtf16(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
+const QString kRecord = u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s;
 
 // This machine's monotonic clock, moved only by the test.
 class TestClock {

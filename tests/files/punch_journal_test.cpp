@@ -20,18 +20,16 @@
 #include <memory>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
-
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 QByteArray cp932(const char16_t* text) {
     return encodeCp932(QString::fromUtf16(text));
 }
 
-const QString kRecord = s(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
+const QString kRecord = u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s;
 const QByteArray kRecordBytes = cp932(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
 const QByteArray kHeaderBytes = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
 
@@ -73,9 +71,9 @@ std::vector<AppendCase> appendCases() {
          h + "\x1A" + filler(128) + rec},
         {"0x1A far before the end", h + "\x1A" + filler(4000), kRecord,
          h + "\x1A" + filler(4000) + rec},
-        {"unmappable characters", h, s(u"出勤,山田😀花子\u200B,x"),
+        {"unmappable characters", h, u"出勤,山田😀花子\u200B,x"_s,
          h + cp932(u"出勤,山田?花子?,x\r\n")},
-        {"CP932 specials", h, s(u"～①髙﨑ｱ"), h + "\x81\x60\x87\x40\xFB\xFC\xFA\xB1\xB1\r\n"},
+        {"CP932 specials", h, u"～①髙﨑ｱ"_s, h + "\x81\x60\x87\x40\xFB\xFC\xFA\xB1\xB1\r\n"},
     };
 }
 

@@ -7,6 +7,8 @@
 
 #include <ostream>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 void PrintTo(const PunchRecord& r, std::ostream* os) {
@@ -14,10 +16,6 @@ void PrintTo(const PunchRecord& r, std::ostream* os) {
 }
 
 namespace {
-
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 struct LineCase {
     PunchRecord record;
@@ -28,8 +26,8 @@ class RecordLine : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(RecordLine, IsSevenUnquotedFieldsAndReadsBackAsTheSameRecord) {
     const LineCase& c = GetParam();
-    EXPECT_EQ(c.record.line(), s(c.line));
-    const auto read = readPunchRecord(s(c.line));
+    EXPECT_EQ(c.record.line(), QString::fromUtf16(c.line));
+    const auto read = readPunchRecord(QString::fromUtf16(c.line));
     ASSERT_TRUE(std::holds_alternative<PunchRecord>(read));
     EXPECT_EQ(std::get<PunchRecord>(read), c.record);
 }
@@ -38,22 +36,22 @@ const QDate kDay(2019, 8, 28);
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKindAndSource, RecordLine,
-    ::testing::Values(LineCase{{RecordKind::ClockIn, s(u"山田花子"), kDay, "07:45",
-                                RecordSource::Card, s(u"詳細なし"), s(u"事由なし")},
+    ::testing::Values(LineCase{{RecordKind::ClockIn, u"山田花子"_s, kDay, "07:45",
+                                RecordSource::Card, u"詳細なし"_s, u"事由なし"_s},
                                u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"},
                       // a clock-out after midnight, written under the day before
-                      LineCase{{RecordKind::ClockOut, s(u"山田花子"), kDay, "25:30",
-                                RecordSource::Manual, s(u"詳細bchm1"), s(u"事由なし")},
+                      LineCase{{RecordKind::ClockOut, u"山田花子"_s, kDay, "25:30",
+                                RecordSource::Manual, u"詳細bchm1"_s, u"事由なし"_s},
                                u"退勤,山田花子,2019/08/28,25:30,手動記録,詳細bchm1,事由なし"},
                       // nothing refuses or escapes a comma, a quote or a space in a name
-                      LineCase{{RecordKind::GoingOut, s(u"山田,\"花子\" A"), kDay, "13:10",
-                                RecordSource::Card, s(u"詳細s"), s(u"事由職専免")},
+                      LineCase{{RecordKind::GoingOut, u"山田,\"花子\" A"_s, kDay, "13:10",
+                                RecordSource::Card, u"詳細s"_s, u"事由職専免"_s},
                                u"外出,山田,\"花子\" A,2019/08/28,13:10,IC記録,詳細s,事由職専免"},
-                      LineCase{{RecordKind::Return, s(u" "), kDay, "14:00", RecordSource::Manual,
-                                s(u"詳細なし"), s(u"事由年休その他")},
+                      LineCase{{RecordKind::Return, u" "_s, kDay, "14:00", RecordSource::Manual,
+                                u"詳細なし"_s, u"事由年休その他"_s},
                                u"戻り, ,2019/08/28,14:00,手動記録,詳細なし,事由年休その他"},
-                      LineCase{{RecordKind::MidDayAbsence, s(u"山田花子"), kDay, "02:00",
-                                RecordSource::Card, s(u"詳細なし"), s(u"事由年休")},
+                      LineCase{{RecordKind::MidDayAbsence, u"山田花子"_s, kDay, "02:00",
+                                RecordSource::Card, u"詳細なし"_s, u"事由年休"_s},
                                u"中抜,山田花子,2019/08/28,02:00,IC記録,詳細なし,事由年休"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
@@ -66,7 +64,7 @@ class MalformedLine : public ::testing::TestWithParam<ProblemCase> {};
 
 TEST_P(MalformedLine, NamesItsFirstProblem) {
     const ProblemCase& c = GetParam();
-    const auto read = readPunchRecord(s(c.line));
+    const auto read = readPunchRecord(QString::fromUtf16(c.line));
     ASSERT_TRUE(std::holds_alternative<LineProblem>(read));
     EXPECT_EQ(std::get<LineProblem>(read), c.problem);
 }

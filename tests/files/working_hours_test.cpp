@@ -14,19 +14,17 @@
 #include <filesystem>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
-
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 QByteArray lines(const QStringList& list) {
     return test::DataFolder::cp932Lines(list);
 }
 
-const QString kHeader = s(u"日付,開始,終了,休憩");
-const QString kWeeklyHeader = s(u"曜日,開始,終了,休憩");
+const QString kHeader = u"日付,開始,終了,休憩"_s;
+const QString kWeeklyHeader = u"曜日,開始,終了,休憩"_s;
 const QString kMonday = "2019/08/26,08:15,16:45,00:45";  // from the fixture's weekly table
 
 const QDate kMon(2019, 8, 26);
@@ -35,7 +33,7 @@ const QDate kSat(2019, 8, 31);
 const QDate kSun(2019, 9, 1);
 
 QStringList weekWith(const QString& mondayLine) {
-    return {kWeeklyHeader, mondayLine, s(u"火,08:15,16:45,00:45")};
+    return {kWeeklyHeader, mondayLine, u"火,08:15,16:45,00:45"_s};
 }
 
 struct DerivationCase {
@@ -97,29 +95,29 @@ std::vector<DerivationCase> derivationCases() {
          kSat,
          O::NoWorkingHours,
          std::nullopt},
-        {"start equals end", headerOnly, weekWith(s(u"月,9:00,9:00,00:45")), kMon,
-         O::NoWorkingHours, headerOnly},
+        {"start equals end", headerOnly, weekWith(u"月,9:00,9:00,00:45"_s), kMon, O::NoWorkingHours,
+         headerOnly},
         {"five data lines, Friday", headerOnly,
-         QStringList{kWeeklyHeader, s(u"月,1,2,3"), s(u"火,1,2,3"), s(u"水,1,2,3"), s(u"木,1,2,3"),
-                     s(u"金,08:00,16:30,00:45")},
+         QStringList{kWeeklyHeader, u"月,1,2,3"_s, u"火,1,2,3"_s, u"水,1,2,3"_s, u"木,1,2,3"_s,
+                     u"金,08:00,16:30,00:45"_s},
          kFri, O::Appended, lines({kHeader, "2019/08/30,08:00,16:30,00:45"})},
         {"five data lines, Saturday", headerOnly,
-         QStringList{kWeeklyHeader, s(u"月,1,2,3"), s(u"火,1,2,3"), s(u"水,1,2,3"), s(u"木,1,2,3"),
-                     s(u"金,1,2,3")},
+         QStringList{kWeeklyHeader, u"月,1,2,3"_s, u"火,1,2,3"_s, u"水,1,2,3"_s, u"木,1,2,3"_s,
+                     u"金,1,2,3"_s},
          kSat, O::NoWorkingHours, headerOnly},
         {"weekly table with only a header", headerOnly, QStringList{kWeeklyHeader}, kMon,
          O::NoWorkingHours, headerOnly},
         {"empty weekly table", headerOnly, QStringList{}, kMon, O::NoWorkingHours, headerOnly},
-        {"three fields", headerOnly, weekWith(s(u"月,8:15,16:45")), kMon, O::Appended,
+        {"three fields", headerOnly, weekWith(u"月,8:15,16:45"_s), kMon, O::Appended,
          lines({kHeader, "2019/08/26,8:15,16:45,"})},
-        {"trailing comma", headerOnly, weekWith(s(u"月,8:15,16:45,")), kMon, O::Appended,
+        {"trailing comma", headerOnly, weekWith(u"月,8:15,16:45,"_s), kMon, O::Appended,
          lines({kHeader, "2019/08/26,8:15,16:45, "})},
-        {"space inside a time", headerOnly, weekWith(s(u"月,8 15,16:45,00:45")), kMon, O::Appended,
+        {"space inside a time", headerOnly, weekWith(u"月,8 15,16:45,00:45"_s), kMon, O::Appended,
          lines({kHeader, "2019/08/26,8,15,16:45"})},
-        {"quoted fields", headerOnly, weekWith(s(u"月,\"8:15\",\"16:45\",\"0:45\"")), kMon,
+        {"quoted fields", headerOnly, weekWith(u"月,\"8:15\",\"16:45\",\"0:45\""_s), kMon,
          O::Appended, lines({kHeader, "2019/08/26,8:15,16:45,0:45"})},
-        {"texts copied unchanged", headerOnly, weekWith(s(u"月,８時１５分,16:45,４５分,x")), kMon,
-         O::Appended, lines({kHeader, s(u"2019/08/26,８時１５分,16:45,４５分")})},
+        {"texts copied unchanged", headerOnly, weekWith(u"月,８時１５分,16:45,４５分,x"_s), kMon,
+         O::Appended, lines({kHeader, u"2019/08/26,８時１５分,16:45,４５分"_s})},
     };
 }
 

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -34,10 +36,9 @@ using test::waitUntil;
 
 using test::kHanako;
 using test::kHanakoCard;
-const QString kNotRegistered =
-    QString::fromUtf16(u"このカードは登録されていません　カードの登録を行ってください");
-const QString kCheckingReader = QString::fromUtf16(u"リーダーの接続確認中");
-const QString kLayYourCard = QString::fromUtf16(u"カードを置いてください");
+const QString kNotRegistered = u"このカードは登録されていません　カードの登録を行ってください"_s;
+const QString kCheckingReader = u"リーダーの接続確認中"_s;
+const QString kLayYourCard = u"カードを置いてください"_s;
 
 class MainScreenTest : public ::testing::Test {
   protected:
@@ -63,9 +64,9 @@ TEST_F(MainScreenTest, FaceAtStart) {
     EXPECT_EQ(form.palette().color(QPalette::Window), QColor(166, 202, 240));
 
     const std::map<std::string, QString> captions = {
-        {"titleLabel", QString::fromUtf16(u"ICカードによる勤務時間記録")},
-        {"readerCaptionLabel", QString::fromUtf16(u"接続中のカードリーダー　：")},
-        {"readerNameLabel", QString::fromUtf16(u"接続を確認中")},
+        {"titleLabel", u"ICカードによる勤務時間記録"_s},
+        {"readerCaptionLabel", u"接続中のカードリーダー　："_s},
+        {"readerNameLabel", u"接続を確認中"_s},
         {"statusLabel", kCheckingReader},
     };
     for (const auto& [name, text] : captions) {
@@ -74,9 +75,8 @@ TEST_F(MainScreenTest, FaceAtStart) {
         EXPECT_EQ(label->text(), text) << name;
         EXPECT_TRUE(label->isVisibleTo(&form)) << name;
     }
-    EXPECT_EQ(form.findChild<QPushButton*>("manualEntryButton")->text(),
-              QString::fromUtf16(u"手動による入力"));
-    EXPECT_EQ(form.findChild<QPushButton*>("exitButton")->text(), QString::fromUtf16(u"終　了"));
+    EXPECT_EQ(form.findChild<QPushButton*>("manualEntryButton")->text(), u"手動による入力"_s);
+    EXPECT_EQ(form.findChild<QPushButton*>("exitButton")->text(), u"終　了"_s);
     for (const char* picture : {"logo", "checkingReaderPicture", "readyPicture"}) {
         EXPECT_TRUE(form.findChild<QSvgWidget*>(picture)->renderer()->isValid()) << picture;
     }

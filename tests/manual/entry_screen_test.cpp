@@ -34,6 +34,8 @@
 #include <optional>
 #include <ostream>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -42,11 +44,11 @@ using test::ModalAnswerer;
 
 // The confirmation box shows CR LF as line breaks of its label.
 QString shown(const char16_t* message) {
-    return withLineFeeds(u16(message));
+    return withLineFeeds(QString::fromUtf16(message));
 }
 
 QByteArray cp932(const char16_t* line) {
-    return DataFolder::cp932Lines({u16(line)});
+    return DataFolder::cp932Lines({QString::fromUtf16(line)});
 }
 
 // Members are public so that table rows can drive the screen through them.
@@ -54,11 +56,11 @@ class ManualScreenTest : public ::testing::Test {
   public:
     ManualScreenTest() {
         data.writeLines(kCardholderListFile, {
-                                                 u16(u"カードID,氏名,職名"),
-                                                 u16(u"0123456789ABCDEF,山田花子,教諭"),
-                                                 u16(u"0000000000000002,W,教諭"),
-                                                 u16(u"0000000000000003"),
-                                                 u16(u"0000000000000004,"),
+                                                 u"カードID,氏名,職名"_s,
+                                                 u"0123456789ABCDEF,山田花子,教諭"_s,
+                                                 u"0000000000000002,W,教諭"_s,
+                                                 u"0000000000000003"_s,
+                                                 u"0000000000000004,"_s,
                                              });
         form.setConfirmBox(&confirm);
         form.show();
@@ -89,7 +91,7 @@ class ManualScreenTest : public ::testing::Test {
         list->setCurrentIndex(index);
         emit list->activated(index);
     }
-    void choosePerson(const char16_t* name) { choosePerson(u16(name)); }
+    void choosePerson(const char16_t* name) { choosePerson(QString::fromUtf16(name)); }
 
     void chooseHours(int entry) {
         auto* list = get<QComboBox>("absenceHoursPicker");
@@ -164,18 +166,19 @@ TEST_F(ManualScreenTest, OpensWithItsControlsAndTheClockOfItsCreation) {
         {"nowButton", u"時間と日付を今に"},
     };
     for (const auto& c : captions) {
-        EXPECT_EQ(get<QAbstractButton>(c.control)->text(), u16(c.caption)) << c.control;
+        EXPECT_EQ(get<QAbstractButton>(c.control)->text(), QString::fromUtf16(c.caption))
+            << c.control;
     }
-    EXPECT_EQ(get<QLabel>("afterMidnightHint")->text(), u16(u"午前零時を過ぎ退勤は前日の日付で"));
+    EXPECT_EQ(get<QLabel>("afterMidnightHint")->text(), u"午前零時を過ぎ退勤は前日の日付で"_s);
     for (const Reason& r : kReasons) {
-        EXPECT_EQ(reason(r.box)->text(), u16(r.caption));
+        EXPECT_EQ(reason(r.box)->text(), QString::fromUtf16(r.caption));
     }
 
     auto* people = get<QComboBox>("personPicker");
     EXPECT_EQ(people->count(), 0);
     EXPECT_FALSE(people->isEditable());
     EXPECT_EQ(people->maxVisibleItems(), 25);
-    EXPECT_EQ(get<QDateEdit>("datePicker")->text(), u16(u"2019年8月27日(火)"));
+    EXPECT_EQ(get<QDateEdit>("datePicker")->text(), u"2019年8月27日(火)"_s);
     auto* picker = get<StepTimePicker>("timePicker");
     EXPECT_EQ(picker->text(), QStringLiteral("1:30"));
     EXPECT_EQ(picker->minuteStep(), 5);
@@ -236,9 +239,9 @@ TEST_P(AfterMidnightBoundary, OfferedStrictlyBetweenMidnightAndFive) {
     }
     record();
 
-    EXPECT_EQ(journal(), before + DataFolder::cp932Lines({u16(u"退勤,W,2019/08/27,") +
+    EXPECT_EQ(journal(), before + DataFolder::cp932Lines({u"退勤,W,2019/08/27,"_s +
                                                           QString::fromLatin1(c.recorded) +
-                                                          u16(u",手動記録,詳細なし,事由なし")}));
+                                                          u",手動記録,詳細なし,事由なし"_s}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Times, AfterMidnightBoundary,
@@ -324,7 +327,7 @@ TEST_F(ManualScreenTest, MidDayAbsenceRefusesThePromptThenRecordsTheChosenHours)
     auto* hours = get<QComboBox>("absenceHoursPicker");
     EXPECT_TRUE(hours->isVisible());
     EXPECT_EQ(hours->count(), 9);
-    EXPECT_EQ(hours->currentText(), u16(u"中抜け時間は？"));
+    EXPECT_EQ(hours->currentText(), u"中抜け時間は？"_s);
     EXPECT_FALSE(get<QTimeEdit>("timePicker")->isVisible());
     record();
 
@@ -459,7 +462,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ManualScreenTest, APastDateGetsItsWorkingHoursAfterLaterDates) {
     data.writeLines(kWorkingHoursFile,
-                    {u16(u"日付,開始,終了,休憩"), QStringLiteral("2019/08/28,08:15,16:45,00:45")});
+                    {u"日付,開始,終了,休憩"_s, QStringLiteral("2019/08/28,08:15,16:45,00:45")});
     const QByteArray before = workingHours();
     ModalAnswerer answers;
 
@@ -527,7 +530,7 @@ TEST_P(FileErrors, AreReportedAndAWrittenRecordIsStillConfirmed) {
     EXPECT_THAT(answers.texts().front().toStdString(), ::testing::HasSubstr(std::string(c.file)));
     if (c.recordWritten) {
         EXPECT_EQ(answers.texts().back(),
-                  withLineFeeds(manualSuccessMessage(u16(u"W"), QDate(2019, 8, 27))));
+                  withLineFeeds(manualSuccessMessage(u"W"_s, QDate(2019, 8, 27))));
     }
     const QByteArray line = cp932(u"出勤,W,2019/08/27,01:30,手動記録,詳細なし,事由なし");
     EXPECT_EQ(journal(), c.recordWritten ? journalBefore + line : journalBefore);
@@ -539,8 +542,7 @@ TEST_P(FileErrors, AreReportedAndAWrittenRecordIsStillConfirmed) {
     }
     EXPECT_FALSE(data.exists(kLockFile));
     // Without a record the handler stopped before its resets: the person is still chosen.
-    EXPECT_EQ(get<QComboBox>("personPicker")->currentText(),
-              c.recordWritten ? QString() : u16(u"W"));
+    EXPECT_EQ(get<QComboBox>("personPicker")->currentText(), c.recordWritten ? QString() : u"W"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(HeldByAnotherProgram, FileErrors,
@@ -559,15 +561,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
     ModalAnswerer answers;
     choosePerson(u"山田花子");
-    EXPECT_EQ(personList(), (QStringList{u16(u"山田花子"), u16(u"W"), u16(u""), u16(u" ")}));
+    EXPECT_EQ(personList(), (QStringList{u"山田花子"_s, u"W"_s, u""_s, u" "_s}));
 
-    data.writeLines(kCardholderListFile,
-                    {u16(u"カードID,氏名"), u16(u"0000000000000009,鈴木一郎")});
+    data.writeLines(kCardholderListFile, {u"カードID,氏名"_s, u"0000000000000009,鈴木一郎"_s});
     auto* list = get<QComboBox>("personPicker");
     list->showPopup();
     list->hidePopup();
     // Rows beyond the shorter file keep the earlier names; the choice is dropped.
-    EXPECT_EQ(personList(), (QStringList{u16(u"鈴木一郎"), u16(u"W"), u16(u""), u16(u" ")}));
+    EXPECT_EQ(personList(), (QStringList{u"鈴木一郎"_s, u"W"_s, u""_s, u" "_s}));
     EXPECT_EQ(list->currentIndex(), -1);
     EXPECT_EQ(answers.count(), 0);
 
@@ -579,7 +580,7 @@ TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
 }
 
 TEST_F(ManualScreenTest, ThePersonListShowsTwentyFiveNamesAtATime) {
-    QStringList lines{u16(u"カードID,氏名")};
+    QStringList lines{u"カードID,氏名"_s};
     for (int i = 1; i <= 30; ++i) {
         lines << QStringLiteral("%1,N%2").arg(i, 16, 10, QLatin1Char('0')).arg(i);
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the manual entry tests: text from literals, and table rows that print
-// as their names in failure messages.
+// Shared by the manual entry tests: table rows that print as their names in failure
+// messages.
 
 #include "support/qt_printers.h"
 
@@ -10,10 +10,6 @@
 #include <ostream>
 
 namespace tavomi {
-
-inline QString u16(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 // In the tests' own unnamed namespace, where their case structs live: GoogleTest
 // finds PrintTo only by argument-dependent lookup.

@@ -49,7 +49,7 @@ struct RecordCase {
 
 ManualEntry entryOf(const char16_t* person, std::optional<RecordKind> kind, QTime time) {
     ManualEntry e;
-    e.person = u16(person);
+    e.person = QString::fromUtf16(person);
     e.date = QDate(2019, 8, 27);
     e.kind = kind;
     e.time = time;
@@ -70,7 +70,7 @@ TEST_P(BuildManualRecord, Line) {
         EXPECT_FALSE(record.has_value());
     } else {
         ASSERT_TRUE(record.has_value());
-        EXPECT_EQ(record->line(), u16(c.line));
+        EXPECT_EQ(record->line(), QString::fromUtf16(c.line));
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -36,31 +38,29 @@ TEST_P(FieldRefusalTest, RefusesWhatWouldChangeTheFields) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, FieldRefusalTest,
-    ::testing::Values(
-        FieldCase{"FullWidthSpace", QString::fromUtf16(u"山田　花子"), {}},
-        FieldCase{"HalfWidthKana", QString::fromUtf16(u"ﾔﾏﾀﾞ"), {}},
-        FieldCase{"ExtensionKanji", QString::fromUtf16(u"髙橋﨑①"), {}},
-        FieldCase{"Comma", QString::fromUtf16(u"山田,花子"), "comma"},
-        FieldCase{"DoubleQuote", QString::fromUtf16(u"\"山田\""), "double quote"},
-        FieldCase{"HalfWidthSpace", QString::fromUtf16(u"山田 花子"), "half-width space"},
-        FieldCase{"Tab", QString::fromUtf16(u"山田\t花子"), "control character"},
-        FieldCase{"LineBreak", QString::fromUtf16(u"山田\r\n花子"), "control character"},
-        FieldCase{"Emoji", QString::fromUtf16(u"花子😀"), "U+1F600"},
-        FieldCase{"KanjiOutsideCp932", QString::fromUtf16(u"𠮷田"), "CP932 cannot write"},
-        FieldCase{"LatinOutsideCp932", QString::fromUtf16(u"Ünal"), "CP932 cannot write"}),
+    ::testing::Values(FieldCase{"FullWidthSpace", u"山田　花子"_s, {}},
+                      FieldCase{"HalfWidthKana", u"ﾔﾏﾀﾞ"_s, {}},
+                      FieldCase{"ExtensionKanji", u"髙橋﨑①"_s, {}},
+                      FieldCase{"Comma", u"山田,花子"_s, "comma"},
+                      FieldCase{"DoubleQuote", u"\"山田\""_s, "double quote"},
+                      FieldCase{"HalfWidthSpace", u"山田 花子"_s, "half-width space"},
+                      FieldCase{"Tab", u"山田\t花子"_s, "control character"},
+                      FieldCase{"LineBreak", u"山田\r\n花子"_s, "control character"},
+                      FieldCase{"Emoji", u"花子😀"_s, "U+1F600"},
+                      FieldCase{"KanjiOutsideCp932", u"𠮷田"_s, "CP932 cannot write"},
+                      FieldCase{"LatinOutsideCp932", u"Ünal"_s, "CP932 cannot write"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(NameRefusalTest, AnEmptyNameIsRefused) {
     EXPECT_EQ(nameRefusal(QString()), QStringLiteral("the name is empty"));
-    EXPECT_EQ(nameRefusal(QString::fromUtf16(u"山田　花子")), std::nullopt);
+    EXPECT_EQ(nameRefusal(u"山田　花子"_s), std::nullopt);
 }
 
 class RegisterCardTest : public ::testing::Test {
   protected:
     RegisterCardTest() {
         data.writeLines(kCardholderListFile,
-                        {QString::fromUtf16(u"カードID,氏名,職名"),
-                         QString::fromUtf16(u"0123456789ABCDEF,山田　花子,教諭")});
+                        {u"カードID,氏名,職名"_s, u"0123456789ABCDEF,山田　花子,教諭"_s});
     }
 
     std::optional<QString> holderOf(const QString& cardId) const {
@@ -78,7 +78,7 @@ TEST_F(RegisterCardTest, BusyWhileTheLockFileExists) {
     const QByteArray before = data.readBytes(kCardholderListFile);
 
     const RegisterResult result = registerCard(data.appFolder(), QStringLiteral("1111111111111111"),
-                                               QString::fromUtf16(u"佐藤太郎"), {}, false);
+                                               u"佐藤太郎"_s, {}, false);
 
     EXPECT_EQ(result.status, RegisterStatus::Busy);
     EXPECT_EQ(data.readBytes(kCardholderListFile), before);
@@ -90,28 +90,26 @@ TEST_F(RegisterCardTest, EmptyListGetsAHeaderLineFirst) {
     data.writeBytes(kCardholderListFile, QByteArray());
 
     const RegisterResult result = registerCard(data.appFolder(), QStringLiteral("1111111111111111"),
-                                               QString::fromUtf16(u"佐藤太郎"), {}, false);
+                                               u"佐藤太郎"_s, {}, false);
 
     EXPECT_EQ(result.status, RegisterStatus::Registered);
-    EXPECT_EQ(holderOf(QStringLiteral("1111111111111111")), QString::fromUtf16(u"佐藤太郎"));
+    EXPECT_EQ(holderOf(QStringLiteral("1111111111111111")), u"佐藤太郎"_s);
     EXPECT_FALSE(data.exists(kLockFile));
 }
 
 TEST_F(RegisterCardTest, ReassigningAppendsTheNewHolderWhoThenWins) {
-    const RegisterResult refused =
-        registerCard(data.appFolder(), QStringLiteral("0123456789ABCDEF"),
-                     QString::fromUtf16(u"佐藤太郎"), {}, false);
+    const RegisterResult refused = registerCard(
+        data.appFolder(), QStringLiteral("0123456789ABCDEF"), u"佐藤太郎"_s, {}, false);
     EXPECT_EQ(refused.status, RegisterStatus::AlreadyRegistered);
-    EXPECT_EQ(refused.formerHolder, QString::fromUtf16(u"山田　花子"));
+    EXPECT_EQ(refused.formerHolder, u"山田　花子"_s);
     EXPECT_FALSE(data.exists(kLockFile));
 
     const RegisterResult reassigned =
-        registerCard(data.appFolder(), QStringLiteral("0123456789ABCDEF"),
-                     QString::fromUtf16(u"佐藤太郎"), {}, true);
+        registerCard(data.appFolder(), QStringLiteral("0123456789ABCDEF"), u"佐藤太郎"_s, {}, true);
 
     EXPECT_EQ(reassigned.status, RegisterStatus::Registered);
-    EXPECT_EQ(reassigned.formerHolder, QString::fromUtf16(u"山田　花子"));
-    EXPECT_EQ(holderOf(QStringLiteral("0123456789ABCDEF")), QString::fromUtf16(u"佐藤太郎"));
+    EXPECT_EQ(reassigned.formerHolder, u"山田　花子"_s);
+    EXPECT_EQ(holderOf(QStringLiteral("0123456789ABCDEF")), u"佐藤太郎"_s);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -84,34 +86,32 @@ TEST_P(CardToolReadTest, PrintsReaderIdmAndHolder) {
               QStringLiteral("reader: %1\nIDm: %2\nholder: %3\n").arg(reader, c.cardId, c.holder));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cards, CardToolReadTest,
-                         ::testing::Values(ReadCase{"RegisteredOnSecondReader", 1, kHanakoCard,
-                                                    QString::fromUtf16(u"山田　花子")},
-                                           ReadCase{"UnknownCard", 0, kNewCard,
-                                                    QStringLiteral("not registered")}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Cards, CardToolReadTest,
+    ::testing::Values(ReadCase{"RegisteredOnSecondReader", 1, kHanakoCard, u"山田　花子"_s},
+                      ReadCase{"UnknownCard", 0, kNewCard, QStringLiteral("not registered")}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(CardToolTest, RegisteredCardIsFoundByTheTimeClock) {
     const QByteArray before = data.readBytes(kCardholderListFile);
     VirtualCard card(0, kNewCard.toStdString());
 
-    const ToolRun run = tool({"register", QString::fromUtf16(u"新任　太郎"),
-                              QString::fromUtf16(u"教諭"), QString::fromUtf16(u"1年2組")});
+    const ToolRun run = tool({"register", u"新任　太郎"_s, u"教諭"_s, u"1年2組"_s});
 
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(data.readBytes(kCardholderListFile),
-              before + encodeCp932(kNewCard + QString::fromUtf16(u",新任　太郎,教諭,1年2組\r\n")));
-    EXPECT_EQ(timeClockHolderOf(kNewCard), QString::fromUtf16(u"新任　太郎"));
+              before + encodeCp932(kNewCard + u",新任　太郎,教諭,1年2組\r\n"_s));
+    EXPECT_EQ(timeClockHolderOf(kNewCard), u"新任　太郎"_s);
     EXPECT_FALSE(data.exists(kLockFile));
 }
 
 TEST_F(CardToolTest, ReassignedCardGoesToTheNewHolder) {
     VirtualCard card(0, kHanakoCard.toStdString());
 
-    const ToolRun run = tool({"register", QString::fromUtf16(u"佐藤太郎"), "--reassign"});
+    const ToolRun run = tool({"register", u"佐藤太郎"_s, "--reassign"});
 
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(timeClockHolderOf(kHanakoCard), QString::fromUtf16(u"佐藤太郎"));
+    EXPECT_EQ(timeClockHolderOf(kHanakoCard), u"佐藤太郎"_s);
 }
 
 TEST_F(CardToolTest, NoCardWithinTheTimeIsReported) {
@@ -145,7 +145,7 @@ TEST_P(CardToolRefusalTest, LeavesTheListByteIdentical) {
     const QByteArray before = c.listMissing ? QByteArray() : data.readBytes(kCardholderListFile);
     VirtualCard card(0, c.cardId.toStdString());
 
-    const ToolRun run = tool({"register", c.holder, QString::fromUtf16(u"教諭")});
+    const ToolRun run = tool({"register", c.holder, u"教諭"_s});
 
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.startsWith(QStringLiteral("tavomi-card: not registered: ")))
@@ -161,17 +161,15 @@ TEST_P(CardToolRefusalTest, LeavesTheListByteIdentical) {
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, CardToolRefusalTest,
-    ::testing::Values(
-        RefusalCase{"EmptyName", kNewCard, QString(""), "the name is empty"},
-        RefusalCase{"Comma", kNewCard, QString::fromUtf16(u"佐藤,太郎"), "comma"},
-        RefusalCase{"DoubleQuote", kNewCard, QString::fromUtf16(u"佐藤\"太郎"), "double quote"},
-        RefusalCase{"HalfWidthSpace", kNewCard, QString::fromUtf16(u"佐藤 太郎"),
-                    "half-width space"},
-        RefusalCase{"NotInCp932", kNewCard, QString::fromUtf16(u"𠮷田"), "CP932 cannot write"},
-        RefusalCase{"CardAlreadyRegistered", kHanakoCard, QString::fromUtf16(u"佐藤太郎"),
-                    QString::fromUtf16(u"already registered to 山田　花子")},
-        RefusalCase{"NoCardholderList", kNewCard, QString::fromUtf16(u"佐藤太郎"),
-                    "no cardholder list", true}),
+    ::testing::Values(RefusalCase{"EmptyName", kNewCard, QString(""), "the name is empty"},
+                      RefusalCase{"Comma", kNewCard, u"佐藤,太郎"_s, "comma"},
+                      RefusalCase{"DoubleQuote", kNewCard, u"佐藤\"太郎"_s, "double quote"},
+                      RefusalCase{"HalfWidthSpace", kNewCard, u"佐藤 太郎"_s, "half-width space"},
+                      RefusalCase{"NotInCp932", kNewCard, u"𠮷田"_s, "CP932 cannot write"},
+                      RefusalCase{"CardAlreadyRegistered", kHanakoCard, u"佐藤太郎"_s,
+                                  u"already registered to 山田　花子"_s},
+                      RefusalCase{"NoCardholderList", kNewCard, u"佐藤太郎"_s, "no cardholder list",
+                                  true}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -53,10 +55,10 @@ struct LineCase {
 TEST(CommandLineTest, CardToolArguments) {
     const std::vector<LineCase> cases = {
         {{"read"}, "read [] [] timeout 30 data [beside]"},
-        {{"register", QString::fromUtf16(u"山田　花子"), QString::fromUtf16(u"教諭"), "--reassign",
-          "--timeout=5", "--data", "/srv/attendance_manegement"},
-         QString::fromUtf16(u"register [山田　花子] [教諭] reassign timeout 5 data "
-                            u"[/srv/attendance_manegement]")},
+        {{"register", u"山田　花子"_s, u"教諭"_s, "--reassign", "--timeout=5", "--data",
+          "/srv/attendance_manegement"},
+         u"register [山田　花子] [教諭] reassign timeout 5 data "
+         u"[/srv/attendance_manegement]"_s},
         {{"register", "--", "-x", "--y"}, "register [-x] [--y] timeout 30 data [beside]"},
         {{"register"}, "error: register needs the holder's name"},
         {{"read", "extra"}, "error: read takes no names"},

@@ -13,6 +13,8 @@
 
 #include <filesystem>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -82,7 +84,7 @@ TEST_P(JournalScanTest, ReadsEveryRecordOfThePeriodWithItsLineNumber) {
     EXPECT_EQ(garbled, c.garbled);
 }
 
-const QString kAugustEvent = QString::fromUtf16(u"退勤 山田　花子 18:02");
+const QString kAugustEvent = u"退勤 山田　花子 18:02"_s;
 
 QString at(qint64 line, const QString& what) {
     return QString::number(line) + u' ' + what;
@@ -101,7 +103,7 @@ ScanCase longerThanTheBuffer() {
     return {"LineLongerThanTheBufferIsOneGarbledLine",
             kHeader + line + "\r\n" + kAugustRecord + "\r\n",
             {at(3, kAugustEvent)},
-            {at(2, QString::fromUtf16(u"読めない行"))}};
+            {at(2, u"読めない行"_s)}};
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,16 +5,14 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
-QString s(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
-
 TEST(PunchLine, SplitsTheCodesAndCountsTheMinutes) {
     const auto read =
-        readPunchLine(s(u"退勤,山田,2019/08/28,25:30,手動記録,詳細gm1m2,事由年休その他"));
+        readPunchLine(u"退勤,山田,2019/08/28,25:30,手動記録,詳細gm1m2,事由年休その他"_s);
     ASSERT_TRUE(std::holds_alternative<PunchEvent>(read));
     const PunchEvent& event = std::get<PunchEvent>(read);
     EXPECT_EQ(event.kind, RecordKind::ClockOut);
@@ -23,7 +21,7 @@ TEST(PunchLine, SplitsTheCodesAndCountsTheMinutes) {
     EXPECT_EQ(event.minutes, 25 * 60 + 30);
     EXPECT_TRUE(event.manual);
     EXPECT_EQ(event.categories, (QStringList{"g", "m1", "m2"}));
-    EXPECT_EQ(event.reasons, (QStringList{s(u"年休"), s(u"その他")}));
+    EXPECT_EQ(event.reasons, (QStringList{u"年休"_s, u"その他"_s}));
 }
 
 TEST(PunchLine, RefusesACodeOutsideTheVocabulary) {
@@ -36,9 +34,11 @@ TEST(PunchLine, RefusesACodeOutsideTheVocabulary) {
         {u"出勤,山田,2019/08/28,07:45,IC記録,詳細なし,事由年休旅行", LineProblem::BadReason},
     };
     for (const auto& c : cases) {
-        const auto read = readPunchLine(s(c.line));
-        ASSERT_TRUE(std::holds_alternative<LineProblem>(read)) << s(c.line).toStdString();
-        EXPECT_EQ(std::get<LineProblem>(read), c.problem) << s(c.line).toStdString();
+        const auto read = readPunchLine(QString::fromUtf16(c.line));
+        ASSERT_TRUE(std::holds_alternative<LineProblem>(read))
+            << QString::fromUtf16(c.line).toStdString();
+        EXPECT_EQ(std::get<LineProblem>(read), c.problem)
+            << QString::fromUtf16(c.line).toStdString();
     }
 }
 

@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <map>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -156,7 +158,7 @@ TEST_F(ReportTest, MonthCsvIsCp932WithCrLfByteForByte) {
     EXPECT_EQ(bytes, encodeCp932(expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
     EXPECT_TRUE(bytes.startsWith("\x8E\x81\x96\xBC,"));  // 氏名 in CP932
     // The garbled lines still reach the terminal.
-    EXPECT_TRUE(run.out.contains(QString::fromUtf16(u"24行目"))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(u"24行目"_s)) << run.out.toStdString();
 }
 
 TEST_F(ReportTest, NeverWritesOverADataFile) {
@@ -188,8 +190,8 @@ TEST_F(ReportTest, MissingCardholderListLeavesTheJournalsNames) {
 
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.err.contains(QStringLiteral("associate_with_card.txt")));
-    EXPECT_TRUE(run.out.contains(QString::fromUtf16(u"田中　花")));
-    EXPECT_FALSE(run.out.contains(QString::fromUtf16(u"鈴木　一郎")));
+    EXPECT_TRUE(run.out.contains(u"田中　花"_s));
+    EXPECT_FALSE(run.out.contains(u"鈴木　一郎"_s));
 }
 
 QString runPoppler(const QString& program, const QStringList& arguments) {
@@ -230,7 +232,7 @@ TEST_F(ReportTest, PdfHasOnePagePerTeacherWithTheirNames) {
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString name = names[i].normalized(QString::NormalizationForm_KC);
         EXPECT_TRUE(pages[i].contains(name)) << "page " << i + 1 << ":\n" << pages[i].toStdString();
-        EXPECT_TRUE(pages[i].contains(QString::fromUtf16(u"2019年8月")));
+        EXPECT_TRUE(pages[i].contains(u"2019年8月"_s));
     }
 }
 

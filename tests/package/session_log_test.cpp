@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -91,7 +93,7 @@ TEST_P(SessionLogTest, NamesWhatIsMissingOrNotWritable) {
         const QStringList boxes =
             QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         ASSERT_EQ(boxes.size(), 1) << err.toStdString();
-        EXPECT_TRUE(boxes[0].contains(QString::fromUtf16(u"内のファイルが不整合です")));
+        EXPECT_TRUE(boxes[0].contains(u"内のファイルが不整合です"_s));
     } else if (expected.isEmpty()) {
         // Start-up has removed the stale lock file: any line would have come before.
         EXPECT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000));

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -42,8 +44,8 @@ TEST_F(AppRigTest, CardsOnTheReadersReachThePunchScreen) {
     ASSERT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000))
         << probe.readAllStandardError().toStdString();
 
-    const QString notRegistered = QString::fromUtf16(
-        u"BOX\tTavomi\tこのカードは登録されていません　カードの登録を行ってください\n");
+    const QString notRegistered =
+        u"BOX\tTavomi\tこのカードは登録されていません　カードの登録を行ってください\n"_s;
     {
         test::VirtualCard unknown(1, "FEDCBA9876543210");
         ASSERT_TRUE(waitUntil([&] { return printed(probe).count(notRegistered) >= 2; }, 15000))
@@ -51,7 +53,7 @@ TEST_F(AppRigTest, CardsOnTheReadersReachThePunchScreen) {
     }
 
     const QString handedOver =
-        QStringLiteral("BOX\tForm2\t") + kHanako + QString::fromUtf16(u"さんの勤務時間管理です\n");
+        QStringLiteral("BOX\tForm2\t") + kHanako + u"さんの勤務時間管理です\n"_s;
     test::VirtualCard hanako(0, kHanakoCard.toStdString());
     EXPECT_TRUE(waitUntil([&] { return printed(probe).contains(handedOver); }, 15000))
         << printed(probe).toStdString();

@@ -11,6 +11,8 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -81,19 +83,19 @@ TEST_F(AppTest, ThreeMissingFilesGiveOneMessageAndTouchNothing) {
     EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(probe.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()),
-              QString::fromUtf16(u"BOX\tTavomi\tフォルダー \\attendane_manegement内のファイルが"
-                                 u"不整合です。\\n\\nフォルダー内のファイル群の名前などを確かめて"
-                                 u"ください\n"));
+              u"BOX\tTavomi\tフォルダー \\attendane_manegement内のファイルが"
+              u"不整合です。\\n\\nフォルダー内のファイル群の名前などを確かめて"
+              u"ください\n"_s);
     EXPECT_EQ(appFolder.snapshot(), before);
 }
 
 // A day without working hours: the message, and then the clock runs.
 TEST_F(AppTest, DayWithoutHoursIsToldAndTheProgramRunsOn) {
-    folder.writeLines(kWeeklyTableFile, {QString::fromUtf16(u"曜日,開始,終了,休憩")});
+    folder.writeLines(kWeeklyTableFile, {u"曜日,開始,終了,休憩"_s});
     folder.writeBytes(kLockFile, QByteArray());
-    const QString told = QString::fromUtf16(
+    const QString told =
         u"BOX\tTavomi\t今日の勤務時間が確認できません。\\n\\n"
-        u"「設定・その他」 から今日の勤務時間の設定を行ってください\n");
+        u"「設定・その他」 から今日の勤務時間の設定を行ってください\n"_s;
     QProcess& probe = start("tavomi_probe");
     QString printed;
     EXPECT_TRUE(waitUntil(

@@ -17,11 +17,13 @@
 
 namespace tavomi::test {
 
+using namespace Qt::StringLiterals;
+
 class ProgramFolder {
   public:
     ProgramFolder() {
         // Hours on every day, so that start-up shows no message whatever today is.
-        QStringList week = {QString::fromUtf16(u"曜日,開始,終了,休憩")};
+        QStringList week = {u"曜日,開始,終了,休憩"_s};
         for (const char16_t* day : {u"月", u"火", u"水", u"木", u"金", u"土", u"日"}) {
             week.append(QString::fromUtf16(day) + QStringLiteral(",08:15,16:45,00:45"));
         }

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -87,7 +89,7 @@ TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {
     EXPECT_EQ(answerer.titles(),
               (std::vector<QString>{QStringLiteral("Form2"), QStringLiteral("Form6"),
                                     QStringLiteral("about")}));
-    EXPECT_EQ(heading, kHanako + QString::fromUtf16(u"さんの勤務時間管理です"));
+    EXPECT_EQ(heading, kHanako + u"さんの勤務時間管理です"_s);
     EXPECT_EQ(name, kHanako);
 }
 

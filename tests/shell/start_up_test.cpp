@@ -17,17 +17,19 @@
 #include <string>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
 using Kind = StartUpMessage::Kind;
 
-const QString kInconsistentFolder = QString::fromUtf16(
+const QString kInconsistentFolder =
     u"フォルダー \\attendane_manegement内のファイルが不整合です。\r\n\r\n"
-    u"フォルダー内のファイル群の名前などを確かめてください");
-const QString kNoHoursToday = QString::fromUtf16(
+    u"フォルダー内のファイル群の名前などを確かめてください"_s;
+const QString kNoHoursToday =
     u"今日の勤務時間が確認できません。\r\n\r\n"
-    u"「設定・その他」 から今日の勤務時間の設定を行ってください");
+    u"「設定・その他」 から今日の勤務時間の設定を行ってください"_s;
 
 class StartUpTest : public ::testing::Test {
   protected:

@@ -7,6 +7,8 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi::test {
 
 DataFolder::DataFolder() {
@@ -14,19 +16,19 @@ DataFolder::DataFolder() {
         throw std::runtime_error("cannot create a temporary folder");
     }
     std::filesystem::create_directories(appFolder() / kDataFolderName);
-    writeLines(kCardholderListFile, {QString::fromUtf16(u"カードID,氏名,職名")});
-    writeLines(kJournalFile, {QString::fromUtf16(u"区分,氏名,日付,時刻,記録方法,詳細,事由")});
+    writeLines(kCardholderListFile, {u"カードID,氏名,職名"_s});
+    writeLines(kJournalFile, {u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s});
     writeLines(kWeeklyTableFile, {
-                                     QString::fromUtf16(u"曜日,開始,終了,休憩"),
-                                     QString::fromUtf16(u"月,08:15,16:45,00:45"),
-                                     QString::fromUtf16(u"火,08:15,16:45,00:45"),
-                                     QString::fromUtf16(u"水,08:15,16:45,00:45"),
-                                     QString::fromUtf16(u"木,08:15,16:45,00:45"),
-                                     QString::fromUtf16(u"金,08:15,16:45,00:45"),
-                                     QString::fromUtf16(u"土,00:00,00:00,00:00"),
-                                     QString::fromUtf16(u"日,00:00,00:00,00:00"),
+                                     u"曜日,開始,終了,休憩"_s,
+                                     u"月,08:15,16:45,00:45"_s,
+                                     u"火,08:15,16:45,00:45"_s,
+                                     u"水,08:15,16:45,00:45"_s,
+                                     u"木,08:15,16:45,00:45"_s,
+                                     u"金,08:15,16:45,00:45"_s,
+                                     u"土,00:00,00:00,00:00"_s,
+                                     u"日,00:00,00:00,00:00"_s,
                                  });
-    writeLines(kWorkingHoursFile, {QString::fromUtf16(u"日付,開始,終了,休憩")});
+    writeLines(kWorkingHoursFile, {u"日付,開始,終了,休憩"_s});
     writeBytes("analysis_of_data.xlsm", QByteArray("PK"));
     writeLines("working_hours_allocation.txt", {QStringLiteral("header")});
     writeLines("absentee.txt", {QStringLiteral("header")});
