@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 
+class QFrame;
+
 namespace tavomi::look {
 
 inline const QColor kSkyBlue(166, 202, 240);
@@ -51,6 +53,14 @@ inline void fill(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+// The card screens' windows: a fixed-size dialog with a title and a close box only.
+inline constexpr Qt::WindowFlags kFixedDialogFlags =
+    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowCloseButtonHint;
+
+// A raised panel filled with `colour`, named for tests.
+QFrame* raisedPanel(const char* name, const QColor& colour, QWidget* parent);
 
 // Moves a window, frame included, to the middle of the primary screen's work area:
 // every box comes up where the teacher is already looking.

@@ -16,6 +16,8 @@
 
 #include <exception>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, JournalLock& journalLock,
@@ -35,8 +37,7 @@ int AbsenceScreen::openFor(const QString& holderName) {
 void AbsenceScreen::buildWindow() {
     setObjectName("absenceScreen");
     setWindowTitle("Form12");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(look::kFixedDialogFlags);
     setFixedSize(760, 224);
     setFont(look::screenFont(16));
     look::fill(this, look::kSkyBlue);
@@ -46,15 +47,11 @@ void AbsenceScreen::buildWindow() {
     look::setPixelSize(hoursBox_, 24);
     hoursBox_->setGeometry(40, 32, 300, 48);
 
-    recordButton_ = look::named(new QPushButton(QString::fromUtf16(u"中抜け時間を記録する"), this),
-                                "recordButton");
+    recordButton_ = look::named(new QPushButton(u"中抜け時間を記録する"_s, this), "recordButton");
     look::setPixelSize(recordButton_, 24);
     recordButton_->setGeometry(380, 28, 340, 56);
 
-    reasonPanel_ = look::named(new QFrame(this), "reasonPanel");
-    reasonPanel_->setFrameShape(QFrame::Panel);
-    reasonPanel_->setFrameShadow(QFrame::Raised);
-    look::fill(reasonPanel_, look::kCream);
+    reasonPanel_ = look::raisedPanel("reasonPanel", look::kCream, this);
     reasonPanel_->setGeometry(15, 120, 730, 80);
     reasonBoxes_ = addReasonBoxes(reasonPanel_, kCardScreenReasonRow);
 

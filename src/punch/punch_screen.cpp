@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 
 namespace {
@@ -96,15 +98,6 @@ QPushButton* makeButton(const char16_t* caption, const char* name, QWidget* pare
     return button;
 }
 
-QFrame* makePanel(const char* name, const QColor& colour, QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    look::fill(panel, colour);
-    return panel;
-}
-
 // Category boxes on the tab pages: rows and columns in pixels.
 constexpr int kPageTop = 10;
 constexpr int kBoxHeight = 28;
@@ -112,6 +105,20 @@ constexpr int kRowPitch = 34;
 constexpr int kNotePitch = 24;
 constexpr int kLeftColumn = 6;
 constexpr int kRightColumn = 438;
+
+// The buttons in the main panel: large in the middle in the main layout, small down the
+// left edge in the detail layout, where the category tabs take the middle.
+constexpr QRect kClockInLarge{301, 46, 395, 88};
+constexpr QRect kClockOutLarge{301, 194, 395, 88};
+constexpr QRect kDetailsLarge{301, 352, 395, 88};
+constexpr QRect kClockInSmall{16, 24, 169, 57};
+constexpr QRect kClockOutSmall{16, 102, 169, 57};
+constexpr QRect kDetailsSmall{16, 376, 169, 57};
+constexpr QRect kGoOutMain{758, 106, 169, 56};
+constexpr QRect kReturnMain{758, 193, 169, 57};
+constexpr QPoint kGoOutDetail{15, 202};
+constexpr QPoint kReturnDetail{15, 280};
+constexpr QRect kAbsenceButton{758, 313, 169, 56};
 
 }  // namespace
 
@@ -123,7 +130,8 @@ PunchScreen::PunchScreen(const std::filesystem::path& appFolder, JournalLock& jo
       clock_(std::move(clock)),
       poller_(poller) {
     buildWindow();
-    startInMainLayout();
+    look::centreOnScreen(*this);
+    showMainLayout();
     new KeyGuard(this);
 }
 
@@ -139,7 +147,7 @@ void PunchScreen::setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBo
 
 void PunchScreen::setHolder(const QString& holderName) {
     holderName_ = holderName;
-    headingLabel_->setText(holderName + QString::fromUtf16(u"さんの勤務時間管理です"));
+    headingLabel_->setText(holderName + u"さんの勤務時間管理です"_s);
 }
 
 int PunchScreen::openFor(const QString& holderName) {
@@ -150,8 +158,7 @@ int PunchScreen::openFor(const QString& holderName) {
 void PunchScreen::buildWindow() {
     setObjectName("punchScreen");
     setWindowTitle("Form2");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(look::kFixedDialogFlags);
     setFixedSize(1004, 646);
     setFont(look::screenFont(12));
     look::fill(this, look::kSkyBlue);
@@ -177,7 +184,7 @@ void PunchScreen::buildWindow() {
     connect(closeButton_, &QPushButton::clicked, this, &PunchScreen::onCloseClicked);
     connect(clockInButton_, &QPushButton::clicked, this, &PunchScreen::onClockInClicked);
     connect(clockOutButton_, &QPushButton::clicked, this, &PunchScreen::onClockOutClicked);
-    connect(detailsButton_, &QPushButton::clicked, this, &PunchScreen::showDetailLayout);
+    connect(detailsButton_, &QPushButton::clicked, this, &PunchScreen::onDetailsClicked);
     connect(goOutButton_, &QPushButton::clicked, this, &PunchScreen::onGoOutClicked);
     connect(returnButton_, &QPushButton::clicked, this, &PunchScreen::onReturnClicked);
     connect(absenceButton_, &QPushButton::clicked, this, &PunchScreen::onAbsenceClicked);
@@ -187,7 +194,7 @@ void PunchScreen::buildWindow() {
 }
 
 void PunchScreen::buildMainPanel() {
-    mainPanel_ = makePanel("mainPanel", look::kActiveCaptionGradient, this);
+    mainPanel_ = look::raisedPanel("mainPanel", look::kActiveCaptionGradient, this);
     mainPanel_->setGeometry(16, 56, 953, 507);
 
     clockInButton_ = makeButton(u"出勤", "clockInButton", mainPanel_);
@@ -201,15 +208,15 @@ void PunchScreen::buildMainPanel() {
         detailsButton_->setFont(font);
     }
     goOutButton_ = makeButton(u"外出", "goOutButton", mainPanel_);
-    goOutButton_->setGeometry(758, 106, 169, 56);
+    goOutButton_->setGeometry(kGoOutMain);
     returnButton_ = makeButton(u"戻り", "returnButton", mainPanel_);
-    returnButton_->setGeometry(758, 193, 169, 57);
+    returnButton_->setGeometry(kReturnMain);
     absenceButton_ = makeButton(u"中抜け", "absenceButton", mainPanel_);
-    absenceButton_->setGeometry(758, 313, 169, 56);
+    absenceButton_->setGeometry(kAbsenceButton);
 
-    specialNotePanel_ = makePanel("specialNotePanel", look::kCream, mainPanel_);
+    specialNotePanel_ = look::raisedPanel("specialNotePanel", look::kCream, mainPanel_);
     specialNotePanel_->setGeometry(40, 161, 193, 186);
-    auto* heading = new QLabel(QString::fromUtf16(u"特記事項など"), specialNotePanel_);
+    auto* heading = new QLabel(u"特記事項など"_s, specialNotePanel_);
     look::setPixelSize(heading, 16);
     heading->setGeometry(10, 10, 173, 28);
     int y = 52;
@@ -223,7 +230,7 @@ void PunchScreen::buildMainPanel() {
 }
 
 void PunchScreen::buildDetailPanel() {
-    detailPanel_ = makePanel("detailPanel", look::kActiveCaptionGradient, this);
+    detailPanel_ = look::raisedPanel("detailPanel", look::kActiveCaptionGradient, this);
     detailPanel_->setGeometry(223, 56, 746, 507);
 
     categoryTabs_ =
@@ -266,7 +273,7 @@ void PunchScreen::buildDetailPanel() {
         y += kRowPitch;
     }
 
-    reasonPanel_ = makePanel("reasonPanel", look::kCream, detailPanel_);
+    reasonPanel_ = look::raisedPanel("reasonPanel", look::kCream, detailPanel_);
     reasonPanel_->setGeometry(4, 418, 738, 80);
     look::setPixelSize(reasonPanel_, 16);
     const ReasonBoxes reasons = addReasonBoxes(reasonPanel_, kCardScreenReasonRow);
@@ -293,61 +300,51 @@ void PunchScreen::untick(int first, int last) {
     }
 }
 
-void PunchScreen::startInMainLayout() {
-    look::centreOnScreen(*this);
-    detailPanel_->hide();
-    useLargeButtons();
-    specialNotePanel_->show();
-    goOutButton_->move(758, 106);
-    returnButton_->move(758, 193);
-    box(33)->setChecked(false);
-}
-
 void PunchScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        useLargeButtons();
         // Never where the previous teacher left it: Space on opening records 出勤.
         clockInButton_->setFocus();
     }
 }
 
-void PunchScreen::useLargeButtons() {
-    clockInButton_->setGeometry(301, 46, 395, 88);
-    clockOutButton_->setGeometry(301, 194, 395, 88);
-    detailsButton_->setGeometry(301, 352, 395, 88);
-}
-
-void PunchScreen::useSmallButtons() {
-    clockInButton_->setGeometry(16, 24, 169, 57);
-    clockOutButton_->setGeometry(16, 102, 169, 57);
-    detailsButton_->setGeometry(16, 376, 169, 57);
-}
-
-void PunchScreen::returnToMainLayout() {
+void PunchScreen::showMainLayout() {
+    detailPanel_->hide();
     specialNotePanel_->show();
-    goOutButton_->move(758, 106);
-    returnButton_->move(758, 193);
-    for (const SpecialNote& note : kSpecialNotes) {
-        box(note.box)->setChecked(false);
-        box(note.feeds)->setChecked(false);
-    }
+    clockInButton_->setGeometry(kClockInLarge);
+    clockOutButton_->setGeometry(kClockOutLarge);
+    detailsButton_->setGeometry(kDetailsLarge);
+    goOutButton_->setGeometry(kGoOutMain);
+    returnButton_->setGeometry(kReturnMain);
+}
+
+void PunchScreen::showDetailLayout() {
+    clockInButton_->setGeometry(kClockInSmall);
+    clockOutButton_->setGeometry(kClockOutSmall);
+    detailsButton_->setGeometry(kDetailsSmall);
+    detailPanel_->show();
+    specialNotePanel_->hide();
+    goOutButton_->move(kGoOutDetail);
+    returnButton_->move(kReturnDetail);
+    detailsButton_->setText(u"チェックを外す"_s);
+    categoryTabs_->setCurrentIndex(0);
 }
 
 // Opens the detail layout with every box unticked but those the special notes feed;
 // pressed again ("チェックを外す") it does the same, which clears the ticks.
-void PunchScreen::showDetailLayout() {
-    useSmallButtons();
-    detailPanel_->show();
-    specialNotePanel_->hide();
-    goOutButton_->move(15, 202);
-    returnButton_->move(15, 280);
-    untick(1, 32);
-    detailsButton_->setText(QString::fromUtf16(u"チェックを外す"));
+void PunchScreen::onDetailsClicked() {
+    showDetailLayout();
+    untick(kFirstCategoryBox, kLastReasonBox);
     carryOverSpecialNotes([this](int number) { return isTicked(number); },
                           [this](int number) { box(number)->setChecked(true); });
-    untick(33, 35);
-    categoryTabs_->setCurrentIndex(0);
+    untick(kFirstSpecialNoteBox, kLastSpecialNoteBox);
+}
+
+void PunchScreen::endTurn() {
+    untick(kFirstCategoryBox, kLastSpecialNoteBox);
+    showMainLayout();
+    // The caption is 詳しく only until the first turn ends.
+    detailsButton_->setText(u"詳細"_s);
 }
 
 void PunchScreen::recordPunch(RecordKind kind) {
@@ -382,19 +379,15 @@ void PunchScreen::recordPunch(RecordKind kind) {
     }
     showConfirmation(message);
     waitForCardRemoval();
-    showDetailLayout();
-    detailPanel_->hide();
-    detailsButton_->setText(QString::fromUtf16(u"詳細"));
-    returnToMainLayout();
+    endTurn();
     close();
 }
 
 void PunchScreen::onCloseClicked() {
     showConfirmation(QString::fromUtf16(kRemoveCardMessage));
-    detailPanel_->hide();
+    showMainLayout();
     waitForCardRemoval();
-    detailsButton_->setText(QString::fromUtf16(u"詳細"));
-    returnToMainLayout();
+    endTurn();
     close();
 }
 
@@ -404,18 +397,12 @@ void PunchScreen::done(int result) {
     }
     if (isVisible()) {
         closing_ = true;
-        waitForCardAndReset();
+        showMainLayout();
+        waitForCardRemoval();
+        endTurn();
         closing_ = false;
     }
     QDialog::done(result);
-}
-
-void PunchScreen::waitForCardAndReset() {
-    detailPanel_->hide();
-    waitForCardRemoval();
-    detailsButton_->setText(QString::fromUtf16(u"詳細"));
-    returnToMainLayout();
-    untick(1, 35);
 }
 
 void PunchScreen::waitForCardRemoval() {

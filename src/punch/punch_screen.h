@@ -58,14 +58,14 @@ class PunchScreen : public QDialog {
     bool isTicked(int number) const;
     void untick(int first, int last);
 
-    void startInMainLayout();
-    void useLargeButtons();
-    void useSmallButtons();
+    // The layouts: the punch buttons large, or small beside the category tabs and reasons.
+    void showMainLayout();
     void showDetailLayout();
-    void returnToMainLayout();
-    void waitForCardAndReset();
+    // The end of a teacher's turn: every box unticked, the main layout back.
+    void endTurn();
 
     void onCloseClicked();
+    void onDetailsClicked();
     void onClockInClicked() { recordPunch(RecordKind::ClockIn); }
     void onClockOutClicked() { recordPunch(RecordKind::ClockOut); }
     void onGoOutClicked() { recordPunch(RecordKind::GoingOut); }
@@ -107,7 +107,7 @@ class PunchScreen : public QDialog {
     QFrame* specialNotePanel_;
     QTabWidget* categoryTabs_;
     QTimer* clockTimer_;
-    std::array<QCheckBox*, 36> boxes_{};  // by box number 1..35; [0] unused
+    std::array<QCheckBox*, kLastSpecialNoteBox + 1> boxes_{};  // by box number; [0] unused
 };
 
 }  // namespace tavomi

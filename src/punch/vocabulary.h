@@ -8,8 +8,14 @@
 
 namespace tavomi {
 
-// The reasons' boxes are numbered 24 to 32 among the screens' check boxes.
+// The screens' check boxes are numbered: work categories 1 to 23, leave reasons 24 to 32,
+// the punch screen's special notes 33 to 35.
+inline constexpr int kFirstCategoryBox = 1;
+inline constexpr int kLastCategoryBox = 23;
 inline constexpr int kFirstReasonBox = 24;
+inline constexpr int kLastReasonBox = 32;
+inline constexpr int kFirstSpecialNoteBox = 33;
+inline constexpr int kLastSpecialNoteBox = 35;
 
 // A leave reason: its check box number (24..32), caption and code.
 struct Reason {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi::test {
 namespace {
 
@@ -112,8 +114,8 @@ TEST(AbsenceScreen, EnterPressesOnlyTheFocusedButton) {
         s.button("absenceButton")->click();
 
         const QByteArray added =
-            row.records ? DataFolder::cp932Lines({QString::fromUtf16(
-                              u"中抜,山田花子,2019/08/28,03:00,IC記録,詳細なし,事由病休")})
+            row.records ? DataFolder::cp932Lines(
+                              {u"中抜,山田花子,2019/08/28,03:00,IC記録,詳細なし,事由病休"_s})
                         : QByteArray();
         EXPECT_EQ(s.journal(), before + added) << row.label;
         EXPECT_EQ(stillUp, !row.records) << row.label;
@@ -158,9 +160,8 @@ TEST_P(AbsenceRecord, WritesTheLengthAndClosesBothScreens) {
     EXPECT_EQ(
         answerer.texts(),
         (std::vector<QString>{
-            QString(), who + QString::fromUtf16(u" さんの中抜け時間を ") + length +
-                           QString::fromUtf16(
-                               u" で記録します\n\nカードを取ったら、OKボタンを押してください")}));
+            QString(), who + u" さんの中抜け時間を "_s + length +
+                           u" で記録します\n\nカードを取ったら、OKボタンを押してください"_s}));
     EXPECT_FALSE(s.absence.isVisible());
     EXPECT_FALSE(s.punch.isVisible());
     EXPECT_FALSE(s.lockPresent());
@@ -220,7 +221,7 @@ TEST(AbsenceScreen, PunchScreenClosingWaitsForTheCard) {
     s.button("absenceButton")->click();
 
     ASSERT_EQ(answerer.count(), 3);
-    EXPECT_EQ(answerer.texts()[2], QString::fromUtf16(u"カードを取って、OKボタンを押してください"));
+    EXPECT_EQ(answerer.texts()[2], u"カードを取って、OKボタンを押してください"_s);
     EXPECT_TRUE(bothUp);
     EXPECT_EQ(s.poller.calls, 2);
     EXPECT_FALSE(s.punch.isVisible());

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi::test {
 namespace {
 
@@ -37,10 +39,9 @@ class PunchEndToEnd : public PcscRigTest {
   protected:
     void SetUp() override {
         PcscRigTest::SetUp();
-        folder_.writeLines(
-            kCardholderListFile,
-            {kCardholderHeader, QString::fromUtf16(u"FFFFFFFFFFFFFFFF,佐藤一郎,教頭"),
-             kCardId + QString::fromUtf16(u",山田花子,教諭")});
+        folder_.writeLines(kCardholderListFile,
+                           {kCardholderHeader, u"FFFFFFFFFFFFFFFF,佐藤一郎,教頭"_s,
+                            kCardId + u",山田花子,教諭"_s});
         punch_.setScreens(&absence_, &confirm_);
         absence_.setConfirmBox(&confirm_);
         // What the shell wires: hand the name over and show the punch screen modally.
@@ -100,13 +101,13 @@ TEST_F(PunchEndToEnd, ClockInWithAnnualLeave) {
         takeCardThenOk(),
     });
     EXPECT_EQ(folder_.readBytes(kJournalFile),
-              before + DataFolder::cp932Lines({QString::fromUtf16(
-                           u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休")}));
+              before + DataFolder::cp932Lines(
+                           {u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休"_s}));
     ASSERT_GE(answerer_.count(), 2);
-    EXPECT_EQ(answerer_.texts()[0], QString::fromUtf16(u"山田花子さんの勤務時間管理です"));
+    EXPECT_EQ(answerer_.texts()[0], u"山田花子さんの勤務時間管理です"_s);
     EXPECT_EQ(answerer_.texts()[1],
-              QString::fromUtf16(u"山田花子 さんの出勤時刻を 2019/08/28 07:45 で記録します\n\n"
-                                 u"カードを取ったら、OKボタンを押してください"));
+              u"山田花子 さんの出勤時刻を 2019/08/28 07:45 で記録します\n\n"
+              u"カードを取ったら、OKボタンを押してください"_s);
 }
 
 TEST_F(PunchEndToEnd, ThreeHourAbsenceWithTwoReasons) {
@@ -127,12 +128,12 @@ TEST_F(PunchEndToEnd, ThreeHourAbsenceWithTwoReasons) {
         takeCardThenOk(),
     });
     EXPECT_EQ(folder_.readBytes(kJournalFile),
-              before + DataFolder::cp932Lines({QString::fromUtf16(
-                           u"中抜,山田花子,2019/08/28,03:00,IC記録,詳細なし,事由年休介護")}));
+              before + DataFolder::cp932Lines(
+                           {u"中抜,山田花子,2019/08/28,03:00,IC記録,詳細なし,事由年休介護"_s}));
     ASSERT_GE(answerer_.count(), 3);
     EXPECT_EQ(answerer_.texts()[2],
-              QString::fromUtf16(u"山田花子 さんの中抜け時間を 03:00 で記録します\n\n"
-                                 u"カードを取ったら、OKボタンを押してください"));
+              u"山田花子 さんの中抜け時間を 03:00 で記録します\n\n"
+              u"カードを取ったら、OKボタンを押してください"_s);
     EXPECT_FALSE(absence_.isVisible());
 }
 

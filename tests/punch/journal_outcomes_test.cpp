@@ -14,6 +14,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi::test {
 namespace {
 
@@ -196,8 +198,8 @@ TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
     fault.clear();
     s.button("clockInButton")->click();
     EXPECT_EQ(s.journal(),
-              before + DataFolder::cp932Lines({QString::fromUtf16(
-                           u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休")}));
+              before + DataFolder::cp932Lines(
+                           {u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由年休"_s}));
     EXPECT_FALSE(s.punch.isVisible());
 }
 

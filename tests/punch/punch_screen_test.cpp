@@ -15,16 +15,17 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi::test {
 namespace {
 
-const QString kWho = QString::fromUtf16(u"山田花子");
-const QString kRemoveCard = QString::fromUtf16(u"カードを取って、OKボタンを押してください");
+const QString kWho = u"山田花子"_s;
+const QString kRemoveCard = u"カードを取って、OKボタンを押してください"_s;
 
 QString punchShown(const char16_t* phrase) {
     return kWho + QString::fromUtf16(phrase) +
-           QString::fromUtf16(
-               u"2019/08/28 07:45 で記録します\n\nカードを取ったら、OKボタンを押してください");
+           u"2019/08/28 07:45 で記録します\n\nカードを取ったら、OKボタンを押してください"_s;
 }
 
 void expectAllUnticked(Screens& s) {
@@ -184,9 +185,9 @@ TEST(PunchScreen, OneClockReadingForMessageAndRecord) {
     s.stepOnRead = 1;
     ModalAnswerer answerer;
     s.button("clockOutButton")->click();
-    EXPECT_EQ(s.journal().mid(before.size()),
-              DataFolder::cp932Lines({QString::fromUtf16(
-                  u"退勤,山田花子,2019/08/28,23:59,IC記録,詳細なし,事由なし")}));
+    EXPECT_EQ(
+        s.journal().mid(before.size()),
+        DataFolder::cp932Lines({u"退勤,山田花子,2019/08/28,23:59,IC記録,詳細なし,事由なし"_s}));
     ASSERT_EQ(answerer.count(), 1);
     EXPECT_TRUE(answerer.texts()[0].contains(QStringLiteral(" 2019/08/28 23:59 ")));
 }
@@ -226,8 +227,8 @@ TEST(PunchScreen, EnterPressesOnlyTheFocusedButton) {
 // A key still held from before the screen came up (Enter on the previous box, Esc
 // on another screen) presses nothing here; the next press of a key does.
 TEST(PunchScreen, AKeyHeldFromBeforeTheOpeningPressesNothing) {
-    const QByteArray clockIn = DataFolder::cp932Lines(
-        {QString::fromUtf16(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし")});
+    const QByteArray clockIn =
+        DataFolder::cp932Lines({u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s});
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         Screens s;
         const QByteArray before = s.journal();
@@ -266,7 +267,7 @@ TEST(PunchScreen, OpensWithTheFocusOnClockIn) {
         s.punch.close();
 
         const QByteArray before = s.journal();
-        s.open(QString::fromUtf16(u"佐藤一郎"));
+        s.open(u"佐藤一郎"_s);
         EXPECT_EQ(s.punch.focusWidget(), s.button("clockInButton")) << row.label;
         if (s.punch.focusWidget() != s.button("clockInButton")) {
             continue;  // Space there could open a screen that nothing here answers
@@ -274,8 +275,8 @@ TEST(PunchScreen, OpensWithTheFocusOnClockIn) {
         ModalAnswerer answerer;
         QTest::keyClick(s.punch.focusWidget(), Qt::Key_Space);
         EXPECT_EQ(s.journal(),
-                  before + DataFolder::cp932Lines({QString::fromUtf16(
-                               u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし")}))
+                  before + DataFolder::cp932Lines(
+                               {u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s}))
             << row.label;
     }
 }
@@ -288,7 +289,7 @@ TEST(PunchScreen, StartsInTheMainLayout) {
     EXPECT_EQ(s.punch.minimumSize(), s.punch.maximumSize());
     EXPECT_EQ(s.punch.windowTitle(), "Form2");
     EXPECT_EQ(s.punch.palette().color(QPalette::Window), QColor(166, 202, 240));
-    EXPECT_EQ(s.button("detailsButton")->text(), QString::fromUtf16(u"詳しく"));
+    EXPECT_EQ(s.button("detailsButton")->text(), u"詳しく"_s);
     s.open();
     expectMainLayout(s);
     // The holder's name shows only in the heading.
@@ -297,8 +298,7 @@ TEST(PunchScreen, StartsInTheMainLayout) {
             EXPECT_FALSE(label->text().contains(kWho)) << label->objectName().toStdString();
         }
     }
-    EXPECT_EQ(s.find<QLabel>("headingLabel")->text(),
-              kWho + QString::fromUtf16(u"さんの勤務時間管理です"));
+    EXPECT_EQ(s.find<QLabel>("headingLabel")->text(), kWho + u"さんの勤務時間管理です"_s);
     EXPECT_EQ(s.find<QFrame>("mainPanel")->geometry(), QRect(16, 56, 953, 507));
     EXPECT_EQ(s.find<QFrame>("detailPanel")->geometry(), QRect(223, 56, 746, 507));
     EXPECT_EQ(s.find<QFrame>("specialNotePanel")->geometry(), QRect(40, 161, 193, 186));
@@ -353,7 +353,7 @@ TEST(PunchScreen, OpeningTheDetailLayoutCarriesNotesOverAndUnticksThem) {
     EXPECT_TRUE(s.box(24)->isChecked());
     EXPECT_TRUE(s.box(7)->isChecked());
     EXPECT_FALSE(s.box(33)->isChecked() || s.box(34)->isChecked() || s.box(35)->isChecked());
-    EXPECT_EQ(s.button("detailsButton")->text(), QString::fromUtf16(u"チェックを外す"));
+    EXPECT_EQ(s.button("detailsButton")->text(), u"チェックを外す"_s);
     EXPECT_EQ(pages->currentIndex(), 0);
 
     s.apply({12, 30});
@@ -491,17 +491,17 @@ TEST_P(EveryWayOfClosing, NextShowingStartsInTheMainLayoutWithNothingTicked) {
     EXPECT_FALSE(s.punch.isVisible());
     EXPECT_EQ(s.journal().count('\n') - before.count('\n'), c.records);
 
-    s.open(QString::fromUtf16(u"佐藤一郎"));
+    s.open(u"佐藤一郎"_s);
     expectMainLayout(s);
     expectAllUnticked(s);
-    EXPECT_EQ(s.button("detailsButton")->text(), QString::fromUtf16(u"詳細"));
+    EXPECT_EQ(s.button("detailsButton")->text(), u"詳細"_s);
 
     const QByteArray afterClose = s.journal();
     ModalAnswerer answerer;
     s.button("clockInButton")->click();
-    EXPECT_EQ(s.journal().mid(afterClose.size()),
-              DataFolder::cp932Lines({QString::fromUtf16(
-                  u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし")}));
+    EXPECT_EQ(
+        s.journal().mid(afterClose.size()),
+        DataFolder::cp932Lines({u"出勤,佐藤一郎,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -537,20 +537,20 @@ INSTANTIATE_TEST_SUITE_P(
                     [](Screens& s, ModalAnswerer&) { QTest::keyClick(&s.punch, Qt::Key_Escape); },
                     {},
                     0},
-        ClosingCase{
-            "AfterAnAbsence",
-            {33, 34, 35},
-            [](Screens& s, ModalAnswerer& answerer) {
-                answerer.then([&s](QWidget*) {
-                    s.chooseHours(2);
-                    s.absenceBox(25)->setChecked(true);
-                    later([&s] { s.absenceRecordButton()->click(); });
-                });
-                s.button("absenceButton")->click();
-            },
-            {QString(), QString::fromUtf16(u"山田花子 さんの中抜け時間を 02:00 で記録します\n\n"
-                                           u"カードを取ったら、OKボタンを押してください")},
-            1}),
+        ClosingCase{"AfterAnAbsence",
+                    {33, 34, 35},
+                    [](Screens& s, ModalAnswerer& answerer) {
+                        answerer.then([&s](QWidget*) {
+                            s.chooseHours(2);
+                            s.absenceBox(25)->setChecked(true);
+                            later([&s] { s.absenceRecordButton()->click(); });
+                        });
+                        s.button("absenceButton")->click();
+                    },
+                    {QString(),
+                     u"山田花子 さんの中抜け時間を 02:00 で記録します\n\n"
+                     u"カードを取ったら、OKボタンを押してください"_s},
+                    1}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // ---- The card-removal wait ---------------------------------------------------

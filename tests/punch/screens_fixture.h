@@ -23,6 +23,8 @@
 
 namespace tavomi::test {
 
+using namespace Qt::StringLiterals;
+
 struct Screens {
     Screens() {
         poller.steady = ScriptedPoller::reader("Reader 1");  // after the script: no card
@@ -32,7 +34,7 @@ struct Screens {
 
     // The main screen's hand-over, with the punch screen shown without a modal loop
     // so that the test body goes on.
-    void open(const QString& who = QString::fromUtf16(u"山田花子")) {
+    void open(const QString& who = u"山田花子"_s) {
         punch.setHolder(who);
         punch.show();
     }

@@ -5,6 +5,8 @@
 #include <set>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tavomi {
 namespace {
 
@@ -78,9 +80,9 @@ TEST(Vocabulary, SpecialNotesFeedTheirBoxesAndStartWithAnIdeographicSpace) {
 TEST(Vocabulary, HoursListIsThePromptThenOneToEightHours) {
     const QStringList list = hoursList();
     ASSERT_EQ(list.size(), 9);
-    EXPECT_EQ(list[0], QString::fromUtf16(u"中抜け時間は？"));
-    EXPECT_EQ(list[1], QString::fromUtf16(u"１時間"));
-    EXPECT_EQ(list[8], QString::fromUtf16(u"８時間"));
+    EXPECT_EQ(list[0], u"中抜け時間は？"_s);
+    EXPECT_EQ(list[1], u"１時間"_s);
+    EXPECT_EQ(list[8], u"８時間"_s);
     const std::vector<std::pair<int, QString>> times = {{-1, ""},     {0, ""},      {1, "01:00"},
                                                         {3, "03:00"}, {8, "08:00"}, {9, ""}};
     for (const auto& [entry, time] : times) {
