@@ -4,18 +4,31 @@
 
 namespace tavomi {
 
+CardholderRow CardholderRow::fromTableRow(const TableRow& row) {
+    return {row[1], row[2], row[3]};
+}
+
+std::vector<CardholderRow> readCardholderRows(const std::filesystem::path& file) {
+    const Table table = tableOfLines(readDataFileLines(file));
+    std::vector<CardholderRow> rows;
+    for (std::size_t row = 1; row < table.size(); ++row) {
+        rows.push_back(CardholderRow::fromTableRow(table[row]));
+    }
+    return rows;
+}
+
 bool CardholderTable::load(const std::filesystem::path& appFolder) {
-    rows_.clear();  // a read that throws leaves no earlier rows behind
-    rows_ = tableOfLines(readDataFileLines(dataFilePath(appFolder, kCardholderListFile)));
+    entries_.clear();  // a read that throws leaves no earlier entries behind
+    entries_ = readCardholderRows(dataFilePath(appFolder, kCardholderListFile));
     return hasEntries();
 }
 
 std::optional<QString> CardholderTable::lookup(const QString& cardId) const {
     std::optional<QString> name;
     // No early stop: when several entries carry the identifier, the last one wins.
-    for (std::size_t row = 1; row < rows_.size(); ++row) {
-        if (rows_[row][1] == cardId) {
-            name = rows_[row][2];
+    for (const CardholderRow& entry : entries_) {
+        if (entry.cardId == cardId) {
+            name = entry.name;
         }
     }
     return name;
@@ -33,14 +46,14 @@ void PersonListTable::reload(const std::filesystem::path& appFolder) {
         if (row >= rows_.size()) {
             rows_.emplace_back();
         }
-        rows_[row] = commaTextRow(static_cast<int>(i), lines[i]);
+        rows_[row] = CardholderRow::fromTableRow(commaTextRow(static_cast<int>(i), lines[i]));
     }
 }
 
 QStringList PersonListTable::names() const {
     QStringList names;
     for (std::size_t row = 1; row < rows_.size(); ++row) {
-        names.append(rows_[row][2]);
+        names.append(rows_[row].name);
     }
     return names;
 }

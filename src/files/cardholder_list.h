@@ -7,8 +7,22 @@
 
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace tavomi {
+
+// One line of associate_with_card.txt, by the comma-text rules (an empty field is " ").
+struct CardholderRow {
+    QString cardId;
+    QString name;  // family and given name joined by a full-width space
+    QString particulars;
+
+    static CardholderRow fromTableRow(const TableRow& row);
+};
+
+// The entries of associate_with_card.txt, header left out; none when the file has only
+// a header. Throws FileError when it cannot be read.
+std::vector<CardholderRow> readCardholderRows(const std::filesystem::path& file);
 
 // The main screen's copy of associate_with_card.txt: loaded once, looked up per card.
 class CardholderTable {
@@ -22,12 +36,10 @@ class CardholderTable {
     // matters); the header row never matches.
     std::optional<QString> lookup(const QString& cardId) const;
 
-    // A table is kept only when the file has entries (see tableOfLines).
-    bool hasEntries() const { return !rows_.empty(); }
-    const Table& rows() const { return rows_; }
+    bool hasEntries() const { return !entries_.empty(); }
 
   private:
-    Table rows_;
+    std::vector<CardholderRow> entries_;
 };
 
 // The manual entry screen's copy: it starts as one empty row and never shrinks,
@@ -40,14 +52,12 @@ class PersonListTable {
     // its rows then.
     void reload(const std::filesystem::path& appFolder);
 
-    // Column 2 of every row after the header row, in row order, duplicates and
+    // The name of every row after the header row, in row order, duplicates and
     // blanks included.
     QStringList names() const;
 
-    const Table& rows() const { return rows_; }
-
   private:
-    Table rows_;
+    std::vector<CardholderRow> rows_;  // row 0 stands for the header
 };
 
 }  // namespace tavomi

@@ -4,46 +4,55 @@
 #include "files/data_folder.h"
 #include "files/punch_journal.h"
 
+#include <algorithm>
+
 namespace tavomi {
 
 namespace {
 
-bool datePresent(const Table& workingHours, const QString& dateText) {
-    for (std::size_t row = 1; row < workingHours.size(); ++row) {
-        if (workingHours[row][1] == dateText) {
-            return true;
-        }
-    }
-    return false;
+bool datePresent(const std::vector<HoursRow>& workingHours, const QString& dateText) {
+    return std::any_of(workingHours.begin(), workingHours.end(),
+                       [&](const HoursRow& row) { return row.day == dateText; });
 }
 
 }  // namespace
+
+HoursRow HoursRow::fromTableRow(const TableRow& row) {
+    return {row[1], row[2], row[3], row[4]};
+}
+
+std::vector<HoursRow> readHoursRows(const std::filesystem::path& file) {
+    const Table table = tableOfLines(readDataFileLines(file));
+    std::vector<HoursRow> rows;
+    for (std::size_t row = 1; row < table.size(); ++row) {
+        rows.push_back(HoursRow::fromTableRow(table[row]));
+    }
+    return rows;
+}
 
 DerivationOutcome deriveWorkingHours(const std::filesystem::path& appFolder, const QDate& date) {
     const auto workingHoursFile = dataFilePath(appFolder, kWorkingHoursFile);
     const QString dateText = recordDateText(date);
     // A missing file holds no dates; it only matters when there is an entry to append.
-    const Table known = regularFileExists(workingHoursFile)
-                            ? tableOfLines(readDataFileLines(workingHoursFile))
-                            : Table{};
+    const std::vector<HoursRow> known = regularFileExists(workingHoursFile)
+                                            ? readHoursRows(workingHoursFile)
+                                            : std::vector<HoursRow>{};
     if (datePresent(known, dateText)) {
         return DerivationOutcome::AlreadyPresent;
     }
 
     // Data line 1 is Monday ... data line 7 is Sunday; a line the table lacks reads empty.
-    const Table week = tableOfLines(readDataFileLines(dataFilePath(appFolder, kWeeklyTableFile)));
-    const auto weekdayRow = static_cast<std::size_t>(date.dayOfWeek());
-    const TableRow hours = weekdayRow < week.size() ? week[weekdayRow] : TableRow{};
-    const QString& start = hours[2];
-    const QString& end = hours[3];
-    const QString& rest = hours[4];
-    if (start == end) {
+    const std::vector<HoursRow> week = readHoursRows(dataFilePath(appFolder, kWeeklyTableFile));
+    const auto weekday = static_cast<std::size_t>(date.dayOfWeek() - 1);
+    const HoursRow hours = weekday < week.size() ? week[weekday] : HoursRow{};
+    if (hours.start == hours.end) {
         return DerivationOutcome::NoWorkingHours;
     }
     if (!regularFileExists(workingHoursFile)) {
         return DerivationOutcome::FileMissing;
     }
-    appendLine(workingHoursFile, dateText + u',' + start + u',' + end + u',' + rest);
+    appendLine(workingHoursFile,
+               dateText + u',' + hours.start + u',' + hours.end + u',' + hours.rest);
     return DerivationOutcome::Appended;
 }
 

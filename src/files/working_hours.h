@@ -1,10 +1,30 @@
 #pragma once
 
+#include "files/comma_text.h"
+
 #include <QDate>
+#include <QString>
 
 #include <filesystem>
+#include <vector>
 
 namespace tavomi {
+
+// One line of working_hours.txt (day: the date, yyyy/MM/dd) or of the weekly table
+// ordinary_working_hours.txt (day: the weekday), by the comma-text rules: an empty
+// field is " ".
+struct HoursRow {
+    QString day;
+    QString start;
+    QString end;
+    QString rest;  // the day's break
+
+    static HoursRow fromTableRow(const TableRow& row);
+};
+
+// The rows after the header; none when the file has only a header. Throws FileError
+// when it cannot be read.
+std::vector<HoursRow> readHoursRows(const std::filesystem::path& file);
 
 enum class DerivationOutcome {
     AlreadyPresent,  // working_hours.txt already holds an entry for the date

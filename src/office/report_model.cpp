@@ -1,7 +1,8 @@
 #include "office/report_model.h"
 
-#include "files/comma_text.h"
+#include "files/cardholder_list.h"
 #include "files/punch_record.h"
+#include "files/working_hours.h"
 
 #include <QHash>
 
@@ -18,19 +19,16 @@ QString fieldText(const QString& field) {
 
 WorkingHours readWorkingHours(const std::filesystem::path& file) {
     WorkingHours hours;
-    const Table rows = tableOfLines(readDataFileLines(file));
-    for (std::size_t row = 1; row < rows.size(); ++row) {
-        hours[rows[row][1]] = {fieldText(rows[row][2]), fieldText(rows[row][3]),
-                               fieldText(rows[row][4])};
+    for (const HoursRow& row : readHoursRows(file)) {
+        hours[row.day] = {fieldText(row.start), fieldText(row.end), fieldText(row.rest)};
     }
     return hours;
 }
 
 QStringList readCardholderNames(const std::filesystem::path& file) {
     QStringList names;
-    const Table rows = tableOfLines(readDataFileLines(file));
-    for (std::size_t row = 1; row < rows.size(); ++row) {
-        const QString& name = rows[row][2];
+    for (const CardholderRow& row : readCardholderRows(file)) {
+        const QString& name = row.name;
         if (!name.trimmed().isEmpty() && !names.contains(name)) {
             names.append(name);
         }

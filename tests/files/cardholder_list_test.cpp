@@ -42,7 +42,6 @@ TEST_F(CardholderTableTest, FilesWithoutAnEntryGiveNoFlag3AndMatchNothing) {
         CardholderTable table;
         EXPECT_FALSE(table.load(folder.appFolder())) << c.what;
         EXPECT_FALSE(table.hasEntries()) << c.what;
-        EXPECT_TRUE(table.rows().empty()) << c.what;
         EXPECT_EQ(table.lookup("0123456789ABCDEF"), std::nullopt) << c.what;
     }
 }
@@ -65,7 +64,6 @@ TEST_F(CardholderTableTest, LookupFindsTheLastExactMatch) {
     CardholderTable table;
     ASSERT_TRUE(table.load(folder.appFolder()));
     EXPECT_TRUE(table.hasEntries());
-    EXPECT_EQ(table.rows().size(), 12u);
 
     const struct {
         const char* cardId;
@@ -112,7 +110,6 @@ TEST_F(CardholderTableTest, LoadReplacesWhatAnEarlierLoadRead) {
 
     writeList({kHeader, "0000000000000003,Three"});
     ASSERT_TRUE(table.load(folder.appFolder()));
-    EXPECT_EQ(table.rows().size(), 2u);
     EXPECT_EQ(table.lookup("0000000000000002"), std::nullopt);
     EXPECT_EQ(table.lookup("0000000000000003"), "Three");
 
@@ -136,7 +133,6 @@ TEST_F(CardholderTableTest, MissingFileIsAFileErrorAndEmptiesTheTable) {
         EXPECT_NE(std::string(e.what()).find(std::strerror(ENOENT)), std::string::npos) << e.what();
     }
     EXPECT_FALSE(table.hasEntries());
-    EXPECT_TRUE(table.rows().empty());
     EXPECT_EQ(table.lookup("0000000000000001"), std::nullopt);
 }
 
@@ -170,12 +166,10 @@ using PersonListTableTest = CardholderListTest;
 
 TEST_F(PersonListTableTest, StartsWithOneEmptyRowAndNoNames) {
     PersonListTable list;
-    EXPECT_EQ(list.rows().size(), 1u);
     EXPECT_TRUE(list.names().isEmpty());
 
     writeList({kHeader});  // too short to be read
     list.reload(folder.appFolder());
-    EXPECT_EQ(list.rows().size(), 1u);
     EXPECT_TRUE(list.names().isEmpty());
 }
 
@@ -205,7 +199,6 @@ TEST_F(PersonListTableTest, NeverShrinks) {
     // again) and leaves the rows beyond it as they were.
     writeList({kHeader, "4"});
     list.reload(folder.appFolder());
-    EXPECT_EQ(list.rows().size(), 4u);
     EXPECT_EQ(list.names(), (QStringList{"", "Two", "Three"}));
 
     // A file without entries is not read at all.
