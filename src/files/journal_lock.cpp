@@ -8,41 +8,116 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <random>
 #include <thread>
+#include <utility>
 
 namespace tavomi {
 
 namespace {
 
+// A holder line is far shorter; more is not a lock file of ours.
+constexpr std::size_t kMaxHolderLine = 512;
+
 FileIdentity identityOf(const struct stat& st) {
     return {st.st_dev, st.st_ino, st.st_mode & S_IFMT, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
-// Creates the lock file; none when something already stands at the path.
-std::optional<FileIdentity> createLockFile(const std::filesystem::path& lockFile) {
+std::string randomToken() {
+    std::random_device random;
+    std::string token;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+        token += part;
+    }
+    return token;
+}
+
+std::string bootId() {
+    std::ifstream file("/proc/sys/kernel/random/boot_id");
+    std::string id;
+    std::getline(file, id);
+    return id.empty() ? std::string("unknown") : id;
+}
+
+std::string hostName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') {
+        return "unknown";
+    }
+    return name.data();
+}
+
+// One take of one writer: a fresh token every time.
+std::string newHolderLine() {
+    return "host=" + hostName() + " pid=" + std::to_string(::getpid()) + " boot=" + bootId() +
+           " token=" + randomToken() + "\r\n";
+}
+
+// Writes all of `bytes`; false with errno set when it cannot.
+bool writeWhole(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Creates the lock file holding `holder`; false when something already stands at the path.
+bool createLockFile(const std::filesystem::path& lockFile, const std::string& holder) {
     // O_EXCL never follows a link: a link at the path is "exists", never written through.
     UniqueFd fd(
         ::open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!fd) {
         if (errno == EEXIST) {
-            return std::nullopt;
+            return false;
         }
         throw FileError(lockFile, "cannot create the lock file", errno);
     }
-    struct stat st {};
-    const bool known = ::fstat(fd.get(), &st) == 0;
-    if (fd.close() != 0) {
+    // The line is on the server before anyone can judge it; a lock that cannot say whose
+    // it is would be removed by nobody but the stale rule.
+    if (!writeWhole(fd.get(), holder) || ::fsync(fd.get()) != 0 || fd.close() != 0) {
         const int error = errno;
         ::unlink(lockFile.c_str());
         throw FileError(lockFile, "cannot create the lock file", error);
     }
-    return known ? identityOf(st) : FileIdentity{};
+    return true;
 }
 
-// Removes what stands at the path if it is still the file that was found there.
-// True when nothing stands there any more.
+// The first kMaxHolderLine bytes of an open file; empty when it cannot be read.
+std::string readHolder(int fd) {
+    std::string holder(kMaxHolderLine, '\0');
+    std::size_t got = 0;
+    while (got < holder.size()) {
+        const ssize_t n = ::read(fd, holder.data() + got, holder.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    holder.resize(got);
+    return holder;
+}
+
+// Removes a folder (empty) or a link in the lock's place if it is still what was found.
 bool removeIfUnchanged(const std::filesystem::path& path, const FileIdentity& found) {
     const auto now = identityAt(path);
     if (!now) {
@@ -55,6 +130,38 @@ bool removeIfUnchanged(const std::filesystem::path& path, const FileIdentity& fo
     return std::remove(path.c_str()) == 0 || errno == ENOENT;
 }
 
+enum class Removal { Gone, Kept, Failed };
+
+// Removes a lock file only while it is still `judged`. It is first renamed aside, which
+// only one of several writers can do to one file; what was moved is then looked at
+// again. A different lock (a racer's new one, moved by mistake) is put back where it
+// was if that place is still free, and otherwise removed: its holder's release then
+// finds no line of its own and removes nothing.
+Removal removeLockIf(const std::filesystem::path& lockFile, const LockSighting& judged,
+                     const std::string& token) {
+    if (judged.identity.type != S_IFREG) {
+        return removeIfUnchanged(lockFile, judged.identity) ? Removal::Gone : Removal::Failed;
+    }
+    std::filesystem::path aside = lockFile;
+    aside += ".aside-" + token;
+    if (::rename(lockFile.c_str(), aside.c_str()) != 0) {
+        return errno == ENOENT ? Removal::Gone : Removal::Failed;
+    }
+    const auto moved = lookAtLock(aside);
+    if (moved && !moved->sameLockAs(judged)) {
+        if (::link(aside.c_str(), lockFile.c_str()) == 0) {
+            ::unlink(aside.c_str());
+            return Removal::Kept;
+        }
+    }
+    ::unlink(aside.c_str());
+    return Removal::Gone;
+}
+
+std::string lockToken() {
+    return randomToken().substr(0, 16);
+}
+
 }  // namespace
 
 std::optional<FileIdentity> identityAt(const std::filesystem::path& path) {
@@ -65,53 +172,73 @@ std::optional<FileIdentity> identityAt(const std::filesystem::path& path) {
     return identityOf(st);
 }
 
-bool takeJournalLock(const std::filesystem::path& lockFile) {
-    return createLockFile(lockFile).has_value();
+bool LockSighting::sameLockAs(const LockSighting& other) const {
+    if (!holder.empty() || !other.holder.empty()) {
+        return holder == other.holder;
+    }
+    return identity == other.identity;
 }
 
-void releaseJournalLock(const std::filesystem::path& lockFile) noexcept {
-    ::unlink(lockFile.c_str());
+std::optional<LockSighting> lookAtLock(const std::filesystem::path& lockFile) {
+    UniqueFd fd(
+        ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        // A link, or something this account may not open: judged by what lstat shows.
+        const auto identity = identityAt(lockFile);
+        if (!identity) {
+            return std::nullopt;
+        }
+        return LockSighting{*identity, {}};
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return LockSighting{};
+    }
+    LockSighting sighting{identityOf(st), {}};
+    if (S_ISREG(st.st_mode)) {
+        sighting.holder = readHolder(fd.get());
+    }
+    return sighting;
 }
 
-JournalLock::JournalLock(Now now) : now_(std::move(now)) {}
+JournalLock::JournalLock(Now now) : now_(std::move(now)), token_(lockToken()) {}
 
 bool JournalLock::take(const std::filesystem::path& lockFile) {
-    std::optional<FileIdentity> created = createLockFile(lockFile);
-    if (!created) {
+    const std::string holder = newHolderLine();
+    if (!createLockFile(lockFile, holder)) {
         if (standsInTheWay(lockFile)) {
             return false;
         }
         // The lock went (released, or removed as stale) since the first try.
-        created = createLockFile(lockFile);
-        if (!created) {
+        if (!createLockFile(lockFile, holder)) {
             return false;
         }
     }
-    taken_ = created;
+    taken_ = holder;
     inTheWay_.reset();
     return true;
 }
 
 void JournalLock::release(const std::filesystem::path& lockFile) noexcept {
-    if (!taken_) {
+    if (taken_.empty()) {
         return;
     }
-    const FileIdentity ours = *std::exchange(taken_, std::nullopt);
-    struct stat st {};
-    if (::lstat(lockFile.c_str(), &st) != 0) {
-        if (errno != ENOENT) {
-            ::unlink(lockFile.c_str());  // cannot tell whose it is: do not leave ours behind
+    const std::string ours = std::exchange(taken_, std::string());
+    try {
+        const auto found = lookAtLock(lockFile);
+        if (found && found->holder == ours) {
+            removeLockIf(lockFile, *found, token_);
         }
-        return;
-    }
-    // Inode 0: the creation could not tell which file it made.
-    if (ours.inode == 0 || (st.st_dev == ours.device && st.st_ino == ours.inode)) {
-        ::unlink(lockFile.c_str());
+    } catch (...) {
+        // Nothing to report: a lock left behind heals by the stale rule.
     }
 }
 
 bool JournalLock::standsInTheWay(const std::filesystem::path& lockFile) {
-    const auto found = identityAt(lockFile);
+    const auto found = lookAtLock(lockFile);
     if (!found) {
         inTheWay_.reset();
         return false;
@@ -119,16 +246,16 @@ bool JournalLock::standsInTheWay(const std::filesystem::path& lockFile) {
     if (!isStale(*found)) {
         return true;
     }
-    if (!removeIfUnchanged(lockFile, *found)) {
+    if (removeLockIf(lockFile, *found, token_) != Removal::Gone) {
         return true;
     }
     inTheWay_.reset();
     return false;
 }
 
-bool JournalLock::isStale(const FileIdentity& found) {
+bool JournalLock::isStale(const LockSighting& found) {
     const auto now = now_();
-    if (!inTheWay_ || inTheWay_->lock != found) {
+    if (!inTheWay_ || !inTheWay_->lock.sameLockAs(found)) {
         inTheWay_ = Sighting{found, now};
         return false;
     }
@@ -142,23 +269,32 @@ void waitOnThisThread(std::chrono::milliseconds duration) {
 LeftoverLockCheck clearLeftoverJournalLock(const std::filesystem::path& appFolder,
                                            const Wait& wait) {
     LeftoverLockCheck check{LeftoverLock::None, dataFilePath(appFolder, kLockFile)};
-    const auto found = identityAt(check.lockFile);
+    const auto found = lookAtLock(check.lockFile);
     if (!found) {
         return check;
     }
-    if (found->type != S_IFREG) {
-        check.found = removeIfUnchanged(check.lockFile, *found) ? LeftoverLock::Removed
-                                                                : LeftoverLock::Blocking;
+    if (found->identity.type != S_IFREG) {
+        check.found = removeIfUnchanged(check.lockFile, found->identity) ? LeftoverLock::Removed
+                                                                         : LeftoverLock::Blocking;
         return check;
     }
     wait(kLeftoverLockWait);
-    if (identityAt(check.lockFile) != found) {
+    const auto after = lookAtLock(check.lockFile);
+    if (!after || !after->sameLockAs(*found) || after->identity != found->identity) {
         check.found = LeftoverLock::Fresh;
         return check;
     }
-    check.found = ::unlink(check.lockFile.c_str()) == 0 || errno == ENOENT
-                      ? LeftoverLock::Removed
-                      : LeftoverLock::NotRemoved;
+    switch (removeLockIf(check.lockFile, *found, lockToken())) {
+        case Removal::Gone:
+            check.found = LeftoverLock::Removed;
+            break;
+        case Removal::Kept:
+            check.found = LeftoverLock::Fresh;
+            break;
+        case Removal::Failed:
+            check.found = LeftoverLock::NotRemoved;
+            break;
+    }
     return check;
 }
 

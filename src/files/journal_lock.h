@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace tavomi {
@@ -28,24 +29,34 @@ struct FileIdentity {
 // nothing does (or it cannot be examined).
 std::optional<FileIdentity> identityAt(const std::filesystem::path& path);
 
-// Takes the lock by exclusive creation of an empty file. Returns false when
-// something already stands at the path (someone else holds the lock). Throws
-// FileError otherwise.
-bool takeJournalLock(const std::filesystem::path& lockFile);
+// How a lock file looked through a fresh open (an open asks the file server; lstat may
+// answer from a cache that hides another PC's lock on NFS for half a minute).
+struct LockSighting {
+    FileIdentity identity;
+    std::string holder;  // the holder line; empty for an older writer's empty lock file
 
-// Removes the lock file, whoever made it; a failed deletion is ignored.
-void releaseJournalLock(const std::filesystem::path& lockFile) noexcept;
+    // Two sightings show the same lock: the same holder line, or, without one, the same
+    // file (a file server may give every new lock file the same inode, but a holder
+    // line names one take of one writer).
+    bool sameLockAs(const LockSighting& other) const;
+};
 
-// The journal's lock as one program meets it over time. A lock file that is
-// still the same file kStaleAfter after this program first found it in the way
-// belongs to a writer that will never release it (a crash): it is removed and
-// the lock taken in the usual exclusive way. Time is this machine's monotonic
-// clock; the file's times come from the file server and are only compared with
-// each other, never with this machine's clock.
+// What stands at the lock file's path, looked at through a fresh open; none when
+// nothing does.
+std::optional<LockSighting> lookAtLock(const std::filesystem::path& lockFile);
+
+// The journal's lock as one program meets it over time. The lock file is made by
+// exclusive creation and holds one line naming its holder (host, process, boot and a
+// random token). A lock whose holder line still stands kStaleAfter after this program
+// first found it in the way belongs to a writer that will never release it (a crash):
+// it is moved aside atomically, removed, and the lock taken in the usual exclusive
+// way. kStaleAfter outlasts the network outages measured on real shares (an append
+// blocked for up to 87 s), so a writer that is only cut off is not taken over. Time
+// is this machine's monotonic clock, never compared with the file server's.
 class JournalLock {
   public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
-    static constexpr std::chrono::seconds kStaleAfter{30};
+    static constexpr std::chrono::seconds kStaleAfter{120};
 
     explicit JournalLock(Now now = &std::chrono::steady_clock::now);
 
@@ -53,25 +64,30 @@ class JournalLock {
     // Throws FileError when the lock file cannot be created.
     bool take(const std::filesystem::path& lockFile);
 
-    // Removes the lock file that take() created, unless another file has taken
-    // its place meanwhile (ours was removed as stale). Failures are ignored.
+    // Removes the lock file that take() created if it still holds this take's holder
+    // line, read through a fresh open: a writer that stalled past a takeover never
+    // removes the new holder's lock. Failures are ignored.
     void release(const std::filesystem::path& lockFile) noexcept;
 
     // True when a lock file stands in the way (busy). A stale one is removed
     // and no longer counts.
     bool standsInTheWay(const std::filesystem::path& lockFile);
 
+    // The holder line of the lock this object holds (empty when it holds none).
+    const std::string& holderLine() const { return taken_; }
+
   private:
-    bool isStale(const FileIdentity& found);
+    bool isStale(const LockSighting& found);
 
     struct Sighting {
-        FileIdentity lock;
+        LockSighting lock;
         std::chrono::steady_clock::time_point since;
     };
 
     Now now_;
     std::optional<Sighting> inTheWay_;
-    std::optional<FileIdentity> taken_;
+    std::string taken_;
+    std::string token_;  // names this object's takeovers
 };
 
 // Releases a lock taken with JournalLock::take on every path, the error path

@@ -126,6 +126,28 @@ int writeLine(int fd, const QByteArray& bytes, off_t at) {
     return rest != 0 ? rest : ENOSPC;
 }
 
+// The file's size now; -1 when it cannot be told.
+off_t currentSize(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? st.st_size : -1;
+}
+
+// Whether the file ends exactly where this append's own write ended: from writeAt on
+// it holds nothing but a leading part of `bytes`. On a share another PC may have
+// appended while this write hung (its byte-range lock does not always reach us), and
+// a rollback must never cut what another writer wrote.
+bool endsWithOwnWrite(int fd, const FileEnd& end, const QByteArray& bytes) {
+    const off_t size = currentSize(fd);
+    if (size < end.writeAt || size > end.writeAt + bytes.size()) {
+        return false;
+    }
+    QByteArray found(static_cast<qsizetype>(size - end.writeAt), '\0');
+    if (!found.isEmpty() && ::pread(fd, found.data(), found.size(), end.writeAt) != found.size()) {
+        return false;
+    }
+    return found == bytes.left(found.size());
+}
+
 // Puts the file back to its size and bytes from before the append; returns 0 or
 // the error that kept it from doing so. The cut comes first, so that a crash
 // half-way leaves the file as it was less the tail after the 0x1A mark.
@@ -140,9 +162,16 @@ int restoreFileEnd(int fd, const FileEnd& end) {
 }
 
 // Undoes a failed append and reports it; a second fault while undoing is
-// reported as such, since the file may then hold part of the line.
-[[noreturn]] void failAppend(int fd, const FileEnd& end, const std::filesystem::path& file,
-                             int error) {
+// reported as such, since the file may then hold part of the line. When the file no
+// longer ends with this write alone it is left as it is.
+[[noreturn]] void failAppend(int fd, const FileEnd& end, const QByteArray& bytes,
+                             const std::filesystem::path& file, int error) {
+    if (!endsWithOwnWrite(fd, end, bytes)) {
+        throw FileError(file, "cannot write", error,
+                        std::string(std::strerror(error)) +
+                            "; the file was left as it is, since another writer's data "
+                            "follows (it may hold part of the line)");
+    }
     if (const int restoreError = restoreFileEnd(fd, end)) {
         throw FileError(file, "cannot restore", restoreError,
                         std::string(std::strerror(restoreError)) + " (after the write failed: " +
@@ -171,15 +200,23 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
     // The cut at the 0x1A mark goes before the write: a crash between the two then
     // leaves the file as it was less its discarded tail, never the tail's remains
     // as a stray line after the new one.
-    if (!end.tail.isEmpty() && ::ftruncate(fd.get(), end.writeAt) != 0) {
-        throw FileError(file, "cannot write", errno);
+    if (!end.tail.isEmpty()) {
+        // Only what this writer saw after the mark is cut, never what another added since.
+        if (currentSize(fd.get()) != end.size) {
+            throw FileError(file, "cannot write", EAGAIN,
+                            "the file changed while it was being appended to; nothing was "
+                            "written");
+        }
+        if (::ftruncate(fd.get(), end.writeAt) != 0) {
+            throw FileError(file, "cannot write", errno);
+        }
     }
     if (const int error = writeLine(fd.get(), bytes, end.writeAt)) {
-        failAppend(fd.get(), end, file, error);
+        failAppend(fd.get(), end, bytes, file, error);
     }
     // On a network share a write error may only surface here.
     if (::fdatasync(fd.get()) != 0) {
-        failAppend(fd.get(), end, file, errno);
+        failAppend(fd.get(), end, bytes, file, errno);
     }
     // The line is on disk: reporting a failure now would have the teacher punch
     // again and the journal hold the record twice.

@@ -7,11 +7,14 @@
 //   TAVOMI_FAULT_FILE=keeper.txt                   the file's name (this is the default)
 //
 // An error fails the call without doing it, except close, which closes and then
-// fails, as a network file system reports a late write error.
+// fails, as a network file system reports a late write error. other-writer fails it
+// with EIO after another writer has appended kOtherRecord to the file, as a PC whose
+// byte-range lock never reached this one does while a write hangs on a share.
 //
 // <unistd.h> is left out on purpose: its declarations of these calls carry
 // attributes of their own, and the real work is done by raw system calls anyway.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -34,6 +37,8 @@ constexpr std::array<std::string_view, CallCount> kCallNames = {"pwrite", "ftrun
 
 constexpr int kKillBefore = -1;
 constexpr int kKillAfter = -2;
+constexpr int kOtherWriter = -3;
+constexpr char kOtherRecord[] = "another PC's record\r\n";
 
 struct Rule {
     int call = -1;
@@ -54,6 +59,9 @@ int actionOf(std::string_view word) {
     }
     if (word == "kill-after") {
         return kKillAfter;
+    }
+    if (word == "other-writer") {
+        return kOtherWriter;
     }
     static constexpr std::pair<std::string_view, int> kErrors[] = {
         {"EIO", EIO}, {"ENOSPC", ENOSPC}, {"EFBIG", EFBIG}, {"EDQUOT", EDQUOT}};
@@ -129,12 +137,35 @@ int actionFor(Call call, int fd) {
     return 0;
 }
 
+// Appends kOtherRecord to the file behind fd through a descriptor of its own.
+void appendAsAnotherWriter(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const long n = syscall(SYS_readlink, link, target, sizeof target - 1);
+    if (n <= 0) {
+        return;
+    }
+    target[n] = '\0';
+    const long other = syscall(SYS_openat, AT_FDCWD, target, O_WRONLY | O_APPEND);
+    if (other < 0) {
+        return;
+    }
+    syscall(SYS_write, other, kOtherRecord, sizeof kOtherRecord - 1);
+    syscall(SYS_close, other);
+}
+
 // Runs the real call unless the action forbids it, and applies the action.
 template <typename Real>
 long faulty(Call call, int fd, Real real) {
     const int action = actionFor(call, fd);
     if (action == kKillBefore) {
         raise(SIGKILL);
+    }
+    if (action == kOtherWriter) {
+        appendAsAnotherWriter(fd);
+        errno = EIO;
+        return -1;
     }
     if (action > 0 && call != Close) {
         errno = action;

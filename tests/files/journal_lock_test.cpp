@@ -7,14 +7,19 @@
 #include "support/qt_printers.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <latch>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -58,6 +63,12 @@ void setModified(const std::filesystem::path& path, std::time_t seconds) {
 
 void putLockFile(const test::DataFolder& f) {
     f.writeBytes(kLockFile, "");
+}
+
+// Another writer's lock, written in place (the same file if one stands there).
+Put putHolderLine(const char* line) {
+    return
+        [line](const test::DataFolder& f) { f.writeBytes(kLockFile, QByteArray(line) + "\r\n"); };
 }
 
 // The file server's clock may be far from this machine's: only equality counts.
@@ -158,36 +169,46 @@ std::vector<OverTimeCase> overTimeCases() {
     using O = WriteOutcome;
     const std::time_t now = std::time(nullptr);
     return {
-        {"the same lock 30 s after it was first found is stale",
+        {"the same lock 120 s after it was first found is stale",
          putLockFile,
-         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+         {{0s, {}, O::Busy}, {119s, {}, O::Busy}, {120s, {}, O::Written}}},
+        {"the same holder line 120 s after it was first found is stale",
+         putHolderLine("host=a pid=1 boot=b token=1"),
+         {{0s, {}, O::Busy}, {119s, {}, O::Busy}, {120s, {}, O::Written}}},
         {"the count starts when it is first found, however old the file says it is",
          lockFileDatedAt(now - 24 * 3600),
-         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+         {{0s, {}, O::Busy}, {119s, {}, O::Busy}, {120s, {}, O::Written}}},
         {"a file dated ahead of this machine's clock is no different",
          lockFileDatedAt(now + 24 * 3600),
-         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+         {{0s, {}, O::Busy}, {119s, {}, O::Busy}, {120s, {}, O::Written}}},
         {"a new lock in its place starts the count again",
          putLockFile,
          {{0s, {}, O::Busy},
           {20s, replaceLockFile, O::Busy},
-          {49s, {}, O::Busy},
-          {50s, {}, O::Written}}},
+          {139s, {}, O::Busy},
+          {140s, {}, O::Written}}},
+        // A file server may give the new lock file the old one's inode: the line tells.
+        {"a new holder line in the same file is a new lock",
+         putHolderLine("host=a pid=1 boot=b token=1"),
+         {{0s, {}, O::Busy},
+          {20s, putHolderLine("host=c pid=2 boot=d token=2"), O::Busy},
+          {139s, {}, O::Busy},
+          {140s, {}, O::Written}}},
         {"a lock given a new time is a new lock",
          putLockFile,
          {{0s, {}, O::Busy},
           {20s, touchLockFile, O::Busy},
-          {49s, {}, O::Busy},
-          {50s, {}, O::Written}}},
+          {139s, {}, O::Busy},
+          {140s, {}, O::Written}}},
         {"released meanwhile: written at once",
          putLockFile,
          {{0s, {}, O::Busy}, {5s, removeLockFile, O::Written}}},
         {"a link in its place is taken over like a lock, its target untouched",
          putLinkToAFile,
-         {{0s, {}, O::Busy}, {29s, {}, O::Busy}, {30s, {}, O::Written}}},
+         {{0s, {}, O::Busy}, {119s, {}, O::Busy}, {120s, {}, O::Written}}},
         {"a folder with content cannot be removed: busy for good",
          putFolderWithContent,
-         {{0s, {}, O::Busy}, {30s, {}, O::Busy}, {3600s, {}, O::Busy}}},
+         {{0s, {}, O::Busy}, {120s, {}, O::Busy}, {3600s, {}, O::Busy}}},
     };
 }
 
@@ -220,30 +241,80 @@ INSTANTIATE_TEST_SUITE_P(Orders, LockOverTime, ::testing::ValuesIn(kOrders),
 
 class JournalLockTest : public LockFixture {};
 
-// A writer that stalled for more than 30 s (a hung share) finds its lock taken
-// over when it wakes: releasing then must not remove the new holder's lock.
+TEST_F(JournalLockTest, TheLockFileNamesItsHolderAfreshForEveryTake) {
+    JournalLock lock;
+    ASSERT_TRUE(lock.take(lockFile()));
+    const QByteArray first = folder.readBytes(kLockFile);
+    EXPECT_EQ(first, QByteArray::fromStdString(lock.holderLine()));
+    const QRegularExpression line(
+        u"^host=\\S+ pid=%1 boot=\\S+ token=[0-9a-f]{32}\r\n$"_s.arg(QString::number(::getpid())));
+    EXPECT_TRUE(line.match(QString::fromLatin1(first)).hasMatch()) << first.toStdString();
+    lock.release(lockFile());
+    EXPECT_FALSE(somethingAtTheLocksPlace());
+
+    ASSERT_TRUE(lock.take(lockFile()));
+    EXPECT_NE(folder.readBytes(kLockFile), first);
+    lock.release(lockFile());
+}
+
+// A writer that stalled past a takeover (a hung share) finds another holder's lock
+// when it wakes, perhaps in the very same file (ext4 on the server reuses the inode at
+// once): releasing then must not remove it.
 TEST_F(JournalLockTest, AWriterWhoseLockWasTakenOverLeavesTheNewOneAlone) {
-    TestClock stalledClock;
-    JournalLock stalled(stalledClock.reading());
-    JournalLock other(clock.reading());
+    JournalLock stalled;
     ASSERT_TRUE(stalled.take(lockFile()));
-    // Kept alive by a second name, so that the new lock cannot get its inode back.
-    std::filesystem::create_hard_link(lockFile(), folder.appFolder() / "stalled-lock");
-
-    EXPECT_FALSE(other.take(lockFile()));
-    clock.moveTo(30s);
-    ASSERT_TRUE(other.take(lockFile()));
-
+    putHolderLine("host=other pid=7 boot=b token=2")(folder);  // the same inode, another line
     stalled.release(lockFile());
+    EXPECT_TRUE(somethingAtTheLocksPlace());
+    folder.remove(kLockFile);
+
+    TestClock stalledClock;
+    JournalLock sleeper(stalledClock.reading());
+    JournalLock other(clock.reading());
+    ASSERT_TRUE(sleeper.take(lockFile()));
+    EXPECT_FALSE(other.take(lockFile()));
+    clock.moveTo(JournalLock::kStaleAfter);
+    ASSERT_TRUE(other.take(lockFile()));
+    sleeper.release(lockFile());
     EXPECT_TRUE(somethingAtTheLocksPlace());
     other.release(lockFile());
     EXPECT_FALSE(somethingAtTheLocksPlace());
 }
 
+// Writers that judged the same lock stale at the same moment: exactly one takes it over,
+// since only one can move that file aside.
+TEST_F(JournalLockTest, OfTwoWritersTakingOverTheSameStaleLockOnlyOneGetsIt) {
+    for (int round = 0; round < 200; ++round) {
+        putHolderLine("host=gone pid=1 boot=b token=0")(folder);
+        TestClock sharedClock;
+        JournalLock first(sharedClock.reading());
+        JournalLock second(sharedClock.reading());
+        ASSERT_TRUE(first.standsInTheWay(lockFile()));
+        ASSERT_TRUE(second.standsInTheWay(lockFile()));
+        sharedClock.moveTo(JournalLock::kStaleAfter);
+
+        std::latch start(2);
+        std::atomic<int> holders = 0;
+        auto race = [&](JournalLock& lock) {
+            start.arrive_and_wait();
+            holders += lock.take(lockFile()) ? 1 : 0;
+        };
+        std::thread a(race, std::ref(first));
+        std::thread b(race, std::ref(second));
+        a.join();
+        b.join();
+        ASSERT_EQ(holders.load(), 1) << "round " << round;
+        first.release(lockFile());
+        second.release(lockFile());
+        ASSERT_FALSE(somethingAtTheLocksPlace()) << "round " << round;
+    }
+}
+
 TEST_F(JournalLockTest, ALinkAtTheLocksPlaceIsBusyAndNeverWrittenThrough) {
     for (const Put& put : {Put(putLinkToAFile), Put(putLinkToNothing)}) {
         put(folder);
-        EXPECT_FALSE(takeJournalLock(lockFile()));
+        JournalLock lock;
+        EXPECT_FALSE(lock.take(lockFile()));
         EXPECT_EQ(outsideBytes(), kOutsideBytes);
         EXPECT_FALSE(std::filesystem::exists(folder.appFolder() / "nothing"));
         folder.remove(kLockFile);

@@ -249,6 +249,8 @@ class WriterProcess : public AppendLine {
 };
 
 const QByteArray kOneRecord = kHeaderBytes + kRecordBytes + "\r\n";
+// What fault_shim.cpp's other-writer appends.
+const QByteArray kOtherRecord = "another PC's record\r\n";
 // A 0x1A mark followed by more bytes than a record has: the cut must shorten the file.
 const QByteArray kLongTail = "\x1A" + filler(100);
 
@@ -275,6 +277,13 @@ TEST_F(WriterProcess, FaultsOnTheWayAreToldForWhatTheyLeft) {
          "pwrite:1:EIO,pwrite:2:ENOSPC", fileError(ENOSPC, "cannot restore"), kOneRecord},
         {"sync fails, and again after the restore", kOneRecord, "fdatasync:1:EIO,fdatasync:2:EIO",
          fileError(EIO, "cannot restore"), std::nullopt},
+        // Another PC took over the lock while the write hung on the share: its record
+        // is never cut by the rollback.
+        {"another writer appends, then the hung write fails", kOneRecord, "pwrite:1:other-writer",
+         fileError(EIO, "cannot write"), kOneRecord + kOtherRecord},
+        {"another writer appends after the write, then the sync fails", kOneRecord,
+         "fdatasync:1:other-writer", fileError(EIO, "cannot write"),
+         kOneRecord + kRecordBytes + "\r\n" + kOtherRecord},
     };
     for (const auto& c : cases) {
         folder.writeBytes(kJournalFile, c.before);
@@ -387,37 +396,39 @@ class LockFile : public AppendLine {
     std::filesystem::path lock() const { return folder.file(kLockFile); }
 };
 
-TEST_F(LockFile, TakeJournalLockOnlyWhenFree) {
-    ASSERT_TRUE(takeJournalLock(lock()));
-    EXPECT_EQ(folder.readBytes(kLockFile), QByteArray());
-
-    // Someone else's lock is neither taken over nor truncated.
-    folder.writeBytes(kLockFile, "other");
-    EXPECT_FALSE(takeJournalLock(lock()));
-    EXPECT_EQ(folder.readBytes(kLockFile), QByteArray("other"));
-
-    releaseJournalLock(lock());
+TEST_F(LockFile, TakenOnlyWhenFreeAndReleasedOnlyByItsHolder) {
+    JournalLock lock;
+    ASSERT_TRUE(lock.take(this->lock()));
+    lock.release(this->lock());
     EXPECT_FALSE(folder.exists(kLockFile));
-    releaseJournalLock(lock());  // nothing to delete: ignored
+    lock.release(this->lock());  // nothing to delete: ignored
+
+    // Someone else's lock is neither taken over nor truncated, nor released.
+    folder.writeBytes(kLockFile, "other");
+    EXPECT_FALSE(lock.take(this->lock()));
+    lock.release(this->lock());
+    EXPECT_EQ(folder.readBytes(kLockFile), QByteArray("other"));
 }
 
 TEST_F(LockFile, ReadOnlyFolder) {
     const std::filesystem::path dataFolder = journal().parent_path();
-    folder.writeBytes(kLockFile, "");
+    JournalLock held;
+    ASSERT_TRUE(held.take(lock()));
     {
         test::WithoutDacOverride caps;
         test::ScopedMode mode(dataFolder, 0555);
         if (!test::folderIsReadOnly(dataFolder)) {
             FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
         }
-        releaseJournalLock(lock());  // fails, and is ignored
+        held.release(lock());  // fails, and is ignored
         EXPECT_TRUE(folder.exists(kLockFile));
     }
     folder.remove(kLockFile);
     {
         test::WithoutDacOverride caps;
         test::ScopedMode mode(dataFolder, 0555);
-        EXPECT_THROW(takeJournalLock(lock()), FileError);
+        JournalLock writer;
+        EXPECT_THROW(writer.take(lock()), FileError);
     }
     EXPECT_FALSE(folder.exists(kLockFile));
 }
