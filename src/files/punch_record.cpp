@@ -122,9 +122,23 @@ std::optional<int> readRecordMinutes(RecordKind kind, QStringView time) {
 }
 
 QString PunchRecord::line() const {
-    return QStringList{
-        recordKindWord(kind), name, recordDateText(date), time, sourceWord(source), detail, reason}
-        .join(u',');
+    QString text = QStringList{recordKindWord(kind),
+                               name,
+                               recordDateText(date),
+                               time,
+                               sourceWord(source),
+                               detail,
+                               reason}
+                       .join(u',');
+    // A control character (a quoted cardholder name may hold one) would break the line,
+    // or as 0x1A cut the journal short at the next append: it is written as '?', as a
+    // character CP932 lacks is.
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            c = u'?';
+        }
+    }
+    return text;
 }
 
 std::optional<RecordFields> splitRecordFields(QStringView line) {

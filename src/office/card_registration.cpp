@@ -50,6 +50,11 @@ std::optional<QString> nameRefusal(const QString& name) {
     if (const auto why = fieldRefusal(name)) {
         return QStringLiteral("the name ") + *why;
     }
+    // The ideographic space only joins family and given name: a name that is nothing
+    // else, or ends in one, is a typing slip that no screen could tell apart.
+    if (name.front() == u'　' || name.back() == u'　') {
+        return QStringLiteral("the name begins or ends with a full-width space");
+    }
     return std::nullopt;
 }
 

@@ -37,8 +37,8 @@ std::optional<CardOnReader> waitForCardTold(const CardCommand& command, CardPoll
     return card;
 }
 
-int readCard(const CardCommand& command, const std::filesystem::path& appFolder,
-             CardPoller& poller, const CardWait& wait, std::FILE* out, std::FILE* err) {
+int readCard(const CardCommand& command, const std::filesystem::path& appFolder, CardPoller& poller,
+             const CardWait& wait, std::FILE* out, std::FILE* err) {
     const auto card = waitForCardTold(command, poller, wait, err);
     if (!card) {
         return 1;
@@ -56,8 +56,8 @@ int readCard(const CardCommand& command, const std::filesystem::path& appFolder,
         return 1;
     }
     const auto holder = table.lookup(card->cardId);
-    print(out,
-          QStringLiteral("holder: %1\n").arg(holder ? *holder : QStringLiteral("not registered")));
+    print(out, QStringLiteral("holder: %1\n")
+                   .arg(holder ? withControlPictures(*holder) : QStringLiteral("not registered")));
     return 0;
 }
 
@@ -102,15 +102,17 @@ int registerLaidCard(const CardCommand& command, const std::filesystem::path& ap
     switch (result.status) {
         case RegisterStatus::Registered:
             print(out, QStringLiteral("registered %1 to %2%3\n")
-                           .arg(card->cardId, command.name,
+                           .arg(card->cardId, withControlPictures(command.name),
                                 result.formerHolder.isNull()
                                     ? QString()
-                                    : QStringLiteral(" (it was %1's)").arg(result.formerHolder)));
+                                    : QStringLiteral(" (it was %1's)")
+                                          .arg(withControlPictures(result.formerHolder))));
             return 0;
         case RegisterStatus::AlreadyRegistered:
             return refuse(err, QStringLiteral("the card %1 is already registered to %2 "
                                               "(--reassign gives it to %3)")
-                                   .arg(card->cardId, result.formerHolder, command.name));
+                                   .arg(card->cardId, withControlPictures(result.formerHolder),
+                                        withControlPictures(command.name)));
         case RegisterStatus::ListMissing:
             return refuse(err,
                           QStringLiteral("there is no cardholder list %1").arg(pathText(list)));

@@ -3,6 +3,7 @@
 #include "files/cp932.h"
 #include "files/punch_record.h"
 #include "office/text_table.h"
+#include "office/tool_output.h"
 
 using namespace Qt::StringLiterals;
 
@@ -36,16 +37,6 @@ QStringList recordHeadings() {
     };
 }
 
-QString csvField(const QString& value) {
-    if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\r') &&
-        !value.contains(u'\n')) {
-        return value;
-    }
-    QString quoted = value;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 QString eventText(const PunchEvent& event) {
     QString text = recordKindWord(event.kind) + u' ' +
                    (event.kind == RecordKind::MidDayAbsence ? lengthText(event.time) : event.time);
@@ -55,18 +46,11 @@ QString eventText(const PunchEvent& event) {
     return text;
 }
 
-// A garbled line as the terminal can show it: control characters as their pictures
-// (␉, ␚), and no more than a screen's width of it.
+// A garbled line as the terminal can show it: control characters as their pictures,
+// and no more than a screen's width of it.
 QString shownLine(const QString& text) {
     constexpr qsizetype kShown = 100;
-    QString shown = text.left(kShown);
-    for (QChar& c : shown) {
-        if (c.unicode() < 0x20) {
-            c = QChar(0x2400 + c.unicode());
-        } else if (c.unicode() == 0x7F) {
-            c = QChar(0x2421);
-        }
-    }
+    const QString shown = withControlPictures(text.left(kShown));
     return text.size() > kShown ? shown + u"…"_s : shown;
 }
 
@@ -75,6 +59,22 @@ QString dateHeading(const QDate& date) {
 }
 
 }  // namespace
+
+QString csvField(const QString& value) {
+    // A cell a spreadsheet would take for a formula stays text.
+    if (!value.isEmpty() && QStringView(u"=+-@").contains(value.front())) {
+        QString quoted = value;
+        quoted.replace(u'"', QStringLiteral("\"\""));
+        return u"\"'"_s + quoted + u'"';
+    }
+    if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\r') &&
+        !value.contains(u'\n')) {
+        return value;
+    }
+    QString quoted = value;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
 
 QStringList sheetHeader() {
     return QStringList{u"日"_s, u"曜"_s, u"勤務時間"_s, u"休憩"_s} + recordHeadings();
@@ -134,7 +134,7 @@ QString monthText(const PeriodReport& report) {
         for (const DaySummary& day : teacher.days) {
             rows.push_back(sheetRow(day));
         }
-        text += u"\n■ "_s + teacher.name + u'\n';
+        text += u"\n■ "_s + withControlPictures(teacher.name) + u'\n';
         text += textTable(sheetHeader(), rows);
     }
     return text + garbledText(report.garbled);
@@ -155,7 +155,7 @@ QString dayText(const PeriodReport& report, const QDateTime& now) {
         for (const PunchEvent& event : day.events) {
             events.append(eventText(event));
         }
-        rows.push_back({teacher.name, events.join(QStringLiteral("  ")),
+        rows.push_back({withControlPictures(teacher.name), events.join(QStringLiteral("  ")),
                         whereaboutsText(whereaboutsAfter(day))});
     }
     text += textTable({u"氏名"_s, u"記録"_s, u"現在"_s}, rows);

@@ -16,6 +16,10 @@ QStringList sheetHeader();
 QStringList sheetRow(const DaySummary& day);
 
 // The same facts for a spreadsheet: one row per teacher and date, hours split in three.
+// One CSV cell: quoted when it holds a comma, a quote or a line break, and written as
+// text ("'=...") when a spreadsheet would take it for a formula.
+QString csvField(const QString& value);
+
 QStringList csvHeader();
 QStringList csvRow(const QString& name, const DaySummary& day);
 

@@ -98,5 +98,19 @@ TEST(RecordMinutes, ReachTwentyEightHoursAndAWholeDay) {
     EXPECT_EQ(readRecordMinutes(RecordKind::MidDayAbsence, u"00:01"), 1);
 }
 
+// A quoted cardholder name may hold any control character; a 0x1A in a record would cut
+// the journal short at the next append, a line break would split the record.
+TEST(RecordLine, NeverHoldsAControlCharacter) {
+    PunchRecord record;
+    record.kind = RecordKind::ClockIn;
+    record.name = u"山田\x1A花子\r\n\x1B[2J\x7F"_s;
+    record.date = QDate(2019, 8, 28);
+    record.time = u"07:45"_s;
+    record.source = RecordSource::Card;
+    record.detail = u"詳細なし"_s;
+    record.reason = u"事由なし"_s;
+    EXPECT_EQ(record.line(), u"出勤,山田?花子???[2J?,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s);
+}
+
 }  // namespace
 }  // namespace tavomi

@@ -51,9 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"LatinOutsideCp932", u"Ünal"_s, "CP932 cannot write"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(NameRefusalTest, AnEmptyNameIsRefused) {
+TEST(NameRefusalTest, AnEmptyNameOrAStrayFullWidthSpaceIsRefused) {
     EXPECT_EQ(nameRefusal(QString()), QStringLiteral("the name is empty"));
     EXPECT_EQ(nameRefusal(u"山田　花子"_s), std::nullopt);
+    for (const QString& name : {u"　"_s, u"山田　"_s, u"　花子"_s}) {
+        EXPECT_EQ(nameRefusal(name),
+                  QStringLiteral("the name begins or ends with a full-width space"))
+            << name.toStdString();
+    }
 }
 
 class RegisterCardTest : public ::testing::Test {

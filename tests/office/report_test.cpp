@@ -3,7 +3,9 @@
 #include "files/cp932.h"
 #include "files/data_folder.h"
 #include "office/command_line.h"
+#include "office/report_text.h"
 #include "office/report_tool.h"
+#include "office/tool_output.h"
 #include "report_fixture.h"
 #include "support/qt_printers.h"
 
@@ -159,6 +161,29 @@ TEST_F(ReportTest, MonthCsvIsCp932WithCrLfByteForByte) {
     EXPECT_TRUE(bytes.startsWith("\x8E\x81\x96\xBC,"));  // 氏名 in CP932
     // The garbled lines still reach the terminal.
     EXPECT_TRUE(run.out.contains(u"24行目"_s)) << run.out.toStdString();
+}
+
+TEST(CsvField, QuotesWhatNeedsItAndKeepsFormulasText) {
+    const struct {
+        QString value;
+        QString cell;
+    } cases[] = {
+        {u"山田　花子"_s, u"山田　花子"_s},
+        {u"a,b"_s, u"\"a,b\""_s},
+        {u"say \"hi\""_s, u"\"say \"\"hi\"\"\""_s},
+        {u"=HYPERLINK(\"x\")"_s, u"\"'=HYPERLINK(\"\"x\"\")\""_s},
+        {u"+81"_s, u"\"'+81\""_s},
+        {u"-1"_s, u"\"'-1\""_s},
+        {u"@SUM(A1)"_s, u"\"'@SUM(A1)\""_s},
+        {QString(), QString()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(csvField(c.value), c.cell) << c.value.toStdString();
+    }
+}
+
+TEST(WithControlPictures, NoEscapeOrCarriageReturnReachesTheTerminal) {
+    EXPECT_EQ(withControlPictures(u"山田\x1B[2J\r花子\x7F"_s), u"山田␛[2J␍花子␡"_s);
 }
 
 TEST_F(ReportTest, NeverWritesOverADataFile) {
