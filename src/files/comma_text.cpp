@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -125,8 +126,20 @@ TableRow commaTextRow(int rowNumber, QStringView line) {
 }
 
 QStringList readDataFileLines(const std::filesystem::path& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO in a data file's place is refused, not waited on.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
+        throw FileError(path, "cannot open", errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        throw FileError(path, "cannot read", errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throw FileError(path, "cannot open", EINVAL, "is not a regular file");
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         throw FileError(path, "cannot open", errno);
     }
     // Readers share; a writer holding the file exclusively makes this fail.

@@ -8,10 +8,14 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) then fails a write, which is undone, instead of killing
+    // the tool half-way with the lock file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     const auto parsed = tavomi::parseCardCommand(QCoreApplication::arguments().mid(1));
     if (const auto* error = std::get_if<QString>(&parsed)) {

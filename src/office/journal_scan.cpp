@@ -21,7 +21,8 @@ namespace {
 constexpr std::size_t kReadSize = std::size_t{1} << 20;
 
 UniqueFd openJournal(const std::filesystem::path& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // Non-blocking, so that a FIFO in the journal's place is refused, not waited on.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         throw FileError(path, "cannot open", errno);
     }
@@ -31,6 +32,10 @@ UniqueFd openJournal(const std::filesystem::path& path) {
     }
     if (!S_ISREG(st.st_mode)) {
         throw FileError(path, "cannot open", EINVAL);
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throw FileError(path, "cannot open", errno);
     }
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;

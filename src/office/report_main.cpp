@@ -9,10 +9,14 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) then fails a write, which is undone, instead of killing
+    // the tool half-way with the lock file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
 #include <system_error>
 
 namespace tavomi {
@@ -25,17 +27,27 @@ QString errorText(const FileError& e) {
     return QString::fromLocal8Bit(e.what());
 }
 
-// A report never replaces a data file, however the output's path is written.
+// A report never replaces a data file, however the output's path is written: an
+// existing file is compared by identity (device and inode), which also catches another
+// spelling on a share that folds letter case; a new one by its path, letter case folded,
+// so that no report makes a file that a share would take for the lock file.
 bool isDataFile(const QString& output, const std::filesystem::path& appFolder) {
+    const std::string outputPath = QFile::encodeName(output).toStdString();
+    struct stat outputStat {};
+    const bool exists = ::stat(outputPath.c_str(), &outputStat) == 0;
     std::error_code ec;
-    const auto target =
-        std::filesystem::weakly_canonical(QFile::encodeName(output).toStdString(), ec);
-    if (ec) {
-        return false;
-    }
+    const auto target = std::filesystem::weakly_canonical(outputPath, ec);
     auto same = [&](std::string_view name) {
+        const auto dataFile = dataFilePath(appFolder, name);
+        struct stat dataStat {};
+        if (exists && ::stat(dataFile.c_str(), &dataStat) == 0) {
+            return dataStat.st_dev == outputStat.st_dev && dataStat.st_ino == outputStat.st_ino;
+        }
         std::error_code ec2;
-        return std::filesystem::weakly_canonical(dataFilePath(appFolder, name), ec2) == target;
+        const auto canonical = std::filesystem::weakly_canonical(dataFile, ec2);
+        return !ec && !ec2 &&
+               QString::fromStdString(canonical.string())
+                       .compare(QString::fromStdString(target.string()), Qt::CaseInsensitive) == 0;
     };
     return same(kLockFile) || std::any_of(kRequiredFiles.begin(), kRequiredFiles.end(), same);
 }
@@ -118,8 +130,8 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
         warn(err, errorText(e));
         return 1;
     }
-    const PeriodReport report = buildReport(
-        period, std::move(scan), cardholders(appFolder, err), workingHours(appFolder, err));
+    const PeriodReport report = buildReport(period, std::move(scan), cardholders(appFolder, err),
+                                            workingHours(appFolder, err));
     if (command.action == ReportCommand::Action::Today) {
         print(out, dayText(report, now));
         return 0;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -146,6 +148,21 @@ TEST_F(CardholderTableTest, AListHeldByAWriterIsAFileError) {
     } catch (const FileError& e) {
         EXPECT_EQ(e.errorNumber(), EWOULDBLOCK);
         EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(table.hasEntries());
+}
+
+// A FIFO put in a file's place would hold the program for ever if it were waited on.
+TEST_F(CardholderTableTest, AFifoInTheListsPlaceIsAFileErrorAtOnce) {
+    folder.remove(kCardholderListFile);
+    ASSERT_EQ(::mkfifo(folder.file(kCardholderListFile).c_str(), 0600), 0);
+    CardholderTable table;
+    try {
+        table.load(folder.appFolder());
+        FAIL() << "no FileError";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a regular file"), std::string::npos)
+            << e.what();
     }
     EXPECT_FALSE(table.hasEntries());
 }

@@ -186,16 +186,22 @@ TEST(WithControlPictures, NoEscapeOrCarriageReturnReachesTheTerminal) {
     EXPECT_EQ(withControlPictures(u"山田\x1B[2J\r花子\x7F"_s), u"山田␛[2J␍花子␡"_s);
 }
 
+// However the path is spelled: through "..", another name of the same file (a share that
+// folds letter case shows Keeper.txt as keeper.txt), or the lock file's name in capitals.
 TEST_F(ReportTest, NeverWritesOverADataFile) {
+    const std::filesystem::path folder = data.appFolder() / kDataFolderName;
+    std::filesystem::create_hard_link(folder / kJournalFile, data.appFolder() / "Keeper.txt");
     const auto before = dataFiles();
-    const QString journal = QString::fromStdString(
-        (data.appFolder() / kDataFolderName / ".." / kDataFolderName / kJournalFile).string());
-
-    const ReportRun run = report({"month", "2019/08", "--csv", journal});
-
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("data files"))) << run.err.toStdString();
-    EXPECT_EQ(dataFiles(), before);
+    for (const std::filesystem::path& output :
+         {folder / ".." / kDataFolderName / kJournalFile, data.appFolder() / "Keeper.txt",
+          folder / "ROCK_FILE.TXT"}) {
+        const ReportRun run =
+            report({"month", "2019/08", "--csv", QString::fromStdString(output.string())});
+        EXPECT_EQ(run.exitCode, 1) << output;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("data files"))) << run.err.toStdString();
+        EXPECT_EQ(dataFiles(), before) << output;
+        EXPECT_FALSE(std::filesystem::exists(folder / "ROCK_FILE.TXT"));
+    }
 }
 
 TEST_F(ReportTest, MissingJournalStopsTheReportWithItsPath) {
