@@ -1,6 +1,7 @@
 #include "shell/start_up.h"
 
 #include "files/data_folder.h"
+#include "files/share_mount.h"
 #include "files/working_hours.h"
 
 #include <QFile>
@@ -27,6 +28,18 @@ QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
            u"\r\n\r\nフォルダー内のファイル群の名前などを確かめてください"_s;
 }
 
+// The data folder is on a share whose locks stay on this PC: two PCs may then append
+// at once and overwrite each other's records.
+QString riskyMountMessage(const RiskyMount& mount) {
+    return u"データフォルダーのある %1 は %2 のオプション %3 でマウントされています。"_s.arg(
+               QString::fromStdString(mount.mountPoint), QString::fromStdString(mount.fileSystem),
+               QString::fromStdString(mount.option)) +
+           u"このオプションではファイルのロックがこのPCの中だけで働くため、"
+           u"ほかのPCと同時に記録すると記録が失われることがあります。\r\n\r\n"
+           u"マウントのオプションから %1 を外してください（README の「The data folder on a file "
+           u"server」を参照）"_s.arg(QString::fromStdString(mount.option));
+}
+
 }  // namespace
 
 StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate& today,
@@ -39,6 +52,9 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
         outcome.dataFolderComplete = false;
         say(StartUpMessage::Kind::Plain, kInconsistentFolder);
         return outcome;
+    }
+    if (const auto mount = riskyMountOf(appFolder / kDataFolderName)) {
+        say(StartUpMessage::Kind::Plain, riskyMountMessage(*mount));
     }
     try {
         if (deriveWorkingHours(appFolder, today) == DerivationOutcome::NoWorkingHours) {

@@ -424,7 +424,7 @@ TEST_F(DebTest, PostinstMakesTheGroupAndFolderAndLeavesAnAdministratorsFolderAlo
     };
     const std::vector<Case> cases = {
         {"new installation", ":",
-         "root tavomi 2775 directory /var/lib/tavomi/attendance_manegement\n"},
+         "root tavomi 2770 directory /var/lib/tavomi/attendance_manegement\n"},
         {"upgrade over a folder in use",
          "sh $control/postinst configure; chmod 2770 $data; echo x >$data/keeper.txt; "
          "chmod 640 $data/keeper.txt",

@@ -1,0 +1,27 @@
+#pragma once
+// Whether the data folder lies on a network mount whose options make the lock protocol
+// unsafe between PCs.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavomi {
+
+struct RiskyMount {
+    std::string fileSystem;  // cifs, nfs or nfs4
+    std::string option;      // nobrl, nolock, local_lock=...
+    std::string mountPoint;
+};
+
+// Reads a /proc/self/mountinfo text: the mount that holds `folder` (an absolute path
+// with links resolved), if it is cifs with nobrl (byte-range locks stay on this PC)
+// or NFS with nolock or local_lock= other than none (locks never reach the server).
+std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
+                                       const std::filesystem::path& folder);
+
+// The same for this process's mounts and a folder as given.
+std::optional<RiskyMount> riskyMountOf(const std::filesystem::path& folder);
+
+}  // namespace tavomi

@@ -1,0 +1,66 @@
+// Which mounts make the lock protocol unsafe between PCs, read from mountinfo text.
+#include "files/share_mount.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace tavomi {
+namespace {
+
+const std::string kRoot = "22 1 8:1 / / rw,relatime - ext4 /dev/sda1 rw\n";
+
+std::string mountLine(const std::string& point, const std::string& options,
+                      const std::string& fileSystem, const std::string& superOptions) {
+    return "40 22 0:50 / " + point + " " + options + " - " + fileSystem + " //srv/share " +
+           superOptions + "\n";
+}
+
+TEST(RiskyMount, OnlyOptionsThatKeepLocksOnThisPcCount) {
+    const struct {
+        const char* what;
+        std::string mount;
+        std::optional<std::string> option;
+    } cases[] = {
+        {"a local disk", "", std::nullopt},
+        {"cifs with defaults", mountLine("/mnt/data", "rw", "cifs", "rw,vers=3.1.1,cache=strict"),
+         std::nullopt},
+        {"cifs nobrl", mountLine("/mnt/data", "rw", "cifs", "rw,vers=3.1.1,nobrl,cache=strict"),
+         "nobrl"},
+        {"nfs with defaults", mountLine("/mnt/data", "rw", "nfs", "rw,vers=3,hard,proto=tcp"),
+         std::nullopt},
+        {"nfs nolock", mountLine("/mnt/data", "rw", "nfs", "rw,vers=3,nolock"), "nolock"},
+        {"nfs4 local_lock=all", mountLine("/mnt/data", "rw", "nfs4", "rw,vers=4.2,local_lock=all"),
+         "local_lock=all"},
+        {"nfs4 local_lock=none", mountLine("/mnt/data", "rw", "nfs4", "rw,local_lock=none"),
+         std::nullopt},
+        {"a mount elsewhere", mountLine("/mnt/other", "rw", "cifs", "rw,nobrl"), std::nullopt},
+        {"a mount point that only starts alike", mountLine("/mnt/dat", "rw", "cifs", "rw,nobrl"),
+         std::nullopt},
+        {"a space in the mount point", mountLine("/mnt/school\\040data", "rw", "cifs", "rw,nobrl"),
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto found = riskyMountIn(kRoot + c.mount, "/mnt/data/attendance_manegement");
+        EXPECT_EQ(found ? std::optional<std::string>(found->option) : std::nullopt, c.option)
+            << c.what;
+    }
+    const auto spaced =
+        riskyMountIn(kRoot + mountLine("/mnt/school\\040data", "rw", "cifs", "rw,nobrl"),
+                     "/mnt/school data/attendance_manegement");
+    ASSERT_TRUE(spaced.has_value());
+    EXPECT_EQ(spaced->mountPoint, "/mnt/school data");
+    EXPECT_EQ(spaced->fileSystem, "cifs");
+}
+
+// The innermost mount decides: a safe share mounted below a risky one is safe.
+TEST(RiskyMount, TheInnermostMountHoldingTheFolderDecides) {
+    const std::string mounts = kRoot + mountLine("/mnt", "rw", "cifs", "rw,nobrl") +
+                               mountLine("/mnt/data", "rw", "nfs4", "rw,vers=4.2");
+    EXPECT_EQ(riskyMountIn(mounts, "/mnt/data/attendance_manegement"), std::nullopt);
+    EXPECT_TRUE(riskyMountIn(mounts, "/mnt/other").has_value());
+}
+
+}  // namespace
+}  // namespace tavomi
