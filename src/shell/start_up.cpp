@@ -1,11 +1,14 @@
 #include "shell/start_up.h"
 
 #include "files/data_folder.h"
+#include "files/file_error.h"
 #include "files/share_mount.h"
 #include "files/working_hours.h"
 
 #include <QFile>
 
+#include <cerrno>
+#include <chrono>
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +43,26 @@ QString riskyMountMessage(const RiskyMount& mount) {
            u"server」を参照）"_s.arg(QString::fromStdString(mount.option));
 }
 
+// Another PC appending to working_hours.txt holds it for a moment: its lock is waited
+// out for a short while before the start-up reports the file in use.
+constexpr int kBusyRetries = 10;
+constexpr std::chrono::milliseconds kBusyPause{200};
+
+DerivationOutcome deriveWaitingOutAppends(const std::filesystem::path& appFolder,
+                                          const QDate& today, const Wait& wait) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return deriveWorkingHours(appFolder, today);
+        } catch (const FileError& e) {
+            const bool inUse = e.errorNumber() == EWOULDBLOCK || e.errorNumber() == EACCES;
+            if (!inUse || attempt == kBusyRetries) {
+                throw;
+            }
+        }
+        wait(kBusyPause);
+    }
+}
+
 }  // namespace
 
 StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate& today,
@@ -57,7 +80,7 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
         say(StartUpMessage::Kind::Plain, riskyMountMessage(*mount));
     }
     try {
-        if (deriveWorkingHours(appFolder, today) == DerivationOutcome::NoWorkingHours) {
+        if (deriveWaitingOutAppends(appFolder, today, wait) == DerivationOutcome::NoWorkingHours) {
             say(StartUpMessage::Kind::Plain, kNoHoursToday);
         }
     } catch (const std::exception& e) {

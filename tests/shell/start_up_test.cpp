@@ -125,5 +125,21 @@ TEST_F(StartUpTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
     EXPECT_TRUE(folder.exists(kLockFile));
 }
 
+// Another PC appending to working_hours.txt at that moment: start-up waits it out.
+TEST_F(StartUpTest, AWorkingHoursFileInUseForAMomentIsWaitedOut) {
+    const int fd = ::open(folder.file(kWorkingHoursFile).c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const StartUpOutcome outcome =
+        prepareStart(folder.appFolder(), monday, [&](std::chrono::milliseconds wait) {
+            waited.push_back(wait);
+            ::flock(fd, LOCK_UN);  // the other PC's append ends
+        });
+    ::close(fd);
+    EXPECT_TRUE(outcome.messages.empty());
+    EXPECT_FALSE(waited.empty());
+    EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
+}
+
 }  // namespace
 }  // namespace tavomi
