@@ -1,6 +1,7 @@
 #include "manual/manual_entry_screen.h"
 
 #include "dialogs/confirm_box.h"
+#include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
 #include "files/data_folder.h"
@@ -49,6 +50,7 @@ ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder,
     connectHandlers();
     setPickersToClock();
     timePicker_->show();
+    new KeyGuard(this);
 }
 
 void ManualEntryScreen::buildControls() {

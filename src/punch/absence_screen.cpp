@@ -1,10 +1,10 @@
 #include "punch/absence_screen.h"
 
 #include "dialogs/confirm_box.h"
+#include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
 #include "files/punch_journal.h"
-#include "punch/key_guard.h"
 #include "punch/punch_logic.h"
 #include "punch/vocabulary.h"
 

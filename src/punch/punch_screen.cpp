@@ -2,10 +2,10 @@
 
 #include "card/card_poller.h"
 #include "dialogs/confirm_box.h"
+#include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
 #include "punch/absence_screen.h"
-#include "punch/key_guard.h"
 #include "punch/reason_boxes.h"
 #include "punch/vocabulary.h"
 

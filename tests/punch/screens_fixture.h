@@ -10,9 +10,11 @@
 #include "support/data_folder_fixture.h"
 #include "support/scripted_poller.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -121,6 +123,23 @@ inline void holdKey(QWidget* target, Qt::Key key) {
         QTest::simulateEvent(target, false, key, Qt::NoModifier, QString(), true);
     }
     QTest::simulateEvent(target, false, key, Qt::NoModifier, QString(), false);
+}
+
+// The same as X11 delivers it without detectable auto-repeat: each repeat a release and
+// a press of one timestamp, with no auto-repeat flag, then the key is let go.
+inline void holdKeyAsX11Does(QWidget* target, Qt::Key key) {
+    auto send = [&](QEvent::Type type, quint64 at) {
+        QKeyEvent event(type, key, Qt::NoModifier);
+        event.setTimestamp(at);
+        QApplication::sendEvent(target, &event);
+    };
+    quint64 at = 1'000'000;
+    for (int i = 0; i < 3; ++i) {
+        at += 33;
+        send(QEvent::KeyRelease, at);
+        send(QEvent::KeyPress, at);
+    }
+    send(QEvent::KeyRelease, at + 200);
 }
 
 // The confirmation box shows CR LF as line breaks.

@@ -1,4 +1,4 @@
-#include "punch/key_guard.h"
+#include "dialogs/key_guard.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -6,6 +6,14 @@
 #include <QWidget>
 
 namespace tavomi {
+
+namespace {
+
+// A repeat's release and press come at one moment; no hand lets go and presses again
+// within a few milliseconds.
+constexpr quint64 kRepeatPairGapMs = 5;
+
+}  // namespace
 
 KeyGuard::KeyGuard(QWidget* screen) : QObject(screen), screen_(screen) {
     // The application sees a key before the focused control does.
@@ -17,6 +25,7 @@ bool KeyGuard::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Show:
             if (watched == screen_) {
                 pressedHere_.clear();
+                heldFromBeforeReleasedAt_.clear();
             }
             return false;
         case QEvent::KeyPress:
@@ -38,9 +47,20 @@ bool KeyGuard::lets(QObject* receiver, const QKeyEvent& key) {
         if (key.isAutoRepeat()) {
             return pressedHere_.contains(code);
         }
-        return pressedHere_.remove(code);
+        if (pressedHere_.remove(code)) {
+            return true;
+        }
+        heldFromBeforeReleasedAt_[code] = key.timestamp();
+        return false;
     }
     if (!key.isAutoRepeat()) {
+        const auto released = heldFromBeforeReleasedAt_.constFind(code);
+        // Events without a time (0) cannot be told apart this way.
+        if (released != heldFromBeforeReleasedAt_.constEnd() && *released != 0 &&
+            key.timestamp() >= *released && key.timestamp() - *released <= kRepeatPairGapMs) {
+            return false;
+        }
+        heldFromBeforeReleasedAt_.remove(code);
         pressedHere_.insert(code);
     } else if (!pressedHere_.contains(code)) {
         return false;

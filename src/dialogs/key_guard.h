@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 
@@ -25,6 +26,10 @@ class KeyGuard : public QObject {
 
     QWidget* screen_;
     QSet<int> pressedHere_;  // keys pressed since the screen came up and not let go
+    // Keys held from before, by the time of their last release: X11 without detectable
+    // auto-repeat sends each repeat as a release and a press of the same moment, with no
+    // auto-repeat flag, so such a press is no new press.
+    QHash<int, quint64> heldFromBeforeReleasedAt_;
 };
 
 }  // namespace tavomi
