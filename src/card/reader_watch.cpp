@@ -2,9 +2,15 @@
 
 #include "card/card_poll.h"
 
-#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace tavomi {
 
@@ -21,70 +27,83 @@ bool cardChanged(DWORD before, DWORD after) {
 
 }  // namespace
 
-PcscReaderWatch::~PcscReaderWatch() {
-    stop();
-}
+struct PcscReaderWatch::State {
+    PcscApi* pcsc = nullptr;
+    std::shared_ptr<PcscLiteApi> lite;  // kept alive with the thread
+    std::function<void()> changed;
 
-void PcscReaderWatch::start(std::function<void()> changed) {
-    stop();
-    changed_ = std::move(changed);
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = false;
-        done_ = false;
-    }
-    thread_ = std::thread([this] { run(); });
-}
+    std::mutex mutex;
+    std::condition_variable wakeUp;  // ends a rest early when the watch stops
+    std::condition_variable finished;
+    bool stopping = false;
+    bool done = false;
+    bool contextValid = false;
+    SCARDCONTEXT context = 0;
+    // Held while `changed` runs: once stop() has passed it, `changed` runs no more.
+    std::mutex reporting;
 
-void PcscReaderWatch::stop() {
-    if (!thread_.joinable()) {
-        return;
+    std::chrono::steady_clock::time_point windowStart{};
+    int wakesInWindow = 0;
+
+    bool isStopping() {
+        std::lock_guard lock(mutex);
+        return stopping;
     }
-    {
-        std::unique_lock lock(mutex_);
-        stopping_ = true;
-        wakeUp_.notify_all();
-        // A cancel that comes just before the thread enters its wait is lost, so it is
-        // repeated until the thread has ended.
-        while (!done_) {
-            if (contextValid_) {
-                pcsc_.cancel(context_);
-            }
-            finished_.wait_for(lock, std::chrono::milliseconds(50));
+
+    // Sleeps for `pause` unless the watch stops first; returns false once stopping.
+    bool rest(std::chrono::milliseconds pause) {
+        std::unique_lock lock(mutex);
+        return !wakeUp.wait_for(lock, pause, [this] { return stopping; });
+    }
+
+    bool publishContext(SCARDCONTEXT newContext) {
+        std::lock_guard lock(mutex);
+        if (stopping) {
+            return false;
+        }
+        context = newContext;
+        contextValid = true;
+        return true;
+    }
+
+    void withdrawContext() {
+        std::lock_guard lock(mutex);
+        contextValid = false;
+    }
+
+    void report() {
+        std::lock_guard lock(reporting);
+        if (!isStopping() && changed) {
+            changed();
         }
     }
-    thread_.join();
-    changed_ = nullptr;
-}
 
-void PcscReaderWatch::run() {
-    while (!stopping()) {
-        SCARDCONTEXT context = 0;
-        if (pcsc_.establishContext(SCARD_SCOPE_SYSTEM, &context) == SCARD_S_SUCCESS) {
-            if (publishContext(context)) {
-                watchWith(context);
-                withdrawContext();
-            }
-            pcsc_.releaseContext(context);
+    void paceWakes() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - windowStart >= std::chrono::seconds(1)) {
+            windowStart = now;
+            wakesInWindow = 0;
         }
-        if (!rest(kRetryPause)) {
-            break;
+        if (++wakesInWindow > kMaxWakesPerSecond) {
+            const auto left = std::chrono::seconds(1) - (now - windowStart);
+            rest(std::chrono::duration_cast<std::chrono::milliseconds>(left));
         }
     }
-    std::lock_guard lock(mutex_);
-    done_ = true;
-    finished_.notify_all();
-}
+};
 
-void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
+namespace {
+
+// Watches with one context until it fails or the watch stops.
+void watchWith(PcscReaderWatch::State& state, SCARDCONTEXT context) {
+    PcscApi& pcsc = *state.pcsc;
     // What each reader last showed, kept across new reader lists, so that a reader
     // plugged in beside the others is no change of theirs.
     std::map<std::string, DWORD> known;
     // The first answer tells how things stand. A card already lying there is news: it
     // may have come just before the watch began, or while the service was away.
     bool first = true;
-    while (!stopping()) {
-        const ReaderListing listing = listReaderNames(pcsc_, context);
+    while (!state.isStopping()) {
+        const ReaderListing listing = listReaderNames(pcsc, context);
         if (listing.result != SCARD_S_SUCCESS && listing.result != SCARD_E_NO_READERS_AVAILABLE) {
             return;
         }
@@ -99,77 +118,119 @@ void PcscReaderWatch::watchWith(SCARDCONTEXT context) {
         }
 
         bool readersChanged = false;
-        while (!readersChanged && !stopping()) {
-            const LONG result =
-                pcsc_.getStatusChange(context, static_cast<DWORD>(kWaitLimit.count()),
-                                      states.data(), static_cast<DWORD>(states.size()));
+        while (!readersChanged && !state.isStopping()) {
+            const LONG result = pcsc.getStatusChange(
+                context, static_cast<DWORD>(PcscReaderWatch::kWaitLimit.count()), states.data(),
+                static_cast<DWORD>(states.size()));
             if (result == SCARD_E_TIMEOUT) {
                 continue;
             }
             if (result != SCARD_S_SUCCESS) {
                 return;  // cancelled, or the service failed: the caller starts afresh
             }
-            bool report = false;
+            bool news = false;
             for (std::size_t i = 0; i < states.size(); ++i) {
-                SCARD_READERSTATE& state = states[i];
-                if ((state.dwEventState & SCARD_STATE_CHANGED) == 0) {
+                SCARD_READERSTATE& reader = states[i];
+                if ((reader.dwEventState & SCARD_STATE_CHANGED) == 0) {
                     continue;
                 }
-                if (i == 0 || (state.dwEventState & SCARD_STATE_UNKNOWN) != 0) {
+                if (i == 0 || (reader.dwEventState & SCARD_STATE_UNKNOWN) != 0) {
                     readersChanged = true;
-                } else if (cardChanged(state.dwCurrentState, state.dwEventState) &&
-                           (!first || (state.dwEventState & SCARD_STATE_PRESENT) != 0)) {
-                    report = true;
+                } else if (cardChanged(reader.dwCurrentState, reader.dwEventState) &&
+                           (!first || (reader.dwEventState & SCARD_STATE_PRESENT) != 0)) {
+                    news = true;
                 }
-                state.dwCurrentState = state.dwEventState & ~DWORD(SCARD_STATE_CHANGED);
+                reader.dwCurrentState = reader.dwEventState & ~DWORD(SCARD_STATE_CHANGED);
             }
-            if ((report || (readersChanged && !first)) && changed_) {
-                changed_();
+            if (news || (readersChanged && !first)) {
+                state.report();
             }
             first = false;
             for (std::size_t i = 0; i < names.size(); ++i) {
                 known[names[i]] = states[i + 1].dwCurrentState;
             }
-            paceWakes();
+            state.paceWakes();
         }
     }
 }
 
-bool PcscReaderWatch::publishContext(SCARDCONTEXT context) {
-    std::lock_guard lock(mutex_);
-    if (stopping_) {
-        return false;
+void run(const std::shared_ptr<PcscReaderWatch::State>& state) {
+    while (!state->isStopping()) {
+        SCARDCONTEXT context = 0;
+        if (state->pcsc->establishContext(SCARD_SCOPE_SYSTEM, &context) == SCARD_S_SUCCESS) {
+            if (state->publishContext(context)) {
+                watchWith(*state, context);
+                state->withdrawContext();
+            }
+            state->pcsc->releaseContext(context);
+        }
+        if (!state->rest(PcscReaderWatch::kRetryPause)) {
+            break;
+        }
     }
-    context_ = context;
-    contextValid_ = true;
-    return true;
+    std::lock_guard lock(state->mutex);
+    state->done = true;
+    state->finished.notify_all();
 }
 
-void PcscReaderWatch::withdrawContext() {
-    std::lock_guard lock(mutex_);
-    contextValid_ = false;
-}
-
-bool PcscReaderWatch::rest(std::chrono::milliseconds pause) {
-    std::unique_lock lock(mutex_);
-    return !wakeUp_.wait_for(lock, pause, [this] { return stopping_; });
-}
-
-bool PcscReaderWatch::stopping() {
-    std::lock_guard lock(mutex_);
-    return stopping_;
-}
-
-void PcscReaderWatch::paceWakes() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - windowStart_ >= std::chrono::seconds(1)) {
-        windowStart_ = now;
-        wakesInWindow_ = 0;
+// A cancel that comes just before the thread enters its wait is lost, so it is repeated
+// until the thread has ended. On its own thread: a frozen service may hold the call.
+void cancelUntilDone(const std::shared_ptr<PcscReaderWatch::State>& state) {
+    std::unique_lock lock(state->mutex);
+    while (!state->done) {
+        if (state->contextValid) {
+            const SCARDCONTEXT context = state->context;
+            lock.unlock();
+            state->pcsc->cancel(context);
+            lock.lock();
+        }
+        state->finished.wait_for(lock, std::chrono::milliseconds(50));
     }
-    if (++wakesInWindow_ > kMaxWakesPerSecond) {
-        const auto left = std::chrono::seconds(1) - (now - windowStart_);
-        rest(std::chrono::duration_cast<std::chrono::milliseconds>(left));
+}
+
+}  // namespace
+
+PcscReaderWatch::PcscReaderWatch() : lite_(std::make_shared<PcscLiteApi>()), pcsc_(*lite_) {}
+
+PcscReaderWatch::PcscReaderWatch(PcscApi& pcsc) : pcsc_(pcsc) {}
+
+PcscReaderWatch::~PcscReaderWatch() {
+    stop();
+}
+
+void PcscReaderWatch::start(std::function<void()> changed) {
+    stop();
+    state_ = std::make_shared<State>();
+    state_->pcsc = &pcsc_;
+    state_->lite = lite_;
+    state_->changed = std::move(changed);
+    thread_ = std::thread([state = state_] { run(state); });
+}
+
+void PcscReaderWatch::stop() {
+    if (!thread_.joinable()) {
+        return;
     }
+    {
+        // Taken in this order, and never again by the thread for long: after this block
+        // `changed` has run for the last time.
+        std::lock_guard reporting(state_->reporting);
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+        state_->wakeUp.notify_all();
+    }
+    std::thread([state = state_] { cancelUntilDone(state); }).detach();
+    bool ended = false;
+    {
+        std::unique_lock lock(state_->mutex);
+        ended = state_->finished.wait_for(lock, kStopLimit, [this] { return state_->done; });
+    }
+    if (ended) {
+        thread_.join();
+    } else {
+        thread_.detach();
+    }
+    state_.reset();
 }
 
 }  // namespace tavomi

@@ -4,12 +4,9 @@
 #include "card/pcsc_api.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <string>
+#include <memory>
 #include <thread>
-#include <vector>
 
 namespace tavomi {
 
@@ -18,14 +15,16 @@ namespace tavomi {
 // stops or fails, the thread waits and tries again, at most a few times a second.
 class PcscReaderWatch final : public CardEventSource {
   public:
-    PcscReaderWatch() : pcsc_(lite_) {}
-    // Over the interface given, for tests.
-    explicit PcscReaderWatch(PcscApi& pcsc) : pcsc_(pcsc) {}
+    PcscReaderWatch();
+    // Over the interface given, for tests. It must outlive any thread a stop() left behind.
+    explicit PcscReaderWatch(PcscApi& pcsc);
     ~PcscReaderWatch() override;
     PcscReaderWatch(const PcscReaderWatch&) = delete;
     PcscReaderWatch& operator=(const PcscReaderWatch&) = delete;
 
     void start(std::function<void()> changed) override;
+    // Returns within kStopLimit even when the service is frozen and answers no call; a
+    // thread still held by it then ends by itself, and never reports again.
     void stop() override;
 
     // A blocked wait returns after this long even without a change; a stop does not
@@ -38,31 +37,17 @@ class PcscReaderWatch final : public CardEventSource {
     // More returns than this in one second (a reader that reports changes without end)
     // and the thread rests until the second is over.
     static constexpr int kMaxWakesPerSecond = 20;
+    // How long stop() waits for the thread before it leaves it behind.
+    static constexpr std::chrono::milliseconds kStopLimit{3000};
+
+    // What the thread works with, shared with it so that it may outlive the watch.
+    struct State;
 
   private:
-    void run();
-    // Watches with one context until it fails or the watch stops.
-    void watchWith(SCARDCONTEXT context);
-    bool publishContext(SCARDCONTEXT context);
-    void withdrawContext();
-    // Sleeps for `pause` unless the watch stops first; returns false once stopping.
-    bool rest(std::chrono::milliseconds pause);
-    bool stopping();
-    void paceWakes();
-
-    PcscLiteApi lite_;
+    std::shared_ptr<PcscLiteApi> lite_;
     PcscApi& pcsc_;
-    std::function<void()> changed_;
+    std::shared_ptr<State> state_;
     std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wakeUp_;  // ends a rest early when the watch stops
-    std::condition_variable finished_;
-    bool stopping_ = false;
-    bool done_ = false;
-    bool contextValid_ = false;
-    SCARDCONTEXT context_ = 0;
-    std::chrono::steady_clock::time_point windowStart_{};
-    int wakesInWindow_ = 0;
 };
 
 }  // namespace tavomi

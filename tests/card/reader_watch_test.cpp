@@ -146,5 +146,70 @@ TEST_F(ReaderWatchTest, AReaderPluggedInIsNews) {
     watch.stop();
 }
 
+// A frozen service (pcscd stopped with SIGSTOP) answers no call, a cancel included.
+class FrozenService final : public PcscApi {
+  public:
+    void thaw() {
+        std::lock_guard lock(mutex_);
+        frozen_ = false;
+        thawed_.notify_all();
+    }
+    std::atomic<bool> waiting = false;
+
+    LONG establishContext(DWORD, SCARDCONTEXT* context) override {
+        *context = kContext;
+        return SCARD_S_SUCCESS;
+    }
+    LONG listReaders(SCARDCONTEXT, const char*, char*, DWORD*) override {
+        return SCARD_E_NO_READERS_AVAILABLE;
+    }
+    LONG getStatusChange(SCARDCONTEXT, DWORD, SCARD_READERSTATE*, DWORD) override {
+        waiting = true;
+        hang();
+        return SCARD_E_NO_SERVICE;
+    }
+    LONG cancel(SCARDCONTEXT) override {
+        hang();
+        return SCARD_E_NO_SERVICE;
+    }
+    LONG releaseContext(SCARDCONTEXT) override { return SCARD_S_SUCCESS; }
+    LONG connect(SCARDCONTEXT, const char*, DWORD, DWORD, SCARDHANDLE*, DWORD*) override {
+        return SCARD_E_NO_SERVICE;
+    }
+    LONG status(SCARDHANDLE, char*, DWORD*, DWORD*, DWORD*, BYTE*, DWORD*) override {
+        return SCARD_E_NO_SERVICE;
+    }
+    LONG transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, const BYTE*, DWORD, SCARD_IO_REQUEST*,
+                  BYTE*, DWORD*) override {
+        return SCARD_E_NO_SERVICE;
+    }
+    LONG disconnect(SCARDHANDLE, DWORD) override { return SCARD_E_NO_SERVICE; }
+
+  private:
+    void hang() {
+        std::unique_lock lock(mutex_);
+        thawed_.wait(lock, [this] { return !frozen_; });
+    }
+    std::mutex mutex_;
+    std::condition_variable thawed_;
+    bool frozen_ = true;
+};
+
+// Closing the time clock must not hang on a frozen service: stop() returns while the
+// wait is still held, and the thread left behind never reports.
+TEST(ReaderWatchOnAFrozenService, StopReturnsAndNothingIsReportedAfterIt) {
+    // Never destroyed: it outlives the thread that stop() leaves behind.
+    FrozenService& service = *new FrozenService;
+    std::atomic<int> changes = 0;
+    {
+        PcscReaderWatch watch(service);
+        watch.start([&] { ++changes; });
+        ASSERT_TRUE(test::waitUntil([&] { return service.waiting.load(); }));
+        watch.stop();
+    }
+    service.thaw();
+    EXPECT_EQ(changes.load(), 0);
+}
+
 }  // namespace
 }  // namespace tavomi
