@@ -22,6 +22,7 @@
 #                                    lay a card (default IDm 0123456789ABCDEF, reader 0)
 #   remove [0|1|all]                 take the card(s) away (default: all)
 #   service-stop | service-start     stop / start pcscd alone ("service not running")
+#   service-freeze | service-thaw    freeze pcscd (SIGSTOP: it answers no call) / let it go on
 # DIR is the build folder holding tools/tavomi-* (default: $TAVOMI_BUILD or ./build of
 # the repository); the rig's state, logs and ctest's state file live in DIR/pcsc-rig/.
 set -euo pipefail
@@ -45,7 +46,7 @@ if [[ "${1:-}" == "--build" ]]; then
     build=$2
     shift 2
 fi
-[[ $# -ge 1 ]] || die "usage: pcsc-rig.sh [--build DIR] start|stop|status|env|run|card|remove|service-stop|service-start"
+[[ $# -ge 1 ]] || die "usage: pcsc-rig.sh [--build DIR] start|stop|status|env|run|card|remove|service-stop|service-start|service-freeze|service-thaw"
 command=$1
 shift
 
@@ -458,6 +459,16 @@ service-stop)
     require_state
     stop_pid "$TAVOMI_RIG_PCSCD_PID" pcscd
     echo "pcsc-rig: pcscd stopped (the readers' service is not running)"
+    ;;
+service-freeze)
+    require_state
+    kill -STOP "$TAVOMI_RIG_PCSCD_PID"
+    echo "pcsc-rig: pcscd frozen (it answers no call until service-thaw)"
+    ;;
+service-thaw)
+    require_state
+    kill -CONT "$TAVOMI_RIG_PCSCD_PID"
+    echo "pcsc-rig: pcscd goes on"
     ;;
 service-start)
     require_state

@@ -8,6 +8,11 @@
 
 #include <QString>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace tavomi {
 
 namespace {
@@ -21,6 +26,30 @@ int refuse(std::FILE* err, const QString& why) {
     return 1;
 }
 
+// A frozen smart-card service answers no poll, and the poll cannot be cancelled: the
+// wait runs on a thread of its own, and a wait that outlasts its time by kFrozenGrace
+// is given up (the thread is left to the process's end; it touches no file).
+constexpr std::chrono::seconds kFrozenGrace{3};
+
+std::optional<std::optional<CardOnReader>> waitBounded(CardPoller& poller, const CardWait& wait) {
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<std::optional<CardOnReader>> card;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, &poller, wait] {
+        auto card = waitForCard(poller, wait);
+        std::lock_guard lock(outcome->mutex);
+        outcome->card = std::move(card);
+        outcome->done.notify_all();
+    }).detach();
+    std::unique_lock lock(outcome->mutex);
+    outcome->done.wait_for(lock, wait.timeout + kFrozenGrace,
+                           [&] { return outcome->card.has_value(); });
+    return outcome->card;
+}
+
 std::optional<CardOnReader> waitForCardTold(const CardCommand& command, CardPoller& poller,
                                             CardWait wait, std::FILE* err) {
     wait.timeout = std::chrono::seconds(command.timeoutSeconds);
@@ -29,7 +58,15 @@ std::optional<CardOnReader> waitForCardTold(const CardCommand& command, CardPoll
                                : QStringLiteral("No card reader found (is pcscd running and a "
                                                 "reader plugged in?); waiting.\n"));
     };
-    const auto card = waitForCard(poller, wait);
+    const auto answered = waitBounded(poller, wait);
+    if (!answered) {
+        printToolLine(err, kCardTool,
+                      QStringLiteral("no card within %1 s: the smart-card service does not "
+                                     "answer (is pcscd hung?)")
+                          .arg(command.timeoutSeconds));
+        return std::nullopt;
+    }
+    const auto& card = *answered;
     if (!card) {
         printToolLine(err, kCardTool,
                       QStringLiteral("no card within %1 s").arg(command.timeoutSeconds));

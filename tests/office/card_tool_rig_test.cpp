@@ -172,5 +172,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   true}),
     [](const auto& info) { return info.param.name; });
 
+// A hung smart-card service answers no poll: the wait still ends, about its time after.
+TEST_F(CardToolTest, AFrozenServiceEndsTheWaitWithAClearMessage) {
+    const test::PcscServiceFrozen frozen;
+    const ToolRun run = tool({QStringLiteral("read")}, 1);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("does not answer"))) << run.err.toStdString();
+}
+
 }  // namespace
 }  // namespace tavomi

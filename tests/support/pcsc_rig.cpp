@@ -177,6 +177,18 @@ const PcscRig& usePcscRig() {
     return *rig;
 }
 
+PcscServiceFrozen::PcscServiceFrozen() {
+    runScript("service-freeze");
+}
+
+PcscServiceFrozen::~PcscServiceFrozen() {
+    try {
+        runScript("service-thaw");
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << e.what();
+    }
+}
+
 PcscServiceStopped::PcscServiceStopped() {
     runScript("service-stop");
 }

@@ -50,6 +50,15 @@ const PcscRig& usePcscRig();
 
 // Stops the rig's pcscd for as long as the guard lives ("smart-card service not running"),
 // then starts it again and waits until it answers. Cards on the readers go with the service.
+// Freezes the rig's pcscd (SIGSTOP) for a while: it answers no call, as a hung service.
+class PcscServiceFrozen {
+  public:
+    PcscServiceFrozen();
+    ~PcscServiceFrozen();
+    PcscServiceFrozen(const PcscServiceFrozen&) = delete;
+    PcscServiceFrozen& operator=(const PcscServiceFrozen&) = delete;
+};
+
 class PcscServiceStopped {
   public:
     PcscServiceStopped();
