@@ -7,9 +7,16 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -63,6 +70,32 @@ DerivationOutcome deriveWaitingOutAppends(const std::filesystem::path& appFolder
     }
 }
 
+// The account may not write where the punches go (not yet in the folder's group, or
+// not logged in again since): told at start, to the administrator, not at a punch.
+std::optional<QString> notWritableMessage(const std::filesystem::path& dataFolder) {
+    const auto journal = dataFolder / kJournalFile;
+    const char* notWritable = nullptr;
+    if (::faccessat(AT_FDCWD, dataFolder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        notWritable = dataFolder.c_str();
+    } else if (::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0) {
+        notWritable = journal.c_str();
+    }
+    if (notWritable == nullptr) {
+        return std::nullopt;
+    }
+    const passwd* account = ::getpwuid(::geteuid());
+    const QString accountName = account != nullptr ? QString::fromLocal8Bit(account->pw_name)
+                                                   : QString::number(::geteuid());
+    struct stat st {};
+    const group* owner = ::stat(dataFolder.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
+    const QString groupName =
+        owner != nullptr ? QString::fromLocal8Bit(owner->gr_name) : u"tavomi"_s;
+    return u"このアカウント（%1）は %2 に書き込めないため、時間を記録できません。\r\n\r\n"
+           u"管理者の方へ：アカウント %1 をグループ %3 に加え（sudo adduser %1 %3）、"
+           u"ログインし直してから Tavomi を起動してください"_s.arg(
+               accountName, QFile::decodeName(notWritable), groupName);
+}
+
 }  // namespace
 
 StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate& today,
@@ -75,6 +108,9 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
         outcome.dataFolderComplete = false;
         say(StartUpMessage::Kind::Plain, kInconsistentFolder);
         return outcome;
+    }
+    if (const auto message = notWritableMessage(appFolder / kDataFolderName)) {
+        say(StartUpMessage::Kind::Plain, *message);
     }
     if (const auto mount = riskyMountOf(appFolder / kDataFolderName)) {
         say(StartUpMessage::Kind::Plain, riskyMountMessage(*mount));

@@ -2,12 +2,17 @@
 #include "shell/start_up.h"
 #include "files/data_folder.h"
 #include "support/data_folder_fixture.h"
+#include "support/file_conditions.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/stat.h>
+
+#include <grp.h>
+#include <pwd.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -123,6 +128,26 @@ TEST_F(StartUpTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
     EXPECT_EQ(outcome.messages[0].kind, Kind::Error);
     EXPECT_TRUE(outcome.messages[0].text.contains(QString::fromLatin1(kWorkingHoursFile)));
     EXPECT_TRUE(folder.exists(kLockFile));
+}
+
+// An account that may not write the data folder (not yet in its group) is told so at
+// start, naming the folder, the account and the group, and start-up goes on.
+TEST_F(StartUpTest, AFolderThisAccountCannotWriteIsToldNamingAccountAndGroup) {
+    const std::filesystem::path dataFolder = folder.appFolder() / kDataFolderName;
+    test::WithoutDacOverride caps;
+    test::ScopedMode mode(dataFolder, 0555);
+    if (!test::folderIsReadOnly(dataFolder)) {
+        FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
+    }
+    const StartUpOutcome outcome = start(monday);
+    EXPECT_TRUE(outcome.dataFolderComplete);
+    ASSERT_FALSE(outcome.messages.empty());
+    const QString& text = outcome.messages[0].text;
+    EXPECT_TRUE(text.contains(QFile::decodeName(dataFolder.c_str()))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name)));
+    struct stat st {};
+    ASSERT_EQ(::stat(dataFolder.c_str(), &st), 0);
+    EXPECT_TRUE(text.contains(QString::fromLocal8Bit(::getgrgid(st.st_gid)->gr_name)));
 }
 
 // Another PC appending to working_hours.txt at that moment: start-up waits it out.
