@@ -39,6 +39,8 @@ package:
 	@$(MAKE) --no-print-directory configure
 	@cmake --build $(BUILD) --target programs
 	@cd $(BUILD) && cpack -G DEB
+	@# tavomi.deb is always the package just made: an older one beside it is never picked up.
+	@cd $(BUILD) && ln -sf "$$(ls -t tavomi_*.deb | head -n 1)" tavomi.deb && echo "package: $(BUILD)/tavomi.deb -> $$(readlink tavomi.deb)"
 
 bench: build
 	@bash tools/run-benchmarks.sh $(BUILD)

@@ -3,6 +3,7 @@
 // mount namespace, and the unpacked program finding its files under a virtual display.
 // Nothing is installed on this machine.
 #include "files/data_folder.h"
+#include "files/working_hours.h"
 #include "support/data_folder_fixture.h"
 #include "support/qt_printers.h"
 #include "support/wait.h"
@@ -150,6 +151,7 @@ TEST_F(DebTest, HoldsTheProgramsInTheirFolderAndNothingElse) {
         {"./usr/share/applications/tavomi.desktop", file},
         {"./usr/share/icons/hicolor/scalable/apps/tavomi.svg", file},
         {"./usr/share/tavomi/autostart/tavomi.desktop", file},
+        {"./usr/lib/systemd/user/tavomi.service", file},
         {"./usr/share/doc/tavomi/README.md", file},
         {"./usr/share/doc/tavomi/copyright", file},
         {"./usr/share/doc/tavomi/changelog.gz", file},
@@ -287,7 +289,8 @@ TEST_F(DebTest, DesktopEntriesNameAProgramAndIconOfThePackage) {
     }
 }
 
-// A school copies these into its data folder: one header line each, in CP932 with CR LF.
+// A school copies these into its data folder: a header line each, in CP932 with CR LF;
+// the weekly table also holds a typical week for the administrator to edit.
 TEST_F(DebTest, TemplatesAreHeaderLinesInCp932) {
     const QString folder = package_->root() + "/usr/share/tavomi/templates/";
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
@@ -295,14 +298,30 @@ TEST_F(DebTest, TemplatesAreHeaderLinesInCp932) {
         QFile file(folder + name);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
+        const int lines = name == QLatin1String(kWeeklyTableFile) ? 8 : 1;
         EXPECT_TRUE(bytes.endsWith("\r\n"));
-        EXPECT_EQ(bytes.count("\n"), 1);
-        EXPECT_EQ(bytes.count("\r"), 1);
+        EXPECT_EQ(bytes.count("\n"), lines);
+        EXPECT_EQ(bytes.count("\r"), lines);
         EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
         QStringDecoder cp932("CP932", QStringDecoder::Flag::Stateless);
         const QString header = cp932.decode(bytes);
         EXPECT_FALSE(cp932.hasError());
         EXPECT_TRUE(header.contains(u',')) << header.toStdString();
+    }
+}
+
+// Monday to Friday with hours and a break, Saturday and Sunday days off, as the
+// program's own derivation reads them.
+TEST_F(DebTest, TheWeeklyTemplateHoldsATypicalWeek) {
+    const auto rows = readHoursRows(std::filesystem::path(package_->root().toStdString()) /
+                                    "usr/share/tavomi/templates" / kWeeklyTableFile);
+    ASSERT_EQ(rows.size(), 7u);
+    for (std::size_t day = 0; day < rows.size(); ++day) {
+        const bool weekday = day < 5;
+        EXPECT_EQ(rows[day].start != rows[day].end, weekday) << day;
+        if (weekday) {
+            EXPECT_FALSE(rows[day].rest.trimmed().isEmpty()) << day;
+        }
     }
 }
 
