@@ -1,6 +1,7 @@
 #include "dialogs/message_box.h"
 
 #include "dialogs/screen_look.h"
+#include "files/file_error.h"
 
 #include <QMessageBox>
 
@@ -27,11 +28,15 @@ void showPlainMessage(QWidget* parent, const QString& text) {
 }
 
 void reportError(QWidget* parent, const std::exception& error) {
+    if (const auto* fileError = dynamic_cast<const FileError*>(&error)) {
+        reportError(parent, fileError->japaneseText());
+        return;
+    }
     reportError(parent, QString::fromLocal8Bit(error.what()));
 }
 
 void reportError(QWidget* parent, const QString& text) {
-    showBox(parent, QMessageBox::Critical, QStringLiteral("Tavomi"), text);
+    showBox(parent, QMessageBox::Critical, QStringLiteral("Tavomi"), withLineFeeds(text));
 }
 
 }  // namespace tavomi

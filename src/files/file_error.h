@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -19,7 +21,14 @@ class FileError : public std::runtime_error {
 
     int errorNumber() const { return errnum_; }
 
+    // The same for a teacher at the screen, in Japanese: what could not be done, the
+    // file, and the system's reason.
+    QString japaneseText() const;
+
   private:
+    std::filesystem::path path_;
+    std::string action_;
+    std::string cause_;
     int errnum_;
 };
 

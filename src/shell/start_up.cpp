@@ -119,6 +119,9 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
         if (deriveWaitingOutAppends(appFolder, today, wait) == DerivationOutcome::NoWorkingHours) {
             say(StartUpMessage::Kind::Plain, kNoHoursToday);
         }
+    } catch (const FileError& e) {
+        say(StartUpMessage::Kind::Error, e.japaneseText());
+        return outcome;
     } catch (const std::exception& e) {
         say(StartUpMessage::Kind::Error, QString::fromLocal8Bit(e.what()));
         return outcome;

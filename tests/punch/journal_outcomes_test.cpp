@@ -186,6 +186,18 @@ TEST_P(FileErrorWhileAppending, ReportsItAndLeavesTheScreenAsItWas) {
         s.button("absenceButton")->click();
     }
     EXPECT_TRUE(reported);
+    // In Japanese: what could not be done, the file, and the system's reason.
+    const QString report = answerer.texts().at(c.screen == Screen::Punch ? 0 : 1);
+    EXPECT_TRUE(
+        report.contains(c.fault == FaultKind::JournalHeldByAnotherWriter
+                            ? u"記録用のファイルを書き込むために開くことができませんでした"_s
+                            : u"ロック用のファイルを作ることができませんでした"_s))
+        << report.toStdString();
+    EXPECT_TRUE(report.contains(u"ファイル："_s)) << report.toStdString();
+    EXPECT_TRUE(report.contains(c.fault == FaultKind::JournalHeldByAnotherWriter
+                                    ? u"ほかのプログラムが使用中です"_s
+                                    : u"このアカウントには書き込みが許可されていません"_s))
+        << report.toStdString();
     EXPECT_TRUE(asItWas);
     EXPECT_EQ(s.journal(), before);
     EXPECT_FALSE(s.lockPresent());

@@ -127,6 +127,8 @@ TEST_F(StartUpTest, UnreadableWorkingHoursAreReportedAndTheLockStays) {
     ASSERT_EQ(outcome.messages.size(), 1u);
     EXPECT_EQ(outcome.messages[0].kind, Kind::Error);
     EXPECT_TRUE(outcome.messages[0].text.contains(QString::fromLatin1(kWorkingHoursFile)));
+    EXPECT_TRUE(outcome.messages[0].text.contains(u"ほかのプログラムが使用中です"_s))
+        << outcome.messages[0].text.toStdString();
     EXPECT_TRUE(folder.exists(kLockFile));
 }
 
