@@ -125,7 +125,8 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
                                     : ReportPeriod::ofDay(command.date.value_or(now.date()));
     JournalScan scan;
     try {
-        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period);
+        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
+                           period.isDay() ? QDate() : lookBackStart(period));
     } catch (const FileError& e) {
         warn(err, errorText(e));
         return 1;
