@@ -209,7 +209,7 @@ QStringList capFlags(const TeacherTotals& totals) {
         flags.append(u"月45時間超"_s);
     }
     if (totals.over80()) {
-        flags.append(u"2〜6か月平均80時間超"_s);
+        flags.append(u"2～6か月平均80時間超"_s);
     }
     if (totals.over100()) {
         flags.append(u"月100時間以上"_s);

@@ -84,7 +84,7 @@ std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
 // Minutes as hours and minutes: 182:05.
 QString hoursText(int minutes);
 
-// The flags raised: 月45時間超, 2〜6か月平均80時間超, 月100時間以上, 年360時間超; empty when none.
+// The flags raised: 月45時間超, 2～6か月平均80時間超, 月100時間以上, 年360時間超; empty when none.
 QStringList capFlags(const TeacherTotals& totals);
 
 }  // namespace tavomi

@@ -159,6 +159,10 @@ TEST_F(ReportTest, MonthCsvIsCp932WithCrLfByteForByte) {
         expectedFile("month_2019_08.csv", decodeCp932(bytes).replace("\r\n", "\n").toUtf8()));
     EXPECT_EQ(bytes, encodeCp932(expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
     EXPECT_TRUE(bytes.startsWith("\x8E\x81\x96\xBC,"));  // 氏名 in CP932
+    // The columns stay as they were; the totals and the garbled lines follow the table.
+    EXPECT_TRUE(bytes.startsWith(encodeCp932(csvHeader().join(u',')) + "\r\n"));
+    EXPECT_TRUE(decodeCp932(bytes).contains(
+        u"\r\n\r\n記録として読めない行,問題,内容\r\n21行目,不明な区分,"_s));
     // The garbled lines still reach the terminal.
     EXPECT_TRUE(run.out.contains(u"24行目"_s)) << run.out.toStdString();
 }
