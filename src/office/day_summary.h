@@ -43,6 +43,12 @@ struct DaySummary {
     std::vector<DayException> exceptions;
 };
 
+// One teacher's days of a period, every date of it, in date order.
+struct TeacherDays {
+    QString name;
+    std::vector<DaySummary> days;
+};
+
 // Puts one teacher's records of a date in the order they happened: by time (hours 24 to
 // 28 after the rest); a 中抜, which carries a length rather than a time, right after the
 // record that precedes it in the journal; equal times in journal order.

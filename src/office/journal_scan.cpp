@@ -8,17 +8,47 @@
 
 #include <QRegularExpression>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace tavomi {
 
 namespace {
 
 constexpr std::size_t kReadSize = std::size_t{1} << 20;
+// Bytes after the read buffer's end that findByte may read (and ignore).
+constexpr std::size_t kPadding = 64;
+
+// The first `c` in [p, end), or nullptr. Most lines are some 60 bytes long, where a call
+// to memchr costs more than the search itself; this one stays inline. It may read up to
+// 15 bytes past `end`, which the read buffer's padding allows.
+inline const char* findByte(const char* p, const char* end, char c) {
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; p < end; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)); mask != 0) {
+            const char* found = p + __builtin_ctz(static_cast<unsigned>(mask));
+            return found < end ? found : nullptr;
+        }
+    }
+    return nullptr;
+#else
+    return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
+#endif
+}
 
 UniqueFd openJournal(const std::filesystem::path& path) {
     // Non-blocking, so that a FIFO in the journal's place is refused, not waited on.
@@ -45,7 +75,10 @@ UniqueFd openJournal(const std::filesystem::path& path) {
 // not fit the buffer is handed over cut at the buffer's size; the rest of it is skipped.
 template <typename OnLine>
 void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine) {
-    std::vector<char> buffer(kReadSize);
+    // Not zeroed: filling a buffer that the reads overwrite costs as much as a tenth of
+    // the scan.
+    const auto padded = std::make_unique_for_overwrite<char[]>(kReadSize + kPadding);
+    const std::span<char> buffer(padded.get(), kReadSize);
     std::size_t filled = 0;
     bool skippingRestOfLine = false;
     for (;;) {
@@ -62,7 +95,7 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine) {
         filled += static_cast<std::size_t>(got);
         const char* p = buffer.data();
         const char* const end = p + filled;
-        while (const auto* lf = static_cast<const char*>(std::memchr(p, '\n', end - p))) {
+        while (const char* lf = findByte(p, end, '\n')) {
             if (!skippingRestOfLine) {
                 onLine(p, static_cast<std::size_t>(lf - p));
             }
@@ -89,10 +122,31 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Ten bytes shaped like 2019/08/28.
+// Ten bytes shaped like 2019/08/28. The first eight are checked at once: each digit's
+// byte is 0x30 to 0x39 and both slashes are in place.
 bool looksLikeDate(const char* d) {
-    return isDigit(d[0]) && isDigit(d[1]) && isDigit(d[2]) && isDigit(d[3]) && d[4] == '/' &&
-           isDigit(d[5]) && isDigit(d[6]) && d[7] == '/' && isDigit(d[8]) && isDigit(d[9]);
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, d, sizeof bytes);                  // little-endian: d[0] is the lowest byte
+    constexpr std::uint64_t kDigits = 0x00FFFF00FFFFFFFF;  // bytes 0-3, 5 and 6
+    constexpr std::uint64_t kSlashes = 0xFF0000FF00000000;  // bytes 4 and 7
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
+    constexpr std::uint64_t kThirties = 0x3030303030303030;
+    return (bytes & kSlashes) == 0x2F00002F00000000 &&
+           (bytes & kHigh & kDigits) == (kThirties & kDigits) &&
+           // Every byte is now at most 0x3F, so adding 6 carries into no other byte.
+           ((bytes + 0x0606060606060606) & kHigh & kDigits) == (kThirties & kDigits) &&
+           isDigit(d[8]) && isDigit(d[9]);
+}
+
+// The first eight bytes of a date ("2019/08/") as a number that orders as the text does.
+std::uint64_t monthKey(const char* d) {
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, d, sizeof bytes);
+    return __builtin_bswap64(bytes);
+}
+
+std::uint64_t monthKey(const QDate& date) {
+    return monthKey(recordDateText(date).toLatin1().constData());
 }
 
 // Nothing to read: an empty line, or the end-of-file mark some editors leave.
@@ -100,9 +154,42 @@ bool isBlankLine(const char* data, std::size_t size) {
     return std::all_of(data, data + size, [](char c) { return c == kEndOfFileMark || c == '\r'; });
 }
 
+// Where a record line's date field starts, found as bytes (dates are ASCII in CP932, and
+// CP932 never uses a comma as the second byte of a character), or nullptr. A record's
+// kind is two characters, so the name starts at byte 5; the name is the only field that
+// may hold a comma, so when the comma after byte 5 is not followed by a date, the date is
+// looked for as the fifth field from the end instead.
+const char* findDateField(const char* data, const char* end) {
+    auto isDateAt = [end](const char* d) {
+        return end - d > 10 && d[10] == ',' && looksLikeDate(d);
+    };
+    if (end - data > 5 && data[4] == ',') {
+        if (const char* comma = findByte(data + 5, end, ','); comma && isDateAt(comma + 1)) {
+            return comma + 1;
+        }
+    }
+    int commas = 0;
+    for (const char* p = end; p > data;) {
+        if (*--p == ',' && ++commas == 5) {
+            return isDateAt(p + 1) ? p + 1 : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 class Scanner {
   public:
-    explicit Scanner(const ReportPeriod& period) : period_(period), prefix_(period.datePrefix()) {}
+    Scanner(const ReportPeriod& period, const QDate& lookBackFrom)
+        : period_(period),
+          periodMonth_(monthKey(period.first())),
+          earlierMonth_(lookBackFrom.isValid() && lookBackFrom < period.first()
+                            ? monthKey(lookBackFrom)
+                            : periodMonth_) {
+        for (const RecordKindWord& word : kRecordKindWords) {
+            const QByteArray bytes = encodeCp932(QStringView(word.word));
+            std::memcpy(&kindBytes_[static_cast<std::size_t>(word.kind)], bytes.constData(), 4);
+        }
+    }
 
     void line(const char* data, std::size_t size) {
         ++number_;
@@ -113,16 +200,18 @@ class Scanner {
             header(data, size);
             return;
         }
-        // The fast way: field 3 of a well-formed record, found and compared as bytes.
-        // CP932 never uses a comma as the second byte of a character.
+        // The fast way, for nearly every line: the date field found and compared as bytes;
+        // a line of another month is never decoded.
         const char* const end = data + size;
-        const auto* comma1 = static_cast<const char*>(std::memchr(data, ',', size));
-        const auto* comma2 =
-            comma1 ? static_cast<const char*>(std::memchr(comma1 + 1, ',', end - comma1 - 1))
-                   : nullptr;
-        if (comma2 && end - comma2 > 11 && comma2[11] == ',' && looksLikeDate(comma2 + 1)) {
-            if (std::memcmp(comma2 + 1, prefix_.constData(), prefix_.size()) == 0) {
+        if (const char* date = findDateField(data, end)) {
+            const std::uint64_t month = monthKey(date);
+            // A month takes every day number, 2019/08/32 included, so that such a line is
+            // named as garbled rather than skipped.
+            if (month == periodMonth_ &&
+                (!period_.isDay() || std::memcmp(date + 8, dayDigits_, 2) == 0)) {
                 lineOfPeriod(data, size);
+            } else if (month >= earlierMonth_ && month < periodMonth_) {
+                earlierLine(data, date, end);
             }
             return;
         }
@@ -192,17 +281,64 @@ class Scanner {
                match.captured(2).toInt() == period_.first().month();
     }
 
+    // A record of the look-back, read from its bytes: the kind's four bytes, the name
+    // (decoded once per name), a valid date and a time as the kind takes it.
+    void earlierLine(const char* data, const char* date, const char* end) {
+        std::uint32_t kindBytes = 0;
+        std::memcpy(&kindBytes, data, 4);
+        const auto kind = std::find(kindBytes_.begin(), kindBytes_.end(), kindBytes);
+        if (kind == kindBytes_.end() || end - date < 17 || date[16] != ',') {
+            return;
+        }
+        const auto digits = [](const char* d, int n) {
+            int value = 0;
+            for (int i = 0; i < n; ++i) {
+                value = value * 10 + (d[i] - '0');
+            }
+            return value;
+        };
+        const QDate day(digits(date, 4), digits(date + 5, 2), digits(date + 8, 2));
+        char16_t time[5];
+        std::copy(date + 11, date + 16, time);
+        const auto recordKind = static_cast<RecordKind>(kind - kindBytes_.begin());
+        const auto minutes = readRecordMinutes(recordKind, QStringView(time, 5));
+        if (!day.isValid() || !minutes) {
+            return;
+        }
+        const std::string_view name(data + 5, static_cast<std::size_t>(date - 1 - (data + 5)));
+        auto found = nameIndex_.find(name);
+        if (found == nameIndex_.end()) {
+            found = nameIndex_.emplace(std::string(name), scan_.earlierNames.size()).first;
+            scan_.earlierNames.append(decodeCp932(QByteArrayView(name.data(), name.size())));
+        }
+        scan_.earlier.push_back({number_, static_cast<qint32>(found->second),
+                                 static_cast<qint32>(day.toJulianDay()), *minutes, recordKind});
+    }
+
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+
     const ReportPeriod& period_;
-    const QByteArray prefix_;
+    const std::uint64_t periodMonth_;
+    const std::uint64_t earlierMonth_;  // from the look-back's month on
+    const QByteArray dayText_ = recordDateText(period_.first()).toLatin1();
+    const char* const dayDigits_ = dayText_.constData() + 8;
+    std::array<std::uint32_t, kRecordKindWords.size()> kindBytes_{};
+    std::unordered_map<std::string, qsizetype, NameHash, std::equal_to<>> nameIndex_;
     qint64 number_ = 0;
     JournalScan scan_;
 };
 
 }  // namespace
 
-JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period) {
+JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period,
+                        const QDate& lookBackFrom) {
     const UniqueFd fd = openJournal(journal);
-    Scanner scanner(period);
+    Scanner scanner(period, lookBackFrom);
     forEachLine(fd.get(), journal,
                 [&](const char* data, std::size_t size) { scanner.line(data, size); });
     return scanner.take();

@@ -3,15 +3,28 @@
 #include "office/punch_line.h"
 #include "office/report_period.h"
 
+#include <QStringList>
+
 #include <filesystem>
 #include <vector>
 
 namespace tavomi {
 
+// A record of a month before the period, kept for its hours alone (see scanJournal).
+struct EarlierRecord {
+    qint64 line = 0;
+    qint32 name = 0;  // index into JournalScan::earlierNames
+    qint32 day = 0;   // the record's date as a Julian day
+    qint32 minutes = 0;
+    RecordKind kind = RecordKind::ClockIn;
+};
+
 // What a report takes from keeper.txt.
 struct JournalScan {
-    std::vector<PunchEvent> events;    // the period's records, in line order
-    std::vector<GarbledLine> garbled;  // lines that are no record and may belong to the period
+    std::vector<PunchEvent> events;      // the period's records, in line order
+    std::vector<GarbledLine> garbled;    // lines that are no record and may belong to the period
+    std::vector<EarlierRecord> earlier;  // from lookBackFrom's month to the period, line order
+    QStringList earlierNames;
 };
 
 // Reads the journal as a stream: a line is decoded only when its date field's bytes
@@ -22,6 +35,13 @@ struct JournalScan {
 // read from it at all. The file is read without a lock, so that a long report never makes
 // a punch fail; an append is one write, so at worst the last line is seen half-written.
 // Throws FileError when the file cannot be opened or read.
-JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period);
+//
+// With lookBackFrom, the records from the first day of its month up to the period are
+// kept in `earlier`, for the overtime of the months before (the caps look back up to a
+// fiscal year). They are read from the bytes without decoding more than each new name:
+// kind, date and time as a record has them; the source, detail and reason fields are not
+// checked there, as they carry no hours (their month's report names such a line).
+JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period,
+                        const QDate& lookBackFrom = QDate());
 
 }  // namespace tavomi

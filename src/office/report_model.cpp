@@ -52,7 +52,7 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
         byTeacher[event.name][date].push_back(std::move(event));
     }
 
-    PeriodReport report{period, {}, std::move(scan.garbled)};
+    PeriodReport report{period, {}, std::move(scan.garbled), {}};
     for (const QString& name : names) {
         TeacherDays teacher{name, {}};
         auto& dates = byTeacher[name];
@@ -67,6 +67,9 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
             teacher.days.push_back(std::move(day));
         }
         report.teachers.push_back(std::move(teacher));
+    }
+    if (!period.isDay()) {
+        report.totals = monthTotals(period, report.teachers, scan, workingHours);
     }
     return report;
 }

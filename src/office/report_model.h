@@ -2,6 +2,7 @@
 
 #include "office/day_summary.h"
 #include "office/journal_scan.h"
+#include "office/month_totals.h"
 #include "office/report_period.h"
 
 #include <QString>
@@ -23,19 +24,16 @@ WorkingHours readWorkingHours(const std::filesystem::path& file);
 // Throws FileError.
 QStringList readCardholderNames(const std::filesystem::path& file);
 
-// One teacher's days of the period, every date of it, in date order.
-struct TeacherDays {
-    QString name;
-    std::vector<DaySummary> days;
-};
-
 struct PeriodReport {
     ReportPeriod period;
     std::vector<TeacherDays> teachers;  // the cardholders in list order, then other names
                                         // of the period's records in order of appearance
     std::vector<GarbledLine> garbled;
+    std::vector<TeacherTotals> totals;  // a month's, one per teacher in the same order
 };
 
+// A month's report with its totals takes a scan made with lookBackStart(month):
+//   scanJournal(journal, month, lookBackStart(month)), then buildReport(...).
 PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
                          const QStringList& cardholders, const WorkingHours& workingHours);
 

@@ -1,6 +1,8 @@
 #include "office/report_pdf.h"
 
 #include "office/report_text.h"
+#include "office/tool_output.h"
+#include "punch/vocabulary.h"
 
 #include <QFontDatabase>
 #include <QPageLayout>
@@ -23,7 +25,13 @@ namespace {
 constexpr std::array<double, 13> kColumnWidths = {7, 7, 20, 10, 12, 12, 14, 14, 10, 18, 20, 14, 28};
 constexpr double kMargin = 12;
 constexpr double kTableTop = 40;
-constexpr double kRowHeight = 7.5;  // 32 rows: a heading and the longest month
+constexpr double kRowHeight = 6.3;  // 32 rows: a heading and the longest month
+constexpr double kTableBottom = kTableTop + 32 * kRowHeight;
+constexpr double kPageWidth = 210 - 2 * kMargin;
+// The principal's summary: name, days, 在校等時間, overtime, fiscal year, average, flags.
+constexpr std::array<double, 7> kSummaryWidths = {40, 14, 20, 18, 20, 30, 44};
+constexpr int kSummaryRowsPerPage = 34;
+constexpr int kGarbledRowsPerPage = 40;
 constexpr double kSealBox = 20;
 constexpr const char16_t* kLegend =
     u"業務: 業務区分の記号　手動: 手動で記録された区分　確認事項: 退勤・出勤・戻り・外出の"
@@ -32,7 +40,7 @@ constexpr const char16_t* kLegend =
 QString japaneseFontFamily() {
     // Noto has nearly every CP932 character; IPAGothic covers the few it lacks.
     const QStringList families = QFontDatabase::families();
-    for (const char* family : {"Noto Sans CJK JP", "IPAGothic"}) {
+    for (const char* family : {"IPAGothic", "Noto Sans CJK JP"}) {
         if (families.contains(QLatin1String(family))) {
             return QLatin1String(family);
         }
@@ -52,12 +60,69 @@ class SheetPainter {
         setFont(12, false);
         painter_.drawText(rect(kMargin, kMargin + 13, 120, 9), Qt::AlignLeft | Qt::AlignVCenter,
                           u"氏名　"_s + teacher.name);
-        drawSealBoxes();
+        drawSealBoxes({u"本人", u"校長"});
         drawTable(teacher);
-        setFont(7, false);
-        painter_.drawText(rect(kMargin, kTableTop + 33 * kRowHeight, 186, 5),
-                          Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf16(kLegend));
+        double y = kTableBottom + 2;
+        if (totals) {
+            setFont(8, false);
+            const QRectF box = rect(kMargin, y, kPageWidth, 10);
+            painter_.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                              totalsText(*totals));
+            y += 11;
+        }
+        setFont(6.5, false);
+        painter_.drawText(rect(kMargin, y, kPageWidth, 290 - y),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, legendText());
     }
+
+    // The principal's page: one line per teacher, `count` of them from `from`.
+    void drawSummaryPage(const PeriodReport& report, std::size_t from, std::size_t count) {
+        setFont(15, true);
+        painter_.drawText(rect(kMargin, kMargin, 130, 10), Qt::AlignLeft | Qt::AlignVCenter,
+                          u"在校等時間と時間外の集計　"_s + monthTitle(report.period));
+        setFont(8, false);
+        painter_.drawText(rect(kMargin, kMargin + 12, 150, 10),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                          u"上限: 時間外は月45時間・年360時間（年度は4月から）、"
+                          u"月100時間未満、2～6か月の平均80時間以内"_s);
+        drawSealBoxes({u"校長"});
+        const QStringList heads = {u"氏名"_s,    u"出勤日数"_s, u"在校等時間"_s,
+                                   u"時間外"_s,  u"年度累計"_s, u"2～6か月平均の最大"_s,
+                                   u"上限超過"_s};
+        setFont(7.5, true);
+        drawCells(kTableTop, heads, kSummaryWidths, true);
+        setFont(8, false);
+        double y = kTableTop + kRowHeight;
+        for (std::size_t i = from; i < from + count; ++i) {
+            const QStringList row = totalsRow(report.totals[i]);
+            // totalsRow: name, days, present, scheduled, overtime, year, average, flags, ...
+            drawCells(y, {row[0], row[1], row[2], row[4], row[5], row[6], row[7]}, kSummaryWidths,
+                      false, !row[7].isEmpty());
+            y += kRowHeight;
+        }
+    }
+
+    void drawGarbledPage(const PeriodReport& report, std::size_t from, std::size_t count) {
+        setFont(13, true);
+        painter_.drawText(rect(kMargin, kMargin, kPageWidth, 10), Qt::AlignLeft | Qt::AlignVCenter,
+                          u"記録として読めない行（%1行）　"_s.arg(report.garbled.size()) +
+                              monthTitle(report.period));
+        static constexpr std::array<double, 3> widths = {20, 24, kPageWidth - 44};
+        setFont(7.5, true);
+        drawCells(kMargin + 14, {u"行"_s, u"問題"_s, u"内容"_s}, widths, true);
+        setFont(7, false);
+        double y = kMargin + 14 + kRowHeight;
+        for (std::size_t i = from; i < from + count; ++i) {
+            const GarbledLine& line = report.garbled[i];
+            drawCells(y,
+                      {u"%1行目"_s.arg(line.line), lineProblemText(line.problem),
+                       withControlPictures(line.text.left(120))},
+                      widths, false);
+            y += kRowHeight;
+        }
+    }
+
+    const TeacherTotals* totals = nullptr;
 
   private:
     QRectF rect(double x, double y, double w, double h) const {
@@ -71,10 +136,37 @@ class SheetPainter {
         painter_.setFont(font);
     }
 
-    void drawSealBoxes() {
+    static QString legendText() {
+        QStringList codes;
+        for (const WorkCategory& category : kWorkCategories) {
+            codes.append(QString::fromUtf16(category.caption));
+        }
+        return QString::fromUtf16(kLegend) + u"\n業務の記号: "_s + codes.join(u"　"_s);
+    }
+
+    template <std::size_t N>
+    void drawCells(double y, const QStringList& cells, const std::array<double, N>& widths,
+                   bool heading, bool shaded = false) {
+        double x = kMargin;
+        for (std::size_t c = 0; c < N; ++c) {
+            const QRectF cell = rect(x, y, widths[c], kRowHeight);
+            if (heading || shaded) {
+                painter_.fillRect(cell, QColor(232, 232, 232));
+            }
+            painter_.drawRect(cell);
+            const auto column = static_cast<qsizetype>(c);
+            painter_.drawText(
+                cell.adjusted(0.6 * perMm_, 0, -0.6 * perMm_, 0),
+                (heading ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextWordWrap,
+                column < cells.size() ? cells[column] : QString());
+            x += widths[c];
+        }
+    }
+
+    void drawSealBoxes(std::initializer_list<const char16_t*> labelList) {
         setFont(8, false);
         const double right = 210 - kMargin;
-        const std::array<const char16_t*, 2> labels = {u"本人", u"校長"};
+        const std::vector<const char16_t*> labels(labelList);
         for (std::size_t i = 0; i < labels.size(); ++i) {
             const double x = right - (labels.size() - i) * (kSealBox + 2) + 2;
             painter_.drawRect(rect(x, kMargin, kSealBox, 5));
@@ -119,7 +211,7 @@ class SheetPainter {
 
 }  // namespace
 
-QString writeMonthPdf(const PeriodReport& report, const QString& file) {
+QString writeMonthPdf(const PeriodReport& report, const QString& file, int* pages) {
     static_assert(std::accumulate(kColumnWidths.begin(), kColumnWidths.end(), 0.0) ==
                   210 - 2 * kMargin);
     if (report.teachers.empty()) {
@@ -146,13 +238,31 @@ QString writeMonthPdf(const PeriodReport& report, const QString& file) {
             return QStringLiteral("cannot start the PDF");
         }
         SheetPainter sheet(painter, writer.resolution() / 25.4, family);
-        for (std::size_t i = 0; i < report.teachers.size(); ++i) {
-            if (i > 0) {
+        int pageCount = 0;
+        auto nextPage = [&] {
+            if (pageCount++ > 0) {
                 writer.newPage();
             }
+        };
+        for (std::size_t i = 0; i < report.totals.size(); i += kSummaryRowsPerPage) {
+            nextPage();
+            sheet.drawSummaryPage(
+                report, i, std::min<std::size_t>(kSummaryRowsPerPage, report.totals.size() - i));
+        }
+        for (std::size_t i = 0; i < report.teachers.size(); ++i) {
+            nextPage();
+            sheet.totals = i < report.totals.size() ? &report.totals[i] : nullptr;
             sheet.drawPage(report, report.teachers[i]);
         }
+        for (std::size_t i = 0; i < report.garbled.size(); i += kGarbledRowsPerPage) {
+            nextPage();
+            sheet.drawGarbledPage(
+                report, i, std::min<std::size_t>(kGarbledRowsPerPage, report.garbled.size() - i));
+        }
         painter.end();
+        if (pages != nullptr) {
+            *pages = pageCount;
+        }
     }
     if (!out.commit()) {
         return out.errorString();

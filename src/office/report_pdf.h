@@ -6,9 +6,11 @@
 
 namespace tavomi {
 
-// The month as a PDF: one A4 page per teacher with the month's sheet and boxes for the
-// teacher's and the principal's seals. Needs a QGuiApplication (fonts). Returns an error
-// text, or an empty text once the file is written whole.
-QString writeMonthPdf(const PeriodReport& report, const QString& file);
+// The month as a PDF on A4: first the principal's summary (every teacher's 在校等時間,
+// overtime and the caps' flags), then one page per teacher with the month's sheet, its
+// totals, the work codes and boxes for the teacher's and the principal's seals, then the
+// garbled lines if there are any. Needs a QGuiApplication (fonts). Returns an error text,
+// or an empty text once the file is written whole; `pages` gets the number of pages.
+QString writeMonthPdf(const PeriodReport& report, const QString& file, int* pages = nullptr);
 
 }  // namespace tavomi

@@ -15,19 +15,56 @@ QString joined(const QStringList& values) {
     return values.join(u' ');
 }
 
+// A cell holds one time: the clock-in and the clock-out that the hours count (the first
+// clock-in, the last clock-out), and the first going-out, return and 中抜. The others are
+// named under the exceptions with their times: 出勤2回（08:03）, 外出2回（15:00）.
+QString cellTime(const QStringList& times, RecordKind kind) {
+    if (times.isEmpty()) {
+        return {};
+    }
+    return kind == RecordKind::ClockOut ? times.back() : times.front();
+}
+
+QString otherTimes(const QStringList& times, RecordKind kind) {
+    if (times.size() < 2) {
+        return {};
+    }
+    QStringList others = times;
+    others.removeAt(kind == RecordKind::ClockOut ? others.size() - 1 : 0);
+    return u"%1%2回（%3）"_s.arg(recordKindWord(kind)).arg(times.size()).arg(joined(others));
+}
+
 QString exceptionsText(const DaySummary& day) {
     QStringList words;
     for (DayException exception : day.exceptions) {
-        words.append(exceptionText(exception, day));
+        if (exception == DayException::SeveralClockIns) {
+            words.append(otherTimes(day.clockIns, RecordKind::ClockIn));
+        } else {
+            words.append(exceptionText(exception, day));
+        }
+    }
+    for (const auto& [times, kind] : {std::pair{&day.clockOuts, RecordKind::ClockOut},
+                                      std::pair{&day.goingOuts, RecordKind::GoingOut},
+                                      std::pair{&day.returns, RecordKind::Return},
+                                      std::pair{&day.absences, RecordKind::MidDayAbsence}}) {
+        if (const QString others = otherTimes(*times, kind); !others.isEmpty()) {
+            words.append(others);
+        }
     }
     return joined(words);
 }
 
 // The cells every form of the sheet shares, from the clock-ins on.
 QStringList recordCells(const DaySummary& day) {
-    return {joined(day.clockIns),   joined(day.clockOuts),   joined(day.goingOuts),
-            joined(day.returns),    joined(day.absences),    joined(day.reasons),
-            joined(day.categories), joined(day.manualKinds), exceptionsText(day)};
+    return {cellTime(day.clockIns, RecordKind::ClockIn),
+            cellTime(day.clockOuts, RecordKind::ClockOut),
+            cellTime(day.goingOuts, RecordKind::GoingOut),
+            cellTime(day.returns, RecordKind::Return),
+            cellTime(day.absences, RecordKind::MidDayAbsence),
+            joined(day.reasons),
+            joined(day.categories),
+            joined(day.manualKinds),
+            exceptionsText(day)};
 }
 
 QStringList recordHeadings() {
@@ -120,7 +157,62 @@ QByteArray monthCsv(const PeriodReport& report) {
             writeRow(csvRow(teacher.name, day));
         }
     }
+    // The sections after the table, each after an empty line and with its own header.
+    if (!report.totals.empty()) {
+        bytes += "\r\n";
+        writeRow(totalsHeader());
+        for (const TeacherTotals& totals : report.totals) {
+            writeRow(totalsRow(totals));
+        }
+    }
+    if (!report.garbled.empty()) {
+        bytes += "\r\n";
+        writeRow({u"記録として読めない行"_s, u"問題"_s, u"内容"_s});
+        for (const GarbledLine& line : report.garbled) {
+            writeRow({u"%1行目"_s.arg(line.line), lineProblemText(line.problem), line.text});
+        }
+    }
     return bytes;
+}
+
+QStringList totalsHeader() {
+    return {u"氏名"_s,
+            u"出勤日数"_s,
+            u"在校等時間"_s,
+            u"所定勤務時間"_s,
+            u"時間外"_s,
+            u"年度累計時間外"_s,
+            u"2～6か月平均の最大"_s,
+            u"上限超過"_s,
+            u"時間に数えない日"_s};
+}
+
+QStringList totalsRow(const TeacherTotals& totals) {
+    const QString average = totals.highestAverageMonths == 0
+                                ? QString()
+                                : u"%1（%2か月）"_s.arg(hoursText(totals.highestAverage))
+                                      .arg(totals.highestAverageMonths);
+    return {totals.name,
+            QString::number(totals.attendanceDays),
+            hoursText(totals.present),
+            hoursText(totals.scheduled),
+            hoursText(totals.overtime),
+            hoursText(totals.fiscalYearOvertime),
+            average,
+            joined(capFlags(totals)),
+            totals.uncounted.join(u"、"_s)};
+}
+
+QString totalsText(const TeacherTotals& totals) {
+    const QStringList cells = totalsRow(totals);
+    const QStringList heads = totalsHeader();
+    QStringList parts;
+    for (qsizetype i = 1; i < heads.size(); ++i) {
+        if (!cells[i].isEmpty()) {
+            parts.append(heads[i] + u' ' + cells[i]);
+        }
+    }
+    return parts.join(u"　"_s);
 }
 
 QString monthTitle(const ReportPeriod& period) {
@@ -136,6 +228,10 @@ QString monthText(const PeriodReport& report) {
         }
         text += u"\n■ "_s + withControlPictures(teacher.name) + u'\n';
         text += textTable(sheetHeader(), rows);
+        const auto i = static_cast<std::size_t>(&teacher - report.teachers.data());
+        if (i < report.totals.size()) {
+            text += withControlPictures(totalsText(report.totals[i])) + u'\n';
+        }
     }
     return text + garbledText(report.garbled);
 }

@@ -23,7 +23,15 @@ QString csvField(const QString& value);
 QStringList csvHeader();
 QStringList csvRow(const QString& name, const DaySummary& day);
 
-// The CSV file: CP932 with CR LF, fields quoted where they must be.
+// A teacher's month totals: a header and a row (hours as 182:05), and the same as one
+// line under the teacher's sheet.
+QStringList totalsHeader();
+QStringList totalsRow(const TeacherTotals& totals);
+QString totalsText(const TeacherTotals& totals);
+
+// The CSV file: CP932 with CR LF, fields quoted where they must be. After the table, an
+// empty line and the month's totals, then an empty line and the garbled lines (line
+// number, problem, the line as decoded) when there are any.
 QByteArray monthCsv(const PeriodReport& report);
 
 // 2019年8月

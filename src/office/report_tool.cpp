@@ -91,13 +91,13 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
         print(out, QStringLiteral("wrote %1\n").arg(command.csvFile));
     }
     if (!command.pdfFile.isEmpty()) {
-        if (const QString error = writeMonthPdf(report, command.pdfFile); !error.isEmpty()) {
+        int pages = 0;
+        if (const QString error = writeMonthPdf(report, command.pdfFile, &pages);
+            !error.isEmpty()) {
             warn(err, QStringLiteral("cannot write %1: %2").arg(command.pdfFile, error));
             return 1;
         }
-        print(out, QStringLiteral("wrote %1 (%2 pages)\n")
-                       .arg(command.pdfFile)
-                       .arg(report.teachers.size()));
+        print(out, QStringLiteral("wrote %1 (%2 pages)\n").arg(command.pdfFile).arg(pages));
     }
     print(out, garbledText(report.garbled));
     return 0;
@@ -125,7 +125,8 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
                                     : ReportPeriod::ofDay(command.date.value_or(now.date()));
     JournalScan scan;
     try {
-        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period);
+        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
+                           period.isDay() ? QDate() : lookBackStart(period));
     } catch (const FileError& e) {
         warn(err, errorText(e));
         return 1;

@@ -226,6 +226,7 @@ TEST_F(DebTest, ControlFieldsSayWhatTheProgramNeeds) {
         {"pcscd", "the smart-card service"},
         {"libccid", "USB card readers"},
         {"fonts-noto-cjk", "Japanese on screen"},
+        {"fonts-ipafont-gothic", "searchable Japanese in the PDF reports"},
         {"adduser", "postinst makes the group"},
         {"libpcsclite1", "dpkg-shlibdeps: the PC/SC client library"},
         {"libqt6widgets6", "dpkg-shlibdeps: the Qt widgets"},

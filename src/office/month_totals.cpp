@@ -1,0 +1,223 @@
+#include "office/month_totals.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <tuple>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+
+namespace {
+
+std::optional<int> minutesOf(const QString& text) {
+    if (text.isEmpty()) {
+        return 0;
+    }
+    return readRecordMinutes(RecordKind::ClockIn, text);
+}
+
+// Months counted from year 0, so that month arithmetic is plain subtraction.
+int monthIndex(const QDate& date) {
+    return date.year() * 12 + date.month() - 1;
+}
+
+std::optional<ScheduledHours> hoursOn(const std::map<QString, ScheduledHours>& workingHours,
+                                      const QDate& date) {
+    const auto found = workingHours.find(recordDateText(date));
+    if (found == workingHours.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+QString uncountedText(const DaySummary& day) {
+    QStringList why;
+    for (DayException exception : day.exceptions) {
+        if (exception == DayException::NoClockOut || exception == DayException::NoClockIn) {
+            why.append(exceptionText(exception, day));
+        }
+    }
+    if (why.isEmpty()) {
+        why.append(day.clockIns.isEmpty() ? u"出勤・退勤なし"_s : u"退勤が出勤より前"_s);
+    }
+    return u"%1日 %2"_s.arg(day.date.day()).arg(why.join(u' '));
+}
+
+// Each earlier month's overtime of one teacher, by month index.
+using MonthlyOvertime = QHash<QString, std::map<int, int>>;
+
+// The earlier records, a day of a teacher at a time, as the hours of those days.
+MonthlyOvertime earlierOvertime(const JournalScan& scan,
+                                const std::map<QString, ScheduledHours>& workingHours) {
+    std::vector<const EarlierRecord*> records;
+    records.reserve(scan.earlier.size());
+    for (const EarlierRecord& record : scan.earlier) {
+        records.push_back(&record);
+    }
+    // A teacher's day together, in the order it happened (equal times in journal order).
+    std::sort(records.begin(), records.end(), [](const EarlierRecord* a, const EarlierRecord* b) {
+        return std::tie(a->name, a->day, a->minutes, a->line) <
+               std::tie(b->name, b->day, b->minutes, b->line);
+    });
+    MonthlyOvertime overtime;
+    std::vector<TimedRecord> day;
+    for (std::size_t i = 0; i < records.size();) {
+        const EarlierRecord& first = *records[i];
+        day.clear();
+        for (; i < records.size() && records[i]->name == first.name && records[i]->day == first.day;
+             ++i) {
+            day.push_back({records[i]->kind, records[i]->minutes});
+        }
+        const QDate date = QDate::fromJulianDay(first.day);
+        const DayHours hours = dayHours(day, hoursOn(workingHours, date));
+        overtime[scan.earlierNames[first.name]][monthIndex(date)] += hours.overtime;
+    }
+    return overtime;
+}
+
+}  // namespace
+
+std::optional<int> scheduledMinutes(const std::optional<ScheduledHours>& hours) {
+    if (!hours) {
+        return std::nullopt;
+    }
+    const auto start = minutesOf(hours->start);
+    const auto end = minutesOf(hours->end);
+    const auto rest = minutesOf(hours->rest);
+    if (!start || !end || !rest || *end <= *start) {
+        return std::nullopt;
+    }
+    return std::max(0, *end - *start - *rest);
+}
+
+DayHours dayHours(const std::vector<TimedRecord>& records,
+                  const std::optional<ScheduledHours>& scheduled) {
+    DayHours hours;
+    std::optional<int> clockIn;
+    std::optional<int> clockOut;
+    for (const TimedRecord& record : records) {
+        if (record.kind == RecordKind::ClockIn && !clockIn) {
+            clockIn = record.minutes;
+        } else if (record.kind == RecordKind::ClockOut) {
+            clockOut = record.minutes;
+        }
+    }
+    hours.attended = clockIn.has_value();
+    if (!clockIn || !clockOut || *clockOut <= *clockIn) {
+        return hours;
+    }
+    hours.counted = true;
+
+    int away = 0;
+    std::optional<int> wentOut;
+    for (const TimedRecord& record : records) {
+        const int at = std::clamp(record.minutes, *clockIn, *clockOut);
+        if (record.kind == RecordKind::GoingOut && !wentOut) {
+            wentOut = at;
+        } else if (record.kind == RecordKind::Return && wentOut) {
+            away += at - *wentOut;
+            wentOut.reset();
+        } else if (record.kind == RecordKind::MidDayAbsence) {
+            away += record.minutes;
+        }
+    }
+    if (wentOut) {
+        away += *clockOut - *wentOut;
+    }
+    const auto scheduledTime = scheduledMinutes(scheduled);
+    const int rest = scheduledTime ? minutesOf(scheduled->rest).value_or(0) : 0;
+    hours.present = std::max(0, *clockOut - *clockIn - away - rest);
+    hours.overtime = scheduledTime ? std::max(0, hours.present - *scheduledTime) : hours.present;
+    return hours;
+}
+
+QDate lookBackStart(const ReportPeriod& month) {
+    const QDate first = month.first();
+    const QDate fiscalYear(first.month() >= 4 ? first.year() : first.year() - 1, 4, 1);
+    return std::min(fiscalYear, first.addMonths(-5));
+}
+
+std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
+                                       const std::vector<TeacherDays>& teachers,
+                                       const JournalScan& earlier,
+                                       const std::map<QString, ScheduledHours>& workingHours) {
+    const MonthlyOvertime before = earlierOvertime(earlier, workingHours);
+    const int thisMonth = monthIndex(month.first());
+    const int fiscalYearStart = monthIndex(
+        QDate(month.first().month() >= 4 ? month.first().year() : month.first().year() - 1, 4, 1));
+
+    int scheduled = 0;
+    for (QDate date = month.first(); date <= month.last(); date = date.addDays(1)) {
+        scheduled += scheduledMinutes(hoursOn(workingHours, date)).value_or(0);
+    }
+
+    std::vector<TeacherTotals> totals;
+    for (const TeacherDays& teacher : teachers) {
+        TeacherTotals t;
+        t.name = teacher.name;
+        t.scheduled = scheduled;
+        for (const DaySummary& day : teacher.days) {
+            std::vector<TimedRecord> records;
+            for (const PunchEvent& event : day.events) {
+                records.push_back({event.kind, event.minutes});
+            }
+            const DayHours hours = dayHours(records, day.scheduled);
+            t.attendanceDays += hours.attended ? 1 : 0;
+            t.present += hours.present;
+            t.overtime += hours.overtime;
+            if (!hours.counted && !day.events.empty()) {
+                t.uncounted.append(uncountedText(day));
+            }
+        }
+
+        const auto found = before.find(teacher.name);
+        auto overtimeOf = [&](int monthNumber) {
+            if (monthNumber == thisMonth) {
+                return t.overtime;
+            }
+            if (found == before.end()) {
+                return 0;
+            }
+            const auto m = found->find(monthNumber);
+            return m == found->end() ? 0 : m->second;
+        };
+        for (int m = fiscalYearStart; m <= thisMonth; ++m) {
+            t.fiscalYearOvertime += overtimeOf(m);
+        }
+        int sum = t.overtime;
+        for (int months = 2; months <= 6; ++months) {
+            sum += overtimeOf(thisMonth - months + 1);
+            if (const int average = sum / months; average > t.highestAverage) {
+                t.highestAverage = average;
+                t.highestAverageMonths = months;
+            }
+        }
+        totals.push_back(std::move(t));
+    }
+    return totals;
+}
+
+QString hoursText(int minutes) {
+    return u"%1:%2"_s.arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+QStringList capFlags(const TeacherTotals& totals) {
+    QStringList flags;
+    if (totals.over45()) {
+        flags.append(u"月45時間超"_s);
+    }
+    if (totals.over80()) {
+        flags.append(u"2～6か月平均80時間超"_s);
+    }
+    if (totals.over100()) {
+        flags.append(u"月100時間以上"_s);
+    }
+    if (totals.over360()) {
+        flags.append(u"年360時間超"_s);
+    }
+    return flags;
+}
+
+}  // namespace tavomi

@@ -1,0 +1,244 @@
+// A month's 在校等時間 and overtime, on a CP932 journal whose hours were worked out by
+// hand (the working days are 08:15-16:45 with a 45-minute break: 7:45 scheduled).
+#include "office/month_totals.h"
+
+#include "files/data_folder.h"
+#include "office/journal_scan.h"
+#include "office/report_model.h"
+#include "support/data_folder_fixture.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+namespace {
+
+QStringList lines(std::initializer_list<const char16_t*> texts) {
+    QStringList list;
+    for (const char16_t* text : texts) {
+        list.append(QString::fromUtf16(text));
+    }
+    return list;
+}
+
+void writeTotalsFixture(const test::DataFolder& data) {
+    data.writeLines(kCardholderListFile, lines({
+                                             u"カードID,氏名,職名",
+                                             u"0123456789ABCDEF,山田　花子,教諭",
+                                             u"1111111111111111,佐藤太郎,教頭",
+                                             u"2222222222222222,鈴木　一郎,講師",
+                                         }));
+    data.writeLines(kWorkingHoursFile, lines({
+                                           u"日付,開始,終了,休憩",
+                                           u"2026/04/01,08:15,16:45,00:45",
+                                           u"2026/06/01,08:15,16:45,00:45",
+                                           u"2026/07/01,08:15,16:45,00:45",
+                                           u"2026/07/02,08:15,16:45,00:45",
+                                           u"2026/07/03,08:15,16:45,00:45",
+                                       }));
+    data.writeLines(
+        kJournalFile,
+        lines({
+            u"区分,氏名,日付,時刻,記録方法,詳細,事由",
+            // Before the look-back (February on): never counted.
+            u"出勤,佐藤太郎,2026/01/05,08:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/01/05,23:00,IC記録,詳細なし,事由なし",
+            // March, a day off: 10:00 of overtime, in the averages but not the fiscal year.
+            u"出勤,佐藤太郎,2026/03/02,08:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/03/02,18:00,IC記録,詳細なし,事由なし",
+            // April: 12:00 less the break is 11:15, 3:30 beyond 7:45.
+            u"出勤,鈴木　一郎,2026/04/01,08:00,IC記録,詳細なし,事由なし",
+            u"退勤,鈴木　一郎,2026/04/01,20:00,IC記録,詳細なし,事由なし",
+            // June: 3:30 for 佐藤; 2:00 on a day off for a name with a comma; a garbled
+            // line of June is June's business.
+            u"出勤,佐藤太郎,2026/06/01,07:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/06/01,19:00,IC記録,詳細なし,事由なし",
+            u"出勤,山田,次郎,2026/06/06,08:00,IC記録,詳細なし,事由なし",
+            u"退勤,山田,次郎,2026/06/06,10:00,IC記録,詳細なし,事由なし",
+            u"出張,佐藤太郎,2026/06/10,09:00,IC記録,詳細なし,事由なし",
+            // July, 山田: going out 1:10 (10:17 - 1:10 - 0:45 = 8:22, 0:37 over).
+            u"出勤,山田　花子,2026/07/01,07:45,IC記録,詳細なし,事由なし",
+            u"外出,山田　花子,2026/07/01,13:10,IC記録,詳細s,事由職専免",
+            u"戻り,山田　花子,2026/07/01,14:20,IC記録,詳細なし,事由なし",
+            u"退勤,山田　花子,2026/07/01,18:02,IC記録,詳細bchm1,事由なし",
+            // After midnight, written under its date: 17:20 - 0:45 = 16:35, 8:50 over.
+            u"出勤,山田　花子,2026/07/02,08:10,IC記録,詳細なし,事由なし",
+            u"退勤,山田　花子,2026/07/02,25:30,手動記録,詳細なし,事由なし",
+            // A 中抜 of two hours: 9:00 - 2:00 - 0:45 = 6:15, nothing over.
+            u"出勤,山田　花子,2026/07/03,08:00,IC記録,詳細なし,事由なし",
+            u"中抜,山田　花子,2026/07/03,02:00,IC記録,詳細なし,事由年休",
+            u"退勤,山田　花子,2026/07/03,17:00,IC記録,詳細なし,事由なし",
+            // A Saturday: all of 3:30 is overtime.
+            u"出勤,山田　花子,2026/07/04,09:00,IC記録,詳細なし,事由なし",
+            u"退勤,山田　花子,2026/07/04,12:30,IC記録,詳細なし,事由なし",
+            // No clock-out: a day at school, no hours.
+            u"出勤,山田　花子,2026/07/06,08:00,IC記録,詳細なし,事由なし",
+            // 佐藤 crosses 45 h: 22:00 on each of two days off, 3:30 on a working day.
+            u"出勤,佐藤太郎,2026/07/01,07:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/07/01,19:00,IC記録,詳細なし,事由なし",
+            u"出勤,佐藤太郎,2026/07/05,06:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/07/05,28:00,手動記録,詳細なし,事由なし",
+            u"出勤,佐藤太郎,2026/07/11,06:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/07/11,28:00,手動記録,詳細なし,事由なし",
+            // 1:00 less the break: 0:15.
+            u"出勤,山田,次郎,2026/07/01,08:00,IC記録,詳細なし,事由なし",
+            u"退勤,山田,次郎,2026/07/01,09:00,IC記録,詳細なし,事由なし",
+            // After the month: not counted.
+            u"出勤,佐藤太郎,2026/08/03,08:00,IC記録,詳細なし,事由なし",
+            u"退勤,佐藤太郎,2026/08/03,22:00,IC記録,詳細なし,事由なし",
+        }));
+}
+
+struct Expected {
+    QString name;
+    int days;
+    QString present;
+    QString overtime;
+    QString fiscalYear;
+    QString highestAverage;
+    int averageMonths;
+    QStringList flags;
+    QStringList uncounted;
+};
+
+TEST(MonthTotals, HoursWorkedOutByHand) {
+    test::DataFolder data;
+    writeTotalsFixture(data);
+    const ReportPeriod july = ReportPeriod::ofMonth(2026, 7);
+    ASSERT_EQ(lookBackStart(july), QDate(2026, 2, 1));
+
+    const PeriodReport report =
+        buildReport(july, scanJournal(data.file(kJournalFile), july, lookBackStart(july)),
+                    readCardholderNames(data.file(kCardholderListFile)),
+                    readWorkingHours(data.file(kWorkingHoursFile)));
+
+    const Expected expected[] = {
+        // 8:22 + 16:35 + 6:15 + 3:30; 0:37 + 8:50 + 3:30.
+        {u"山田　花子"_s,
+         5,
+         u"34:42"_s,
+         u"12:57"_s,
+         u"12:57"_s,
+         u"6:28"_s,
+         2,
+         {},
+         {u"6日 退勤なし"_s}},
+        // 22:00 + 22:00 + 11:15; June's 3:30 joins the year, and the two months'
+        // average (3:30 + 47:30) / 2 is the highest.
+        {u"佐藤太郎"_s,
+         3,
+         u"55:15"_s,
+         u"47:30"_s,
+         u"51:00"_s,
+         u"25:30"_s,
+         2,
+         {u"月45時間超"_s},
+         {}},
+        // April's 3:30 over April to July.
+        {u"鈴木　一郎"_s, 0, u"0:00"_s, u"0:00"_s, u"3:30"_s, u"0:52"_s, 4, {}, {}},
+        {u"山田,次郎"_s, 1, u"0:15"_s, u"0:00"_s, u"2:00"_s, u"1:00"_s, 2, {}, {}},
+    };
+    ASSERT_EQ(report.totals.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const TeacherTotals& t = report.totals[i];
+        const Expected& e = expected[i];
+        SCOPED_TRACE(e.name.toStdString());
+        EXPECT_EQ(t.name, e.name);
+        EXPECT_EQ(t.attendanceDays, e.days);
+        EXPECT_EQ(hoursText(t.present), e.present);
+        EXPECT_EQ(hoursText(t.scheduled), u"23:15"_s);  // three working days of 7:45
+        EXPECT_EQ(hoursText(t.overtime), e.overtime);
+        EXPECT_EQ(hoursText(t.fiscalYearOvertime), e.fiscalYear);
+        EXPECT_EQ(hoursText(t.highestAverage), e.highestAverage);
+        EXPECT_EQ(t.highestAverageMonths, e.averageMonths);
+        EXPECT_EQ(capFlags(t), e.flags);
+        EXPECT_EQ(t.uncounted, e.uncounted);
+    }
+    // June's garbled line is not July's.
+    EXPECT_TRUE(report.garbled.empty());
+}
+
+struct DayCase {
+    const char* name;
+    std::vector<TimedRecord> records;
+    bool scheduled;  // 08:15-16:45 with a 0:45 break, or a day off
+    DayHours expected;
+};
+
+TEST(DayHours, TableOfDays) {
+    using K = RecordKind;
+    const ScheduledHours working{u"08:15"_s, u"16:45"_s, u"00:45"_s};
+    const DayCase cases[] = {
+        {"a scheduled day exactly",
+         {{K::ClockIn, 495}, {K::ClockOut, 1005}},
+         true,
+         {true, true, 465, 0}},
+        {"no clock-out", {{K::ClockIn, 480}}, true, {true, false, 0, 0}},
+        {"no clock-in", {{K::ClockOut, 1000}}, true, {false, false, 0, 0}},
+        {"clock-out before clock-in",
+         {{K::ClockIn, 600}, {K::ClockOut, 500}},
+         true,
+         {true, false, 0, 0}},
+        // 08:00 to 18:00, out from 15:00 and never back: 7:00 less the break.
+        {"going out without a return",
+         {{K::ClockIn, 480}, {K::GoingOut, 900}, {K::ClockOut, 1080}},
+         true,
+         {true, true, 375, 0}},
+        // A second clock-in changes nothing: the first counts.
+        {"second clock-in",
+         {{K::ClockIn, 480}, {K::ClockIn, 540}, {K::ClockOut, 1080}},
+         false,
+         {true, true, 600, 600}},
+        // Two going-outs of 0:30 each on a day off.
+        {"two going-outs",
+         {{K::ClockIn, 480},
+          {K::GoingOut, 600},
+          {K::Return, 630},
+          {K::GoingOut, 700},
+          {K::Return, 730},
+          {K::ClockOut, 780}},
+         false,
+         {true, true, 240, 240}},
+        {"until 28:59",
+         {{K::ClockIn, 1380}, {K::ClockOut, 28 * 60 + 59}},
+         false,
+         {true, true, 359, 359}},
+    };
+    for (const DayCase& c : cases) {
+        const DayHours got =
+            dayHours(c.records, c.scheduled ? std::optional(working) : std::nullopt);
+        EXPECT_EQ(got.attended, c.expected.attended) << c.name;
+        EXPECT_EQ(got.counted, c.expected.counted) << c.name;
+        EXPECT_EQ(got.present, c.expected.present) << c.name;
+        EXPECT_EQ(got.overtime, c.expected.overtime) << c.name;
+    }
+}
+
+TEST(MonthTotals, CapsAtTheirEdges) {
+    struct Case {
+        int overtime;
+        int fiscalYear;
+        int average;
+        QStringList flags;
+    } cases[] = {
+        {45 * 60, 360 * 60, 80 * 60, {}},
+        {45 * 60 + 1, 0, 0, {u"月45時間超"_s}},
+        {100 * 60,
+         0,
+         80 * 60 + 1,
+         {u"月45時間超"_s, u"2～6か月平均80時間超"_s, u"月100時間以上"_s}},
+        {0, 360 * 60 + 1, 0, {u"年360時間超"_s}},
+    };
+    for (const Case& c : cases) {
+        TeacherTotals t;
+        t.overtime = c.overtime;
+        t.fiscalYearOvertime = c.fiscalYear;
+        t.highestAverage = c.average;
+        EXPECT_EQ(capFlags(t), c.flags) << c.overtime;
+    }
+}
+
+}  // namespace
+}  // namespace tavomi
