@@ -5,6 +5,7 @@
 
 #include "support/file_conditions.h"
 #include "support/qt_printers.h"
+#include "writer_process.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -307,6 +308,33 @@ TEST_F(JournalLockTest, OfTwoWritersTakingOverTheSameStaleLockOnlyOneGetsIt) {
         first.release(lockFile());
         second.release(lockFile());
         ASSERT_FALSE(somethingAtTheLocksPlace()) << "round " << round;
+    }
+}
+
+// On NFS, lstat answers from a cache that may not show another PC's new lock file for
+// half a minute; an open asks the server. A writer process whose lstat does not find the
+// lock still meets it: start-up removes it as left over, and a writer checking first is
+// busy (never told that the journal is missing).
+TEST_F(JournalLockTest, ALockThatLstatDoesNotShowIsFoundThroughAnOpen) {
+    const std::string appFolder = folder.appFolder().string();
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string outcome;
+        bool lockLeft;
+    } cases[] = {
+        {"start-up", {appFolder, "start-up"}, "Removed", false},
+        {"checking first", {appFolder, "checking-first", kRecord.toStdString()}, "Busy", true},
+    };
+    folder.remove(kJournalFile);
+    test::WriterConditions unseen;
+    unseen.unseen = std::string(kLockFile);
+    for (const auto& c : cases) {
+        putHolderLine("host=other pid=7 boot=b token=2")(folder);
+        const test::WriterRun run = test::runWriter(c.args, unseen);
+        EXPECT_EQ(run.outcome, c.outcome) << c.what << ": " << run.errors;
+        EXPECT_EQ(somethingAtTheLocksPlace(), c.lockLeft) << c.what;
+        std::filesystem::remove_all(lockFile());
     }
 }
 
