@@ -1,7 +1,7 @@
 // Faults for the files library's tests, loaded with LD_PRELOAD into a writer
-// process: the n-th pread, pwrite, ftruncate, fdatasync or close on one data file
-// fails with a chosen error, or the process is killed just before or just after it,
-// as a failing disk or a crash would do.
+// process: the n-th pread, pwrite, ftruncate, fdatasync, close, rename or link on one
+// data file fails with a chosen error, or the process is killed just before or just
+// after it, as a failing disk or a crash would do.
 //
 //   TAVOMI_FAULT=call:n:action[,call:n:action...]  e.g. close:1:EIO,pwrite:1:kill-after
 //   TAVOMI_FAULT_FILE=keeper.txt                   the file's name (this is the default)
@@ -15,7 +15,8 @@
 // the size from before, as an NFS client's attribute cache may. other-writer-first
 // lets another writer append and then runs the call. TAVOMI_UNSEEN hides a file from
 // lstat as an NFS client's directory cache hides another PC's new file, which an open
-// still finds.
+// still finds. other-lock-first, on a rename of the lock file, lets another writer take
+// the lock over just before it (a new lock file with kOtherHolder in its place).
 //
 // <unistd.h> is left out on purpose: its declarations of these calls carry
 // attributes of their own, and the real work is done by raw system calls anyway.
@@ -38,16 +39,18 @@ extern "C" long syscall(long number, ...) noexcept;
 
 namespace {
 
-enum Call { Pread, Pwrite, Ftruncate, Fdatasync, Close, CallCount };
-constexpr std::array<std::string_view, CallCount> kCallNames = {"pread", "pwrite", "ftruncate",
-                                                                "fdatasync", "close"};
+enum Call { Pread, Pwrite, Ftruncate, Fdatasync, Close, Rename, Link, CallCount };
+constexpr std::array<std::string_view, CallCount> kCallNames = {
+    "pread", "pwrite", "ftruncate", "fdatasync", "close", "rename", "link"};
 
 constexpr int kKillBefore = -1;
 constexpr int kKillAfter = -2;
 constexpr int kOtherWriter = -3;
 constexpr int kOtherWriterUnseen = -4;
 constexpr int kOtherWriterFirst = -5;
+constexpr int kOtherLockFirst = -6;
 constexpr char kOtherRecord[] = "another PC's record\r\n";
+constexpr char kOtherHolder[] = "host=other pid=7 boot=b token=9\r\n";
 
 struct Rule {
     int call = -1;
@@ -80,8 +83,11 @@ int actionOf(std::string_view word) {
     if (word == "other-writer-first") {
         return kOtherWriterFirst;
     }
+    if (word == "other-lock-first") {
+        return kOtherLockFirst;
+    }
     static constexpr std::pair<std::string_view, int> kErrors[] = {
-        {"EIO", EIO}, {"ENOSPC", ENOSPC}, {"EFBIG", EFBIG}, {"EDQUOT", EDQUOT}};
+        {"EIO", EIO}, {"ENOSPC", ENOSPC}, {"EFBIG", EFBIG}, {"EDQUOT", EDQUOT}, {"EPERM", EPERM}};
     for (const auto& [name, value] : kErrors) {
         if (word == name) {
             return value;
@@ -143,8 +149,8 @@ bool isTheFile(int fd) {
 }
 
 // The action for this call, 0 for none; counts only calls on the chosen file.
-int actionFor(Call call, int fd) {
-    if (!isTheFile(fd)) {
+int actionFor(Call call, bool onTheFile) {
+    if (!onTheFile) {
         return 0;
     }
     Faults& f = faults();
@@ -175,10 +181,24 @@ void appendAsAnotherWriter(int fd) {
     syscall(SYS_close, other);
 }
 
+bool isTheFile(const char* path) {
+    return std::string_view(path).ends_with(faults().file);
+}
+
+// Another writer's lock file in place of the one at `path`.
+void putOtherLock(const char* path) {
+    syscall(SYS_unlink, path);
+    const long fd = syscall(SYS_openat, AT_FDCWD, path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd >= 0) {
+        syscall(SYS_write, fd, kOtherHolder, sizeof kOtherHolder - 1);
+        syscall(SYS_close, fd);
+    }
+}
+
 // Runs the real call unless the action forbids it, and applies the action.
 template <typename Real>
 long faulty(Call call, int fd, Real real) {
-    const int action = actionFor(call, fd);
+    const int action = actionFor(call, isTheFile(fd));
     if (action == kKillBefore) {
         raise(SIGKILL);
     }
@@ -206,6 +226,19 @@ long faulty(Call call, int fd, Real real) {
         return -1;
     }
     return result;
+}
+
+// A rename or link of the file (either path); fails with the rule's error, if any.
+template <typename Real>
+int faultyPaths(Call call, const char* from, const char* to, Real real) {
+    const int action = actionFor(call, isTheFile(from) || isTheFile(to));
+    if (action == kOtherLockFirst) {
+        putOtherLock(from);
+    } else if (action > 0) {
+        errno = action;
+        return -1;
+    }
+    return int(real());
 }
 
 }  // namespace
@@ -245,6 +278,16 @@ int close(int fd) {
         faults().staleSizeFd = -1;
     }
     return int(faulty(Close, fd, [&] { return syscall(SYS_close, fd); }));
+}
+
+int rename(const char* from, const char* to) noexcept {
+    return faultyPaths(Rename, from, to,
+                       [&] { return syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to); });
+}
+
+int link(const char* from, const char* to) noexcept {
+    return faultyPaths(Link, from, to,
+                       [&] { return syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0); });
 }
 
 int fstat(int fd, struct stat* st) noexcept {

@@ -338,6 +338,34 @@ TEST_F(JournalLockTest, ALockThatLstatDoesNotShowIsFoundThroughAnOpen) {
     }
 }
 
+// A writer's release moves its lock aside before removing it; when another writer took
+// the lock over just before (fault_shim.cpp's other-lock-first), what was moved is that
+// writer's lock, and it goes back, by a hard link or, where the file system makes none,
+// by a rename.
+TEST_F(JournalLockTest, ALockMovedAsideByMistakeGoesBack) {
+    const struct {
+        const char* what;
+        std::string faults;
+    } cases[] = {
+        {"by a link", "rename:1:other-lock-first"},
+        {"by a rename", "rename:1:other-lock-first,link:1:EPERM"},
+    };
+    for (const auto& c : cases) {
+        test::WriterConditions conditions = test::WriterConditions::withFaults(c.faults);
+        conditions.faultFile = std::string(kLockFile);
+        const test::WriterRun run = test::runWriter(
+            {folder.appFolder().string(), "locking-first", kRecord.toStdString()}, conditions);
+        EXPECT_EQ(run.outcome, "Written") << c.what << ": " << run.errors;
+        ASSERT_TRUE(somethingAtTheLocksPlace()) << c.what;
+        EXPECT_EQ(folder.readBytes(kLockFile), "host=other pid=7 boot=b token=9\r\n") << c.what;
+        for (const auto& entry : std::filesystem::directory_iterator(lockFile().parent_path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".aside-"), std::string::npos)
+                << c.what << ": " << entry.path();
+        }
+        std::filesystem::remove_all(lockFile());
+    }
+}
+
 TEST_F(JournalLockTest, ALinkAtTheLocksPlaceIsBusyAndNeverWrittenThrough) {
     for (const Put& put : {Put(putLinkToAFile), Put(putLinkToNothing)}) {
         put(folder);
