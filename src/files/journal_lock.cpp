@@ -136,7 +136,9 @@ enum class Removal { Gone, Kept, Failed };
 // only one of several writers can do to one file; what was moved is then looked at
 // again. A different lock (a racer's new one, moved by mistake) is put back where it
 // was if that place is still free, and otherwise removed: its holder's release then
-// finds no line of its own and removes nothing.
+// finds no line of its own and removes nothing. Putting back is a hard link, which never
+// replaces a lock made meanwhile; where the file system makes none it is a rename, which
+// would replace such a lock: no worse than removing the moved one.
 Removal removeLockIf(const std::filesystem::path& lockFile, const LockSighting& judged,
                      const std::string& token) {
     if (judged.identity.type != S_IFREG) {
@@ -151,6 +153,9 @@ Removal removeLockIf(const std::filesystem::path& lockFile, const LockSighting& 
     if (moved && !moved->sameLockAs(judged)) {
         if (::link(aside.c_str(), lockFile.c_str()) == 0) {
             ::unlink(aside.c_str());
+            return Removal::Kept;
+        }
+        if (errno != EEXIST && ::rename(aside.c_str(), lockFile.c_str()) == 0) {
             return Removal::Kept;
         }
     }

@@ -132,12 +132,33 @@ off_t currentSize(int fd) {
     return ::fstat(fd, &st) == 0 ? st.st_size : -1;
 }
 
+// The file's size as the file server has it. An NFS client answers fstat from its
+// attribute cache, which need not show what another PC appended, while an open asks
+// the server; only the size is taken from that open (on SMB our own lock may refuse
+// reads through another handle). Falls back to the descriptor's view when the path
+// no longer leads to this file.
+off_t sizeOnTheServer(int fd, const std::filesystem::path& file) {
+    struct stat own {};
+    struct stat fresh {};
+    const UniqueFd reopened(
+        ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (::fstat(fd, &own) != 0) {
+        return -1;
+    }
+    if (reopened && ::fstat(reopened.get(), &fresh) == 0 && fresh.st_dev == own.st_dev &&
+        fresh.st_ino == own.st_ino) {
+        return fresh.st_size;
+    }
+    return own.st_size;
+}
+
 // Whether the file ends exactly where this append's own write ended: from writeAt on
 // it holds nothing but a leading part of `bytes`. On a share another PC may have
 // appended while this write hung (its byte-range lock does not always reach us), and
 // a rollback must never cut what another writer wrote.
-bool endsWithOwnWrite(int fd, const FileEnd& end, const QByteArray& bytes) {
-    const off_t size = currentSize(fd);
+bool endsWithOwnWrite(int fd, const std::filesystem::path& file, const FileEnd& end,
+                      const QByteArray& bytes) {
+    const off_t size = sizeOnTheServer(fd, file);
     if (size < end.writeAt || size > end.writeAt + bytes.size()) {
         return false;
     }
@@ -166,7 +187,7 @@ int restoreFileEnd(int fd, const FileEnd& end) {
 // longer ends with this write alone it is left as it is.
 [[noreturn]] void failAppend(int fd, const FileEnd& end, const QByteArray& bytes,
                              const std::filesystem::path& file, int error) {
-    if (!endsWithOwnWrite(fd, end, bytes)) {
+    if (!endsWithOwnWrite(fd, file, end, bytes)) {
         throw FileError(file, "cannot write", error,
                         std::string(std::strerror(error)) +
                             "; the file was left as it is, since another writer's data "

@@ -17,9 +17,10 @@ inline constexpr char kEndOfFileMark = 0x1A;
 // in CP932 with CR LF in one write under an exclusive lock, and is synced to disk.
 // Never creates the file, and never writes through a symbolic link or to anything
 // but a regular file. Throws FileError; the file is then byte-identical to what
-// it was before, unless the error says that it could not be restored. Once the
-// line is synced it counts as written: a failure to close after that is only
-// logged to standard error.
+// it was before, unless the error says that it could not be restored, or that it was
+// left as it is since another writer's data follows (a failed append never cuts
+// another writer's bytes). Once the line is synced it counts as written: a failure
+// to close after that is only logged to standard error.
 void appendLine(const std::filesystem::path& file, const QString& line);
 
 enum class WriteOutcome { Written, Busy, JournalMissing };

@@ -5,6 +5,7 @@
 
 #include "support/file_conditions.h"
 #include "support/qt_printers.h"
+#include "writer_process.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -307,6 +308,61 @@ TEST_F(JournalLockTest, OfTwoWritersTakingOverTheSameStaleLockOnlyOneGetsIt) {
         first.release(lockFile());
         second.release(lockFile());
         ASSERT_FALSE(somethingAtTheLocksPlace()) << "round " << round;
+    }
+}
+
+// On NFS, lstat answers from a cache that may not show another PC's new lock file for
+// half a minute; an open asks the server. A writer process whose lstat does not find the
+// lock still meets it: start-up removes it as left over, and a writer checking first is
+// busy (never told that the journal is missing).
+TEST_F(JournalLockTest, ALockThatLstatDoesNotShowIsFoundThroughAnOpen) {
+    const std::string appFolder = folder.appFolder().string();
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string outcome;
+        bool lockLeft;
+    } cases[] = {
+        {"start-up", {appFolder, "start-up"}, "Removed", false},
+        {"checking first", {appFolder, "checking-first", kRecord.toStdString()}, "Busy", true},
+    };
+    folder.remove(kJournalFile);
+    test::WriterConditions unseen;
+    unseen.unseen = std::string(kLockFile);
+    for (const auto& c : cases) {
+        putHolderLine("host=other pid=7 boot=b token=2")(folder);
+        const test::WriterRun run = test::runWriter(c.args, unseen);
+        EXPECT_EQ(run.outcome, c.outcome) << c.what << ": " << run.errors;
+        EXPECT_EQ(somethingAtTheLocksPlace(), c.lockLeft) << c.what;
+        std::filesystem::remove_all(lockFile());
+    }
+}
+
+// A writer's release moves its lock aside before removing it; when another writer took
+// the lock over just before (fault_shim.cpp's other-lock-first), what was moved is that
+// writer's lock, and it goes back, by a hard link or, where the file system makes none,
+// by a rename.
+TEST_F(JournalLockTest, ALockMovedAsideByMistakeGoesBack) {
+    const struct {
+        const char* what;
+        std::string faults;
+    } cases[] = {
+        {"by a link", "rename:1:other-lock-first"},
+        {"by a rename", "rename:1:other-lock-first,link:1:EPERM"},
+    };
+    for (const auto& c : cases) {
+        test::WriterConditions conditions = test::WriterConditions::withFaults(c.faults);
+        conditions.faultFile = std::string(kLockFile);
+        const test::WriterRun run = test::runWriter(
+            {folder.appFolder().string(), "locking-first", kRecord.toStdString()}, conditions);
+        EXPECT_EQ(run.outcome, "Written") << c.what << ": " << run.errors;
+        ASSERT_TRUE(somethingAtTheLocksPlace()) << c.what;
+        EXPECT_EQ(folder.readBytes(kLockFile), "host=other pid=7 boot=b token=9\r\n") << c.what;
+        for (const auto& entry : std::filesystem::directory_iterator(lockFile().parent_path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".aside-"), std::string::npos)
+                << c.what << ": " << entry.path();
+        }
+        std::filesystem::remove_all(lockFile());
     }
 }
 

@@ -4,8 +4,11 @@
 //
 //   files_journal_writer APP_FOLDER locking-first|checking-first LINE
 //   files_journal_writer FILE append LINE
+//   files_journal_writer APP_FOLDER start-up
 //
-// Prints Written, Busy, JournalMissing or "FileError <errno> <text>".
+// Prints Written, Busy, JournalMissing or "FileError <errno> <text>"; start-up prints
+// what the start-up check found (None, Fresh, Removed, NotRemoved or Blocking), its
+// wait left out: nothing changes meanwhile.
 
 #include "files/file_error.h"
 #include "files/punch_journal.h"
@@ -32,6 +35,22 @@ const char* outcomeName(WriteOutcome outcome) {
     return "?";
 }
 
+const char* leftoverLockName(LeftoverLock found) {
+    switch (found) {
+        case LeftoverLock::None:
+            return "None";
+        case LeftoverLock::Fresh:
+            return "Fresh";
+        case LeftoverLock::Removed:
+            return "Removed";
+        case LeftoverLock::NotRemoved:
+            return "NotRemoved";
+        case LeftoverLock::Blocking:
+            return "Blocking";
+    }
+    return "?";
+}
+
 const char* write(const std::filesystem::path& where, const char* how, const QString& line) {
     JournalLock lock;
     if (std::strcmp(how, "locking-first") == 0) {
@@ -47,9 +66,15 @@ const char* write(const std::filesystem::path& where, const char* how, const QSt
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[2], "start-up") == 0) {
+        std::printf("%s\n", leftoverLockName(clearLeftoverJournalLock(argv[1], [](auto) {}).found));
+        return 0;
+    }
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s APP_FOLDER|FILE locking-first|checking-first|append LINE\n",
-                     argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s APP_FOLDER|FILE locking-first|checking-first|append LINE\n"
+                     "       %s APP_FOLDER start-up\n",
+                     argv[0], argv[0]);
         return 2;
     }
     try {

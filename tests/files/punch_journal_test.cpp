@@ -284,6 +284,14 @@ TEST_F(WriterProcess, FaultsOnTheWayAreToldForWhatTheyLeft) {
         {"another writer appends after the write, then the sync fails", kOneRecord,
          "fdatasync:1:other-writer", fileError(EIO, "cannot write"),
          kOneRecord + kRecordBytes + "\r\n" + kOtherRecord},
+        // This PC's cached size still says the file ends where this write began: the
+        // server's size, asked for by an open, tells.
+        {"another writer appends unseen by this PC's cache, then the write fails", kOneRecord,
+         "pwrite:1:other-writer-unseen", fileError(EIO, "cannot write"), kOneRecord + kOtherRecord},
+        // The tail after the 0x1A mark is cut only while nothing follows what was read.
+        {"another writer appends while the end is read", kOneRecord + kLongTail,
+         "pread:1:other-writer-first", fileError(EAGAIN, "cannot write"),
+         kOneRecord + kLongTail + kOtherRecord},
     };
     for (const auto& c : cases) {
         folder.writeBytes(kJournalFile, c.before);

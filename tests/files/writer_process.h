@@ -20,8 +20,9 @@ extern char** environ;
 namespace tavomi::test {
 
 struct WriterConditions {
-    std::string faults;  // TAVOMI_FAULT for the shim; empty: the shim is not loaded
+    std::string faults;  // TAVOMI_FAULT for the shim; empty, with no unseen name: no shim
     std::string faultFile = "keeper.txt";
+    std::string unseen;  // TAVOMI_UNSEEN for the shim: a name lstat does not find
     std::optional<rlim_t> fileSizeLimit;
     bool sizeSignalIgnored = true;  // SIGXFSZ, as the program has it
 
@@ -69,14 +70,17 @@ inline WriterRun runWriter(const std::vector<std::string>& args,
                            const WriterConditions& conditions = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "TAVOMI_FAULT", 12) != 0 && std::strncmp(*e, "LD_PRELOAD=", 11) != 0) {
+        if (std::strncmp(*e, "TAVOMI_FAULT", 12) != 0 &&
+            std::strncmp(*e, "TAVOMI_UNSEEN", 13) != 0 &&
+            std::strncmp(*e, "LD_PRELOAD=", 11) != 0) {
             env.emplace_back(*e);
         }
     }
-    if (!conditions.faults.empty()) {
+    if (!conditions.faults.empty() || !conditions.unseen.empty()) {
         env.push_back(std::string("LD_PRELOAD=") + TAVOMI_FAULT_SHIM);
         env.push_back("TAVOMI_FAULT=" + conditions.faults);
         env.push_back("TAVOMI_FAULT_FILE=" + conditions.faultFile);
+        env.push_back("TAVOMI_UNSEEN=" + conditions.unseen);
         env.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
     }
     std::vector<char*> envp;
