@@ -113,7 +113,8 @@ std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments
     return command;
 }
 
-std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments) {
+std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments,
+                                                        const QDate& today) {
     const auto split = splitWords(arguments, {},
                                   {QStringLiteral("--date"), QStringLiteral("--csv"),
                                    QStringLiteral("--pdf"), QStringLiteral("--data")});
@@ -153,7 +154,7 @@ std::variant<ReportCommand, QString> parseReportCommand(const QStringList& argum
             return QStringLiteral("--date belongs to today");
         }
         command.action = ReportCommand::Action::Month;
-        command.month = ReportPeriod::parseMonth(words.plain[1]);
+        command.month = ReportPeriod::parseMonth(words.plain[1], today);
         if (!command.month) {
             return QStringLiteral("month needs a month written YYYY/MM, not %1")
                 .arg(words.plain[1]);

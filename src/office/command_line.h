@@ -24,6 +24,7 @@ inline constexpr const char* kReportUsage =
     "usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]\n"
     "       tavomi-report --date YYYY/MM/DD [--data DIR]\n"
     "       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]\n"
+    "         (the month also as YYYY-MM, YYYY/M, or M月 for the latest such month)\n"
     "  today  each teacher's records of the day and where each stands now\n"
     "  month  each teacher's time sheet of the month; with --csv or --pdf, written to\n"
     "         FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher)\n"
@@ -53,6 +54,8 @@ struct ReportCommand {
 
 // The arguments after the program's name; a text is a one-line usage error.
 std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments);
-std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments);
+// `today` places a month given as 7月.
+std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments,
+                                                        const QDate& today);
 
 }  // namespace tavomi

@@ -9,7 +9,7 @@
 namespace tavomi {
 
 std::variant<std::filesystem::path, QString> appFolderFor(const QString& dataOption,
-                                                              const QString& applicationDir) {
+                                                          const QString& applicationDir) {
     if (dataOption.isNull()) {
         return std::filesystem::path(QFile::encodeName(applicationDir).toStdString());
     }

@@ -14,6 +14,6 @@ namespace tavomi {
 //    name, and its parent is the program folder.
 // Returns the program folder, or a one-line reason why DIR cannot be used.
 std::variant<std::filesystem::path, QString> appFolderFor(const QString& dataOption,
-                                                              const QString& applicationDir);
+                                                          const QString& applicationDir);
 
 }  // namespace tavomi

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    const auto parsed = tavomi::parseReportCommand(arguments);
+    const auto parsed = tavomi::parseReportCommand(arguments, tavomi::systemClock()().date());
     if (const auto* error = std::get_if<QString>(&parsed)) {
         tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
         tavomi::print(stderr, QString::fromLatin1(tavomi::kReportUsage));

@@ -14,8 +14,9 @@ class ReportPeriod {
     static ReportPeriod ofDay(const QDate& day);
     static ReportPeriod ofMonth(int year, int month);
 
-    // "yyyy/MM" (leading zero included) as a month, or nullopt.
-    static std::optional<ReportPeriod> parseMonth(QStringView text);
+    // A month as the office writes it, or nullopt: 2026/07, 2026/7, 2026-07, or 7月 (also
+    // with full-width digits), which is the latest July that has begun by `today`.
+    static std::optional<ReportPeriod> parseMonth(QStringView text, const QDate& today);
 
     const QDate& first() const { return first_; }
     const QDate& last() const { return last_; }

@@ -27,7 +27,8 @@ QString cardSummary(const QStringList& arguments) {
 }
 
 QString reportSummary(const QStringList& arguments) {
-    const auto parsed = parseReportCommand(arguments);
+    // The day a month written as 7月 is placed from.
+    const auto parsed = parseReportCommand(arguments, QDate(2026, 7, 15));
     if (const auto* error = std::get_if<QString>(&parsed)) {
         return QStringLiteral("error: ") + *error;
     }
@@ -83,7 +84,14 @@ TEST(CommandLineTest, ReportToolArguments) {
         {{"month", "2020/02"}, "month 2020-02-01..2020-02-29"},
         {{"today", "--date", "2019/8/28"}, "error: --date needs a date written YYYY/MM/DD"},
         {{"today", "--date", "2019/02/30"}, "error: --date needs a date written YYYY/MM/DD"},
-        {{"month", "2019/8"}, "error: month needs a month written YYYY/MM, not 2019/8"},
+        // The ways the office writes a month; 7月 is this July, 8月 last August.
+        {{"month", "2019/8"}, "month 2019-08-01..2019-08-31"},
+        {{"month", "2026-07"}, "month 2026-07-01..2026-07-31"},
+        {{"month", "7月"}, "month 2026-07-01..2026-07-31"},
+        {{"month", "８月"}, "month 2025-08-01..2025-08-31"},
+        {{"month", "1月"}, "month 2026-01-01..2026-01-31"},
+        {{"month", "13月"}, "error: month needs a month written YYYY/MM, not 13月"},
+        {{"month", "2026/07/01"}, "error: month needs a month written YYYY/MM, not 2026/07/01"},
         {{"month", "2019/13"}, "error: month needs a month written YYYY/MM, not 2019/13"},
         {{"month"}, "error: month needs one month, written YYYY/MM"},
         {{"month", "2019/08", "--pdf="}, "error: --csv and --pdf need a file"},

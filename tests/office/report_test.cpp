@@ -78,7 +78,7 @@ class ReportTest : public ::testing::Test {
     ReportTest() { test::writeReportFixture(data); }
 
     ReportRun report(const QStringList& arguments, const QDateTime& now = QDateTime()) {
-        const auto parsed = parseReportCommand(arguments);
+        const auto parsed = parseReportCommand(arguments, now.date());
         if (const auto* error = std::get_if<QString>(&parsed)) {
             ADD_FAILURE() << error->toStdString();
             return {};
