@@ -9,12 +9,7 @@ CardholderRow CardholderRow::fromTableRow(const TableRow& row) {
 }
 
 std::vector<CardholderRow> readCardholderRows(const std::filesystem::path& file) {
-    const Table table = tableOfLines(readDataFileLines(file));
-    std::vector<CardholderRow> rows;
-    for (std::size_t row = 1; row < table.size(); ++row) {
-        rows.push_back(CardholderRow::fromTableRow(table[row]));
-    }
-    return rows;
+    return readDataRows<CardholderRow>(file);
 }
 
 bool CardholderTable::load(const std::filesystem::path& appFolder) {

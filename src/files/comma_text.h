@@ -29,4 +29,16 @@ QStringList readDataFileLines(const std::filesystem::path& path);
 // header, or nothing), since such a file holds no data.
 Table tableOfLines(const QStringList& lines);
 
+// The data rows of a file, header left out, each as Row::fromTableRow reads it; none
+// when the file has only a header. Throws FileError when it cannot be read.
+template <typename Row>
+std::vector<Row> readDataRows(const std::filesystem::path& file) {
+    const Table table = tableOfLines(readDataFileLines(file));
+    std::vector<Row> rows;
+    for (std::size_t row = 1; row < table.size(); ++row) {
+        rows.push_back(Row::fromTableRow(table[row]));
+    }
+    return rows;
+}
+
 }  // namespace tavomi

@@ -22,12 +22,7 @@ HoursRow HoursRow::fromTableRow(const TableRow& row) {
 }
 
 std::vector<HoursRow> readHoursRows(const std::filesystem::path& file) {
-    const Table table = tableOfLines(readDataFileLines(file));
-    std::vector<HoursRow> rows;
-    for (std::size_t row = 1; row < table.size(); ++row) {
-        rows.push_back(HoursRow::fromTableRow(table[row]));
-    }
-    return rows;
+    return readDataRows<HoursRow>(file);
 }
 
 DerivationOutcome deriveWorkingHours(const std::filesystem::path& appFolder, const QDate& date) {
