@@ -17,6 +17,10 @@ std::vector<CardholderRow> readCardholderRows(const std::filesystem::path& file)
     return rows;
 }
 
+QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars) {
+    return (QStringList{cardId, name} + particulars).join(u',');
+}
+
 bool CardholderTable::load(const std::filesystem::path& appFolder) {
     entries_.clear();  // a read that throws leaves no earlier entries behind
     entries_ = readCardholderRows(dataFilePath(appFolder, kCardholderListFile));
