@@ -12,6 +12,10 @@ std::vector<CardholderRow> readCardholderRows(const std::filesystem::path& file)
     return readDataRows<CardholderRow>(file);
 }
 
+QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars) {
+    return (QStringList{cardId, name} + particulars).join(u',');
+}
+
 bool CardholderTable::load(const std::filesystem::path& appFolder) {
     entries_.clear();  // a read that throws leaves no earlier entries behind
     entries_ = readCardholderRows(dataFilePath(appFolder, kCardholderListFile));

@@ -14,8 +14,8 @@ namespace tavomi {
 // One line of associate_with_card.txt, by the comma-text rules (an empty field is " ").
 struct CardholderRow {
     QString cardId;
-    QString name;  // family and given name joined by a full-width space
-    QString particulars;
+    QString name;         // family and given name joined by a full-width space
+    QString particulars;  // the first of them; later fields are not read
 
     static CardholderRow fromTableRow(const TableRow& row);
 };
@@ -23,6 +23,9 @@ struct CardholderRow {
 // The entries of associate_with_card.txt, header left out; none when the file has only
 // a header. Throws FileError when it cannot be read.
 std::vector<CardholderRow> readCardholderRows(const std::filesystem::path& file);
+
+// "CARDID,NAME,PARTICULARS...", an entry as associate_with_card.txt holds it.
+QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars);
 
 // The main screen's copy of associate_with_card.txt: loaded once, looked up per card.
 class CardholderTable {

@@ -21,6 +21,10 @@ HoursRow HoursRow::fromTableRow(const TableRow& row) {
     return {row[1], row[2], row[3], row[4]};
 }
 
+QString HoursRow::line() const {
+    return day + u',' + start + u',' + end + u',' + rest;
+}
+
 std::vector<HoursRow> readHoursRows(const std::filesystem::path& file) {
     return readDataRows<HoursRow>(file);
 }
@@ -46,8 +50,7 @@ DerivationOutcome deriveWorkingHours(const std::filesystem::path& appFolder, con
     if (!regularFileExists(workingHoursFile)) {
         return DerivationOutcome::FileMissing;
     }
-    appendLine(workingHoursFile,
-               dateText + u',' + hours.start + u',' + hours.end + u',' + hours.rest);
+    appendLine(workingHoursFile, HoursRow{dateText, hours.start, hours.end, hours.rest}.line());
     return DerivationOutcome::Appended;
 }
 

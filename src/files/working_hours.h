@@ -20,6 +20,8 @@ struct HoursRow {
     QString rest;  // the day's break
 
     static HoursRow fromTableRow(const TableRow& row);
+    // "DAY,START,END,REST", the line the file holds.
+    QString line() const;
 };
 
 // The rows after the header; none when the file has only a header. Throws FileError

@@ -58,10 +58,6 @@ std::optional<QString> nameRefusal(const QString& name) {
     return std::nullopt;
 }
 
-QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars) {
-    return (QStringList{cardId, name} + particulars).join(u',');
-}
-
 RegisterResult registerCard(const std::filesystem::path& appFolder, const QString& cardId,
                             const QString& name, const QStringList& particulars, bool reassign) {
     const auto list = dataFilePath(appFolder, kCardholderListFile);

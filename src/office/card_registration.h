@@ -17,9 +17,6 @@ std::optional<QString> fieldRefusal(const QString& field);
 // Why the name cannot be registered (empty, or a refused field), or nullopt.
 std::optional<QString> nameRefusal(const QString& name);
 
-// "IDM,NAME,PARTICULARS..." as the cardholder list holds it.
-QString cardholderLine(const QString& cardId, const QString& name, const QStringList& particulars);
-
 enum class RegisterStatus {
     Registered,
     AlreadyRegistered,  // the card has a holder and reassigning was not asked for

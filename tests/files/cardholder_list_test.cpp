@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +28,65 @@ class CardholderListTest : public ::testing::Test {
 
     test::DataFolder folder;
 };
+
+QStringList columns(const CardholderRow& row) {
+    return {row.cardId, row.name, row.particulars};
+}
+
+std::vector<QStringList> readColumns(const std::filesystem::path& file) {
+    std::vector<QStringList> rows;
+    for (const CardholderRow& row : readCardholderRows(file)) {
+        rows.push_back(columns(row));
+    }
+    return rows;
+}
+
+TEST_F(CardholderListTest, RowsAreTheLinesAfterTheHeaderByColumn) {
+    writeList({
+        kHeader,
+        u"0123456789ABCDEF,山田　花子,教諭,12345"_s,
+        u"1111222233334444,佐藤一郎"_s,
+        "2222333344445555,,",
+        "",
+        "\"3333 4444\", Spaced ,x",
+    });
+    EXPECT_EQ(readColumns(folder.file(kCardholderListFile)),
+              (std::vector<QStringList>{
+                  {"0123456789ABCDEF", u"山田　花子"_s, u"教諭"_s},
+                  {"1111222233334444", u"佐藤一郎"_s, ""},  // a field the line lacks is empty
+                  {"2222333344445555", " ", " "},           // an empty field is one space
+                  {" ", "", ""},
+                  {"3333 4444", "Spaced", "x"},
+              }));
+
+    writeList({kHeader});
+    EXPECT_TRUE(readCardholderRows(folder.file(kCardholderListFile)).empty());
+}
+
+// What the card tool writes, the time clock reads back as the same holder.
+TEST_F(CardholderListTest, AWrittenLineReadsBackAsItsEntry) {
+    const struct {
+        QString cardId;
+        QString name;
+        QStringList particulars;
+        QString line;
+    } cases[] = {
+        {"0123456789ABCDEF", u"山田　花子"_s, {}, u"0123456789ABCDEF,山田　花子"_s},
+        {"0123456789ABCDEF", u"山田　花子"_s, {u"教諭"_s}, u"0123456789ABCDEF,山田　花子,教諭"_s},
+        {"0123456789ABCDEF",
+         "Yamada",
+         {u"教諭"_s, "12345"},
+         u"0123456789ABCDEF,Yamada,教諭,12345"_s},
+    };
+    for (const auto& c : cases) {
+        const QString line = cardholderLine(c.cardId, c.name, c.particulars);
+        EXPECT_EQ(line, c.line);
+        writeList({kHeader, line});
+        EXPECT_EQ(readColumns(folder.file(kCardholderListFile)),
+                  (std::vector<QStringList>{{c.cardId, c.name, c.particulars.value(0)}}))
+            << line.toStdString();
+    }
+}
 
 using CardholderTableTest = CardholderListTest;
 
