@@ -43,8 +43,11 @@ UniqueFd openJournal(const std::filesystem::path& path) {
 
 // Calls onLine(data, size) for every line of the file, without its LF. A line that does
 // not fit the buffer is handed over cut at the buffer's size; the rest of it is skipped.
+// Returns early, without the rest of the file, when the progress says stop.
 template <typename OnLine>
-void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine) {
+void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
+                 const ScanProgress& progress, qint64 size) {
+    qint64 read = 0;
     std::vector<char> buffer(kReadSize);
     std::size_t filled = 0;
     bool skippingRestOfLine = false;
@@ -60,6 +63,10 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine) {
             break;
         }
         filled += static_cast<std::size_t>(got);
+        read += got;
+        if (progress && !progress(read, size)) {
+            return;
+        }
         const char* p = buffer.data();
         const char* const end = p + filled;
         while (const auto* lf = static_cast<const char*>(std::memchr(p, '\n', end - p))) {
@@ -201,10 +208,23 @@ class Scanner {
 }  // namespace
 
 JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period) {
+    return scanJournal(journal, period, {});
+}
+
+JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period,
+                        const ScanProgress& progress) {
     const UniqueFd fd = openJournal(journal);
+    qint64 journalSize = 0;
+    if (progress) {
+        struct stat st {};
+        if (::fstat(fd.get(), &st) == 0) {
+            journalSize = st.st_size;
+        }
+    }
     Scanner scanner(period);
-    forEachLine(fd.get(), journal,
-                [&](const char* data, std::size_t size) { scanner.line(data, size); });
+    forEachLine(
+        fd.get(), journal, [&](const char* data, std::size_t size) { scanner.line(data, size); },
+        progress, journalSize);
     return scanner.take();
 }
 

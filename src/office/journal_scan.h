@@ -3,7 +3,10 @@
 #include "office/punch_line.h"
 #include "office/report_period.h"
 
+#include <QtGlobal>
+
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace tavomi {
@@ -23,5 +26,13 @@ struct JournalScan {
 // a punch fail; an append is one write, so at worst the last line is seen half-written.
 // Throws FileError when the file cannot be opened or read.
 JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period);
+
+// Told after each read how many bytes of the journal have been read, and its size when
+// opened (a journal that grows meanwhile may pass it). Returning false stops the scan: what
+// it returns then is incomplete and is for throwing away.
+using ScanProgress = std::function<bool(qint64 bytesRead, qint64 size)>;
+
+JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period,
+                        const ScanProgress& progress);
 
 }  // namespace tavomi
