@@ -75,11 +75,10 @@ std::vector<PresenceRow> presenceRows(const PeriodReport& dayReport, bool dayIsO
 }
 
 bool hasRecords(const PeriodReport& report) {
-    return !report.garbled.empty() ||
-           std::any_of(report.teachers.begin(), report.teachers.end(), [](const TeacherDays& t) {
-               return std::any_of(t.days.begin(), t.days.end(),
-                                  [](const DaySummary& d) { return !d.events.empty(); });
-           });
+    return std::any_of(report.teachers.begin(), report.teachers.end(), [](const TeacherDays& t) {
+        return std::any_of(t.days.begin(), t.days.end(),
+                           [](const DaySummary& d) { return !d.events.empty(); });
+    });
 }
 
 QStringList findingTexts(const PeriodReport& report) {

@@ -30,7 +30,8 @@ QString standingText(const DaySummary& day, bool dayIsOver);
 // The board of a one-day report, teacher by teacher.
 std::vector<PresenceRow> presenceRows(const PeriodReport& dayReport, bool dayIsOver);
 
-// True when the period has a record or a garbled line.
+// True when the period has a record. A garbled line does not count: one without a
+// readable date is listed with every period.
 bool hasRecords(const PeriodReport& report);
 
 // Every exception of the period (teacher, date, what is missing), then every garbled line
