@@ -42,6 +42,7 @@ CardPage::CardPage(std::filesystem::path appFolder, CardPoller& poller, QWidget*
     look::setPixelSize(promptLabel_, 20);
     cardIdLabel_ = look::named(new QLabel(this), "cardIdLabel");
     holderLabel_ = look::named(new QLabel(this), "holderLabel");
+    holderLabel_->setTextFormat(Qt::PlainText);  // a name from the list is never markup
     familyNameEdit_ = look::named(new QLineEdit(this), "familyNameEdit");
     givenNameEdit_ = look::named(new QLineEdit(this), "givenNameEdit");
     particularsEdit_ = look::named(new QLineEdit(this), "particularsEdit");
@@ -236,6 +237,7 @@ void CardPage::showRegistration(Outcome<Registration> outcome, const QStringList
         QMessageBox question(QMessageBox::Question, u"カード登録"_s,
                              reassignQuestion(done.cardId, done.result.formerHolder, done.name),
                              QMessageBox::NoButton, this);
+        question.setTextFormat(Qt::PlainText);
         QPushButton* yes = question.addButton(u"登録し直す"_s, QMessageBox::AcceptRole);
         question.addButton(u"やめる"_s, QMessageBox::RejectRole);
         question.exec();

@@ -8,6 +8,7 @@
 #include "office_window/office_window.h"
 
 #include <QApplication>
+#include <QThreadPool>
 
 #include <csignal>
 #include <cstdio>
@@ -37,5 +38,8 @@ int main(int argc, char** argv) {
     tavomi::OfficeWindow window(std::get<std::filesystem::path>(folder), tavomi::systemClock(),
                                 poller);
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    // A card poll still running on the pool uses the poller: it ends before the poller does.
+    QThreadPool::globalInstance()->waitForDone();
+    return code;
 }

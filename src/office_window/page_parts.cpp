@@ -12,6 +12,7 @@ namespace tavomi::office {
 QLabel* messageLine(QWidget* parent) {
     auto* line = look::named(new QLabel(parent), "messageLabel");
     line->setWordWrap(true);
+    line->setTextFormat(Qt::PlainText);  // names from the files are never markup
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
     line->hide();
     return line;

@@ -24,12 +24,14 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace tavomi {
 namespace {
@@ -52,6 +54,23 @@ int rowOf(QTableWidget* table, const QString& name) {
     return -1;
 }
 
+// The card page polls from a worker thread while the test lays cards.
+class CardOnReader : public CardPoller {
+  public:
+    PollResult poll() override {
+        std::lock_guard lock(mutex_);
+        return result_;
+    }
+    void lay(const QString& card) {
+        std::lock_guard lock(mutex_);
+        result_ = test::ScriptedPoller::card(card);
+    }
+
+  private:
+    std::mutex mutex_;
+    PollResult result_ = test::ScriptedPoller::reader();
+};
+
 class OfficeWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -61,6 +80,11 @@ class OfficeWindowTest : public ::testing::Test {
         journal.chop(1);  // the end-of-file mark
         journal += encodeCp932(u"出勤,悪\x1B[31m,2019/08/20,09:10,IC記録,詳細なし,事由なし\r\n"_s);
         folder.writeBytes(kJournalFile, journal);
+    }
+
+    void TearDown() override {
+        window.reset();
+        QThreadPool::globalInstance()->waitForDone();  // no worker outlives the poller
     }
 
     void open(const std::filesystem::path& appFolder) {
@@ -80,7 +104,7 @@ class OfficeWindowTest : public ::testing::Test {
 
     test::DataFolder folder;
     QDateTime now{QDate(2019, 8, 20), QTime(10, 30)};
-    test::ScriptedPoller poller;
+    CardOnReader poller;
     std::unique_ptr<OfficeWindow> window;
 };
 
@@ -218,7 +242,7 @@ class CardPageTest : public OfficeWindowTest {
     }
 
     void lay(const QString& card) {
-        poller.steady = test::ScriptedPoller::card(card);
+        poller.lay(card);
         ASSERT_TRUE(
             waitUntil([&] { return find<QLabel>("cardPage", "cardIdLabel")->text() == card; }));
     }
