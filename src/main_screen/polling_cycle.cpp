@@ -1,6 +1,7 @@
 #include "main_screen/polling_cycle.h"
 
 #include "card/card_poller.h"
+#include "files/data_folder.h"
 
 #include <exception>
 #include <utility>
@@ -44,6 +45,10 @@ PollingCycle::Tick PollingCycle::tick() {
 
     state_.cardId = *poll.cardId;
     lookUpCard();
+    if (!state_.cardRegistered) {
+        // A card registered since the list was read works without a restart.
+        reloadIfListChanged();
+    }
     result.outcome = state_.listHasEntries && state_.cardRegistered ? Outcome::Registered
                                                                     : Outcome::NotRegistered;
     return result;
@@ -63,6 +68,7 @@ std::optional<std::string> PollingCycle::loadCardholders() {
     state_.listHasEntries = false;
     state_.cardRegistered = false;
     try {
+        loadedStamp_ = listStamp();
         state_.listHasEntries = cardholders_.load(appFolder_);
     } catch (const std::exception& e) {
         return std::string(e.what());
@@ -75,6 +81,30 @@ void PollingCycle::lookUpCard() {
         state_.cardRegistered = true;
         state_.holderName = *name;
     }
+}
+
+void PollingCycle::reloadIfListChanged() {
+    const FileStamp now = listStamp();
+    if (now == loadedStamp_) {
+        return;
+    }
+    // Read into a table of its own: when the new read fails, the card is decided on the
+    // list already loaded, and the changed file is tried again for the next unknown card.
+    CardholderTable reloaded;
+    bool hasEntries = false;
+    try {
+        hasEntries = reloaded.load(appFolder_);
+    } catch (const std::exception&) {
+        return;
+    }
+    cardholders_ = std::move(reloaded);
+    loadedStamp_ = now;
+    state_.listHasEntries = hasEntries;
+    lookUpCard();
+}
+
+FileStamp PollingCycle::listStamp() const {
+    return fileStampOf(dataFilePath(appFolder_, kCardholderListFile));
 }
 
 }  // namespace tavomi

@@ -3,6 +3,7 @@
 // tick() and then shows what it says.
 
 #include "files/cardholder_list.h"
+#include "files/file_stamp.h"
 
 #include <QString>
 
@@ -24,7 +25,8 @@ enum class StatusDisplay {
 struct PollingState {
     bool readerListSeen = false;  // the latest tick's poll obtained the reader list
     StatusDisplay display = StatusDisplay::CheckingReader;
-    bool cardholdersLoaded = false;  // read once per run, on the first tick that can
+    bool cardholdersLoaded = false;  // read on the first tick that can, and again for an
+                                     // unknown card when the file has changed since
     bool listHasEntries = false;     // the loaded list has at least one line past its header
     bool cardRegistered = false;     // the latest tick's card is in the list
     QString holderName;              // its holder, when registered
@@ -65,10 +67,13 @@ class PollingCycle {
     bool followReaderState();
     std::optional<std::string> loadCardholders();  // the error's text on failure
     void lookUpCard();
+    void reloadIfListChanged();
+    FileStamp listStamp() const;
 
     std::filesystem::path appFolder_;
     CardPoller& poller_;
     CardholderTable cardholders_;
+    FileStamp loadedStamp_;  // taken before the read, so an edit during it is seen next time
     PollingState state_;
     std::string lastReportedError_;
     int ticksSinceReport_ = 0;

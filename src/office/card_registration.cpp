@@ -20,40 +20,77 @@ bool cp932Writes(const QString& character) {
 
 }  // namespace
 
-std::optional<QString> fieldRefusal(const QString& field) {
+std::optional<FieldProblem> fieldProblem(const QString& field) {
+    using Kind = FieldProblem::Kind;
     for (const char32_t c : field.toUcs4()) {
         if (c == u',') {
-            return QStringLiteral("holds a comma");
+            return FieldProblem{Kind::Comma, c};
         }
         if (c == u'"') {
-            return QStringLiteral("holds a double quote");
+            return FieldProblem{Kind::DoubleQuote, c};
         }
         if (c == u' ') {
-            return QStringLiteral("holds a half-width space");
+            return FieldProblem{Kind::HalfWidthSpace, c};
         }
         if (c < 0x20 || c == 0x7F) {
-            return QStringLiteral("holds a control character");
+            return FieldProblem{Kind::ControlCharacter, c};
         }
-        const QString character = QString::fromUcs4(&c, 1);
-        if (!cp932Writes(character)) {
-            return QStringLiteral("holds %1 (U+%2), which CP932 cannot write")
-                .arg(character, QString::number(c, 16).toUpper().rightJustified(4, u'0'));
+        if (!cp932Writes(QString::fromUcs4(&c, 1))) {
+            return FieldProblem{Kind::NotInCp932, c};
         }
     }
     return std::nullopt;
 }
 
-std::optional<QString> nameRefusal(const QString& name) {
+std::optional<NameProblem> nameProblem(const QString& name) {
     if (name.isEmpty()) {
-        return QStringLiteral("the name is empty");
+        return NameProblem{NameProblem::Kind::Empty, {}};
     }
-    if (const auto why = fieldRefusal(name)) {
-        return QStringLiteral("the name ") + *why;
+    if (const auto problem = fieldProblem(name)) {
+        return NameProblem{NameProblem::Kind::Field, *problem};
     }
     // The ideographic space only joins family and given name: a name that is nothing
     // else, or ends in one, is a typing slip that no screen could tell apart.
     if (name.front() == u'　' || name.back() == u'　') {
-        return QStringLiteral("the name begins or ends with a full-width space");
+        return NameProblem{NameProblem::Kind::SpaceAtEdge, {}};
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> fieldRefusal(const QString& field) {
+    const auto problem = fieldProblem(field);
+    if (!problem) {
+        return std::nullopt;
+    }
+    switch (problem->kind) {
+        case FieldProblem::Kind::Comma:
+            return QStringLiteral("holds a comma");
+        case FieldProblem::Kind::DoubleQuote:
+            return QStringLiteral("holds a double quote");
+        case FieldProblem::Kind::HalfWidthSpace:
+            return QStringLiteral("holds a half-width space");
+        case FieldProblem::Kind::ControlCharacter:
+            return QStringLiteral("holds a control character");
+        case FieldProblem::Kind::NotInCp932:
+            return QStringLiteral("holds %1 (U+%2), which CP932 cannot write")
+                .arg(QString::fromUcs4(&problem->character, 1),
+                     QString::number(problem->character, 16).toUpper().rightJustified(4, u'0'));
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> nameRefusal(const QString& name) {
+    const auto problem = nameProblem(name);
+    if (!problem) {
+        return std::nullopt;
+    }
+    switch (problem->kind) {
+        case NameProblem::Kind::Empty:
+            return QStringLiteral("the name is empty");
+        case NameProblem::Kind::Field:
+            return QStringLiteral("the name ") + *fieldRefusal(name);
+        case NameProblem::Kind::SpaceAtEdge:
+            return QStringLiteral("the name begins or ends with a full-width space");
     }
     return std::nullopt;
 }

@@ -8,13 +8,28 @@
 
 namespace tavomi {
 
-// Why a text cannot be a field of the cardholder list, or nullopt. The name goes into
-// punch records unquoted, and the list is read by the comma-text rules, so a comma, a
-// double quote, a blank or control character (a half-width space among them) or a
-// character CP932 cannot write would change the fields of the list or of the journal.
-std::optional<QString> fieldRefusal(const QString& field);
+// What keeps a text from being a field of the cardholder list. The name goes into punch
+// records unquoted, and the list is read by the comma-text rules, so a comma, a double
+// quote, a blank or control character (a half-width space among them) or a character
+// CP932 cannot write would change the fields of the list or of the journal.
+struct FieldProblem {
+    enum class Kind { Comma, DoubleQuote, HalfWidthSpace, ControlCharacter, NotInCp932 };
+    Kind kind = Kind::Comma;
+    char32_t character = 0;
+};
+std::optional<FieldProblem> fieldProblem(const QString& field);
 
-// Why the name cannot be registered (empty, or a refused field), or nullopt.
+// What keeps a name from being registered: empty, a field problem, or a full-width space
+// at its beginning or end.
+struct NameProblem {
+    enum class Kind { Empty, Field, SpaceAtEdge };
+    Kind kind = Kind::Empty;
+    FieldProblem field;  // Field only
+};
+std::optional<NameProblem> nameProblem(const QString& name);
+
+// The same as the card tool words them, or nullopt.
+std::optional<QString> fieldRefusal(const QString& field);
 std::optional<QString> nameRefusal(const QString& name);
 
 enum class RegisterStatus {

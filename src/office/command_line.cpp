@@ -177,4 +177,24 @@ std::variant<ReportCommand, QString> parseReportCommand(const QStringList& argum
     return command;
 }
 
+std::variant<OfficeCommand, QString> parseOfficeCommand(const QStringList& arguments) {
+    const auto split = splitWords(arguments, {}, {QStringLiteral("--data")});
+    if (const auto* error = std::get_if<QString>(&split)) {
+        return *error;
+    }
+    const Words& words = std::get<Words>(split);
+    OfficeCommand command;
+    command.help = hasOption(words, "--help");
+    if (!words.plain.isEmpty()) {
+        return QStringLiteral("unexpected word %1").arg(words.plain.front());
+    }
+    if (hasOption(words, "--data")) {
+        command.dataFolder = optionValue(words, "--data");
+        if (command.dataFolder.isNull()) {
+            command.dataFolder = QStringLiteral("");
+        }
+    }
+    return command;
+}
+
 }  // namespace tavomi

@@ -30,6 +30,12 @@ inline constexpr const char* kReportUsage =
     "         FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher)\n"
     "  --data DIR  the data folder (default: attendance_manegement beside the program)\n";
 
+inline constexpr const char* kOfficeUsage =
+    "usage: tavomi-office [--data DIR]\n"
+    "  the office's window: who is in today, a month's time sheets (CSV, PDF), and\n"
+    "  registering a card laid on the reader\n"
+    "  --data DIR  the data folder (default: attendance_manegement beside the program)\n";
+
 inline constexpr int kDefaultCardTimeoutSeconds = 30;
 
 struct CardCommand {
@@ -52,10 +58,16 @@ struct ReportCommand {
     QString dataFolder;
 };
 
+struct OfficeCommand {
+    bool help = false;
+    QString dataFolder;  // null: beside the program
+};
+
 // The arguments after the program's name; a text is a one-line usage error.
 std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments);
 // `today` places a month given as 7月.
 std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments,
                                                         const QDate& today);
+std::variant<OfficeCommand, QString> parseOfficeCommand(const QStringList& arguments);
 
 }  // namespace tavomi

@@ -73,12 +73,15 @@ UniqueFd openJournal(const std::filesystem::path& path) {
 
 // Calls onLine(data, size) for every line of the file, without its LF. A line that does
 // not fit the buffer is handed over cut at the buffer's size; the rest of it is skipped.
+// Returns early, without the rest of the file, when the progress says stop.
 template <typename OnLine>
-void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine) {
+void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
+                 const ScanProgress& progress, qint64 size) {
     // Not zeroed: filling a buffer that the reads overwrite costs as much as a tenth of
     // the scan.
     const auto padded = std::make_unique_for_overwrite<char[]>(kReadSize + kPadding);
     const std::span<char> buffer(padded.get(), kReadSize);
+    qint64 read = 0;
     std::size_t filled = 0;
     bool skippingRestOfLine = false;
     for (;;) {
@@ -93,6 +96,10 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine) {
             break;
         }
         filled += static_cast<std::size_t>(got);
+        read += got;
+        if (progress && !progress(read, size)) {
+            return;
+        }
         const char* p = buffer.data();
         const char* const end = p + filled;
         while (const char* lf = findByte(p, end, '\n')) {
@@ -336,11 +343,19 @@ class Scanner {
 }  // namespace
 
 JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period,
-                        const QDate& lookBackFrom) {
+                        const QDate& lookBackFrom, const ScanProgress& progress) {
     const UniqueFd fd = openJournal(journal);
+    qint64 journalSize = 0;
+    if (progress) {
+        struct stat st {};
+        if (::fstat(fd.get(), &st) == 0) {
+            journalSize = st.st_size;
+        }
+    }
     Scanner scanner(period, lookBackFrom);
-    forEachLine(fd.get(), journal,
-                [&](const char* data, std::size_t size) { scanner.line(data, size); });
+    forEachLine(
+        fd.get(), journal, [&](const char* data, std::size_t size) { scanner.line(data, size); },
+        progress, journalSize);
     return scanner.take();
 }
 

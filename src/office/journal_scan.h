@@ -4,8 +4,10 @@
 #include "office/report_period.h"
 
 #include <QStringList>
+#include <QtGlobal>
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace tavomi {
@@ -41,7 +43,13 @@ struct JournalScan {
 // fiscal year). They are read from the bytes without decoding more than each new name:
 // kind, date and time as a record has them; the source, detail and reason fields are not
 // checked there, as they carry no hours (their month's report names such a line).
+//
+// The progress is told after each read how many bytes have been read, and the journal's
+// size when opened (a journal that grows meanwhile may pass it). Returning false stops the
+// scan: what it returns then is incomplete and is for throwing away.
+using ScanProgress = std::function<bool(qint64 bytesRead, qint64 size)>;
+
 JournalScan scanJournal(const std::filesystem::path& journal, const ReportPeriod& period,
-                        const QDate& lookBackFrom = QDate());
+                        const QDate& lookBackFrom = QDate(), const ScanProgress& progress = {});
 
 }  // namespace tavomi

@@ -27,31 +27,6 @@ QString errorText(const FileError& e) {
     return QString::fromLocal8Bit(e.what());
 }
 
-// A report never replaces a data file, however the output's path is written: an
-// existing file is compared by identity (device and inode), which also catches another
-// spelling on a share that folds letter case; a new one by its path, letter case folded,
-// so that no report makes a file that a share would take for the lock file.
-bool isDataFile(const QString& output, const std::filesystem::path& appFolder) {
-    const std::string outputPath = QFile::encodeName(output).toStdString();
-    struct stat outputStat {};
-    const bool exists = ::stat(outputPath.c_str(), &outputStat) == 0;
-    std::error_code ec;
-    const auto target = std::filesystem::weakly_canonical(outputPath, ec);
-    auto same = [&](std::string_view name) {
-        const auto dataFile = dataFilePath(appFolder, name);
-        struct stat dataStat {};
-        if (exists && ::stat(dataFile.c_str(), &dataStat) == 0) {
-            return dataStat.st_dev == outputStat.st_dev && dataStat.st_ino == outputStat.st_ino;
-        }
-        std::error_code ec2;
-        const auto canonical = std::filesystem::weakly_canonical(dataFile, ec2);
-        return !ec && !ec2 &&
-               QString::fromStdString(canonical.string())
-                       .compare(QString::fromStdString(target.string()), Qt::CaseInsensitive) == 0;
-    };
-    return same(kLockFile) || std::any_of(kRequiredFiles.begin(), kRequiredFiles.end(), same);
-}
-
 // The cardholders; without a readable list the names come from the journal alone.
 QStringList cardholders(const std::filesystem::path& appFolder, std::FILE* err) {
     const auto list = dataFilePath(appFolder, kCardholderListFile);
@@ -73,10 +48,8 @@ WorkingHours workingHours(const std::filesystem::path& appFolder, std::FILE* err
 }
 
 bool writeCsv(const PeriodReport& report, const QString& file, std::FILE* err) {
-    QSaveFile out(file);
-    const QByteArray bytes = monthCsv(report);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        warn(err, QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
+    if (const QString error = writeMonthCsv(report, file); !error.isEmpty()) {
+        warn(err, QStringLiteral("cannot write %1: %2").arg(file, error));
         return false;
     }
     return true;
@@ -104,6 +77,39 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
 }
 
 }  // namespace
+
+// However the output's path is written: the identity also catches another spelling on a
+// share that folds letter case, and the folded path keeps a report from making a file
+// that a share would take for the lock file.
+bool isDataFile(const QString& output, const std::filesystem::path& appFolder) {
+    const std::string outputPath = QFile::encodeName(output).toStdString();
+    struct stat outputStat {};
+    const bool exists = ::stat(outputPath.c_str(), &outputStat) == 0;
+    std::error_code ec;
+    const auto target = std::filesystem::weakly_canonical(outputPath, ec);
+    auto same = [&](std::string_view name) {
+        const auto dataFile = dataFilePath(appFolder, name);
+        struct stat dataStat {};
+        if (exists && ::stat(dataFile.c_str(), &dataStat) == 0) {
+            return dataStat.st_dev == outputStat.st_dev && dataStat.st_ino == outputStat.st_ino;
+        }
+        std::error_code ec2;
+        const auto canonical = std::filesystem::weakly_canonical(dataFile, ec2);
+        return !ec && !ec2 &&
+               QString::fromStdString(canonical.string())
+                       .compare(QString::fromStdString(target.string()), Qt::CaseInsensitive) == 0;
+    };
+    return same(kLockFile) || std::any_of(kRequiredFiles.begin(), kRequiredFiles.end(), same);
+}
+
+QString writeMonthCsv(const PeriodReport& report, const QString& file) {
+    QSaveFile out(file);
+    const QByteArray bytes = monthCsv(report);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        return out.errorString();
+    }
+    return {};
+}
 
 int runReportCommand(const ReportCommand& command, const std::filesystem::path& appFolder,
                      const Clock& clock, std::FILE* out, std::FILE* err) {

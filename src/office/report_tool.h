@@ -3,6 +3,8 @@
 #include "clock/clock.h"
 #include "office/command_line.h"
 
+#include <QString>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -14,5 +16,15 @@ namespace tavomi {
 // A PDF needs a QGuiApplication.
 int runReportCommand(const ReportCommand& command, const std::filesystem::path& appFolder,
                      const Clock& clock, std::FILE* out, std::FILE* err);
+
+struct PeriodReport;
+
+// True when the path names one of Tavomi's data files (or the lock file), which a report
+// never writes: an existing file by identity (device and inode), a new one by its path with
+// letter case folded.
+bool isDataFile(const QString& output, const std::filesystem::path& appFolder);
+
+// Writes the month's CSV whole or not at all. Returns an error text, or an empty text.
+QString writeMonthCsv(const PeriodReport& report, const QString& file);
 
 }  // namespace tavomi

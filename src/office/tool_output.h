@@ -10,6 +10,7 @@ namespace tavomi {
 // The tools' names, which begin their messages.
 inline constexpr const char* kCardTool = "tavomi-card";
 inline constexpr const char* kReportTool = "tavomi-report";
+inline constexpr const char* kOfficeTool = "tavomi-office";
 
 // Writes the text as UTF-8 and flushes, so that prompts show before a wait.
 void print(std::FILE* stream, const QString& text);

@@ -57,5 +57,19 @@ TEST_F(CardEventsRigTest, AfterTheServiceComesBackACardStillOpensIt) {
     EXPECT_EQ(handedOver_, std::vector<QString>{test::kHanako});
 }
 
+// The running screen reads the changed list for a card it does not know.
+TEST_F(CardEventsRigTest, ACardRegisteredWhileRunningOpensThePunchScreen) {
+    {
+        VirtualCard hanako(0, test::kHanakoCard.toStdString());
+        ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 1; }));
+    }
+    const QString newcomer = QStringLiteral("佐藤　次郎");
+    folder_.writeLines(kCardholderListFile, test::cardholderListWithHanako() +
+                                                QStringList{test::kStrangerCard + u',' + newcomer});
+    VirtualCard card(1, test::kStrangerCard.toStdString());
+    ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 2; }));
+    EXPECT_EQ(handedOver_.back(), newcomer);
+}
+
 }  // namespace
 }  // namespace tavomi

@@ -13,6 +13,8 @@
 namespace tavomi {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 using test::ScriptedPoller;
 using Outcome = PollingCycle::Outcome;
 
@@ -85,12 +87,44 @@ TEST_F(PollingCycleTest, EachTickStartsWithoutTheLastTicksCardAndName) {
     EXPECT_FALSE(cycle.state().cardRegistered);
 }
 
-TEST_F(PollingCycleTest, TheListIsReadOnceAndEditsWaitForTheNextStart) {
+// A known card is decided on the list as loaded; the file is not read again for it.
+TEST_F(PollingCycleTest, AKnownCardIsDecidedOnTheLoadedList) {
     poller.steady = ScriptedPoller::card(kHanakoCard);
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
     folder.writeLines(kCardholderListFile, {kCardholderHeader});
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
     folder.remove(kCardholderListFile);
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+}
+
+// An unknown card reads the list again when the file changed since it was loaded, so a
+// card registered meanwhile works; a read that fails keeps the list already loaded.
+TEST_F(PollingCycleTest, AnUnknownCardRereadsAChangedList) {
+    const QString stranger = test::kStrangerCard + u',' + u"佐藤　次郎"_s;
+    poller.script = {ScriptedPoller::card(test::kStrangerCard)};
+    EXPECT_EQ(cycle.tick().outcome, Outcome::NotRegistered);
+
+    // Registered since: the next laying finds the holder.
+    folder.writeLines(kCardholderListFile,
+                      test::cardholderListWithHanako() + QStringList{stranger});
+    poller.script = {ScriptedPoller::card(test::kStrangerCard), ScriptedPoller::card(kHanakoCard)};
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+    EXPECT_EQ(cycle.state().holderName, u"佐藤　次郎"_s);
+    EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
+
+    // Changed, but the card is still not in it: the message as before.
+    const QString other = QStringLiteral("1111222233334444");
+    folder.writeLines(kCardholderListFile, test::cardholderListWithHanako());
+    poller.script = {ScriptedPoller::card(other)};
+    EXPECT_EQ(cycle.tick().outcome, Outcome::NotRegistered);
+
+    // Unreadable now (a folder in its place): decided on the list loaded last.
+    folder.remove(kCardholderListFile);
+    std::filesystem::create_directory(folder.file(kCardholderListFile));
+    poller.script = {ScriptedPoller::card(other), ScriptedPoller::card(kHanakoCard)};
+    const PollingCycle::Tick unknown = cycle.tick();
+    EXPECT_EQ(unknown.outcome, Outcome::NotRegistered);
+    EXPECT_FALSE(unknown.errorToReport.has_value());
     EXPECT_EQ(cycle.tick().outcome, Outcome::Registered);
 }
 

@@ -149,6 +149,7 @@ TEST_F(DebTest, HoldsTheProgramsInTheirFolderAndNothingElse) {
         {"./usr/lib/tavomi/attendance_manegement",
          "lrwxrwxrwx -> /var/lib/tavomi/attendance_manegement"},
         {"./usr/share/applications/tavomi.desktop", file},
+        {"./usr/share/applications/tavomi-office.desktop", file},
         {"./usr/share/icons/hicolor/scalable/apps/tavomi.svg", file},
         {"./usr/share/tavomi/autostart/tavomi.desktop", file},
         {"./usr/lib/systemd/user/tavomi.service", file},
@@ -264,7 +265,8 @@ TEST_F(DebTest, LintianFindsNoError) {
 TEST_F(DebTest, DesktopEntriesNameAProgramAndIconOfThePackage) {
     const QString root = package_->root();
     for (const char* entry :
-         {"/usr/share/applications/tavomi.desktop", "/usr/share/tavomi/autostart/tavomi.desktop"}) {
+         {"/usr/share/applications/tavomi.desktop", "/usr/share/applications/tavomi-office.desktop",
+          "/usr/share/tavomi/autostart/tavomi.desktop"}) {
         SCOPED_TRACE(entry);
         const QString path = root + QString::fromLatin1(entry);
         const Ran validated = run("desktop-file-validate", {path});

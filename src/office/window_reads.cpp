@@ -1,0 +1,109 @@
+#include "office/window_reads.h"
+
+#include "files/data_folder.h"
+#include "files/file_error.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+
+namespace {
+
+QString pathText(const std::filesystem::path& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+// The file errors' Japanese text, its line breaks as a label shows them.
+QString messageOf(const FileError& error) {
+    return error.japaneseText().replace(u"\r\n"_s, u"\n"_s);
+}
+
+}  // namespace
+
+DataStamps dataStampsOf(const std::filesystem::path& appFolder) {
+    return {fileStampOf(dataFilePath(appFolder, kJournalFile)),
+            fileStampOf(dataFilePath(appFolder, kCardholderListFile))};
+}
+
+QString dataFolderProblem(const std::filesystem::path& appFolder) {
+    const auto folder = appFolder / kDataFolderName;
+    const QString shown = pathText(folder);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return u"データフォルダーが見つかりません。\nフォルダー：%1\n"
+                   u"--data で正しいデータフォルダーを指定してください。"_s.arg(shown);
+        }
+        return u"データフォルダーを調べることができません。\nフォルダー：%1\n理由：%2"_s.arg(
+            shown, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return u"データフォルダーの場所にあるのはフォルダーではありません。\nフォルダー：%1"_s.arg(
+            shown);
+    }
+    if (::access(folder.c_str(), R_OK | X_OK) != 0) {
+        return u"データフォルダーを読むことができません。\nフォルダー：%1\n理由：%2"_s.arg(
+            shown, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    return {};
+}
+
+std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
+                                             const ReportPeriod& period,
+                                             const ScanProgress& progress) {
+    if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {
+        return problem;
+    }
+    const DataStamps stamps = dataStampsOf(appFolder);
+    QStringList notes;
+    bool stopped = false;
+    JournalScan scan;
+    try {
+        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
+                           period.isDay() ? QDate() : lookBackStart(period),
+                           [&](qint64 done, qint64 size) {
+                               stopped = progress && !progress(done, size);
+                               return !stopped;
+                           });
+    } catch (const FileError& e) {
+        return messageOf(e);
+    }
+    if (stopped) {
+        return u"読み込みを中止しました。"_s;
+    }
+    QStringList cardholders;
+    try {
+        cardholders = readCardholderNames(dataFilePath(appFolder, kCardholderListFile));
+    } catch (const FileError& e) {
+        notes.append(messageOf(e) + u"\n（氏名は記録からだけ取りました）"_s);
+    }
+    WorkingHours hours;
+    try {
+        hours = readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
+    } catch (const FileError& e) {
+        notes.append(messageOf(e) + u"\n（勤務時間は空欄にしました）"_s);
+    }
+    return PeriodRead{buildReport(period, std::move(scan), cardholders, hours), stamps, notes};
+}
+
+std::variant<std::vector<CardholderRow>, QString> readCardholders(
+    const std::filesystem::path& appFolder) {
+    if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {
+        return problem;
+    }
+    try {
+        return readCardholderRows(dataFilePath(appFolder, kCardholderListFile));
+    } catch (const FileError& e) {
+        return messageOf(e);
+    }
+}
+
+}  // namespace tavomi

@@ -1,0 +1,51 @@
+#pragma once
+// The office window's reads of the data files, without widgets: each returns what a page
+// shows, or one Japanese message saying why it cannot. Nothing here writes, and nothing
+// throws, so a worker thread hands the outcome to the window as it is.
+
+#include "files/cardholder_list.h"
+#include "files/file_stamp.h"
+#include "office/journal_scan.h"
+#include "office/report_model.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <variant>
+#include <vector>
+
+namespace tavomi {
+
+// The journal's and the cardholder list's stamps, which decide whether a page reads again.
+struct DataStamps {
+    FileStamp journal;
+    FileStamp cardholders;
+    bool operator==(const DataStamps& other) const = default;
+};
+
+DataStamps dataStampsOf(const std::filesystem::path& appFolder);
+
+// Why the data folder cannot be read (missing, no folder, no permission), or empty.
+QString dataFolderProblem(const std::filesystem::path& appFolder);
+
+// A period's report as a page shows it, with notes for what was left out.
+struct PeriodRead {
+    PeriodReport report;
+    DataStamps stamps;  // taken before the reads
+    QStringList notes;  // the cardholder list or the working hours could not be read
+};
+
+// Reads the period as tavomi-report does: the journal without a lock, the cardholder list
+// and the working hours. An unreadable journal is the message; an unreadable list or
+// hours table becomes a note. With a progress that says stop, the outcome is a message
+// that nobody is meant to read.
+std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
+                                             const ReportPeriod& period,
+                                             const ScanProgress& progress = {});
+
+// The cardholder list's rows, or the message why it cannot be read.
+std::variant<std::vector<CardholderRow>, QString> readCardholders(
+    const std::filesystem::path& appFolder);
+
+}  // namespace tavomi

@@ -1,0 +1,157 @@
+#include "office/window_texts.h"
+
+#include "files/data_folder.h"
+#include "office/tool_output.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+
+namespace {
+
+QString joined(const QStringList& times) {
+    return times.join(u"、"_s);
+}
+
+QString shownCharacter(char32_t c) {
+    const QString code = u"U+%1"_s.arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'));
+    if (c < 0x20 || c == 0x7F) {
+        return code;
+    }
+    return u"「%1」（%2）"_s.arg(QString::fromUcs4(&c, 1), code);
+}
+
+QString fieldProblemText(const FieldProblem& problem) {
+    switch (problem.kind) {
+        case FieldProblem::Kind::Comma:
+            return u"カンマ（,）は使えません。"_s;
+        case FieldProblem::Kind::DoubleQuote:
+            return u"二重引用符（\"）は使えません。"_s;
+        case FieldProblem::Kind::HalfWidthSpace:
+            return u"半角スペースは使えません（姓と名の間は全角スペースになります）。"_s;
+        case FieldProblem::Kind::ControlCharacter:
+            return u"制御文字（%1）は使えません。"_s.arg(shownCharacter(problem.character));
+        case FieldProblem::Kind::NotInCp932:
+            return u"%1 はシフトJIS（CP932）で書けない文字です。"_s.arg(
+                shownCharacter(problem.character));
+    }
+    return {};
+}
+
+}  // namespace
+
+QString standingText(const DaySummary& day, bool dayIsOver) {
+    const Whereabouts where = whereaboutsAfter(day);
+    if (dayIsOver) {
+        switch (where.standing) {
+            case Standing::NotYetIn:
+                return u"記録なし"_s;
+            case Standing::GoneHome:
+                break;
+            case Standing::In:
+            case Standing::Out:
+            case Standing::Absent:
+                return u"退勤なし"_s;
+        }
+    }
+    return whereaboutsText(where);
+}
+
+std::vector<PresenceRow> presenceRows(const PeriodReport& dayReport, bool dayIsOver) {
+    std::vector<PresenceRow> rows;
+    for (const TeacherDays& teacher : dayReport.teachers) {
+        const DaySummary& day = teacher.days.front();
+        QStringList absences;
+        for (const QString& length : day.absences) {
+            absences.append(lengthText(length));
+        }
+        rows.push_back({withControlPictures(teacher.name), standingText(day, dayIsOver),
+                        joined(day.clockIns), joined(day.goingOuts), joined(day.returns),
+                        joined(absences), joined(day.clockOuts)});
+    }
+    return rows;
+}
+
+bool hasRecords(const PeriodReport& report) {
+    return std::any_of(report.teachers.begin(), report.teachers.end(), [](const TeacherDays& t) {
+        return std::any_of(t.days.begin(), t.days.end(),
+                           [](const DaySummary& d) { return !d.events.empty(); });
+    });
+}
+
+QStringList findingTexts(const PeriodReport& report) {
+    QStringList texts;
+    for (const TeacherDays& teacher : report.teachers) {
+        for (const DaySummary& day : teacher.days) {
+            for (const DayException exception : day.exceptions) {
+                texts.append(u"%1　%2月%3日（%4）　%5"_s.arg(withControlPictures(teacher.name))
+                                 .arg(day.date.month())
+                                 .arg(day.date.day())
+                                 .arg(weekdayText(day.date), exceptionText(exception, day)));
+            }
+        }
+    }
+    for (const GarbledLine& line : report.garbled) {
+        texts.append(u"%1 %2行目　%3：%4"_s
+                         .arg(QString::fromLatin1(kJournalFile.data(), kJournalFile.size()))
+                         .arg(line.line)
+                         .arg(lineProblemText(line.problem), withControlPictures(line.text)));
+    }
+    return texts;
+}
+
+int daysWithExceptions(const TeacherDays& teacher) {
+    return static_cast<int>(
+        std::count_if(teacher.days.begin(), teacher.days.end(),
+                      [](const DaySummary& d) { return !d.exceptions.empty(); }));
+}
+
+QString nameProblemText(const NameProblem& problem) {
+    switch (problem.kind) {
+        case NameProblem::Kind::Empty:
+            return u"氏名を入力してください。"_s;
+        case NameProblem::Kind::Field:
+            return u"氏名に"_s + fieldProblemText(problem.field);
+        case NameProblem::Kind::SpaceAtEdge:
+            return u"氏名の最初と最後に全角スペースは置けません。"_s;
+    }
+    return {};
+}
+
+QString particularsProblemText(const FieldProblem& problem) {
+    return u"職名・備考に"_s + fieldProblemText(problem);
+}
+
+QString registerStatusText(const RegisterResult& result, const QString& cardId,
+                           const QString& name) {
+    switch (result.status) {
+        case RegisterStatus::Registered:
+            if (!result.formerHolder.isNull()) {
+                return u"カード %1 を %2 さんに登録し直しました（前は %3 さんのカードでした）。"_s
+                    .arg(cardId, withControlPictures(name),
+                         withControlPictures(result.formerHolder));
+            }
+            return u"カード %1 を %2 さんに登録しました。"_s.arg(cardId, withControlPictures(name));
+        case RegisterStatus::AlreadyRegistered:
+            return u"カード %1 はすでに %2 さんに登録されています。"_s.arg(
+                cardId, withControlPictures(result.formerHolder));
+        case RegisterStatus::ListMissing:
+            return u"カード登録ファイル（%1）がありません。登録できませんでした。"_s.arg(
+                QString::fromLatin1(kCardholderListFile.data(), kCardholderListFile.size()));
+        case RegisterStatus::Busy:
+            return u"ほかのプログラムが書き込み中です（%1 があります）。"
+                   u"しばらくしてからもう一度登録してください。"
+                   u"消えないときは、タイムレコーダーを起動し直すと片付きます。"_s.arg(
+                       QString::fromLatin1(kLockFile.data(), kLockFile.size()));
+    }
+    return {};
+}
+
+QString reassignQuestion(const QString& cardId, const QString& formerHolder, const QString& name) {
+    return u"カード %1 は %2 さんに登録されています。\n%3 さんのカードとして登録し直しますか？"_s
+        .arg(cardId, withControlPictures(formerHolder), withControlPictures(name));
+}
+
+}  // namespace tavomi

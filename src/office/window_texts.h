@@ -1,0 +1,55 @@
+#pragma once
+// What the office window's pages show, as texts, without widgets: the board of who is
+// in, the month's findings, and the card registration's refusals in Japanese.
+
+#include "office/card_registration.h"
+#include "office/report_model.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace tavomi {
+
+// One teacher's line on the board of a day.
+struct PresenceRow {
+    QString name;  // control characters as their pictures
+    QString standing;  // 未出勤, 在校, 外出中, 中抜け（…）, 退勤済; on a day that is over see below
+    QString clockIns;  // the day's times, in the order they happened
+    QString goingOuts;
+    QString returns;
+    QString absences;  // the 中抜 lengths
+    QString clockOuts;
+};
+
+// Where the teacher stands after the day's records. On a day that is over, nobody is still
+// at school: a day left open reads 退勤なし, and a day without records 記録なし.
+QString standingText(const DaySummary& day, bool dayIsOver);
+
+// The board of a one-day report, teacher by teacher.
+std::vector<PresenceRow> presenceRows(const PeriodReport& dayReport, bool dayIsOver);
+
+// True when the period has a record. A garbled line does not count: one without a
+// readable date is listed with every period.
+bool hasRecords(const PeriodReport& report);
+
+// Every exception of the period (teacher, date, what is missing), then every garbled line
+// with its line number, one text each.
+QStringList findingTexts(const PeriodReport& report);
+
+// The number of the teacher's days that carry an exception.
+int daysWithExceptions(const TeacherDays& teacher);
+
+// Why a name or a particular cannot be registered, in Japanese.
+QString nameProblemText(const NameProblem& problem);
+QString particularsProblemText(const FieldProblem& problem);
+
+// What registerCard's status means, in Japanese (Registered gives the success message).
+QString registerStatusText(const RegisterResult& result, const QString& cardId,
+                           const QString& name);
+
+// The question before a card changes hands.
+QString reassignQuestion(const QString& cardId, const QString& formerHolder, const QString& name);
+
+}  // namespace tavomi

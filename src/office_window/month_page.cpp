@@ -1,0 +1,217 @@
+#include "office_window/month_page.h"
+
+#include "dialogs/screen_look.h"
+#include "office/report_pdf.h"
+#include "office/report_text.h"
+#include "office/report_tool.h"
+#include "office/tool_output.h"
+#include "office/window_texts.h"
+#include "office_window/page_parts.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+
+namespace {
+
+// The teacher table: the month's totals as the report's CSV has them, and the days that
+// need checking.
+QStringList teacherHeadings() {
+    return totalsHeader() << u"確認が必要な日"_s;
+}
+
+QStringList teacherCells(const PeriodReport& report, std::size_t row) {
+    const TeacherDays& teacher = report.teachers[row];
+    QStringList cells =
+        row < report.totals.size() ? totalsRow(report.totals[row]) : QStringList{teacher.name};
+    cells.resize(totalsHeader().size());
+    cells.front() = withControlPictures(teacher.name);
+    const int days = daysWithExceptions(teacher);
+    return cells << (days == 0 ? QString() : u"%1日"_s.arg(days));
+}
+
+QString dataFileRefusal(const QString& file) {
+    return u"%1 は Tavomi のデータファイルです。勤務表で上書きすることはできません。"
+           u"別の名前を指定してください。"_s.arg(file);
+}
+
+}  // namespace
+
+MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* parent)
+    : QWidget(parent), appFolder_(std::move(appFolder)) {
+    choosePath_ = [this](const QString& title, const QString& suggested, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, title, QDir::home().filePath(suggested), filter);
+    };
+    const QDate today = clock().date();
+    yearSpin_ = look::named(new QSpinBox(this), "yearSpin");
+    yearSpin_->setRange(2000, 2099);
+    yearSpin_->setValue(today.year());
+    monthSpin_ = look::named(new QSpinBox(this), "monthSpin");
+    monthSpin_->setRange(1, 12);
+    monthSpin_->setValue(today.month());
+    headingLabel_ = look::named(new QLabel(this), "headingLabel");
+    teacherTable_ = office::textTable("teacherTable", teacherHeadings(), this);
+    sheetTable_ = office::textTable("sheetTable", sheetHeader(), this);
+    findingsList_ = look::named(new QListWidget(this), "findingsList");
+    csvButton_ = look::named(new QPushButton(u"CSV に保存…"_s, this), "csvButton");
+    pdfButton_ = look::named(new QPushButton(u"PDF に保存…"_s, this), "pdfButton");
+    messageLabel_ = office::messageLine(this);
+    progressBar_ = office::readProgressBar(this);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(yearSpin_);
+    top->addWidget(new QLabel(u"年"_s, this));
+    top->addWidget(monthSpin_);
+    top->addWidget(new QLabel(u"月"_s, this));
+    top->addSpacing(16);
+    top->addWidget(headingLabel_);
+    top->addStretch();
+    top->addWidget(csvButton_);
+    top->addWidget(pdfButton_);
+
+    auto* findings = new QGroupBox(u"確認が必要な記録と読めない行"_s, this);
+    (new QVBoxLayout(findings))->addWidget(findingsList_);
+    auto* tables = new QSplitter(Qt::Horizontal, this);
+    tables->addWidget(teacherTable_);
+    tables->addWidget(sheetTable_);
+    tables->setStretchFactor(1, 3);
+    auto* page = new QSplitter(Qt::Vertical, this);
+    page->addWidget(tables);
+    page->addWidget(findings);
+    page->setStretchFactor(0, 3);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(messageLabel_);
+    layout->addWidget(progressBar_);
+    layout->addWidget(page);
+
+    connect(yearSpin_, &QSpinBox::valueChanged, this, &MonthPage::read);
+    connect(monthSpin_, &QSpinBox::valueChanged, this, &MonthPage::read);
+    connect(teacherTable_, &QTableWidget::currentCellChanged, this,
+            [this](int row) { showTeacher(row); });
+    connect(csvButton_, &QPushButton::clicked, this, [this] { save(Format::Csv); });
+    connect(pdfButton_, &QPushButton::clicked, this, [this] { save(Format::Pdf); });
+    read();
+}
+
+void MonthPage::read() {
+    const ReportPeriod month = ReportPeriod::ofMonth(yearSpin_->value(), monthSpin_->value());
+    shown_.reset();
+    savable_ = false;
+    csvButton_->setEnabled(false);
+    pdfButton_->setEnabled(false);
+    headingLabel_->setText(monthTitle(month) + u"の勤務表"_s);
+    progressBar_->setValue(0);
+    progressBar_->show();
+    reading_.run(
+        [folder = appFolder_, month](const ReadProgress& progress) -> Outcome<PeriodRead> {
+            auto read = readPeriod(folder, month, progress);
+            if (auto* message = std::get_if<QString>(&read)) {
+                return *message;
+            }
+            return std::get<PeriodRead>(std::move(read));
+        },
+        [this](Outcome<PeriodRead> outcome) { showRead(std::move(outcome)); },
+        [this](int perMille) { progressBar_->setValue(perMille); });
+}
+
+void MonthPage::showRead(Outcome<PeriodRead> outcome) {
+    progressBar_->hide();
+    teacherTable_->setRowCount(0);
+    sheetTable_->setRowCount(0);
+    findingsList_->clear();
+    if (const auto* message = std::get_if<QString>(&outcome)) {
+        office::showMessage(messageLabel_, *message, true);
+        return;
+    }
+    auto report =
+        std::make_shared<const PeriodReport>(std::move(std::get<PeriodRead>(outcome).report));
+    const QStringList notes = std::get<PeriodRead>(outcome).notes;
+    const bool anyRecord = hasRecords(*report);
+    QStringList messages = notes;
+    if (!anyRecord) {
+        messages.prepend(monthTitle(report->period) + u"の記録はありません。"_s);
+    }
+    office::showMessage(messageLabel_, messages.join(u'\n'), !messages.isEmpty());
+
+    teacherTable_->setRowCount(static_cast<int>(report->teachers.size()));
+    for (int i = 0; i < teacherTable_->rowCount(); ++i) {
+        office::setRow(teacherTable_, i, teacherCells(*report, static_cast<std::size_t>(i)));
+    }
+    findingsList_->addItems(findingTexts(*report));
+    shown_ = std::move(report);
+    // A month without records is no sheet to hand in.
+    savable_ = anyRecord;
+    csvButton_->setEnabled(savable_);
+    pdfButton_->setEnabled(savable_);
+    if (teacherTable_->rowCount() > 0) {
+        teacherTable_->setCurrentCell(0, 0);
+    }
+}
+
+void MonthPage::showTeacher(int row) {
+    sheetTable_->setRowCount(0);
+    if (!shown_ || row < 0 || row >= static_cast<int>(shown_->teachers.size())) {
+        return;
+    }
+    const TeacherDays& teacher = shown_->teachers[static_cast<std::size_t>(row)];
+    sheetTable_->setRowCount(static_cast<int>(teacher.days.size()));
+    for (int i = 0; i < sheetTable_->rowCount(); ++i) {
+        office::setRow(sheetTable_, i, sheetRow(teacher.days[static_cast<std::size_t>(i)]));
+    }
+}
+
+void MonthPage::save(Format format) {
+    if (!shown_ || !savable_ || saving_.busy()) {
+        return;
+    }
+    const QDate first = shown_->period.first();
+    const QString stem = u"勤務表_%1-%2"_s.arg(first.year()).arg(first.month(), 2, 10, QChar(u'0'));
+    const QString file = format == Format::Csv
+                             ? choosePath_(u"CSV に保存"_s, stem + u".csv"_s, u"CSV (*.csv)"_s)
+                             : choosePath_(u"PDF に保存"_s, stem + u".pdf"_s, u"PDF (*.pdf)"_s);
+    if (file.isEmpty()) {
+        return;
+    }
+    csvButton_->setEnabled(false);
+    pdfButton_->setEnabled(false);
+    office::showMessage(messageLabel_, u"保存しています…"_s, false);
+    saving_.run(
+        [report = shown_, file, format,
+         folder = appFolder_](const ReadProgress&) -> Outcome<Saved> {
+            if (isDataFile(file, folder)) {
+                return dataFileRefusal(file);
+            }
+            const QString error =
+                format == Format::Csv ? writeMonthCsv(*report, file) : writeMonthPdf(*report, file);
+            if (!error.isEmpty()) {
+                return u"保存できませんでした。\nファイル：%1\n理由：%2"_s.arg(file, error);
+            }
+            return Saved{};
+        },
+        [this, file](Outcome<Saved> outcome) {
+            csvButton_->setEnabled(savable_);
+            pdfButton_->setEnabled(savable_);
+            if (const auto* message = std::get_if<QString>(&outcome)) {
+                office::showMessage(messageLabel_, *message, true);
+            } else {
+                office::showMessage(messageLabel_, u"保存しました：%1"_s.arg(file), false);
+            }
+        });
+}
+
+}  // namespace tavomi

@@ -1,0 +1,52 @@
+#include "office_window/page_parts.h"
+
+#include "dialogs/screen_look.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTableWidget>
+
+namespace tavomi::office {
+
+QLabel* messageLine(QWidget* parent) {
+    auto* line = look::named(new QLabel(parent), "messageLabel");
+    line->setWordWrap(true);
+    line->setTextFormat(Qt::PlainText);  // names from the files are never markup
+    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    line->hide();
+    return line;
+}
+
+void showMessage(QLabel* line, const QString& text, bool error) {
+    line->setStyleSheet(error ? QStringLiteral("color: #b00000; font-weight: bold;") : QString());
+    line->setText(text);
+    line->setVisible(!text.isEmpty());
+}
+
+QProgressBar* readProgressBar(QWidget* parent) {
+    auto* bar = look::named(new QProgressBar(parent), "progressBar");
+    bar->setRange(0, 1000);
+    bar->setTextVisible(false);
+    bar->hide();
+    return bar;
+}
+
+QTableWidget* textTable(const char* name, const QStringList& headings, QWidget* parent) {
+    auto* table = look::named(new QTableWidget(0, static_cast<int>(headings.size()), parent), name);
+    table->setHorizontalHeaderLabels(headings);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
+}
+
+void setRow(QTableWidget* table, int row, const QStringList& cells) {
+    for (int column = 0; column < cells.size() && column < table->columnCount(); ++column) {
+        table->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+}
+
+}  // namespace tavomi::office

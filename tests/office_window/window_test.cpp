@@ -1,0 +1,339 @@
+// tavomi-office's pages on the reports' fixture (August 2019), found by their names and
+// driven by their controls; the card poll is scripted.
+#include "office_window/office_window.h"
+
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "office/command_line.h"
+#include "office/report_fixture.h"
+#include "office/report_tool.h"
+#include "office_window/month_page.h"
+#include "support/cardholders.h"
+#include "support/data_folder_fixture.h"
+#include "support/modal_helper.h"
+#include "support/scripted_poller.h"
+#include "support/wait.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+namespace tavomi {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::waitUntil;
+
+QString cell(QTableWidget* table, int row, int column) {
+    QTableWidgetItem* item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+// The row whose first cell is the name, or -1.
+int rowOf(QTableWidget* table, const QString& name) {
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (cell(table, row, 0) == name) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+// The card page polls from a worker thread while the test lays cards.
+class CardOnReader : public CardPoller {
+  public:
+    PollResult poll() override {
+        std::lock_guard lock(mutex_);
+        return result_;
+    }
+    void lay(const QString& card) {
+        std::lock_guard lock(mutex_);
+        result_ = test::ScriptedPoller::card(card);
+    }
+
+  private:
+    std::mutex mutex_;
+    PollResult result_ = test::ScriptedPoller::reader();
+};
+
+class OfficeWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::writeReportFixture(folder);
+        // A name with an escape character, which must never reach a cell raw.
+        QByteArray journal = folder.readBytes(kJournalFile);
+        journal.chop(1);  // the end-of-file mark
+        journal += encodeCp932(u"出勤,悪\x1B[31m,2019/08/20,09:10,IC記録,詳細なし,事由なし\r\n"_s);
+        folder.writeBytes(kJournalFile, journal);
+    }
+
+    void TearDown() override {
+        window.reset();
+        QThreadPool::globalInstance()->waitForDone();  // no worker outlives the poller
+    }
+
+    void open(const std::filesystem::path& appFolder) {
+        window = std::make_unique<OfficeWindow>(
+            appFolder, [this] { return now; }, poller);
+        window->show();
+    }
+    void open() { open(folder.appFolder()); }
+
+    template <typename W>
+    W* find(const char* page, const char* name) {
+        return window->findChild<QWidget*>(QString::fromLatin1(page))
+            ->findChild<W*>(QString::fromLatin1(name));
+    }
+
+    QLabel* message(const char* page) { return find<QLabel>(page, "messageLabel"); }
+
+    test::DataFolder folder;
+    QDateTime now{QDate(2019, 8, 20), QTime(10, 30)};
+    CardOnReader poller;
+    std::unique_ptr<OfficeWindow> window;
+};
+
+TEST_F(OfficeWindowTest, TheBoardShowsWhereEachCardholderStandsAndFollowsTheJournal) {
+    open();
+    auto* table = find<QTableWidget>("presencePage", "presenceTable");
+    ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 6; }));
+    const std::vector<std::pair<QString, QString>> expected = {
+        {u"山田　花子"_s, u"外出中"_s}, {u"佐藤太郎"_s, u"中抜け（3時間）"_s},
+        {u"鈴木　一郎"_s, u"未出勤"_s}, {u"伊藤　美咲"_s, u"在校"_s},
+        {u"田中　花"_s, u"退勤済"_s},   {u"悪␛[31m"_s, u"在校"_s},
+    };
+    for (const auto& [name, standing] : expected) {
+        const int row = rowOf(table, name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        EXPECT_EQ(cell(table, row, 1), standing) << name.toStdString();
+    }
+    EXPECT_EQ(cell(table, rowOf(table, u"田中　花"_s), 2), u"08:30"_s);
+    EXPECT_EQ(cell(table, rowOf(table, u"田中　花"_s), 6), u"10:15"_s);
+    EXPECT_TRUE(find<QLabel>("presencePage", "headingLabel")->text().contains(u"10:30 現在"_s));
+
+    // Another PC appends: the page reads again by itself.
+    find<QTimer>("presencePage", "watchTimer")->start(20);
+    QByteArray journal = folder.readBytes(kJournalFile);
+    journal += encodeCp932(u"出勤,鈴木　一郎,2019/08/20,10:31,IC記録,詳細なし,事由なし\r\n"_s);
+    folder.writeBytes(kJournalFile, journal);
+    EXPECT_TRUE(
+        waitUntil([&] { return cell(table, rowOf(table, u"鈴木　一郎"_s), 1) == u"在校"; }));
+
+    // The journal goes away while the page is open.
+    folder.remove(kJournalFile);
+    EXPECT_TRUE(waitUntil([&] { return table->rowCount() == 0; }));
+    EXPECT_TRUE(message("presencePage")->text().contains(u"keeper.txt"_s));
+    EXPECT_TRUE(message("presencePage")->text().contains(u"ファイルがありません"_s));
+}
+
+// Seen the next morning, nobody of that day is still at school.
+TEST_F(OfficeWindowTest, ADayThatIsOverShowsWhoDidNotClockOut) {
+    now = QDateTime(QDate(2019, 8, 21), QTime(7, 0));
+    open();
+    auto* table = find<QTableWidget>("presencePage", "presenceTable");
+    ASSERT_TRUE(waitUntil([&] { return table->rowCount() > 0; }));
+    find<QDateEdit>("presencePage", "dateEdit")->setDate(QDate(2019, 8, 20));
+    ASSERT_TRUE(
+        waitUntil([&] { return cell(table, rowOf(table, u"伊藤　美咲"_s), 1) != u"未出勤"; }));
+    EXPECT_EQ(cell(table, rowOf(table, u"伊藤　美咲"_s), 1), u"退勤なし"_s);
+    EXPECT_EQ(cell(table, rowOf(table, u"山田　花子"_s), 1), u"退勤なし"_s);
+    EXPECT_EQ(cell(table, rowOf(table, u"田中　花"_s), 1), u"退勤済"_s);
+    EXPECT_EQ(cell(table, rowOf(table, u"鈴木　一郎"_s), 1), u"記録なし"_s);
+    EXPECT_FALSE(find<QLabel>("presencePage", "headingLabel")->text().contains(u"現在"_s));
+}
+
+TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrites) {
+    open();
+    auto* teachers = find<QTableWidget>("monthPage", "teacherTable");
+    auto* sheet = find<QTableWidget>("monthPage", "sheetTable");
+    auto* findings = find<QListWidget>("monthPage", "findingsList");
+    ASSERT_TRUE(waitUntil([&] { return teachers->rowCount() > 0; }));
+    EXPECT_EQ(cell(teachers, 0, 0), u"山田　花子"_s);
+    // The 1st: 07:45-18:02 less 70 min out and the 45 min break; the 2nd: 08:10-25:30 less
+    // the break; each beyond the scheduled 7:45.
+    EXPECT_EQ(cell(teachers, 0, 1), u"3"_s);
+    EXPECT_EQ(cell(teachers, 0, 2), u"24:57"_s);
+    EXPECT_EQ(cell(teachers, 0, 4), u"9:27"_s);
+    EXPECT_EQ(cell(teachers, 0, 8), u"5日 出勤なし、20日 退勤なし"_s);
+    ASSERT_EQ(sheet->rowCount(), 31);
+    EXPECT_EQ(cell(sheet, 0, 4), u"07:45"_s);
+    EXPECT_EQ(cell(sheet, 1, 5), u"25:30"_s);
+    QStringList texts;
+    for (int i = 0; i < findings->count(); ++i) {
+        texts.append(findings->item(i)->text());
+    }
+    EXPECT_TRUE(texts.contains(u"山田　花子　8月5日（月）　出勤なし"_s))
+        << texts.join(u'\n').toStdString();
+    EXPECT_TRUE(texts.join(u'\n').contains(u"keeper.txt 24行目　読めない行"_s));
+    EXPECT_TRUE(texts.join(u'\n').contains(u"26行目　日付の誤り"_s));
+
+    // The CSV is the report tool's, byte for byte; the PDF is written whole.
+    QTemporaryDir out;
+    QString chosen;
+    auto* page = window->findChild<MonthPage*>("monthPage");
+    page->setSavePathChooser(
+        [&](const QString&, const QString&, const QString&) { return chosen; });
+    ReportCommand command;
+    command.action = ReportCommand::Action::Month;
+    command.month = ReportPeriod::ofMonth(2019, 8);
+    command.csvFile = out.filePath(u"tool.csv"_s);
+    std::FILE* devNull = std::fopen("/dev/null", "w");
+    ASSERT_EQ(runReportCommand(
+                  command, folder.appFolder(), [this] { return now; }, devNull, devNull),
+              0);
+    std::fclose(devNull);
+    for (const char* button : {"csvButton", "pdfButton"}) {
+        chosen = out.filePath(QString::fromLatin1(button));
+        find<QPushButton>("monthPage", button)->click();
+        ASSERT_TRUE(waitUntil([&] {
+            return message("monthPage")->text().startsWith(u"保存しました"_s);
+        })) << message("monthPage")->text().toStdString();
+        message("monthPage")->clear();
+    }
+    QFile tool(command.csvFile), saved(out.filePath(u"csvButton"_s)),
+        pdf(out.filePath(u"pdfButton"_s));
+    ASSERT_TRUE(tool.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly) &&
+                pdf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), tool.readAll());
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+
+    // A data file is never written over, whatever the dialog gave.
+    const QByteArray journal = folder.readBytes(kJournalFile);
+    chosen = QString::fromStdString(folder.file(kJournalFile).string());
+    find<QPushButton>("monthPage", "csvButton")->click();
+    EXPECT_TRUE(
+        waitUntil([&] { return message("monthPage")->text().contains(u"データファイル"_s); }));
+    EXPECT_EQ(folder.readBytes(kJournalFile), journal);
+
+    // A month without records says so and offers nothing to save.
+    find<QSpinBox>("monthPage", "monthSpin")->setValue(10);
+    EXPECT_TRUE(waitUntil(
+        [&] { return message("monthPage")->text().contains(u"2019年10月の記録はありません"_s); }));
+    EXPECT_FALSE(find<QPushButton>("monthPage", "csvButton")->isEnabled());
+}
+
+TEST_F(OfficeWindowTest, AMissingDataFolderIsSaidOnEveryPage) {
+    QTemporaryDir empty;
+    open(QFile::encodeName(empty.path()).toStdString());
+    for (const char* page : {"presencePage", "monthPage", "cardPage"}) {
+        SCOPED_TRACE(page);
+        EXPECT_TRUE(waitUntil(
+            [&] { return message(page)->text().contains(u"データフォルダーが見つかりません"_s); }));
+    }
+}
+
+class CardPageTest : public OfficeWindowTest {
+  protected:
+    void SetUp() override {
+        OfficeWindowTest::SetUp();
+        open();
+        window->findChild<QTabWidget*>("pages")->setCurrentIndex(2);
+        list = find<QTableWidget>("cardPage", "cardholderTable");
+        ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 5; }));
+    }
+
+    void lay(const QString& card) {
+        poller.lay(card);
+        ASSERT_TRUE(
+            waitUntil([&] { return find<QLabel>("cardPage", "cardIdLabel")->text() == card; }));
+    }
+
+    void enter(const QString& family, const QString& given, const QString& particulars) {
+        find<QLineEdit>("cardPage", "familyNameEdit")->setText(family);
+        find<QLineEdit>("cardPage", "givenNameEdit")->setText(given);
+        find<QLineEdit>("cardPage", "particularsEdit")->setText(particulars);
+        message("cardPage")->clear();
+        find<QPushButton>("cardPage", "registerButton")->click();
+    }
+
+    bool told(const QString& words) {
+        return waitUntil([&] { return message("cardPage")->text().contains(words); });
+    }
+
+    QTableWidget* list = nullptr;
+};
+
+TEST_F(CardPageTest, ALaidCardIsRegisteredOrReassignedAfterTheQuestion) {
+    EXPECT_EQ(find<QLabel>("cardPage", "promptLabel")->text(), u"カードを置いてください"_s);
+    lay(test::kStrangerCard);
+    EXPECT_EQ(find<QLabel>("cardPage", "holderLabel")->text(), u"未登録のカード"_s);
+    enter(u"佐藤"_s, u"次郎"_s, u"教諭"_s);
+    ASSERT_TRUE(told(u"登録しました"_s));
+    EXPECT_TRUE(waitUntil([&] { return list->rowCount() == 6; }));
+    EXPECT_EQ(find<QLabel>("cardPage", "holderLabel")->text(), u"佐藤　次郎 さん"_s);
+    EXPECT_TRUE(decodeCp932(folder.readBytes(kCardholderListFile))
+                    .endsWith(test::kStrangerCard + u",佐藤　次郎,教諭\r\n"_s));
+
+    // A card with a holder changes hands only when the question is answered so.
+    lay(test::kHanakoCard);
+    test::ModalAnswerer answers;
+    const auto press = [](const QString& caption) {
+        return [caption](QWidget* box) {
+            for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons()) {
+                if (button->text() == caption) {
+                    button->click();
+                }
+            }
+        };
+    };
+    answers.then(press(u"やめる"_s));
+    const QByteArray before = folder.readBytes(kCardholderListFile);
+    enter(u"鈴木"_s, u"一郎"_s, QString());
+    ASSERT_TRUE(told(u"すでに 山田　花子 さんに登録されています"_s));
+    EXPECT_EQ(folder.readBytes(kCardholderListFile), before);
+    answers.then(press(u"登録し直す"_s));
+    enter(u"鈴木"_s, u"一郎"_s, QString());
+    ASSERT_TRUE(told(u"登録し直しました"_s));
+    EXPECT_EQ(answers.count(), 2);
+    EXPECT_TRUE(decodeCp932(folder.readBytes(kCardholderListFile))
+                    .endsWith(test::kHanakoCard + u",鈴木　一郎\r\n"_s));
+}
+
+TEST_F(CardPageTest, EveryRefusalIsSaidInJapaneseAndNothingIsWritten) {
+    lay(test::kStrangerCard);
+    const QByteArray before = folder.readBytes(kCardholderListFile);
+    struct Case {
+        QString family, given, particulars, words;
+    };
+    const std::vector<Case> cases = {
+        {QString(), QString(), QString(), u"氏名を入力してください"_s},
+        {u"山 田"_s, u"花子"_s, QString(), u"半角スペース"_s},
+        {u"山田,"_s, u"花子"_s, QString(), u"カンマ"_s},
+        {u"山田"_s, u"花子😀"_s, QString(), u"シフトJIS"_s},
+        {u"山田"_s, u"花\x1B子"_s, QString(), u"制御文字（U+001B）"_s},
+        {u"山田"_s, u"花子"_s, u"\"教諭\""_s, u"職名・備考に二重引用符"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words.toStdString());
+        enter(c.family, c.given, c.particulars);
+        EXPECT_TRUE(told(c.words)) << message("cardPage")->text().toStdString();
+    }
+    // Another writer holds the lock; then the list is gone.
+    folder.writeBytes(kLockFile, "busy");
+    enter(u"山田"_s, u"花子"_s, QString());
+    EXPECT_TRUE(told(u"ほかのプログラムが書き込み中です"_s));
+    EXPECT_EQ(folder.readBytes(kCardholderListFile), before);
+    folder.remove(kLockFile);
+    folder.remove(kCardholderListFile);
+    enter(u"山田"_s, u"花子"_s, QString());
+    EXPECT_TRUE(told(u"カード登録ファイル（associate_with_card.txt）がありません"_s));
+    EXPECT_FALSE(folder.exists(kCardholderListFile));
+}
+
+}  // namespace
+}  // namespace tavomi
