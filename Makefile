@@ -1,30 +1,42 @@
-# The two commands of the README, `make test` and `make run`, and `make package`.
+# The two commands of the README, `make test` and `make run`, and `make package`. Each
+# installs only the Debian packages it needs (tools/install-deps.sh), then builds only
+# what it runs.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build test run package bench format clean
+DEPS = bash tools/install-deps.sh
+CONFIGURE = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+.PHONY: all deps build test run package bench format clean
 
 all: build
 
+# Everything any target here needs.
 deps:
-	@bash tools/install-deps.sh
+	@$(DEPS) test
 
-configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
-
-build: configure
+build: deps
+	@$(CONFIGURE)
 	@cmake --build $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure --timeout 600
 
-# Only what the demo starts; the tests and benchmarks wait for `make test`.
-run: configure
+# Only what the demo starts; the tests and benchmarks wait for `make test`. Without a
+# display it says so before installing or building anything.
+run:
+	@bash tools/run-demo.sh --check-display
+	@$(DEPS) demo
+	@$(CONFIGURE)
 	@cmake --build $(BUILD) --target demo
 	@bash tools/run-demo.sh $(BUILD)
 
-# $(BUILD)/tavomi_<version>_<arch>.deb, from the installed programs alone.
-package: configure
+# $(BUILD)/tavomi_<version>_<arch>.deb, from the installed programs alone; an older
+# version's package in $(BUILD) goes (packaging/CMakeLists.txt), so that
+# `apt install ./build/tavomi_*.deb` names one package.
+package:
+	@$(DEPS) package
+	@$(CONFIGURE)
 	@cmake --build $(BUILD) --target programs
 	@cd $(BUILD) && cpack -G DEB
 
