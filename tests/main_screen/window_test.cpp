@@ -1,7 +1,7 @@
 // The main screen as a window: its face, the timer around every wait, the boxes
 // of a tick, and the start-up steps that run while it is created.
-#include "files/data_folder.h"
 #include "main_screen/main_screen.h"
+#include "files/data_folder.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
