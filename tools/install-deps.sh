@@ -1,56 +1,65 @@
 #!/usr/bin/env bash
-# Installs the Debian packages one task needs, and only those; quiet and quick when
-# everything is already there (then it needs no sudo and writes nothing).
-#   tools/install-deps.sh build   building the programs and the package (make, make package)
-#   tools/install-deps.sh demo    build, and what `make run` starts: the smart-card service,
-#                                 the virtual reader, the Japanese fonts
-#   tools/install-deps.sh test    demo, and the test and benchmark tools (make test, make bench)
-# Uses sudo when not run as root.
+# Installs the Debian packages that one task needs, and nothing more; quiet and quick when
+# they are all there. Uses sudo when not run as root, and only when something is missing.
+# usage: tools/install-deps.sh build|package|demo|test...
+#   build    compile the programs
+#   package  build plus what `make package` needs
+#   demo     build plus what `make run` starts: the smart-card service, the virtual readers
+#            and Japanese fonts
+#   test     everything: the demo, the package, the test frameworks and a virtual display
 set -euo pipefail
 
-set_name=${1:-test}
-
-build_packages=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-svg-dev libqt6svg6
-  libpcsclite-dev
-  dpkg-dev  # make package: dpkg-shlibdeps
-)
-demo_packages=(
-  fonts-noto-cjk fonts-ipafont-gothic
-  pcscd libccid vsmartcard-vpcd pcsc-tools
-  iproute2 util-linux  # the virtual readers' private network namespace
-)
-test_packages=(
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev)
+package=("${build[@]}" dpkg-dev file)
+demo=("${build[@]}" pcscd libccid vsmartcard-vpcd iproute2 util-linux
+  fonts-noto-cjk fonts-ipafont-gothic)
+test=("${package[@]}" "${demo[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xauth xvfb x11-utils poppler-utils
-  lintian desktop-file-utils  # the package's test
-)
+  lintian desktop-file-utils sudo systemd)  # the package's checks, its installation as README says
 
-case "$set_name" in
-  build) packages=("${build_packages[@]}") ;;
-  demo) packages=("${build_packages[@]}" "${demo_packages[@]}") ;;
-  test) packages=("${build_packages[@]}" "${demo_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 build|demo|test" >&2; exit 2 ;;
-esac
+[[ $# -ge 1 ]] || { sed -n '4,9s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+wanted=()
+for set in "$@"; do
+  case "$set" in
+  build) wanted+=("${build[@]}") ;;
+  package) wanted+=("${package[@]}") ;;
+  demo) wanted+=("${demo[@]}") ;;
+  test) wanted+=("${test[@]}") ;;
+  *) echo "install-deps: unknown set '$set' (build, package, demo or test)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
-as_root() { if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi; }
+as_root() {
+  if [[ $(id -u) -eq 0 ]]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "install-deps: this needs root and sudo is not installed; as root run:" \
+      "apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+}
 
 # The vpcd package would register its virtual reader with the system's own pcscd;
 # that reader listens on all interfaces, so anyone on the network could present
 # any card. Tests and the demo use a private configuration instead, so dpkg is
-# told never to install that file, before the package is installed. Only where the
-# virtual reader is wanted, and only when the rule or the file is not as it should be.
-if [[ "$set_name" != build ]]; then
-  vpcd_conf=/etc/reader.conf.d/vpcd
-  vpcd_exclude=/etc/dpkg/dpkg.cfg.d/tavomi-no-vpcd-reader
-  if [[ "$(cat "$vpcd_exclude" 2>/dev/null)" != "path-exclude=$vpcd_conf" ]]; then
+# told never to install that file, before the package is installed. Where the package
+# is there already and its file is not, nothing is written: a user without sudo is
+# never asked for a password when nothing is missing.
+vpcd_conf=/etc/reader.conf.d/vpcd
+vpcd_exclude=/etc/dpkg/dpkg.cfg.d/tavomi-no-vpcd-reader
+if printf '%s\n' "${wanted[@]}" | grep -qx vsmartcard-vpcd; then
+  if [[ "$(cat "$vpcd_exclude" 2>/dev/null)" != "path-exclude=$vpcd_conf" ]] &&
+    { [[ $(id -u) -eq 0 || -e "$vpcd_conf" ]] ||
+      printf '%s\n' "${missing[@]}" | grep -qx vsmartcard-vpcd; }; then
     echo "path-exclude=$vpcd_conf" | as_root tee "$vpcd_exclude" >/dev/null
   fi
   # A copy installed before that rule existed goes; dpkg then keeps it away on upgrades.

@@ -2,9 +2,21 @@
 # `make run`: starts Tavomi from the build folder with a demo data folder, and with the
 # virtual card reader when this machine has no smart-card service of its own.
 # usage: tools/run-demo.sh BUILD_DIR
+#        tools/run-demo.sh --check-display   (only the display check, before make run builds)
 set -euo pipefail
 
-[[ $# -eq 1 ]] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
+check_display() {
+    if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
+        echo "run-demo: no display (DISPLAY and WAYLAND_DISPLAY are not set); to run it on a virtual display: xvfb-run -a make run" >&2
+        exit 1
+    fi
+}
+
+[[ $# -eq 1 ]] || { echo "usage: $0 BUILD_DIR | --check-display" >&2; exit 2; }
+if [[ "$1" == --check-display ]]; then
+    check_display
+    exit 0
+fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 program="$build/tavomi"
@@ -12,11 +24,7 @@ data="$build/attendance_manegement"
 rig="$repo/tools/pcsc-rig.sh"
 
 [[ -x "$program" ]] || { echo "run-demo: $program is missing; build it first (make run does)" >&2; exit 1; }
-
-if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
-    echo "run-demo: no display (DISPLAY and WAYLAND_DISPLAY are not set); to run it on a virtual display: xvfb-run -a make run" >&2
-    exit 1
-fi
+check_display
 
 # The demo data folder, made once; a folder that is already there is never touched.
 folder_state=$(bash "$repo/tools/demo-data-folder.sh" "$data")

@@ -1,6 +1,7 @@
 // The Debian package, built by CPack from this build folder into a temporary folder:
 // its name, files and control fields, lintian's verdict, the postinst in a private
-// mount namespace, and the unpacked program finding its files under a virtual display.
+// mount namespace, the unpacked program finding its files under a virtual display, and
+// the README's installation, upgrade and removal in a throw-away copy of this machine.
 // Nothing is installed on this machine.
 #include "files/data_folder.h"
 #include "files/working_hours.h"
@@ -39,12 +40,12 @@ struct Ran {
 
 Ran run(const QString& program, const QStringList& args,
         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-        const QString& workingDirectory = {}) {
+        const QString& workingDirectory = {}, int timeoutMs = 180000) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDirectory);
     process.start(program, args);
-    if (!process.waitForFinished(180000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
     }
@@ -67,6 +68,9 @@ class BuiltPackage {
   public:
     BuiltPackage() {
         arch_ = run("dpkg", {"--print-architecture"}).out.trimmed();
+        // What an earlier `make package` of another version left in the output folder.
+        QDir().mkpath(outputFolder());
+        QFile(outputFolder() + "/tavomi_0.1_" + arch_ + ".deb").open(QIODevice::WriteOnly);
         const Ran cpack = run(TAVOMI_CPACK, {"-G", "DEB", "--config", TAVOMI_CPACK_CONFIG, "-B",
                                              dir_.filePath("out")});
         log_ = cpack.out + cpack.err;
@@ -104,7 +108,9 @@ class DebTest : public ::testing::Test {
 };
 BuiltPackage* DebTest::package_ = nullptr;
 
-TEST_F(DebTest, CarriesTheDebianFileName) {
+// The one package in its folder: an older one there went, so that the README's
+// `apt install ./build/tavomi_*.deb` names this one alone.
+TEST_F(DebTest, CarriesTheDebianFileNameAloneInItsFolder) {
     const QStringList debs = QDir(package_->outputFolder()).entryList({"*.deb"}, QDir::Files);
     EXPECT_EQ(debs, QStringList{QFileInfo(package_->deb()).fileName()});
 }
@@ -293,39 +299,49 @@ TEST_F(DebTest, DesktopEntriesNameAProgramAndIconOfThePackage) {
 }
 
 // A school copies these into its data folder: a header line each, in CP932 with CR LF;
-// the weekly table also holds a typical week for the administrator to edit.
-TEST_F(DebTest, TemplatesAreHeaderLinesInCp932) {
+// the weekly table holds a week besides, Monday to Sunday.
+TEST_F(DebTest, TemplatesAreHeaderLinesInCp932AndTheWeeklyTableAWeek) {
     const QString folder = package_->root() + "/usr/share/tavomi/templates/";
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
         SCOPED_TRACE(name.toStdString());
         QFile file(folder + name);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
-        const int lines = name == QLatin1String(kWeeklyTableFile) ? 8 : 1;
+        const qsizetype lines = name == QLatin1String(kWeeklyTableFile) ? 8 : 1;
         EXPECT_TRUE(bytes.endsWith("\r\n"));
         EXPECT_EQ(bytes.count("\n"), lines);
+        EXPECT_EQ(bytes.count("\r\n"), lines);
         EXPECT_EQ(bytes.count("\r"), lines);
         EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
         QStringDecoder cp932("CP932", QStringDecoder::Flag::Stateless);
-        const QString header = cp932.decode(bytes);
+        const QString text = cp932.decode(bytes);
         EXPECT_FALSE(cp932.hasError());
-        EXPECT_TRUE(header.contains(u',')) << header.toStdString();
+        EXPECT_TRUE(text.section(u'\r', 0, 0).contains(u',')) << text.toStdString();
     }
 }
 
-// Monday to Friday with hours and a break, Saturday and Sunday days off, as the
-// program's own derivation reads them.
-TEST_F(DebTest, TheWeeklyTemplateHoldsATypicalWeek) {
-    const auto rows = readHoursRows(std::filesystem::path(package_->root().toStdString()) /
-                                    "usr/share/tavomi/templates" / kWeeklyTableFile);
-    ASSERT_EQ(rows.size(), 7u);
-    for (std::size_t day = 0; day < rows.size(); ++day) {
-        const bool weekday = day < 5;
-        EXPECT_EQ(rows[day].start != rows[day].end, weekday) << day;
-        if (weekday) {
-            EXPECT_FALSE(rows[day].rest.trimmed().isEmpty()) << day;
-        }
+// The program reads the template's week as a typical one: hours from Monday to Friday,
+// Saturday and Sunday off.
+TEST_F(DebTest, WeeklyTableTemplateGivesHoursOnWeekdaysOnly) {
+    namespace fs = std::filesystem;
+    QTemporaryDir scratch;
+    const fs::path app(scratch.path().toStdString());
+    fs::copy(fs::path(package_->root().toStdString()) / "usr/share/tavomi/templates",
+             app / kDataFolderName);
+    const QDate monday(2024, 6, 3);
+    std::vector<DerivationOutcome> outcomes;
+    for (int day = 0; day < 7; ++day) {
+        outcomes.push_back(deriveWorkingHours(app, monday.addDays(day)));
     }
+    using enum DerivationOutcome;
+    EXPECT_EQ(outcomes, (std::vector<DerivationOutcome>{Appended, Appended, Appended, Appended,
+                                                        Appended, NoWorkingHours, NoWorkingHours}));
+    QFile derived(QString::fromStdString((app / kDataFolderName / kWorkingHoursFile).string()));
+    ASSERT_TRUE(derived.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = derived.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 7);  // the header, five days and what follows the last CR LF
+    EXPECT_EQ(lines[1], "2024/06/03,08:15,16:45,00:45\r");
+    EXPECT_EQ(lines[5], "2024/06/07,08:15,16:45,00:45\r");
 }
 
 TEST_F(DebTest, UnpackedProgramAnswersFromItsOwnFolder) {
@@ -397,8 +413,13 @@ TEST_F(DebTest, UnpackedProgramShowsItsMainScreen) {
     fs::remove(data);
     fs::copy(root / "usr/share/tavomi/templates", data);
     {
+        // Hours on every day, so that start-up shows no message whatever today is.
         QFile week(QString::fromStdString((data / kWeeklyTableFile).string()));
-        ASSERT_TRUE(week.open(QIODevice::Append));
+        ASSERT_TRUE(week.open(QIODevice::ReadWrite));
+        const QByteArray header = week.readLine();
+        ASSERT_TRUE(week.resize(0));
+        ASSERT_TRUE(week.seek(0));
+        week.write(header);
         QStringList days;
         for (const char16_t* day : {u"月", u"火", u"水", u"木", u"金", u"土", u"日"}) {
             days << QString::fromUtf16(day) + QStringLiteral(",08:15,16:45,00:45");
@@ -481,6 +502,161 @@ TEST_F(DebTest, PostinstMakesTheGroupAndFolderAndLeavesAnAdministratorsFolderAlo
             ran.err.section(QStringLiteral("tavomi:"), 1).section(u'\n', 0, 0).toInt(&isNumber);
         EXPECT_TRUE(isNumber && gid > 0 && gid < 1000) << ran.err.toStdString();
     }
+    EXPECT_FALSE(QFileInfo::exists("/var/lib/tavomi"));
+}
+
+// The README's installation, upgrade and removal, command by command, in a throw-away
+// copy of this machine: an overlay over / in a private mount namespace, entered with
+// chroot, so that nothing reaches this machine's own files. Each README command runs as
+// written, its answers on standard input; between them the script prints what a
+// administrator would look at.
+TEST_F(DebTest, ReadmeInstallsUpgradesAndRemovesInAThrowAwayRoot) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a throw-away root needs root";
+    }
+    // The folders a `make package` of an older and of this version left: the older one is
+    // this package with a lower version number.
+    QTemporaryDir work;
+    const QString arch = package_->arch();
+    const QString older = QStringLiteral(TAVOMI_VERSION "~older");
+    const QString unpacked = work.filePath("unpacked");
+    ASSERT_TRUE(QDir().mkpath(work.filePath("old/build")) &&
+                QDir().mkpath(work.filePath("new/build")));
+    ASSERT_EQ(run("dpkg-deb", {"-R", package_->deb(), unpacked}).exitCode, 0);
+    ASSERT_EQ(
+        run("sed", {"-i", "s/^Version: .*/Version: " + older + "/", unpacked + "/DEBIAN/control"})
+            .exitCode,
+        0);
+    ASSERT_EQ(run("dpkg-deb", {"-b", unpacked,
+                               work.filePath("old/build/tavomi_" + older + "_" + arch + ".deb")})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(QFile::copy(package_->deb(),
+                            work.filePath("new/build/") + QFileInfo(package_->deb()).fileName()));
+
+    struct Step {
+        const char* readme;  // a command of the README, run as written
+        const char* input;   // what the administrator types
+        const char* after;   // shell that shows what it did
+    };
+    const std::vector<Step> steps = {
+        {"sudo apt install ./build/tavomi_*.deb", "",
+         "echo installed $(dpkg-query -W -f '${Version}' tavomi)"},
+        {"sudo adduser --comment Reception reception", "secret\nsecret\n", ""},
+        {"sudo adduser reception tavomi", "",
+         "id -nG reception | grep -qw tavomi && echo member of tavomi"},
+        {"cd /var/lib/tavomi/attendance_manegement", "", ""},
+        {"sudo install -m 660 -g tavomi /usr/share/tavomi/templates/* .", "", ""},
+        {"sudo install -m 660 -g tavomi /dev/null analysis_of_data.xlsm", "", "folder"},
+        // In place of the editor: this school works on Saturday and Sunday mornings too.
+        {"iconv -f CP932 -t UTF-8 ordinary_working_hours.txt > ~/week.txt", "",
+         "sed -i 's/^\\(土曜日\\|日曜日\\),00:00,00:00,00:00/\\1,08:30,12:30,00:00/' ~/week.txt"},
+        {"iconv -f UTF-8 -t CP932 ~/week.txt | sudo tee ordinary_working_hours.txt > /dev/null", "",
+         "stat -c '%U %G %a %n' ordinary_working_hours.txt"},
+        {"sudo -u reception install -D -m 644 /usr/share/tavomi/autostart/tavomi.desktop "
+         "~reception/.config/autostart/tavomi.desktop",
+         "", "stat -c '%U %a %n' ~reception/.config/autostart/tavomi.desktop"},
+        {"sudo systemctl --global enable tavomi.service", "",
+         "echo enabled $(readlink $wants/tavomi.service); "
+         "XDG_RUNTIME_DIR=$(mktemp -d) systemd-analyze --user --man=no verify "
+         "/usr/lib/systemd/user/tavomi.service 2>&1; start_as_reception"},
+        {"sudo apt install ./build/tavomi_*.deb", "",
+         "echo upgraded $(dpkg-query -W -f '${Version}' tavomi); tavomi --version; folder"},
+        {"sudo systemctl --global disable tavomi.service", "",
+         "test -e $wants/tavomi.service || echo disabled"},
+        {"sudo apt remove tavomi", "",
+         "test -e /usr/lib/tavomi/tavomi || echo removed; getent group tavomi | cut -d: -f1,4; "
+         "folder; ls ~reception/.config/autostart"},
+    };
+    const QString readme = readText(package_->root() + "/usr/share/doc/tavomi/README.md");
+    QString script = QStringLiteral(R"(
+        export LC_ALL=C
+        work=$1 display=$2 data=/var/lib/tavomi/attendance_manegement
+        wants=/etc/systemd/user/graphical-session.target.wants
+        readme() { printf '$ %s\n' "$1" >&2; eval "$1" >&2; }
+        folder() { stat -c '%U %G %a %n' "$data" "$data"/*; }
+        # The session's start: the autostart entry's command, as that account.
+        start_as_reception() {
+            run=/tmp/reception-runtime
+            mkdir -m 700 $run && chown reception $run
+            sudo -u reception env DISPLAY=$display XDG_RUNTIME_DIR=$run \
+                PCSCLITE_CSOCK_NAME=$run/no-pcscd.comm \
+                $(sed -n 's/^Exec=//p' ~reception/.config/autostart/tavomi.desktop) >&2 2>&1 &
+            i=0
+            until xwininfo -display $display -name Form1 2>/dev/null | grep -q IsViewable; do
+                i=$((i + 1)); [ $i -lt 300 ] || break; sleep 0.1
+            done
+            [ $i -lt 300 ] && echo shown
+            echo today $(tail -n 1 $data/working_hours.txt | iconv -f CP932 -t UTF-8 | tr -d '\r')
+            kill $!; wait $! || true
+        }
+        # The administrator's answer to apt's questions.
+        echo 'APT::Get::Assume-Yes "true";' >/etc/apt/apt.conf.d/90throwaway-yes
+        cd "$work/old"
+    )");
+    for (const Step& step : steps) {
+        const QString command = QString::fromUtf8(step.readme);
+        EXPECT_TRUE(readme.contains(command)) << "not in the README: " << step.readme;
+        if (command == QStringLiteral("sudo apt install ./build/tavomi_*.deb") &&
+            script.contains(QStringLiteral("readme 'sudo apt install"))) {
+            script += QStringLiteral("cd \"$work/new\"\n");  // where the newer package was made
+        }
+        script += *step.input != '\0'
+                      ? QStringLiteral("printf '%s' '%1' | ").arg(QString::fromUtf8(step.input))
+                      : QString();
+        script += QStringLiteral("readme '%1'\n%2\n").arg(command, QString::fromUtf8(step.after));
+    }
+
+    // Today's line of the working-hours file: the week as edited above.
+    const QDate today = QDate::currentDate();
+    const QString todaysHours = today.toString(QStringLiteral("yyyy/MM/dd")) +
+                                (today.dayOfWeek() <= 5 ? QStringLiteral(",08:15,16:45,00:45")
+                                                        : QStringLiteral(",08:30,12:30,00:00"));
+    QString folder = QStringLiteral("root tavomi 2770 /var/lib/tavomi/attendance_manegement\n");
+    QStringList names;
+    for (std::string_view name : kRequiredFiles) {
+        names << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    names.sort();
+    for (const QString& name : names) {
+        folder += "root tavomi 660 /var/lib/tavomi/attendance_manegement/" + name + u'\n';
+    }
+    const QString expected = "installed " + older + "\n" + "member of tavomi\n" + folder +
+                             "root tavomi 660 ordinary_working_hours.txt\n"
+                             "reception 644 /home/reception/.config/autostart/tavomi.desktop\n"
+                             "enabled /usr/lib/systemd/user/tavomi.service\n"
+                             "shown\n"
+                             "today " +
+                             todaysHours +
+                             "\n"
+                             "upgraded " TAVOMI_VERSION
+                             "\n"
+                             "tavomi " TAVOMI_VERSION "\n" +
+                             folder + "disabled\n" + "removed\n" + "tavomi:reception\n" + folder +
+                             "tavomi.desktop\n";
+
+    const VirtualDisplay display;
+    ASSERT_FALSE(display.name().isEmpty()) << "Xvfb did not start";
+    const QString enter = QStringLiteral(R"(
+        scratch=$1 work=$2; shift 2
+        mount -t tmpfs throwaway "$scratch"
+        mkdir "$scratch/upper" "$scratch/work" "$scratch/root"
+        mount -t overlay throwaway -o "lowerdir=/,upperdir=$scratch/upper,workdir=$scratch/work" \
+            "$scratch/root"
+        for d in dev proc sys; do mount --rbind /$d "$scratch/root/$d"; done
+        mount -t tmpfs tmp "$scratch/root/tmp"
+        mount -t tmpfs run "$scratch/root/run"
+        mkdir -p "$scratch/root$work"
+        mount --bind "$work" "$scratch/root$work"
+        exec chroot "$scratch/root" sh -ec "$@"
+    )");
+    QTemporaryDir scratch;
+    const Ran ran = run("unshare",
+                        {"--mount", "--propagation", "private", "--", "sh", "-ec", enter, "sh",
+                         scratch.path(), work.path(), script, "sh", work.path(), display.name()},
+                        QProcessEnvironment::systemEnvironment(), {}, 600000);
+    EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
+    EXPECT_EQ(ran.out, expected) << ran.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists("/var/lib/tavomi"));
 }
 
