@@ -35,6 +35,16 @@ void reportError(QWidget* parent, const std::exception& error) {
     reportError(parent, QString::fromLocal8Bit(error.what()));
 }
 
+void reportError(QWidget* parent, const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        reportError(parent, e);
+    } catch (...) {
+        reportError(parent, QStringLiteral("unknown error"));
+    }
+}
+
 void reportError(QWidget* parent, const QString& text) {
     showBox(parent, QMessageBox::Critical, QStringLiteral("Tavomi"), withLineFeeds(text));
 }

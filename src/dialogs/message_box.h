@@ -18,5 +18,7 @@ void showPlainMessage(QWidget* parent, const QString& text);
 // Every handler that can meet a FileError catches it at its top and calls this.
 void reportError(QWidget* parent, const std::exception& error);
 void reportError(QWidget* parent, const QString& text);
+// The same for an error carried from another thread.
+void reportError(QWidget* parent, const std::exception_ptr& error);
 
 }  // namespace tavomi

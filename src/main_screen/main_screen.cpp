@@ -130,6 +130,15 @@ void MainScreen::buildWindow() {
     statusLabel_->setStyleSheet("color: #17406b;");
     statusLabel_->setGeometry(270, 56, 298, 52);
 
+    spoolLabel_ = look::named(new QLabel(statusPanel_), "spoolLabel");
+    spoolLabel_->setFont(look::pixelFont(font(), 14, true));
+    spoolLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    spoolLabel_->setWordWrap(true);
+    spoolLabel_->setTextFormat(Qt::PlainText);
+    spoolLabel_->setStyleSheet("color: #a04000;");
+    spoolLabel_->setGeometry(270, 116, 298, 72);
+    spoolLabel_->hide();
+
     manualEntryButton_ =
         look::named(new QPushButton(u"手動による入力"_s, statusPanel_), "manualEntryButton");
     manualEntryButton_->setFont(look::pixelFont(font(), 19));
@@ -179,6 +188,11 @@ void MainScreen::setManualEntry(std::function<void()> show) {
 
 void MainScreen::setAboutBox(std::function<void()> show) {
     aboutBox_ = std::move(show);
+}
+
+void MainScreen::showSpoolStatus(const QString& text) {
+    spoolLabel_->setText(text);
+    spoolLabel_->setVisible(!text.isEmpty());
 }
 
 void MainScreen::runPollingTick() {

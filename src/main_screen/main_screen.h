@@ -46,6 +46,9 @@ class MainScreen : public QWidget {
     // them, whichever comes first.
     void setOtherScreens(std::function<void()> build);
 
+    // The line about records kept on this PC; empty hides it.
+    void showSpoolStatus(const QString& text);
+
     // One tick of the polling timer: look for a card and open what it calls for.
     void runPollingTick();
 
@@ -80,6 +83,7 @@ class MainScreen : public QWidget {
     QLabel* readerNameLabel_;
     QFrame* statusPanel_;
     QLabel* statusLabel_;
+    QLabel* spoolLabel_;
     QSvgWidget* checkingReaderPicture_;
     QSvgWidget* readyPicture_;
     QPushButton* manualEntryButton_;

@@ -4,6 +4,7 @@
 #include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
+#include "dialogs/write_wait.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
@@ -38,9 +39,9 @@ constexpr std::array<const char*, kManualKinds.size()> kKindRadioNames = {
 
 }  // namespace
 
-ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder,
-                                     JournalLock& journalLock, Clock clock, QWidget* parent)
-    : QDialog(parent), appFolder_(appFolder), journalLock_(journalLock), clock_(std::move(clock)) {
+ManualEntryScreen::ManualEntryScreen(const std::filesystem::path& appFolder, JournalWriter& writer,
+                                     Clock clock, QWidget* parent)
+    : QDialog(parent), appFolder_(appFolder), writer_(writer), clock_(std::move(clock)) {
     setObjectName(QStringLiteral("manualEntryScreen"));
     setWindowTitle(QStringLiteral("Form6"));
     setFont(look::pixelFont(font(), 16));
@@ -278,28 +279,39 @@ void ManualEntryScreen::onRecordClicked() {
 }
 
 void ManualEntryScreen::writeRecord(const ManualEntry& entry, const PunchRecord& record) {
-    switch (writeRecordCheckingJournalFirst(appFolder_, record.line(), journalLock_)) {
-        case WriteOutcome::Busy:
+    // The working hours of the record's date are made sure of on the writer's thread too,
+    // right after the record: the share may hang there as well.
+    const WriteResult result = writeFromScreen(
+        writer_, {record.line(), WriteOrder::CheckingJournalFirst, entry.date, clock_()}, this);
+    switch (result.kind) {
+        case WriteResult::Kind::Failed:
+            std::rethrow_exception(result.error);  // reported by the handler, as before
+        case WriteResult::Kind::Busy:
             showConfirmation(QString::fromUtf16(kManualBusyMessage));
             break;
-        case WriteOutcome::JournalMissing:
+        case WriteResult::Kind::JournalMissing:
             showConfirmation(QString::fromUtf16(kManualJournalMissingMessage));
             break;
-        case WriteOutcome::Written:
+        case WriteResult::Kind::Kept:
+            // The date's hours follow when the record is sent.
+            showConfirmation(manualSuccessMessage(entry.person, entry.date) +
+                             QString::fromUtf16(kKeptOnThisPcNote));
+            break;
+        case WriteResult::Kind::Written:
             // The record is on disk: a working-hours failure is reported, and the
             // success still is, or the record would be made a second time.
-            try {
-                updateWorkingHours(entry.date);
-            } catch (const std::exception& e) {
-                reportError(this, e);
+            if (result.hoursError) {
+                reportError(this, result.hoursError);
+            } else if (result.hours) {
+                showWorkingHoursOutcome(*result.hours);
             }
             showConfirmation(manualSuccessMessage(entry.person, entry.date));
             break;
     }
 }
 
-void ManualEntryScreen::updateWorkingHours(const QDate& recordDate) {
-    switch (deriveWorkingHours(appFolder_, recordDate)) {
+void ManualEntryScreen::showWorkingHoursOutcome(DerivationOutcome outcome) {
+    switch (outcome) {
         case DerivationOutcome::AlreadyPresent:
         case DerivationOutcome::Appended:
             break;

@@ -4,6 +4,7 @@
 
 #include "clock/clock.h"
 #include "files/cardholder_list.h"
+#include "files/working_hours.h"
 #include "manual/manual_record.h"
 #include "punch/reason_boxes.h"
 
@@ -31,12 +32,12 @@ namespace tavomi {
 class DropDownComboBox;
 class StepTimePicker;
 class ConfirmBox;
-class JournalLock;
+class JournalWriter;
 
 class ManualEntryScreen : public QDialog {
     Q_OBJECT
   public:
-    ManualEntryScreen(const std::filesystem::path& appFolder, JournalLock& journalLock, Clock clock,
+    ManualEntryScreen(const std::filesystem::path& appFolder, JournalWriter& writer, Clock clock,
                       QWidget* parent = nullptr);
 
     // The confirmation box the outcomes go to (the shell passes the one shared box);
@@ -68,7 +69,7 @@ class ManualEntryScreen : public QDialog {
     void resetReasonPanel();
     ManualEntry entryFromControls() const;
     void writeRecord(const ManualEntry& entry, const PunchRecord& record);
-    void updateWorkingHours(const QDate& recordDate);
+    void showWorkingHoursOutcome(DerivationOutcome outcome);
     void showConfirmation(const QString& message);
     void clearAfterRecording();
 
@@ -77,7 +78,7 @@ class ManualEntryScreen : public QDialog {
     void uncheckKind(RecordKind kind);
 
     std::filesystem::path appFolder_;
-    JournalLock& journalLock_;
+    JournalWriter& writer_;
     Clock clock_;
     ConfirmBox* confirmBox_ = nullptr;
     PersonListTable personTable_;  // the person list's table; it never shrinks

@@ -4,6 +4,7 @@
 #include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
+#include "dialogs/write_wait.h"
 #include "files/punch_journal.h"
 #include "punch/punch_logic.h"
 #include "punch/vocabulary.h"
@@ -20,9 +21,9 @@ using namespace Qt::StringLiterals;
 
 namespace tavomi {
 
-AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, JournalLock& journalLock,
+AbsenceScreen::AbsenceScreen(const std::filesystem::path& appFolder, JournalWriter& writer,
                              Clock clock, QWidget* parent)
-    : QDialog(parent), appFolder_(appFolder), journalLock_(journalLock), clock_(std::move(clock)) {
+    : QDialog(parent), appFolder_(appFolder), writer_(writer), clock_(std::move(clock)) {
     buildWindow();
     look::centreOnScreen(*this);
     reset();
@@ -93,8 +94,12 @@ void AbsenceScreen::onRecordClicked() {
         const PunchRecord record =
             absenceRecord(holderName_, now.date(), absenceLength_,
                           [this](int box) { return reasonBox(reasonBoxes_, box)->isChecked(); });
-        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line(), journalLock_),
-                                 absenceMessage(holderName_, absenceLength_),
+        const WriteResult result =
+            writeFromScreen(writer_, {record.line(), WriteOrder::LockingFirst, {}, now}, this);
+        if (result.error) {
+            std::rethrow_exception(result.error);
+        }
+        message = outcomeMessage(result.kind, absenceMessage(holderName_, absenceLength_),
                                  QString::fromUtf16(kAbsenceBusyMessage),
                                  QString::fromUtf16(kCardJournalMissingMessage));
     } catch (const std::exception& error) {

@@ -16,12 +16,12 @@ class QPushButton;
 namespace tavomi {
 
 class ConfirmBox;
-class JournalLock;
+class JournalWriter;
 
 class AbsenceScreen : public QDialog {
     Q_OBJECT
   public:
-    AbsenceScreen(const std::filesystem::path& appFolder, JournalLock& journalLock, Clock clock,
+    AbsenceScreen(const std::filesystem::path& appFolder, JournalWriter& writer, Clock clock,
                   QWidget* parent = nullptr);
 
     void setConfirmBox(ConfirmBox* confirmBox) { confirmBox_ = confirmBox; }
@@ -47,7 +47,7 @@ class AbsenceScreen : public QDialog {
     void onRecordClicked();
 
     std::filesystem::path appFolder_;
-    JournalLock& journalLock_;
+    JournalWriter& writer_;
     Clock clock_;
     ConfirmBox* confirmBox_ = nullptr;
 

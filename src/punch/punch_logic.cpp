@@ -78,14 +78,17 @@ PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& 
     };
 }
 
-QString outcomeMessage(WriteOutcome outcome, const QString& written, const QString& busy,
+QString outcomeMessage(WriteResult::Kind outcome, const QString& written, const QString& busy,
                        const QString& journalMissing) {
     switch (outcome) {
-        case WriteOutcome::Busy:
+        case WriteResult::Kind::Busy:
             return busy;
-        case WriteOutcome::JournalMissing:
+        case WriteResult::Kind::JournalMissing:
             return journalMissing;
-        case WriteOutcome::Written:
+        case WriteResult::Kind::Kept:
+            return written + QString::fromUtf16(kKeptOnThisPcNote);
+        case WriteResult::Kind::Written:
+        case WriteResult::Kind::Failed:
             break;
     }
     return written;

@@ -3,6 +3,7 @@
 
 #include "files/punch_journal.h"
 #include "punch/vocabulary.h"
+#include "spool/journal_writer.h"
 
 #include <QDateTime>
 #include <QString>
@@ -50,9 +51,10 @@ QString absenceMessage(const QString& who, const QString& length);
 PunchRecord absenceRecord(const QString& who, const QDate& date, const QString& length,
                           const IsTicked& isTicked);
 
-// The confirmation box's text after a card screen's write: the success message, or
-// the screen's own busy or missing-journal wording.
-QString outcomeMessage(WriteOutcome outcome, const QString& written, const QString& busy,
+// The confirmation box's text after a card screen's write: the success message (with
+// the kept-on-this-PC note when the spool holds it), or the screen's own busy or
+// missing-journal wording. Not for a failure, which is reported as an error.
+QString outcomeMessage(WriteResult::Kind outcome, const QString& written, const QString& busy,
                        const QString& journalMissing);
 
 }  // namespace tavomi

@@ -5,6 +5,7 @@
 #include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"
+#include "dialogs/write_wait.h"
 #include "punch/absence_screen.h"
 #include "punch/reason_boxes.h"
 #include "punch/vocabulary.h"
@@ -122,11 +123,11 @@ constexpr QRect kAbsenceButton{758, 313, 169, 56};
 
 }  // namespace
 
-PunchScreen::PunchScreen(const std::filesystem::path& appFolder, JournalLock& journalLock,
-                         Clock clock, CardPoller& poller, QWidget* parent)
+PunchScreen::PunchScreen(const std::filesystem::path& appFolder, JournalWriter& writer, Clock clock,
+                         CardPoller& poller, QWidget* parent)
     : QDialog(parent),
       appFolder_(appFolder),
-      journalLock_(journalLock),
+      writer_(writer),
       clock_(std::move(clock)),
       poller_(poller) {
     buildWindow();
@@ -364,8 +365,12 @@ void PunchScreen::recordPunch(RecordKind kind) {
         }
         const PunchRecord record =
             punchRecord(kind, holderName_, now, [this](int number) { return isTicked(number); });
-        message = outcomeMessage(writeRecordLockingFirst(appFolder_, record.line(), journalLock_),
-                                 punchMessage(kind, holderName_, now),
+        const WriteResult result =
+            writeFromScreen(writer_, {record.line(), WriteOrder::LockingFirst, {}, now}, this);
+        if (result.error) {
+            std::rethrow_exception(result.error);
+        }
+        message = outcomeMessage(result.kind, punchMessage(kind, holderName_, now),
                                  QString::fromUtf16(kPunchBusyMessage),
                                  QString::fromUtf16(kCardJournalMissingMessage));
         carried.clear();

@@ -23,13 +23,13 @@ class QTimer;
 namespace tavomi {
 
 class AbsenceScreen;
-class JournalLock;
+class JournalWriter;
 class ConfirmBox;
 
 class PunchScreen : public QDialog {
     Q_OBJECT
   public:
-    PunchScreen(const std::filesystem::path& appFolder, JournalLock& journalLock, Clock clock,
+    PunchScreen(const std::filesystem::path& appFolder, JournalWriter& writer, Clock clock,
                 CardPoller& poller, QWidget* parent = nullptr);
 
     void setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox);
@@ -83,7 +83,7 @@ class PunchScreen : public QDialog {
     void showConfirmation(const QString& message);
 
     std::filesystem::path appFolder_;
-    JournalLock& journalLock_;
+    JournalWriter& writer_;
     Clock clock_;
     CardPoller& poller_;
     AbsenceScreen* absenceScreen_ = nullptr;

@@ -64,24 +64,33 @@ CommandLine readCommandLine(int argc, char** argv) {
         const std::string_view arg(argv[i]);
         if (arg == "--help" || arg == "-h") {
             line.request = Request::Help;
+        } else if (arg == "--no-sound") {
+            line.sound = false;
         } else if (arg == "--version") {
             if (line.request != Request::Help) {
                 line.request = Request::Version;
             }
         } else {
-            return {Request::Unknown, std::string(arg)};
+            return {Request::Unknown, std::string(arg), line.sound};
         }
     }
     return line;
 }
 
+std::filesystem::path spoolFolderOf(const std::filesystem::path& appFolder) {
+    return appFolder / "spool";
+}
+
 void printHelp(const std::filesystem::path& appFolder) {
     std::printf(
-        "Usage: tavomi [--help | --version]\n"
+        "Usage: tavomi [--no-sound] [--help | --version]\n"
         "Tavomi %s, the time clock of a school's staff room: a teacher lays a FeliCa card\n"
         "on the reader and records clock-in, clock-out, going out and return.\n"
-        "Data folder: %s\n",
-        TAVOMI_VERSION, describeDataFolder(appFolder / kDataFolderName).c_str());
+        "Data folder: %s\n"
+        "Records kept on this PC while the file server does not answer: %s\n"
+        "  --no-sound  no sound for a record's outcome\n",
+        TAVOMI_VERSION, describeDataFolder(appFolder / kDataFolderName).c_str(),
+        describeDataFolder(spoolFolderOf(appFolder)).c_str());
     // The package puts the read-me two levels above the program's own folder.
     const std::filesystem::path readMe =
         appFolder.parent_path().parent_path() / "share/doc/tavomi/README.md";

@@ -7,14 +7,19 @@
 
 namespace tavomi {
 
-// What the command line asks for. Tavomi itself takes no arguments; these two are for
-// the administrator and work without a display.
+// What the command line asks for. --help and --version are for the administrator and
+// work without a display; --no-sound runs the time clock silent.
 enum class Request { Run, Help, Version, Unknown };
 
 struct CommandLine {
     Request request = Request::Run;
     std::string unknown;  // the first argument that is not an option of ours
+    bool sound = true;
 };
+
+// Where this PC keeps the records the share cannot take now: on the local disk, beside
+// the program (the package links it to /var/lib/tavomi/spool).
+std::filesystem::path spoolFolderOf(const std::filesystem::path& appFolder);
 
 CommandLine readCommandLine(int argc, char** argv);
 

@@ -15,11 +15,11 @@ namespace {
 
 // The five screens the main screen opens, children of it so they live as long as it does.
 void buildOtherScreens(MainScreen& mainScreen, const std::filesystem::path& appFolder,
-                       const Clock& clock, CardPoller& poller, JournalLock& journalLock) {
-    auto* punchScreen = new PunchScreen(appFolder, journalLock, clock, poller, &mainScreen);
-    auto* manualEntry = new ManualEntryScreen(appFolder, journalLock, clock, &mainScreen);
+                       const Clock& clock, CardPoller& poller, JournalWriter& writer) {
+    auto* punchScreen = new PunchScreen(appFolder, writer, clock, poller, &mainScreen);
+    auto* manualEntry = new ManualEntryScreen(appFolder, writer, clock, &mainScreen);
     auto* aboutBox = new AboutBox(&mainScreen);
-    auto* absenceScreen = new AbsenceScreen(appFolder, journalLock, clock, &mainScreen);
+    auto* absenceScreen = new AbsenceScreen(appFolder, writer, clock, &mainScreen);
     auto* confirmBox = new ConfirmBox(&mainScreen);
 
     punchScreen->setScreens(absenceScreen, confirmBox);
@@ -46,7 +46,7 @@ void show(const StartUpMessage& message) {
 
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller,
-                                          JournalLock& journalLock) {
+                                          JournalWriter& writer) {
     auto mainScreen = std::make_unique<MainScreen>(appFolder, poller);
     const StartUpOutcome start = prepareStart(appFolder, clock().date());
     for (const StartUpMessage& message : start.messages) {
@@ -56,8 +56,8 @@ std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder
         return nullptr;
     }
     MainScreen* screen = mainScreen.get();
-    mainScreen->setOtherScreens([screen, appFolder, clock, &poller, &journalLock] {
-        buildOtherScreens(*screen, appFolder, clock, poller, journalLock);
+    mainScreen->setOtherScreens([screen, appFolder, clock, &poller, &writer] {
+        buildOtherScreens(*screen, appFolder, clock, poller, writer);
     });
     return mainScreen;
 }

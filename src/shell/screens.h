@@ -9,16 +9,16 @@
 namespace tavomi {
 
 class CardPoller;
-class JournalLock;
+class JournalWriter;
 class MainScreen;
 
 // Runs start-up and creates the main screen. The punch screen, the manual
 // entry screen, the about box, the mid-day absence screen and the confirmation box
 // follow, in that order, once the main screen's first frame is up (or when it first
 // needs one of them). Returns null when the data folder is incomplete: its message has
-// been shown and the program ends. The screens that write share the one journal lock.
+// been shown and the program ends. The screens that write hand their records to the one writer.
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller,
-                                          JournalLock& journalLock);
+                                          JournalWriter& writer);
 
 }  // namespace tavomi

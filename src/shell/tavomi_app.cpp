@@ -3,15 +3,17 @@
 #include "card/card_poll.h"
 #include "card/reader_watch.h"
 #include "clock/clock.h"
-#include "files/journal_lock.h"
 #include "main_screen/main_screen.h"
 #include "shell/administration.h"
 #include "shell/screens.h"
 #include "shell/single_instance.h"
+#include "sound/sound.h"
+#include "spool/journal_writer.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QFile>
+#include <QPointer>
 #include <QString>
 
 #include <csignal>
@@ -87,6 +89,21 @@ class PlatformStart {
     QtMessageHandler previous_ = nullptr;
 };
 
+// The main screen shows what waits in the spool, told from the writer's thread.
+void showSpoolStatus(JournalWriter& writer, MainScreen& mainScreen, const Clock& clock) {
+    const QPointer<MainScreen> screen(&mainScreen);
+    writer.setStatusChanged([screen, clock](const SpoolStatus& status) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [screen, clock, status] {
+                if (screen) {
+                    screen->showSpoolStatus(spoolStatusText(status, clock().date()));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 }  // namespace
 
 int runTavomi(int argc, char** argv) {
@@ -139,17 +156,24 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     logDataFolderProblems(appFolder);
     PcscCardPoller poller;
-    JournalLock journalLock;
-    const std::unique_ptr<MainScreen> mainScreen =
-        createScreens(appFolder, systemClock(), poller, journalLock);
+    if (commandLine.sound) {
+        setSoundPlayer(systemSoundPlayer());
+    }
+    const Clock clock = systemClock();
+    JournalWriter writer(appFolder, spoolFolderOf(appFolder), clock);
+    const std::unique_ptr<MainScreen> mainScreen = createScreens(appFolder, clock, poller, writer);
     if (!mainScreen) {
         return 0;
     }
+    showSpoolStatus(writer, *mainScreen, clock);
+    // Only now: the start-up's look at a leftover lock comes before any send.
+    writer.start();
     if (options.wakeOnCardEvents) {
         mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
     }
     mainScreen->show();
     app->exec();
+    writer.setStatusChanged({});
     return 0;
 }
 

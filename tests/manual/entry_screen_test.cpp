@@ -1,6 +1,7 @@
 // The manual entry screen driven as a user would, against a real data folder.
 #include "files/journal_lock.h"
 #include "manual/manual_entry_screen.h"
+#include "spool/journal_writer.h"
 
 #include "manual/manual_test_text.h"
 
@@ -145,8 +146,8 @@ class ManualScreenTest : public ::testing::Test {
     DataFolder data;
     QDateTime now{QDate(2019, 8, 27), QTime(1, 30)};  // a Tuesday
     ConfirmBox confirm;
-    JournalLock journalLock;
-    ManualEntryScreen form{data.appFolder(), journalLock, [this] { return now; }};
+    JournalWriter writer{data.appFolder(), data.appFolder() / "spool", [this] { return now; }};
+    ManualEntryScreen form{data.appFolder(), writer, [this] { return now; }};
 };
 
 TEST_F(ManualScreenTest, OpensWithItsControlsAndTheClockOfItsCreation) {

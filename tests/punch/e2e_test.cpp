@@ -79,10 +79,11 @@ class PunchEndToEnd : public PcscRigTest {
     DataFolder folder_;
     CountingPoller poller_;
     ConfirmBox confirm_;
-    JournalLock journalLock_;
-    PunchScreen punch_{folder_.appFolder(), journalLock_,
+    JournalWriter writer_{folder_.appFolder(), folder_.appFolder() / "spool",
+                          [] { return QDateTime::currentDateTime(); }};
+    PunchScreen punch_{folder_.appFolder(), writer_,
                        [] { return QDateTime(QDate(2019, 8, 28), QTime(7, 45, 30)); }, poller_};
-    AbsenceScreen absence_{folder_.appFolder(), journalLock_,
+    AbsenceScreen absence_{folder_.appFolder(), writer_,
                            [] { return QDateTime(QDate(2019, 8, 28), QTime(10, 5, 0)); }};
     MainScreen main_{folder_.appFolder(), poller_};
     ModalAnswerer answerer_;

@@ -96,9 +96,10 @@ struct Screens {
     qint64 stepOnRead = 0;  // ms the clock moves at every reading
     ScriptedPoller poller;
     ConfirmBox confirm;
-    JournalLock journalLock;
-    PunchScreen punch{folder.appFolder(), journalLock, [this] { return read(); }, poller};
-    AbsenceScreen absence{folder.appFolder(), journalLock, [this] { return read(); }};
+    JournalWriter writer{folder.appFolder(), folder.appFolder() / "spool",
+                         [this] { return read(); }};
+    PunchScreen punch{folder.appFolder(), writer, [this] { return read(); }, poller};
+    AbsenceScreen absence{folder.appFolder(), writer, [this] { return read(); }};
 
   private:
     QDateTime read() {

@@ -3,6 +3,7 @@
 #include "files/data_folder.h"
 #include "main_screen/main_screen.h"
 #include "punch/punch_screen.h"
+#include "spool/journal_writer.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
@@ -36,19 +37,19 @@ class ScreensTest : public ::testing::Test {
 
     test::DataFolder folder;
     ScriptedPoller poller;
-    JournalLock journalLock;
     Clock monday = [] { return QDateTime(QDate(2024, 6, 3), QTime(8, 0)); };
+    JournalWriter writer{folder.appFolder(), folder.appFolder() / "spool", monday};
 };
 
 TEST_F(ScreensTest, IncompleteFolderEndsTheProgramAfterOneMessage) {
     folder.remove("absentee.txt");
     ModalAnswerer answerer;
-    EXPECT_EQ(createScreens(folder.appFolder(), monday, poller, journalLock), nullptr);
+    EXPECT_EQ(createScreens(folder.appFolder(), monday, poller, writer), nullptr);
     EXPECT_EQ(answerer.count(), 1);
 }
 
 TEST_F(ScreensTest, SixScreensInStartUpOrder) {
-    const auto mainScreen = createScreens(folder.appFolder(), monday, poller, journalLock);
+    const auto mainScreen = createScreens(folder.appFolder(), monday, poller, writer);
     ASSERT_NE(mainScreen, nullptr);
     // The main screen's first frame comes first; the others follow it.
     EXPECT_TRUE(mainScreen->findChildren<QDialog*>().empty());
@@ -64,7 +65,7 @@ TEST_F(ScreensTest, SixScreensInStartUpOrder) {
 }
 
 TEST_F(ScreensTest, MainScreenOpensEachScreenModally) {
-    const auto mainScreen = createScreens(folder.appFolder(), monday, poller, journalLock);
+    const auto mainScreen = createScreens(folder.appFolder(), monday, poller, writer);
     ASSERT_NE(mainScreen, nullptr);
     mainScreen->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(mainScreen.get()));

@@ -1,0 +1,496 @@
+#include "spool/journal_writer.h"
+
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
+#include "files/journal_lock.h"
+#include "files/punch_record.h"
+#include "files/unique_fd.h"
+#include "files/working_hours.h"
+
+#include <QStringList>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+
+namespace {
+
+// How far back from the journal's end a record sent before a crash is looked for.
+constexpr off_t kTailToSearch = 64 * 1024;
+
+void log(const std::string& text) {
+    std::fprintf(stderr, "tavomi: %s\n", text.c_str());
+}
+
+// True when the journal's last bytes hold the line whole: it was sent before a crash
+// took the spool's update with it.
+bool journalEndsNear(const std::filesystem::path& journal, const QString& line) {
+    UniqueFd fd(::open(journal.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
+        throw FileError(journal, "cannot open", errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        throw FileError(journal, "cannot read", errno);
+    }
+    const off_t from = std::max<off_t>(0, st.st_size - kTailToSearch);
+    QByteArray tail(static_cast<qsizetype>(st.st_size - from), '\0');
+    qsizetype done = 0;
+    while (done < tail.size()) {
+        const ssize_t n = ::pread(fd.get(), tail.data() + done, tail.size() - done, from + done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            throw FileError(journal, "cannot read", errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    tail.truncate(done);
+    const QByteArray wanted = encodeCp932(line) + "\r\n";
+    return (from == 0 && tail.startsWith(wanted)) || tail.contains('\n' + wanted);
+}
+
+}  // namespace
+
+QString spoolStatusText(const SpoolStatus& status, const QDate& today) {
+    QStringList lines;
+    if (status.waiting > 0) {
+        const QString since = status.oldest.date() == today
+                                  ? status.oldest.toString(u"HH:mm"_s)
+                                  : status.oldest.toString(u"M/d HH:mm"_s);
+        lines << u"未送信 %1件（%2から）このPCに保存しています"_s.arg(status.waiting).arg(since);
+    }
+    if (!status.setAsideFile.empty()) {
+        lines << u"保存した記録の一部が読めないため %1 に移しました"_s.arg(
+            QString::fromStdString(status.setAsideFile.filename().string()));
+    }
+    return lines.join(u'\n');
+}
+
+bool isUnreachableError(int errnum) {
+    static constexpr std::array kErrors = {EIO,      ETIMEDOUT, EHOSTDOWN,
+                                           ENOTCONN, ESTALE,    ENETUNREACH};
+    return std::find(kErrors.begin(), kErrors.end(), errnum) != kErrors.end();
+}
+
+bool shareLooksUnreachable(const std::filesystem::path& appFolder) {
+    struct stat st {};
+    const std::filesystem::path folder = appFolder / kDataFolderName;
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return true;
+    }
+    return missingDataFiles(appFolder).size() == kRequiredFiles.size();
+}
+
+class JournalWriter::Pending {
+  public:
+    Pending(WriteRequest request, std::shared_ptr<State> state)
+        : request(std::move(request)), state(std::move(state)) {}
+
+    const WriteRequest request;
+    const std::shared_ptr<State> state;
+    std::mutex mutex;
+    std::condition_variable done;
+    std::optional<WriteResult> result;
+    bool kept = false;       // in the spool
+    bool abandoned = false;  // the screen went on without its outcome
+};
+
+struct JournalWriter::State {
+    State(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock)
+        : appFolder(std::move(appFolder)), spool(std::move(spoolFolder)), clock(std::move(clock)) {}
+
+    enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
+
+    const std::filesystem::path appFolder;
+    RecordSpool spool;
+    const Clock clock;
+    JournalLock lock;  // the writer thread's alone
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable finished;
+    std::deque<std::shared_ptr<Pending>> queue;
+    bool stopping = false;
+    bool ended = false;
+    SpoolStatus status;
+    StatusChanged onStatusChanged;
+    std::string lastSendProblem;  // logged once, not at every retry
+
+    void run();
+    void runJob(const std::shared_ptr<Pending>& job);
+    WriteResult writeNow(const WriteRequest& request);
+    WriteResult keep(Pending& job, bool abandoning = false);
+    void finish(Pending& job, WriteResult result);
+    SendStop sendWaiting(std::exception_ptr* error = nullptr);
+    void deriveHoursOfSent(const QString& line);
+    void refreshStatus();
+    void noteSendProblem(const std::string& problem);
+};
+
+void JournalWriter::State::run() {
+    sendWaiting();
+    for (;;) {
+        std::shared_ptr<Pending> job;
+        {
+            std::unique_lock guard(mutex);
+            auto ready = [this] { return stopping || !queue.empty(); };
+            if (status.waiting > 0) {
+                wake.wait_for(guard, kRetryEvery, ready);
+            } else {
+                wake.wait(guard, ready);
+            }
+            if (stopping) {
+                break;
+            }
+            if (!queue.empty()) {
+                job = std::move(queue.front());
+                queue.pop_front();
+            }
+        }
+        if (job) {
+            runJob(job);
+        } else {
+            sendWaiting();
+        }
+    }
+    const std::lock_guard guard(mutex);
+    ended = true;
+    finished.notify_all();
+}
+
+void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
+    {
+        const std::lock_guard guard(job->mutex);
+        if (job->abandoned) {
+            // Kept while an earlier write hung: it goes with the spool, in its order.
+            sendWaiting();
+            return;
+        }
+    }
+    WriteResult result;
+    try {
+        std::exception_ptr sendError;
+        switch (sendWaiting(&sendError)) {
+            case SendStop::AllSent:
+                result = writeNow(job->request);
+                break;
+            case SendStop::Unreachable:
+                result = keep(*job);
+                break;
+            case SendStop::Busy:
+                result.kind = WriteResult::Kind::Busy;
+                break;
+            case SendStop::JournalMissing:
+                result.kind = WriteResult::Kind::JournalMissing;
+                break;
+            case SendStop::Failed:
+                result.error = sendError;
+                break;
+        }
+    } catch (const FileError& e) {
+        if (isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)) {
+            result = keep(*job);
+        } else {
+            result.kind = WriteResult::Kind::Failed;
+            result.error = std::current_exception();
+        }
+    } catch (...) {
+        result.kind = WriteResult::Kind::Failed;
+        result.error = std::current_exception();
+    }
+    finish(*job, std::move(result));
+}
+
+WriteResult JournalWriter::State::writeNow(const WriteRequest& request) {
+    const WriteOutcome outcome =
+        request.order == WriteOrder::LockingFirst
+            ? writeRecordLockingFirst(appFolder, request.line, lock)
+            : writeRecordCheckingJournalFirst(appFolder, request.line, lock);
+    WriteResult result;
+    switch (outcome) {
+        case WriteOutcome::Busy:
+            result.kind = WriteResult::Kind::Busy;
+            return result;
+        case WriteOutcome::JournalMissing:
+            if (shareLooksUnreachable(appFolder)) {
+                throw FileError(appFolder / kDataFolderName, "cannot reach", ENOTCONN);
+            }
+            result.kind = WriteResult::Kind::JournalMissing;
+            return result;
+        case WriteOutcome::Written:
+            break;
+    }
+    result.kind = WriteResult::Kind::Written;
+    if (request.hoursDate) {
+        try {
+            result.hours = deriveWorkingHours(appFolder, *request.hoursDate);
+        } catch (...) {
+            result.hoursError = std::current_exception();
+        }
+    }
+    return result;
+}
+
+// Abandoning, the screen goes on without waiting; an outcome that came meanwhile wins.
+WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
+    WriteResult result;
+    {
+        const std::lock_guard guard(job.mutex);
+        if (abandoning) {
+            if (job.result) {
+                return *job.result;
+            }
+            job.abandoned = true;
+        }
+        if (!job.kept) {
+            try {
+                spool.keep({job.request.madeAt, job.request.line});
+                job.kept = true;
+            } catch (...) {
+                result.kind = WriteResult::Kind::Failed;
+                result.error = std::current_exception();
+                return result;
+            }
+        }
+    }
+    refreshStatus();
+    result.kind = WriteResult::Kind::Kept;
+    return result;
+}
+
+void JournalWriter::State::finish(Pending& job, WriteResult result) {
+    bool keptAndWritten = false;
+    {
+        const std::lock_guard guard(job.mutex);
+        if (!job.abandoned) {
+            job.result = std::move(result);
+            job.done.notify_all();
+            return;
+        }
+        keptAndWritten = job.kept && result.kind == WriteResult::Kind::Written;
+    }
+    if (keptAndWritten) {
+        // The write that hung went through after all: the spool must not send it again.
+        try {
+            spool.remove(job.request.line);
+        } catch (const std::exception& e) {
+            log(std::string("cannot take a written record off the spool: ") + e.what());
+        }
+        refreshStatus();
+    }
+}
+
+JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_ptr* error) {
+    SendStop stop = SendStop::AllSent;
+    try {
+        const SpoolContents contents = spool.load();
+        if (!contents.setAside.isEmpty()) {
+            log("the spool held " + std::to_string(contents.setAside.size()) +
+                " bytes that are no whole record; they were moved to " +
+                contents.setAsideFile.string());
+        }
+        const std::filesystem::path journal = dataFilePath(appFolder, kJournalFile);
+        for (const SpooledRecord& record : contents.records) {
+            if (journalEndsNear(journal, record.line)) {
+                spool.remove(record.line);
+                continue;
+            }
+            const WriteOutcome outcome = writeRecordLockingFirst(appFolder, record.line, lock);
+            if (outcome == WriteOutcome::Busy) {
+                stop = SendStop::Busy;
+                break;
+            }
+            if (outcome == WriteOutcome::JournalMissing) {
+                stop = shareLooksUnreachable(appFolder) ? SendStop::Unreachable
+                                                        : SendStop::JournalMissing;
+                break;
+            }
+            spool.remove(record.line);
+            deriveHoursOfSent(record.line);
+        }
+        noteSendProblem({});
+    } catch (const FileError& e) {
+        if (isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)) {
+            stop = SendStop::Unreachable;
+        } else {
+            stop = SendStop::Failed;
+            if (error != nullptr) {
+                *error = std::current_exception();
+            }
+        }
+        noteSendProblem(e.what());
+    } catch (const std::exception& e) {
+        stop = SendStop::Failed;
+        if (error != nullptr) {
+            *error = std::current_exception();
+        }
+        noteSendProblem(e.what());
+    }
+    refreshStatus();
+    return stop;
+}
+
+// A manual record makes sure of its date's working hours, sent late or not.
+void JournalWriter::State::deriveHoursOfSent(const QString& line) {
+    const auto record = readPunchRecord(line);
+    const auto* punch = std::get_if<PunchRecord>(&record);
+    if (punch == nullptr || punch->source != RecordSource::Manual) {
+        return;
+    }
+    try {
+        deriveWorkingHours(appFolder, punch->date);
+    } catch (const std::exception& e) {
+        log(std::string("a sent manual record's working hours: ") + e.what());
+    }
+}
+
+void JournalWriter::State::noteSendProblem(const std::string& problem) {
+    std::lock_guard guard(mutex);
+    if (problem != lastSendProblem && !problem.empty()) {
+        log("records wait in the spool: " + problem);
+    }
+    lastSendProblem = problem;
+}
+
+void JournalWriter::State::refreshStatus() {
+    SpoolStatus now;
+    try {
+        const SpoolContents contents = spool.load();
+        now.waiting = static_cast<int>(contents.records.size());
+        if (!contents.records.empty()) {
+            now.oldest = contents.records.front().keptAt;
+        }
+    } catch (const std::exception& e) {
+        log(std::string("cannot read the spool: ") + e.what());
+        return;
+    }
+    const std::filesystem::path setAside = spool.file().string() + RecordSpool::kSetAsideSuffix;
+    if (struct stat st{}; ::stat(setAside.c_str(), &st) == 0) {
+        now.setAsideFile = setAside;
+    }
+    StatusChanged tell;
+    {
+        const std::lock_guard guard(mutex);
+        if (now == status) {
+            return;
+        }
+        const SpoolStatus before = std::exchange(status, now);
+        if (now.waiting != before.waiting) {
+            log(now.waiting == 0
+                    ? std::string("every record kept on this PC has been sent to the journal")
+                    : std::to_string(now.waiting) + " record(s) kept on this PC since " +
+                          now.oldest.toString(Qt::ISODate).toStdString() + " in " +
+                          spool.file().string());
+        }
+        tell = onStatusChanged;
+    }
+    if (tell) {
+        tell(now);
+    }
+}
+
+JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
+                             Clock clock)
+    : state_(std::make_shared<State>(std::move(appFolder), std::move(spoolFolder),
+                                     std::move(clock))) {}
+
+JournalWriter::~JournalWriter() {
+    std::unique_lock guard(state_->mutex);
+    state_->stopping = true;
+    state_->wake.notify_all();
+    if (!thread_.joinable()) {
+        return;
+    }
+    const bool ended =
+        state_->finished.wait_for(guard, kExitWait, [this] { return state_->ended; });
+    guard.unlock();
+    if (ended) {
+        thread_.join();
+    } else {
+        log("a write to the share still hangs at exit; its record is kept on this PC");
+        thread_.detach();
+    }
+}
+
+void JournalWriter::setStatusChanged(StatusChanged onChange) {
+    const std::lock_guard guard(state_->mutex);
+    state_->onStatusChanged = std::move(onChange);
+}
+
+void JournalWriter::start() {
+    if (!thread_.joinable()) {
+        thread_ = std::thread([state = state_] { state->run(); });
+    }
+}
+
+std::shared_ptr<JournalWriter::Pending> JournalWriter::submit(WriteRequest request) {
+    if (!request.madeAt.isValid()) {
+        request.madeAt = state_->clock();
+    }
+    start();
+    auto pending = std::make_shared<Pending>(std::move(request), state_);
+    const std::lock_guard guard(state_->mutex);
+    state_->queue.push_back(pending);
+    state_->wake.notify_all();
+    return pending;
+}
+
+WriteResult JournalWriter::await(const std::shared_ptr<Pending>& pending,
+                                 std::chrono::milliseconds wait,
+                                 const std::function<void()>& between) {
+    using std::chrono::steady_clock;
+    constexpr std::chrono::milliseconds kSlice{50};
+    const auto deadline = steady_clock::now() + wait;
+    std::unique_lock guard(pending->mutex);
+    while (!pending->result) {
+        const auto now = steady_clock::now();
+        if (now >= deadline) {
+            break;
+        }
+        pending->done.wait_for(guard, std::min<steady_clock::duration>(kSlice, deadline - now));
+        if (!pending->result && between) {
+            guard.unlock();
+            between();
+            guard.lock();
+        }
+    }
+    if (pending->result) {
+        return *pending->result;
+    }
+    guard.unlock();
+    return pending->state->keep(*pending, true);
+}
+
+WriteResult JournalWriter::write(WriteRequest request, const std::function<void()>& between) {
+    return await(submit(std::move(request)), kScreenWait, between);
+}
+
+SpoolStatus JournalWriter::spoolStatus() const {
+    const std::lock_guard guard(state_->mutex);
+    return state_->status;
+}
+
+const std::filesystem::path& JournalWriter::spoolFolder() const {
+    return state_->spool.folder();
+}
+
+}  // namespace tavomi

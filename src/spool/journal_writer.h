@@ -1,0 +1,121 @@
+#pragma once
+// Every append of the screens runs on one thread, in order, so that a share that hangs
+// never holds up a screen; a record the share cannot take now waits in the spool on this
+// PC and is sent on when the share answers again.
+
+#include "files/punch_journal.h"
+#include "files/working_hours.h"
+#include "spool/record_spool.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace tavomi {
+
+enum class WriteOrder {
+    LockingFirst,         // the card screens': lock present -> busy, then the journal
+    CheckingJournalFirst  // the manual entry's: lock, journal, then take the lock
+};
+
+struct WriteRequest {
+    QString line;
+    WriteOrder order = WriteOrder::LockingFirst;
+    // After a written record, the date whose working hours are made sure of (manual entry).
+    std::optional<QDate> hoursDate;
+    QDateTime madeAt;  // when the spool keeps it, this is its time
+};
+
+struct WriteResult {
+    enum class Kind {
+        Written,
+        Kept,  // in the spool on this PC, to be sent when the share answers
+        Busy,
+        JournalMissing,
+        Failed  // `error` holds the FileError (or other exception) to report
+    };
+    Kind kind = Kind::Failed;
+    std::exception_ptr error;
+    // With hoursDate, after Written: the derivation's outcome, or its error.
+    std::optional<DerivationOutcome> hours;
+    std::exception_ptr hoursError;
+};
+
+// Follows a screen's success message when the record was kept on this PC.
+inline constexpr const char16_t* kKeptOnThisPcNote =
+    u"\r\n\r\nファイルサーバーが応答しないため、この記録はこのPCに保存しました\r\n"
+    u"ファイルサーバーが応答したら自動で送ります";
+
+struct SpoolStatus {
+    int waiting = 0;
+    QDateTime oldest;                    // when the oldest waiting record was kept
+    std::filesystem::path setAsideFile;  // set when damaged spool bytes were moved there
+    bool operator==(const SpoolStatus&) const = default;
+};
+
+// The main screen's line while records wait: 「未送信 3件（07:52から）このPCに保存しています」,
+// with the date when the oldest is not from today; empty when nothing waits or was set aside.
+QString spoolStatusText(const SpoolStatus& status, const QDate& today);
+
+// True for the errors of a share that does not answer (as opposed to one that refuses).
+bool isUnreachableError(int errnum);
+
+// True when the data folder is gone, or none of its files is there (an empty mount point).
+bool shareLooksUnreachable(const std::filesystem::path& appFolder);
+
+class JournalWriter {
+  public:
+    using Clock = std::function<QDateTime()>;
+    using StatusChanged = std::function<void(const SpoolStatus&)>;
+    static constexpr std::chrono::milliseconds kScreenWait{2000};
+    static constexpr std::chrono::milliseconds kRetryEvery{5000};
+    static constexpr std::chrono::milliseconds kExitWait{3000};
+
+    // Appends to the data folder of appFolder, under a journal lock of its own; keeps
+    // records in spoolFolder on the local disk. `clock` dates the records it keeps.
+    JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock);
+    // Waits up to kExitWait for a write in progress; a write that still hangs is left to
+    // the process's end (its record is in the spool by then).
+    ~JournalWriter();
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
+
+    // Told on the writer's thread whenever the spool's status changes.
+    void setStatusChanged(StatusChanged onChange);
+
+    // Starts the thread, which first sends on what an earlier run left in the spool. The
+    // first submit starts it too.
+    void start();
+
+    class Pending;
+    std::shared_ptr<Pending> submit(WriteRequest request);
+
+    // Waits for the outcome up to `wait` (in slices, calling `between` after each, so a
+    // screen can repaint). Without an outcome by then the record is kept in the spool
+    // (Kept), or Failed when the spool cannot be written.
+    static WriteResult await(const std::shared_ptr<Pending>& pending,
+                             std::chrono::milliseconds wait,
+                             const std::function<void()>& between = {});
+
+    // Submit and await with kScreenWait.
+    WriteResult write(WriteRequest request, const std::function<void()>& between = {});
+
+    SpoolStatus spoolStatus() const;
+    const std::filesystem::path& spoolFolder() const;
+
+    struct State;
+
+  private:
+    std::shared_ptr<State> state_;
+    std::thread thread_;
+};
+
+}  // namespace tavomi

@@ -1,0 +1,62 @@
+#pragma once
+// Records this PC keeps on its own disk while the share does not take them, in the order
+// they were made, until they are sent on to the journal.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+namespace tavomi {
+
+struct SpooledRecord {
+    QDateTime keptAt;
+    QString line;  // the journal's line, without its line break
+};
+
+struct SpoolContents {
+    std::vector<SpooledRecord> records;
+    // Bytes that were no whole record (a torn last line, text that is no record); they
+    // were moved to the file named here and are no longer in the spool.
+    QByteArray setAside;
+    std::filesystem::path setAsideFile;
+};
+
+// One file, spool.txt, in a folder on the local disk: a line per record, "keptAt TAB
+// record" in CP932 with CR LF, appended and synced before the record counts as kept;
+// every other change replaces the file whole. Safe to use from several threads, and from
+// several processes on this PC (an exclusive flock).
+class RecordSpool {
+  public:
+    static constexpr const char* kFileName = "spool.txt";
+    static constexpr const char* kSetAsideSuffix = ".damaged";
+
+    explicit RecordSpool(std::filesystem::path folder);
+
+    const std::filesystem::path& folder() const { return folder_; }
+    std::filesystem::path file() const { return folder_ / kFileName; }
+
+    // Appends and syncs. Makes the folder when it is not there. Throws FileError.
+    void keep(const SpooledRecord& record);
+
+    // The records waiting, oldest first. A damaged part is moved aside first (the file
+    // then holds only whole records). Throws FileError when the spool cannot be read or
+    // repaired; a missing spool is an empty one.
+    SpoolContents load();
+
+    // Takes the oldest record whose line is `line` off the spool; nothing when there is
+    // none. Throws FileError.
+    void remove(const QString& line);
+
+  private:
+    std::filesystem::path folder_;
+    std::mutex mutex_;
+};
+
+// A record as the spool file holds it, line break included.
+QByteArray spoolLine(const SpooledRecord& record);
+
+}  // namespace tavomi
