@@ -115,14 +115,19 @@ class JournalWriter::Pending {
 };
 
 struct JournalWriter::State {
-    State(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock)
-        : appFolder(std::move(appFolder)), spool(std::move(spoolFolder)), clock(std::move(clock)) {}
+    State(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
+          Append append)
+        : appFolder(std::move(appFolder)),
+          spool(std::move(spoolFolder)),
+          clock(std::move(clock)),
+          append(std::move(append)) {}
 
     enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
 
     const std::filesystem::path appFolder;
     RecordSpool spool;
     const Clock clock;
+    const Append append;
     JournalLock lock;  // the writer thread's alone
 
     std::mutex mutex;
@@ -221,10 +226,7 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
 }
 
 WriteResult JournalWriter::State::writeNow(const WriteRequest& request) {
-    const WriteOutcome outcome =
-        request.order == WriteOrder::LockingFirst
-            ? writeRecordLockingFirst(appFolder, request.line, lock)
-            : writeRecordCheckingJournalFirst(appFolder, request.line, lock);
+    const WriteOutcome outcome = append(appFolder, request.line, lock, request.order);
     WriteResult result;
     switch (outcome) {
         case WriteOutcome::Busy:
@@ -314,7 +316,8 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
                 spool.remove(record.line);
                 continue;
             }
-            const WriteOutcome outcome = writeRecordLockingFirst(appFolder, record.line, lock);
+            const WriteOutcome outcome =
+                append(appFolder, record.line, lock, WriteOrder::LockingFirst);
             if (outcome == WriteOutcome::Busy) {
                 stop = SendStop::Busy;
                 break;
@@ -408,10 +411,18 @@ void JournalWriter::State::refreshStatus() {
     }
 }
 
+WriteOutcome JournalWriter::appendToShare(const std::filesystem::path& appFolder,
+                                          const QString& line, JournalLock& lock,
+                                          WriteOrder order) {
+    return order == WriteOrder::LockingFirst
+               ? writeRecordLockingFirst(appFolder, line, lock)
+               : writeRecordCheckingJournalFirst(appFolder, line, lock);
+}
+
 JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
-                             Clock clock)
-    : state_(std::make_shared<State>(std::move(appFolder), std::move(spoolFolder),
-                                     std::move(clock))) {}
+                             Clock clock, Append append)
+    : state_(std::make_shared<State>(std::move(appFolder), std::move(spoolFolder), std::move(clock),
+                                     std::move(append))) {}
 
 JournalWriter::~JournalWriter() {
     std::unique_lock guard(state_->mutex);

@@ -3,6 +3,7 @@
 // never holds up a screen; a record the share cannot take now waits in the spool on this
 // PC and is sent on when the share answers again.
 
+#include "files/journal_lock.h"
 #include "files/punch_journal.h"
 #include "files/working_hours.h"
 #include "spool/record_spool.h"
@@ -75,13 +76,20 @@ class JournalWriter {
   public:
     using Clock = std::function<QDateTime()>;
     using StatusChanged = std::function<void(const SpoolStatus&)>;
+    // One append in the given order; tests put a share that hangs or fails in between.
+    using Append =
+        std::function<WriteOutcome(const std::filesystem::path& appFolder, const QString& line,
+                                   JournalLock& lock, WriteOrder order)>;
+    static WriteOutcome appendToShare(const std::filesystem::path& appFolder, const QString& line,
+                                      JournalLock& lock, WriteOrder order);
     static constexpr std::chrono::milliseconds kScreenWait{2000};
     static constexpr std::chrono::milliseconds kRetryEvery{5000};
     static constexpr std::chrono::milliseconds kExitWait{3000};
 
     // Appends to the data folder of appFolder, under a journal lock of its own; keeps
     // records in spoolFolder on the local disk. `clock` dates the records it keeps.
-    JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock);
+    JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
+                  Append append = &appendToShare);
     // Waits up to kExitWait for a write in progress; a write that still hangs is left to
     // the process's end (its record is in the spool by then).
     ~JournalWriter();

@@ -1,0 +1,254 @@
+// The writer thread against real files in a temporary data folder, with a share that
+// hangs or fails on demand put in front of the real append.
+
+#include "spool/journal_writer.h"
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "files/file_error.h"
+#include "support/data_folder_fixture.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+namespace tavomi {
+namespace {
+
+using Kind = WriteResult::Kind;
+using test::waitUntil;
+
+constexpr std::chrono::milliseconds kShortWait{200};
+
+QString record(int minute, const QString& source = u"IC記録"_s) {
+    return u"出勤,山田　花子,2026/12/10,07:%1,%2,詳細なし,事由なし"_s
+        .arg(minute, 2, 10, QChar(u'0'))
+        .arg(source);
+}
+
+// Stands between the writer and the share: while closed, every append waits; opened
+// with an error, the next append fails with it instead of writing.
+class Share {
+  public:
+    JournalWriter::Append append() {
+        return [this](const std::filesystem::path& appFolder, const QString& line,
+                      JournalLock& lock, WriteOrder order) {
+            std::unique_lock guard(mutex_);
+            ++calls_;
+            changed_.notify_all();
+            changed_.wait(guard, [this] { return open_; });
+            if (const int error = std::exchange(failNext_, 0)) {
+                throw FileError(appFolder / kDataFolderName / kJournalFile, "cannot write", error);
+            }
+            guard.unlock();
+            return JournalWriter::appendToShare(appFolder, line, lock, order);
+        };
+    }
+    void hang() {
+        const std::lock_guard guard(mutex_);
+        open_ = false;
+    }
+    void answer(int failNext = 0) {
+        const std::lock_guard guard(mutex_);
+        open_ = true;
+        failNext_ = failNext;
+        changed_.notify_all();
+    }
+    void waitForCalls(int n) {
+        std::unique_lock guard(mutex_);
+        changed_.wait(guard, [&] { return calls_ >= n; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = true;
+    int failNext_ = 0;
+    int calls_ = 0;
+};
+
+class JournalWriterTest : public ::testing::Test {
+  protected:
+    JournalWriterTest() { folder.writeLines(kJournalFile, {u"header"_s}); }
+
+    std::unique_ptr<JournalWriter> makeWriter() {
+        return std::make_unique<JournalWriter>(
+            folder.appFolder(), spoolFolder(),
+            [] { return QDateTime(QDate(2026, 12, 10), QTime(7, 52)); }, share.append());
+    }
+    std::filesystem::path spoolFolder() const { return folder.appFolder() / "spool"; }
+    WriteResult write(const QString& line, std::chrono::milliseconds wait = kShortWait) {
+        return JournalWriter::await(writer->submit({line, WriteOrder::LockingFirst, {}, {}}), wait);
+    }
+    QStringList spooled() {
+        QStringList lines;
+        for (const SpooledRecord& r : RecordSpool(spoolFolder()).load().records) {
+            lines << r.line;
+        }
+        return lines;
+    }
+    QStringList journal() const {
+        QStringList lines = decodeCp932(folder.readBytes(kJournalFile)).split(u"\r\n"_s);
+        lines.removeFirst();  // the header
+        lines.removeLast();   // after the last line break
+        return lines;
+    }
+
+    test::DataFolder folder;
+    Share share;
+    std::unique_ptr<JournalWriter> writer = makeWriter();
+};
+
+TEST_F(JournalWriterTest, OutcomesTheTeacherActsOnAreNotKept) {
+    struct Case {
+        const char* what;
+        std::function<void(test::DataFolder&)> arrange;
+        Kind expected;
+        int linesAfter;
+    };
+    const Case cases[] = {
+        {"the share answers", [](test::DataFolder&) {}, Kind::Written, 1},
+        {"another PC holds the lock", [](test::DataFolder& f) { f.writeBytes(kLockFile, ""); },
+         Kind::Busy, 0},
+        {"the journal alone is missing", [](test::DataFolder& f) { f.remove(kJournalFile); },
+         Kind::JournalMissing, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::DataFolder fresh;
+        fresh.writeLines(kJournalFile, {u"header"_s});
+        c.arrange(fresh);
+        JournalWriter own(fresh.appFolder(), fresh.appFolder() / "spool",
+                          [] { return QDateTime::currentDateTime(); });
+        EXPECT_EQ(own.write({record(1), WriteOrder::LockingFirst, {}, {}}).kind, c.expected);
+        EXPECT_TRUE(RecordSpool(fresh.appFolder() / "spool").load().records.empty());
+        if (fresh.exists(kJournalFile)) {
+            EXPECT_EQ(fresh.readBytes(kJournalFile).count("\r\n"), 1 + c.linesAfter);
+        }
+    }
+}
+
+TEST_F(JournalWriterTest, AHungWriteIsKeptAndTakenOffTheSpoolWhenItGoesThrough) {
+    share.hang();
+    EXPECT_EQ(write(record(1)).kind, Kind::Kept);
+    EXPECT_EQ(spooled(), QStringList{record(1)});
+    EXPECT_EQ(writer->spoolStatus().waiting, 1);
+
+    share.answer();
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+    EXPECT_EQ(journal(), QStringList{record(1)});
+    EXPECT_EQ(write(record(2)).kind, Kind::Written);
+    EXPECT_EQ(journal(), (QStringList{record(1), record(2)}));
+}
+
+TEST_F(JournalWriterTest, AHungWriteThatFailsIsSentLaterBeforeTheRecordsAfterIt) {
+    share.hang();
+    EXPECT_EQ(write(record(1)).kind, Kind::Kept);
+    EXPECT_EQ(write(record(2)).kind, Kind::Kept);  // queued behind the hung one
+    EXPECT_EQ(spooled(), (QStringList{record(1), record(2)}));
+
+    share.answer(EIO);
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }, 10000));
+    EXPECT_EQ(journal(), (QStringList{record(1), record(2)}));
+}
+
+TEST_F(JournalWriterTest, TwentyPunchesWhileTheShareIsGoneArriveOnceAndInOrder) {
+    std::vector<SpoolStatus> told;
+    std::mutex toldMutex;
+    writer->setStatusChanged([&](const SpoolStatus& s) {
+        const std::lock_guard guard(toldMutex);
+        told.push_back(s);
+    });
+    const auto data = folder.appFolder() / kDataFolderName;
+    const auto away = folder.appFolder() / "unmounted";
+    std::filesystem::rename(data, away);
+    QStringList made;
+    for (int minute = 0; minute < 20; ++minute) {
+        made << record(minute);
+        // The 2 s of a screen: a folder that is gone answers at once.
+        EXPECT_EQ(write(made.back(), JournalWriter::kScreenWait).kind, Kind::Kept);
+    }
+    EXPECT_EQ(spooled(), made);
+    std::filesystem::rename(away, data);
+
+    // Nothing else is written: the writer looks again by itself.
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); },
+                          static_cast<int>(2 * JournalWriter::kRetryEvery.count())));
+    EXPECT_EQ(journal(), made);
+    const std::lock_guard guard(toldMutex);
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back().waiting, 0);
+    EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const SpoolStatus& s) {
+        return s.waiting == 20 && s.oldest == QDateTime(QDate(2026, 12, 10), QTime(7, 52));
+    }));
+}
+
+// A crash after the journal's sync and before the spool's update: the record is at the
+// journal's end and still in the spool.
+TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsNotSentAgainAndAManualOneGetsItsHours) {
+    writer.reset();
+    const QString manual = u"退勤,山田　花子,2026/12/11,16:45,手動記録,詳細なし,事由なし"_s;
+    RecordSpool spool(spoolFolder());
+    spool.keep({QDateTime::currentDateTime(), record(1)});
+    spool.keep({QDateTime::currentDateTime(), manual});
+    folder.writeLines(kJournalFile, {u"header"_s, record(1)});
+
+    writer = makeWriter();
+    writer->start();
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+    EXPECT_EQ(journal(), (QStringList{record(1), manual}));
+    EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/11,"_s));
+}
+
+TEST_F(JournalWriterTest, ASpoolThatCannotBeWrittenMakesTheRecordAFileError) {
+    writer.reset();
+    folder.writeBytes(kJournalFile, "");
+    std::filesystem::remove(spoolFolder());
+    {
+        QFile blocker(QString::fromStdString(spoolFolder().string()));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the folder goes
+    }
+    writer = makeWriter();
+    share.hang();
+    const WriteResult result = write(record(1));
+    EXPECT_EQ(result.kind, Kind::Failed);
+    EXPECT_THROW(std::rethrow_exception(result.error), FileError);
+    share.answer(EIO);
+}
+
+TEST_F(JournalWriterTest, AnExitWhileAWriteHangsEndsAndKeepsTheRecord) {
+    share.hang();
+    EXPECT_EQ(write(record(1)).kind, Kind::Kept);
+    const auto before = std::chrono::steady_clock::now();
+    writer.reset();
+    // Bounded by the writer's own exit wait, not by the hung write.
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 4 * JournalWriter::kExitWait);
+    EXPECT_EQ(spooled(), QStringList{record(1)});
+    share.answer(EIO);
+}
+
+TEST(SpoolStatusText, SaysHowManyWaitSinceWhenAndWhatWasSetAside) {
+    const QDate today(2026, 12, 10);
+    const QDateTime morning(today, QTime(7, 52));
+    struct Case {
+        SpoolStatus status;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{}, QString()},
+        {{3, morning, {}}, u"未送信 3件（07:52から）このPCに保存しています"_s},
+        {{1, morning.addDays(-1), {}}, u"未送信 1件（12/9 07:52から）このPCに保存しています"_s},
+        {{0, {}, "/var/lib/tavomi/spool/spool.txt.damaged"},
+         u"保存した記録の一部が読めないため spool.txt.damaged に移しました"_s},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(spoolStatusText(c.status, today), c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace tavomi
