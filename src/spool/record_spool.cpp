@@ -150,6 +150,8 @@ void RecordSpool::keep(const SpooledRecord& record) {
         throw FileError(folder_, "cannot create the folder", errno);
     }
     const UniqueFd fd = openLocked(file(), O_WRONLY | O_CREAT | O_APPEND);
+    // Every account of the group sends what another one kept; the umask would say no.
+    ::fchmod(fd.get(), 0660);
     writeAll(fd.get(), spoolLine(record), file());
     syncOrThrow(fd.get(), file());
 }

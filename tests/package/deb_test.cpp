@@ -154,6 +154,7 @@ TEST_F(DebTest, HoldsTheProgramsInTheirFolderAndNothingElse) {
     std::map<std::string, std::string> expected = {
         {"./usr/lib/tavomi/attendance_manegement",
          "lrwxrwxrwx -> /var/lib/tavomi/attendance_manegement"},
+        {"./usr/lib/tavomi/spool", "lrwxrwxrwx -> /var/lib/tavomi/spool"},
         {"./usr/share/applications/tavomi.desktop", file},
         {"./usr/share/applications/tavomi-office.desktop", file},
         {"./usr/share/icons/hicolor/scalable/apps/tavomi.svg", file},
@@ -362,6 +363,11 @@ TEST_F(DebTest, UnpackedProgramAnswersFromItsOwnFolder) {
                                   "/usr/lib/tavomi/attendance_manegement (a link to "
                                   "/var/lib/tavomi/attendance_manegement"))
         << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("\nRecords kept on this PC while the file "
+                                                 "server does not answer: ") +
+                                  realRoot +
+                                  "/usr/lib/tavomi/spool (a link to /var/lib/tavomi/spool"))
+        << help.out.toStdString();
     EXPECT_TRUE(help.out.contains(QStringLiteral("\nRead me: ") + realRoot +
                                   "/usr/share/doc/tavomi/README.md and https://"))
         << help.out.toStdString();
@@ -488,6 +494,7 @@ TEST_F(DebTest, PostinstMakesTheGroupAndFolderAndLeavesAnAdministratorsFolderAlo
         sh "$control/postinst" configure 2.8.0 >&2
         getent group tavomi | cut -d: -f1,3 >&2
         stat -c '%U %G %a %F %n' "$data" $(find "$data/" -mindepth 1 2>/dev/null)
+        stat -c '%U %G %a %F %n' /var/lib/tavomi/spool
     )");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -495,7 +502,9 @@ TEST_F(DebTest, PostinstMakesTheGroupAndFolderAndLeavesAnAdministratorsFolderAlo
         const Ran ran = run("unshare", {"--mount", "--propagation", "private", "--", "sh", "-ec",
                                         script, "sh", mounts.path(), control, c.before});
         EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
-        EXPECT_EQ(ran.out, QString::fromLatin1(c.after)) << ran.err.toStdString();
+        EXPECT_EQ(ran.out, QString::fromLatin1(c.after) +
+                               "root tavomi 2770 directory /var/lib/tavomi/spool\n")
+            << ran.err.toStdString();
         // A system group: its number below the first user's.
         bool isNumber = false;
         const int gid =

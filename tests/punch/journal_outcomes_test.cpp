@@ -2,6 +2,8 @@
 // lock file is present, the journal is missing, or appending fails.
 #include "punch/screens_fixture.h"
 
+#include "sound/sound.h"
+#include "spool/record_spool.h"
 #include "support/file_conditions.h"
 #include "support/modal_helper.h"
 
@@ -9,6 +11,8 @@
 #include <QMessageBox>
 
 #include <gtest/gtest.h>
+
+#include <future>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -223,6 +227,84 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"AbsenceJournalHeld", Screen::Absence, FaultKind::JournalHeldByAnotherWriter},
         ErrorCase{"AbsenceReadOnlyFolder", Screen::Absence, FaultKind::ReadOnlyDataFolder}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// ---- A share that does not answer -------------------------------------------
+
+// The sounds asked for while it lives.
+class SoundsHeard {
+  public:
+    SoundsHeard() : previous_(setSoundPlayer([this](Sound sound) { heard.push_back(sound); })) {}
+    ~SoundsHeard() { setSoundPlayer(previous_); }
+    std::vector<Sound> heard;
+
+  private:
+    SoundPlayer previous_;
+};
+
+TEST(ShareNotAnswering, ThePunchIsKeptOnThisPcAndTheTeacherIsToldAndHearsIt) {
+    struct Case {
+        const char* what;
+        bool hangs;  // the append hangs; else the data folder is gone
+    };
+    for (const Case c : {Case{"a hung write", true}, Case{"the folder is gone", false}}) {
+        SCOPED_TRACE(c.what);
+        auto release = std::make_shared<std::promise<void>>();
+        std::shared_future<void> released = release->get_future().share();
+        Screens s([released](const std::filesystem::path& app, const QString& line,
+                             JournalLock& lock, WriteOrder order) {
+            released.wait();
+            return JournalWriter::appendToShare(app, line, lock, order);
+        });
+        const auto data = s.folder.file(kJournalFile).parent_path();
+        if (c.hangs) {
+            std::filesystem::rename(data, data.string() + ".away");  // the late write fails
+        } else {
+            release->set_value();
+            std::filesystem::rename(data, data.string() + ".away");
+        }
+        SoundsHeard sounds;
+        s.open();
+        ModalAnswerer answerer;
+        const auto pressed = std::chrono::steady_clock::now();
+        s.button("clockInButton")->click();
+        const auto answered = std::chrono::steady_clock::now() - pressed;
+
+        ASSERT_FALSE(answerer.texts().empty());
+        EXPECT_EQ(answerer.texts()[0],
+                  shown(punchMessage(RecordKind::ClockIn, u"山田花子"_s, s.now) +
+                        QString::fromUtf16(kKeptOnThisPcNote)));
+        EXPECT_EQ(sounds.heard, std::vector<Sound>{Sound::Kept});
+        // The screen's wait, not the share's; a modal box's own wait comes on top.
+        EXPECT_LT(answered, JournalWriter::kScreenWait + std::chrono::seconds(3));
+        const auto kept = RecordSpool(s.folder.appFolder() / "spool").load().records;
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_TRUE(kept[0].line.startsWith(u"出勤,山田花子,2019/08/28,07:45,IC記録"_s));
+        if (c.hangs) {
+            release->set_value();
+        }
+    }
+}
+
+TEST(ShareAnswering, EachOutcomeHasItsSound) {
+    struct Case {
+        const char* what;
+        bool lockPresent;
+        Sound expected;
+    };
+    for (const Case c :
+         {Case{"written", false, Sound::Written}, Case{"busy", true, Sound::Problem}}) {
+        SCOPED_TRACE(c.what);
+        Screens s;
+        if (c.lockPresent) {
+            s.folder.writeBytes(kLockFile, {});
+        }
+        SoundsHeard sounds;
+        s.open();
+        ModalAnswerer answerer;
+        s.button("clockInButton")->click();
+        EXPECT_EQ(sounds.heard, std::vector<Sound>{c.expected});
+    }
+}
 
 }  // namespace
 }  // namespace tavomi::test

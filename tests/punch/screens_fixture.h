@@ -28,7 +28,9 @@ namespace tavomi::test {
 using namespace Qt::StringLiterals;
 
 struct Screens {
-    Screens() {
+    // `append` stands between the screens' writer and the share.
+    explicit Screens(JournalWriter::Append append = &JournalWriter::appendToShare)
+        : append_(std::move(append)) {
         poller.steady = ScriptedPoller::reader("Reader 1");  // after the script: no card
         punch.setScreens(&absence, &confirm);
         absence.setConfirmBox(&confirm);
@@ -96,8 +98,9 @@ struct Screens {
     qint64 stepOnRead = 0;  // ms the clock moves at every reading
     ScriptedPoller poller;
     ConfirmBox confirm;
+    JournalWriter::Append append_;
     JournalWriter writer{folder.appFolder(), folder.appFolder() / "spool",
-                         [this] { return read(); }};
+                         [this] { return read(); }, append_};
     PunchScreen punch{folder.appFolder(), writer, [this] { return read(); }, poller};
     AbsenceScreen absence{folder.appFolder(), writer, [this] { return read(); }};
 
