@@ -1,0 +1,103 @@
+// From a record button to its outcome: the screen's direct append as it was, beside the
+// same append handed to the writer thread with the screen's wait (wait cursor, controls
+// disabled), and the wait when the share hangs, which ends at the screen's 2 s with the
+// record kept on this PC.
+
+#include "dialogs/write_wait.h"
+#include "files/cp932.h"
+#include "files/data_folder.h"
+#include "files/journal_lock.h"
+#include "files/punch_journal.h"
+#include "spool/journal_writer.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <future>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using namespace tavomi;
+
+const QString kRecord = u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s;
+
+std::filesystem::path makeDataFolder(const QTemporaryDir& dir) {
+    const std::filesystem::path app(dir.path().toStdString());
+    std::filesystem::create_directories(app / kDataFolderName);
+    for (std::string_view name : kRequiredFiles) {
+        std::ofstream(app / kDataFolderName / name) << "header\r\n";
+    }
+    return app;
+}
+
+QDateTime now() {
+    return QDateTime::currentDateTime();
+}
+
+void BM_DirectAppend(benchmark::State& state) {
+    QTemporaryDir dir;
+    const auto app = makeDataFolder(dir);
+    JournalLock lock;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(writeRecordLockingFirst(app, kRecord, lock));
+    }
+}
+BENCHMARK(BM_DirectAppend)->Unit(benchmark::kMillisecond);
+
+void BM_ThroughTheWriter(benchmark::State& state) {
+    QTemporaryDir dir;
+    const auto app = makeDataFolder(dir);
+    JournalWriter writer(app, app / "spool", &now);
+    writer.start();
+    QWidget screen;
+    for (auto _ : state) {
+        const WriteResult result =
+            writeFromScreen(writer, {kRecord, WriteOrder::LockingFirst, {}, {}}, &screen);
+        if (result.kind != WriteResult::Kind::Written) {
+            state.SkipWithError("not written");
+        }
+    }
+}
+BENCHMARK(BM_ThroughTheWriter)->Unit(benchmark::kMillisecond);
+
+void BM_HungShare(benchmark::State& state) {
+    QTemporaryDir dir;
+    const auto app = makeDataFolder(dir);
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    {
+        JournalWriter writer(app, app / "spool", &now,
+                             [answered](const std::filesystem::path& folder, const QString& line,
+                                        JournalLock& lock, WriteOrder order) {
+                                 answered.wait();
+                                 return JournalWriter::appendToShare(folder, line, lock, order);
+                             });
+        QWidget screen;
+        for (auto _ : state) {
+            const WriteResult result =
+                writeFromScreen(writer, {kRecord, WriteOrder::LockingFirst, {}, {}}, &screen);
+            if (result.kind != WriteResult::Kind::Kept) {
+                state.SkipWithError("not kept");
+            }
+        }
+        answer.set_value();
+    }
+}
+BENCHMARK(BM_HungShare)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
