@@ -106,6 +106,9 @@ TEST_F(MainScreenTest, TextsFitTheirLabels) {
          QStringLiteral("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader PICC] 00 00")},
         {find("readerNameLabel"),
          QStringLiteral("SONY FeliCa RC-S300/P [RC-S300/P] (0123456789) 00 00")},
+        {find("spoolLabel"),
+         u"未送信 999件（12/31 07:52から）このPCに保存しています\n"
+         u"保存した記録の一部が読めないため spool.txt.damaged に移しました"_s},
     };
     for (const auto& [label, text] : texts) {
         SCOPED_TRACE(text.toStdString());
@@ -116,6 +119,12 @@ TEST_F(MainScreenTest, TextsFitTheirLabels) {
             EXPECT_LE(label->sizeHint().width(), label->width());
         }
     }
+    // The spool's line shows only while it has something to say.
+    EXPECT_FALSE(find("spoolLabel")->isVisibleTo(&form));
+    form.showSpoolStatus(u"未送信 1件（07:52から）このPCに保存しています"_s);
+    EXPECT_TRUE(find("spoolLabel")->isVisibleTo(&form));
+    form.showSpoolStatus({});
+    EXPECT_FALSE(find("spoolLabel")->isVisibleTo(&form));
     // The reader line stays above the status panel.
     EXPECT_LE(find("readerNameLabel")->geometry().bottom(),
               find<QWidget>("statusPanel")->geometry().top());
