@@ -438,6 +438,8 @@ JournalWriter::~JournalWriter() {
         thread_.join();
     } else {
         log("a write to the share still hangs at exit; its record is kept on this PC");
+        const std::lock_guard again(state_->mutex);
+        state_->onStatusChanged = {};  // whoever listened is going away
         thread_.detach();
     }
 }

@@ -71,7 +71,7 @@ TEST_F(OptionsTest, HelpAndVersionAnswerAndStartNothing) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.err, QString());
     const QStringList lines = help.out.split(u'\n');
-    EXPECT_EQ(lines.value(0), QStringLiteral("Usage: tavomi [--help | --version]"));
+    EXPECT_EQ(lines.value(0), QStringLiteral("Usage: tavomi [--no-sound] [--help | --version]"));
     EXPECT_TRUE(lines.contains(QStringLiteral("Data folder: ") + text(dataFolderOf(appFolder))))
         << help.out.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("Read me: https://tavomi.example.org/")))
