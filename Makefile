@@ -1,13 +1,13 @@
-# The two commands of the README, `make test` and `make run`, and `make package`. Each
-# installs only the Debian packages it needs (tools/install-deps.sh), then builds only
-# what it runs.
+# The two commands of the README, `make test` and `make run`, `make package` and
+# `make screenshots`. Each installs only the Debian packages it needs
+# (tools/install-deps.sh), then builds only what it runs.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 DEPS = bash tools/install-deps.sh
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: all deps build test run package bench format clean
+.PHONY: all deps build test run package screenshots bench format clean
 
 all: build
 
@@ -39,6 +39,14 @@ package:
 	@$(CONFIGURE)
 	@cmake --build $(BUILD) --target programs
 	@cd $(BUILD) && cpack -G DEB
+
+# docs/screens/*.png, the README's pictures, drawn again from the real screens without a
+# display; the same sources give the same files.
+screenshots:
+	@$(DEPS) screenshots
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) --target tavomi-screenshots tavomi-report
+	@bash tools/screenshots.sh $(BUILD)
 
 bench: build
 	@bash tools/run-benchmarks.sh $(BUILD)

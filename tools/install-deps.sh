@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that one task needs, and nothing more; quiet and quick when
 # they are all there. Uses sudo when not run as root, and only when something is missing.
-# usage: tools/install-deps.sh build|package|demo|test...
-#   build    compile the programs
-#   package  build plus what `make package` needs
-#   demo     build plus what `make run` starts: the smart-card service, the virtual readers
-#            and Japanese fonts
-#   test     everything: the demo, the package, the test frameworks and a virtual display
+# usage: tools/install-deps.sh build|package|demo|screenshots|test...
+#   build        compile the programs
+#   package      build plus what `make package` needs
+#   demo         build plus what `make run` starts: the smart-card service, the virtual
+#                readers and Japanese fonts
+#   screenshots  build plus what `make screenshots` draws with: Japanese fonts, a PDF
+#                renderer and a PNG optimiser
+#   test         everything: the demo, the package, the screenshots, the test frameworks
+#                and a virtual display
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev
@@ -14,20 +17,22 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libp
 package=("${build[@]}" dpkg-dev file)
 demo=("${build[@]}" pcscd libccid vsmartcard-vpcd iproute2 util-linux
   fonts-noto-cjk fonts-ipafont-gothic)
-test=("${package[@]}" "${demo[@]}"
+screenshots=("${build[@]}" fonts-noto-cjk fonts-ipafont-gothic poppler-utils optipng)
+test=("${package[@]}" "${demo[@]}" "${screenshots[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xauth xvfb x11-utils poppler-utils
   lintian desktop-file-utils sudo systemd)  # the package's checks, its installation as README says
 
-[[ $# -ge 1 ]] || { sed -n '4,9s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+[[ $# -ge 1 ]] || { sed -n '4,12s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 wanted=()
 for set in "$@"; do
   case "$set" in
   build) wanted+=("${build[@]}") ;;
   package) wanted+=("${package[@]}") ;;
   demo) wanted+=("${demo[@]}") ;;
+  screenshots) wanted+=("${screenshots[@]}") ;;
   test) wanted+=("${test[@]}") ;;
-  *) echo "install-deps: unknown set '$set' (build, package, demo or test)" >&2; exit 2 ;;
+  *) echo "install-deps: unknown set '$set' (build, package, demo, screenshots or test)" >&2; exit 2 ;;
   esac
 done
 
