@@ -7,13 +7,13 @@
 #include "clock/clock.h"
 #include "dialogs/about_box.h"
 #include "dialogs/confirm_box.h"
-#include "files/journal_lock.h"
 #include "main_screen/main_screen.h"
 #include "manual/manual_entry_screen.h"
 #include "office_window/office_window.h"
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
 #include "shell/screens.h"
+#include "spool/journal_writer.h"
 #include "support/scripted_poller.h"
 
 #include <QApplication>
@@ -170,8 +170,8 @@ int shootTimeClock(const std::filesystem::path& appFolder, const Camera& camera)
     const QDateTime now(QDate(2025, 6, 20), QTime(7, 45, 30));
     const Clock clock = [now] { return now; };
     HandLaidCard poller;
-    JournalLock journalLock;
-    const std::unique_ptr<MainScreen> main = createScreens(appFolder, clock, poller, journalLock);
+    JournalWriter writer(appFolder, appFolder / "spool", clock);
+    const std::unique_ptr<MainScreen> main = createScreens(appFolder, clock, poller, writer);
     if (!main) {
         fail(u"the data folder is incomplete"_s);
     }
