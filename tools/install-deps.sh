@@ -9,7 +9,8 @@
 #   test     everything: the demo, the package, the test frameworks and a virtual display
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev)
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev
+  qt6-tools-dev qt6-l10n-tools)  # lrelease for the tools' Japanese messages
 package=("${build[@]}" dpkg-dev file)
 demo=("${build[@]}" pcscd libccid vsmartcard-vpcd iproute2 util-linux
   fonts-noto-cjk fonts-ipafont-gothic)
