@@ -13,7 +13,8 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev
-  libcanberra-dev)
+  libcanberra-dev
+  qt6-tools-dev qt6-l10n-tools)  # lrelease for the tools' Japanese messages
 package=("${build[@]}" dpkg-dev file)
 demo=("${build[@]}" pcscd libccid vsmartcard-vpcd iproute2 util-linux
   fonts-noto-cjk fonts-ipafont-gothic)

@@ -17,10 +17,11 @@ int main(int argc, char** argv) {
     // the tool half-way with the lock file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
+    tavomi::loadToolTranslation();
     const auto parsed = tavomi::parseCardCommand(QCoreApplication::arguments().mid(1));
     if (const auto* error = std::get_if<QString>(&parsed)) {
         tavomi::printToolLine(stderr, tavomi::kCardTool, *error);
-        tavomi::print(stderr, QString::fromLatin1(tavomi::kCardUsage));
+        tavomi::print(stderr, tavomi::cardUsage());
         return 2;
     }
     const auto& command = std::get<tavomi::CardCommand>(parsed);

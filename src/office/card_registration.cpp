@@ -5,6 +5,8 @@
 #include "files/data_folder.h"
 #include "files/punch_journal.h"
 
+#include <QCoreApplication>
+
 #include <system_error>
 
 namespace tavomi {
@@ -64,15 +66,16 @@ std::optional<QString> fieldRefusal(const QString& field) {
     }
     switch (problem->kind) {
         case FieldProblem::Kind::Comma:
-            return QStringLiteral("holds a comma");
+            return QCoreApplication::translate("tavomi-card", "holds a comma");
         case FieldProblem::Kind::DoubleQuote:
-            return QStringLiteral("holds a double quote");
+            return QCoreApplication::translate("tavomi-card", "holds a double quote");
         case FieldProblem::Kind::HalfWidthSpace:
-            return QStringLiteral("holds a half-width space");
+            return QCoreApplication::translate("tavomi-card", "holds a half-width space");
         case FieldProblem::Kind::ControlCharacter:
-            return QStringLiteral("holds a control character");
+            return QCoreApplication::translate("tavomi-card", "holds a control character");
         case FieldProblem::Kind::NotInCp932:
-            return QStringLiteral("holds %1 (U+%2), which CP932 cannot write")
+            return QCoreApplication::translate("tavomi-card",
+                                               "holds %1 (U+%2), which CP932 cannot write")
                 .arg(QString::fromUcs4(&problem->character, 1),
                      QString::number(problem->character, 16).toUpper().rightJustified(4, u'0'));
     }
@@ -86,11 +89,13 @@ std::optional<QString> nameRefusal(const QString& name) {
     }
     switch (problem->kind) {
         case NameProblem::Kind::Empty:
-            return QStringLiteral("the name is empty");
+            return QCoreApplication::translate("tavomi-card", "the name is empty");
         case NameProblem::Kind::Field:
-            return QStringLiteral("the name ") + *fieldRefusal(name);
+            return QCoreApplication::translate("tavomi-card", "the name %1")
+                .arg(*fieldRefusal(name));
         case NameProblem::Kind::SpaceAtEdge:
-            return QStringLiteral("the name begins or ends with a full-width space");
+            return QCoreApplication::translate("tavomi-card",
+                                               "the name begins or ends with a full-width space");
     }
     return std::nullopt;
 }

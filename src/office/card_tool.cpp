@@ -6,6 +6,7 @@
 #include "office/card_registration.h"
 #include "office/tool_output.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <condition_variable>
@@ -21,8 +22,14 @@ QString pathText(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
 
+QString noListText(const std::filesystem::path& list) {
+    return QCoreApplication::translate("tavomi-card", "there is no cardholder list %1")
+        .arg(pathText(list));
+}
+
 int refuse(std::FILE* err, const QString& why) {
-    printToolLine(err, kCardTool, QStringLiteral("not registered: ") + why);
+    printToolLine(err, kCardTool,
+                  QCoreApplication::translate("tavomi-card", "not registered: %1").arg(why));
     return 1;
 }
 
@@ -54,22 +61,26 @@ std::optional<CardOnReader> waitForCardTold(const CardCommand& command, CardPoll
                                             CardWait wait, std::FILE* err) {
     wait.timeout = std::chrono::seconds(command.timeoutSeconds);
     wait.onReadersChanged = [err](bool readersSeen) {
-        print(err, readersSeen ? QStringLiteral("Lay the card on a reader.\n")
-                               : QStringLiteral("No card reader found (is pcscd running and a "
-                                                "reader plugged in?); waiting.\n"));
+        print(err, readersSeen
+                       ? QCoreApplication::translate("tavomi-card", "Lay the card on a reader.\n")
+                       : QCoreApplication::translate("tavomi-card",
+                                                     "No card reader found (is pcscd running and "
+                                                     "a reader plugged in?); waiting.\n"));
     };
     const auto answered = waitBounded(poller, wait);
     if (!answered) {
         printToolLine(err, kCardTool,
-                      QStringLiteral("no card within %1 s: the smart-card service does not "
-                                     "answer (is pcscd hung?)")
+                      QCoreApplication::translate("tavomi-card",
+                                                  "no card within %1 s: the smart-card service "
+                                                  "does not answer (is pcscd hung?)")
                           .arg(command.timeoutSeconds));
         return std::nullopt;
     }
     const auto& card = *answered;
     if (!card) {
         printToolLine(err, kCardTool,
-                      QStringLiteral("no card within %1 s").arg(command.timeoutSeconds));
+                      QCoreApplication::translate("tavomi-card", "no card within %1 s")
+                          .arg(command.timeoutSeconds));
     }
     return card;
 }
@@ -80,21 +91,23 @@ int readCard(const CardCommand& command, const std::filesystem::path& appFolder,
     if (!card) {
         return 1;
     }
-    print(out,
-          QStringLiteral("reader: %1\nIDm: %2\n")
-              .arg(QString::fromStdString(card->reader),
-                   card->cardId.isEmpty() ? QStringLiteral("(the card gave none)") : card->cardId));
+    print(out, QCoreApplication::translate("tavomi-card", "reader: %1\nIDm: %2\n")
+                   .arg(QString::fromStdString(card->reader),
+                        card->cardId.isEmpty()
+                            ? QCoreApplication::translate("tavomi-card", "(the card gave none)")
+                            : card->cardId));
     CardholderTable table;
     try {
         table.load(appFolder);
     } catch (const FileError& e) {
-        print(out, QStringLiteral("holder: unknown\n"));
-        printToolLine(err, kCardTool, QString::fromLocal8Bit(e.what()));
+        print(out, QCoreApplication::translate("tavomi-card", "holder: unknown\n"));
+        printToolLine(err, kCardTool, fileErrorText(e));
         return 1;
     }
     const auto holder = table.lookup(card->cardId);
-    print(out, QStringLiteral("holder: %1\n")
-                   .arg(holder ? withControlPictures(*holder) : QStringLiteral("not registered")));
+    print(out, QCoreApplication::translate("tavomi-card", "holder: %1\n")
+                   .arg(holder ? withControlPictures(*holder)
+                               : QCoreApplication::translate("tavomi-card", "not registered")));
     return 0;
 }
 
@@ -106,11 +119,13 @@ std::optional<QString> refusalBeforeCard(const CardCommand& command,
     }
     for (qsizetype i = 0; i < command.particulars.size(); ++i) {
         if (const auto why = fieldRefusal(command.particulars[i])) {
-            return QStringLiteral("particular %1 %2").arg(i + 1).arg(*why);
+            return QCoreApplication::translate("tavomi-card", "particular %1 %2")
+                .arg(i + 1)
+                .arg(*why);
         }
     }
     if (!regularFileExists(list)) {
-        return QStringLiteral("there is no cardholder list %1").arg(pathText(list));
+        return noListText(list);
     }
     return std::nullopt;
 }
@@ -126,37 +141,42 @@ int registerLaidCard(const CardCommand& command, const std::filesystem::path& ap
         return 1;
     }
     if (card->cardId.isEmpty()) {
-        return refuse(err, QStringLiteral("the card on %1 gave no identifier")
-                               .arg(QString::fromStdString(card->reader)));
+        return refuse(
+            err, QCoreApplication::translate("tavomi-card", "the card on %1 gave no identifier")
+                     .arg(QString::fromStdString(card->reader)));
     }
     RegisterResult result;
     try {
         result = registerCard(appFolder, card->cardId, command.name, command.particulars,
                               command.reassign);
     } catch (const FileError& e) {
-        return refuse(err, QString::fromLocal8Bit(e.what()));
+        return refuse(err, fileErrorText(e));
     }
     switch (result.status) {
         case RegisterStatus::Registered:
-            print(out, QStringLiteral("registered %1 to %2%3\n")
-                           .arg(card->cardId, withControlPictures(command.name),
-                                result.formerHolder.isNull()
-                                    ? QString()
-                                    : QStringLiteral(" (it was %1's)")
-                                          .arg(withControlPictures(result.formerHolder))));
+            if (result.formerHolder.isNull()) {
+                print(out, QCoreApplication::translate("tavomi-card", "registered %1 to %2\n")
+                               .arg(card->cardId, withControlPictures(command.name)));
+            } else {
+                print(out, QCoreApplication::translate("tavomi-card",
+                                                       "registered %1 to %2 (it was %3's)\n")
+                               .arg(card->cardId, withControlPictures(command.name),
+                                    withControlPictures(result.formerHolder)));
+            }
             return 0;
         case RegisterStatus::AlreadyRegistered:
-            return refuse(err, QStringLiteral("the card %1 is already registered to %2 "
-                                              "(--reassign gives it to %3)")
+            return refuse(err, QCoreApplication::translate("tavomi-card",
+                                                           "the card %1 is already registered to "
+                                                           "%2 (--reassign gives it to %3)")
                                    .arg(card->cardId, withControlPictures(result.formerHolder),
                                         withControlPictures(command.name)));
         case RegisterStatus::ListMissing:
-            return refuse(err,
-                          QStringLiteral("there is no cardholder list %1").arg(pathText(list)));
+            return refuse(err, noListText(list));
         case RegisterStatus::Busy:
-            return refuse(err, QStringLiteral("%1 exists: another program is writing, or one "
-                                              "stopped while writing (the time clock removes it "
-                                              "when it starts); try again")
+            return refuse(err, QCoreApplication::translate(
+                                   "tavomi-card",
+                                   "%1 exists: another program is writing, or one stopped while "
+                                   "writing (the time clock removes it when it starts); try again")
                                    .arg(pathText(dataFilePath(appFolder, kLockFile))));
     }
     return 1;
@@ -172,7 +192,7 @@ int runCardCommand(const CardCommand& command, const std::filesystem::path& appF
         case CardCommand::Action::Register:
             return registerLaidCard(command, appFolder, poller, wait, out, err);
         case CardCommand::Action::Help:
-            print(out, QString::fromLatin1(kCardUsage));
+            print(out, cardUsage());
             return 0;
     }
     return 1;

@@ -2,9 +2,19 @@
 
 #include "files/punch_record.h"
 
+#include <QCoreApplication>
+
 #include <map>
 
 namespace tavomi {
+
+QString cardUsage() {
+    return QCoreApplication::translate("tavomi-card", kCardUsage);
+}
+
+QString reportUsage() {
+    return QCoreApplication::translate("tavomi-report", kReportUsage);
+}
 
 namespace {
 
@@ -43,10 +53,10 @@ std::variant<Words, QString> splitWords(const QStringList& arguments, const QStr
             } else if (i + 1 < arguments.size()) {
                 words.options[name] = arguments[++i];
             } else {
-                return QStringLiteral("%1 needs a value").arg(name);
+                return QCoreApplication::translate("tavomi-tools", "%1 needs a value").arg(name);
             }
         } else {
-            return QStringLiteral("unknown option %1").arg(word);
+            return QCoreApplication::translate("tavomi-tools", "unknown option %1").arg(word);
         }
     }
     return words;
@@ -75,33 +85,34 @@ std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments
         return command;
     }
     if (words.plain.isEmpty()) {
-        return QStringLiteral("say read or register");
+        return QCoreApplication::translate("tavomi-card", "say read or register");
     }
     const QString& action = words.plain.front();
     if (action == QStringLiteral("read")) {
         if (words.plain.size() > 1) {
-            return QStringLiteral("read takes no names");
+            return QCoreApplication::translate("tavomi-card", "read takes no names");
         }
         if (hasOption(words, "--reassign")) {
-            return QStringLiteral("--reassign belongs to register");
+            return QCoreApplication::translate("tavomi-card", "--reassign belongs to register");
         }
         command.action = CardCommand::Action::Read;
     } else if (action == QStringLiteral("register")) {
         if (words.plain.size() < 2) {
-            return QStringLiteral("register needs the holder's name");
+            return QCoreApplication::translate("tavomi-card", "register needs the holder's name");
         }
         command.action = CardCommand::Action::Register;
         command.name = words.plain[1];
         command.particulars = words.plain.mid(2);
         command.reassign = hasOption(words, "--reassign");
     } else {
-        return QStringLiteral("unknown command %1").arg(action);
+        return QCoreApplication::translate("tavomi-card", "unknown command %1").arg(action);
     }
     if (hasOption(words, "--timeout")) {
         bool ok = false;
         command.timeoutSeconds = optionValue(words, "--timeout").toInt(&ok);
         if (!ok || command.timeoutSeconds < 0) {
-            return QStringLiteral("--timeout needs a whole number of seconds");
+            return QCoreApplication::translate("tavomi-card",
+                                               "--timeout needs a whole number of seconds");
         }
     }
     if (hasOption(words, "--data")) {
@@ -129,44 +140,48 @@ std::variant<ReportCommand, QString> parseReportCommand(const QStringList& argum
     // A day asked for alone is that day's "today".
     const bool dayAlone = words.plain.isEmpty() && hasOption(words, "--date");
     if (words.plain.isEmpty() && !dayAlone) {
-        return QStringLiteral("say today or month");
+        return QCoreApplication::translate("tavomi-report", "say today or month");
     }
     const QString action = dayAlone ? QStringLiteral("today") : words.plain.front();
     if (action == QStringLiteral("today")) {
         if (words.plain.size() > (dayAlone ? 0 : 1)) {
-            return QStringLiteral("today takes no other words (a date goes with --date)");
+            return QCoreApplication::translate(
+                "tavomi-report", "today takes no other words (a date goes with --date)");
         }
         if (hasOption(words, "--csv") || hasOption(words, "--pdf")) {
-            return QStringLiteral("--csv and --pdf belong to month");
+            return QCoreApplication::translate("tavomi-report", "--csv and --pdf belong to month");
         }
         command.action = ReportCommand::Action::Today;
         if (hasOption(words, "--date")) {
             command.date = readRecordDate(optionValue(words, "--date"));
             if (!command.date) {
-                return QStringLiteral("--date needs a date written YYYY/MM/DD");
+                return QCoreApplication::translate("tavomi-report",
+                                                   "--date needs a date written YYYY/MM/DD");
             }
         }
     } else if (action == QStringLiteral("month")) {
         if (words.plain.size() != 2) {
-            return QStringLiteral("month needs one month, written YYYY/MM");
+            return QCoreApplication::translate("tavomi-report",
+                                               "month needs one month, written YYYY/MM");
         }
         if (hasOption(words, "--date")) {
-            return QStringLiteral("--date belongs to today");
+            return QCoreApplication::translate("tavomi-report", "--date belongs to today");
         }
         command.action = ReportCommand::Action::Month;
         command.month = ReportPeriod::parseMonth(words.plain[1], today);
         if (!command.month) {
-            return QStringLiteral("month needs a month written YYYY/MM, not %1")
+            return QCoreApplication::translate("tavomi-report",
+                                               "month needs a month written YYYY/MM, not %1")
                 .arg(words.plain[1]);
         }
         command.csvFile = optionValue(words, "--csv");
         command.pdfFile = optionValue(words, "--pdf");
         if ((hasOption(words, "--csv") && command.csvFile.isEmpty()) ||
             (hasOption(words, "--pdf") && command.pdfFile.isEmpty())) {
-            return QStringLiteral("--csv and --pdf need a file");
+            return QCoreApplication::translate("tavomi-report", "--csv and --pdf need a file");
         }
     } else {
-        return QStringLiteral("unknown command %1").arg(action);
+        return QCoreApplication::translate("tavomi-report", "unknown command %1").arg(action);
     }
     if (hasOption(words, "--data")) {
         command.dataFolder = optionValue(words, "--data");

@@ -11,16 +11,19 @@
 
 namespace tavomi {
 
-inline constexpr const char* kCardUsage =
+// The usage texts in English; cardUsage() and reportUsage() give them in the tools' language.
+inline constexpr const char* kCardUsage = QT_TRANSLATE_NOOP(
+    "tavomi-card",
     "usage: tavomi-card read [--timeout S] [--data DIR]\n"
     "       tavomi-card register NAME [PARTICULARS...] [--reassign] [--timeout S] [--data DIR]\n"
     "  read      wait for a FeliCa card and print its reader, IDm and holder\n"
     "  register  wait for a card and add it to the cardholder list as NAME\n"
     "  --timeout S  give up after S seconds without a card (default 30; 0: look once)\n"
     "  --reassign   give a registered card to NAME (the list's last line for a card wins)\n"
-    "  --data DIR   the data folder (default: attendance_manegement beside the program)\n";
+    "  --data DIR   the data folder (default: attendance_manegement beside the program)\n");
 
-inline constexpr const char* kReportUsage =
+inline constexpr const char* kReportUsage = QT_TRANSLATE_NOOP(
+    "tavomi-report",
     "usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]\n"
     "       tavomi-report --date YYYY/MM/DD [--data DIR]\n"
     "       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]\n"
@@ -28,7 +31,7 @@ inline constexpr const char* kReportUsage =
     "  today  each teacher's records of the day and where each stands now\n"
     "  month  each teacher's time sheet of the month; with --csv or --pdf, written to\n"
     "         FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher)\n"
-    "  --data DIR  the data folder (default: attendance_manegement beside the program)\n";
+    "  --data DIR  the data folder (default: attendance_manegement beside the program)\n");
 
 inline constexpr const char* kOfficeUsage =
     "usage: tavomi-office [--data DIR]\n"
@@ -63,7 +66,11 @@ struct OfficeCommand {
     QString dataFolder;  // null: beside the program
 };
 
-// The arguments after the program's name; a text is a one-line usage error.
+QString cardUsage();
+QString reportUsage();
+
+// The arguments after the program's name; a text is a one-line usage error, in the tools'
+// language.
 std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments);
 // `today` places a month given as 7月.
 std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments,

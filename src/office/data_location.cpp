@@ -2,6 +2,7 @@
 
 #include "files/data_folder.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <system_error>
@@ -18,15 +19,15 @@ std::variant<std::filesystem::path, QString> appFolderFor(const QString& dataOpt
         std::filesystem::absolute(QFile::encodeName(dataOption).toStdString(), ec)
             .lexically_normal();
     if (ec || dataOption.isEmpty()) {
-        return QStringLiteral("--data needs a folder");
+        return QCoreApplication::translate("tavomi-tools", "--data needs a folder");
     }
     if (!folder.has_filename()) {
         folder = folder.parent_path();  // "DIR/" names DIR
     }
     if (folder.filename() != kDataFolderName) {
-        return QStringLiteral(
-                   "--data %1: Tavomi's data folder is named %2; give the path of "
-                   "that folder")
+        return QCoreApplication::translate("tavomi-tools",
+                                           "--data %1: Tavomi's data folder is named %2; give "
+                                           "the path of that folder")
             .arg(dataOption, QLatin1String(kDataFolderName.data(), kDataFolderName.size()));
     }
     return folder.parent_path();

@@ -21,18 +21,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    const auto parsed = tavomi::parseReportCommand(arguments, tavomi::systemClock()().date());
-    if (const auto* error = std::get_if<QString>(&parsed)) {
-        tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
-        tavomi::print(stderr, QString::fromLatin1(tavomi::kReportUsage));
-        return 2;
-    }
-    const auto& command = std::get<tavomi::ReportCommand>(parsed);
+    const QDate today = tavomi::systemClock()().date();
+    auto parsed = tavomi::parseReportCommand(arguments, today);
 
     // Only a PDF needs fonts, hence a GUI application; it draws offscreen, so the report
     // runs on a server without a display.
     std::unique_ptr<QCoreApplication> app;
-    if (!command.pdfFile.isEmpty()) {
+    const auto* asked = std::get_if<tavomi::ReportCommand>(&parsed);
+    if (asked && !asked->pdfFile.isEmpty()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
@@ -40,6 +36,15 @@ int main(int argc, char** argv) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    // The messages' language needs the application object; a usage error is worded again.
+    tavomi::loadToolTranslation();
+    parsed = tavomi::parseReportCommand(arguments, today);
+    if (const auto* error = std::get_if<QString>(&parsed)) {
+        tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
+        tavomi::print(stderr, tavomi::reportUsage());
+        return 2;
+    }
+    const auto& command = std::get<tavomi::ReportCommand>(parsed);
 
     const auto folder =
         tavomi::appFolderFor(command.dataFolder, QCoreApplication::applicationDirPath());

@@ -4,6 +4,7 @@
 #include "office/tool_output.h"
 #include "punch/vocabulary.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QPageLayout>
 #include <QPageSize>
@@ -215,11 +216,13 @@ QString writeMonthPdf(const PeriodReport& report, const QString& file, int* page
     static_assert(std::accumulate(kColumnWidths.begin(), kColumnWidths.end(), 0.0) ==
                   210 - 2 * kMargin);
     if (report.teachers.empty()) {
-        return QStringLiteral("nobody to report (no cardholder and no record)");
+        return QCoreApplication::translate("tavomi-report",
+                                           "nobody to report (no cardholder and no record)");
     }
     const QString family = japaneseFontFamily();
     if (family.isEmpty()) {
-        return QStringLiteral("no Japanese font (install fonts-noto-cjk)");
+        return QCoreApplication::translate("tavomi-report",
+                                           "no Japanese font (install fonts-noto-cjk)");
     }
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
@@ -235,7 +238,7 @@ QString writeMonthPdf(const PeriodReport& report, const QString& file, int* page
         QPainter painter;
         if (!painter.begin(&writer)) {
             out.cancelWriting();
-            return QStringLiteral("cannot start the PDF");
+            return QCoreApplication::translate("tavomi-report", "cannot start the PDF");
         }
         SheetPainter sheet(painter, writer.resolution() / 25.4, family);
         int pageCount = 0;

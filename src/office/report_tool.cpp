@@ -8,6 +8,7 @@
 #include "office/report_text.h"
 #include "office/tool_output.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -23,17 +24,15 @@ void warn(std::FILE* err, const QString& text) {
     printToolLine(err, kReportTool, text);
 }
 
-QString errorText(const FileError& e) {
-    return QString::fromLocal8Bit(e.what());
-}
-
 // The cardholders; without a readable list the names come from the journal alone.
 QStringList cardholders(const std::filesystem::path& appFolder, std::FILE* err) {
     const auto list = dataFilePath(appFolder, kCardholderListFile);
     try {
         return readCardholderNames(list);
     } catch (const FileError& e) {
-        warn(err, errorText(e) + QStringLiteral(" (teachers are taken from the journal alone)"));
+        warn(err, fileErrorText(e) +
+                      QCoreApplication::translate("tavomi-report",
+                                                  " (teachers are taken from the journal alone)"));
         return {};
     }
 }
@@ -42,14 +41,19 @@ WorkingHours workingHours(const std::filesystem::path& appFolder, std::FILE* err
     try {
         return readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
     } catch (const FileError& e) {
-        warn(err, errorText(e) + QStringLiteral(" (scheduled hours are left blank)"));
+        warn(err, fileErrorText(e) + QCoreApplication::translate(
+                                         "tavomi-report", " (scheduled hours are left blank)"));
         return {};
     }
 }
 
+QString cannotWriteText(const QString& file, const QString& error) {
+    return QCoreApplication::translate("tavomi-report", "cannot write %1: %2").arg(file, error);
+}
+
 bool writeCsv(const PeriodReport& report, const QString& file, std::FILE* err) {
     if (const QString error = writeMonthCsv(report, file); !error.isEmpty()) {
-        warn(err, QStringLiteral("cannot write %1: %2").arg(file, error));
+        warn(err, cannotWriteText(file, error));
         return false;
     }
     return true;
@@ -61,16 +65,17 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
         if (!writeCsv(report, command.csvFile, err)) {
             return 1;
         }
-        print(out, QStringLiteral("wrote %1\n").arg(command.csvFile));
+        print(out, QCoreApplication::translate("tavomi-report", "wrote %1\n").arg(command.csvFile));
     }
     if (!command.pdfFile.isEmpty()) {
         int pages = 0;
         if (const QString error = writeMonthPdf(report, command.pdfFile, &pages);
             !error.isEmpty()) {
-            warn(err, QStringLiteral("cannot write %1: %2").arg(command.pdfFile, error));
+            warn(err, cannotWriteText(command.pdfFile, error));
             return 1;
         }
-        print(out, QStringLiteral("wrote %1 (%2 pages)\n").arg(command.pdfFile).arg(pages));
+        print(out, QCoreApplication::translate("tavomi-report", "wrote %1 (%2 pages)\n")
+                       .arg(command.pdfFile, QString::number(pages)));
     }
     print(out, garbledText(report.garbled));
     return 0;
@@ -114,13 +119,14 @@ QString writeMonthCsv(const PeriodReport& report, const QString& file) {
 int runReportCommand(const ReportCommand& command, const std::filesystem::path& appFolder,
                      const Clock& clock, std::FILE* out, std::FILE* err) {
     if (command.action == ReportCommand::Action::Help) {
-        print(out, QString::fromLatin1(kReportUsage));
+        print(out, reportUsage());
         return 0;
     }
     for (const QString& file : {command.csvFile, command.pdfFile}) {
         if (!file.isEmpty() && isDataFile(file, appFolder)) {
-            warn(err, QStringLiteral("%1 is one of Tavomi's data files; a report never writes "
-                                     "them")
+            warn(err, QCoreApplication::translate(
+                          "tavomi-report",
+                          "%1 is one of Tavomi's data files; a report never writes them")
                           .arg(file));
             return 1;
         }
@@ -134,7 +140,7 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
         scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
                            period.isDay() ? QDate() : lookBackStart(period));
     } catch (const FileError& e) {
-        warn(err, errorText(e));
+        warn(err, fileErrorText(e));
         return 1;
     }
     const PeriodReport report = buildReport(period, std::move(scan), cardholders(appFolder, err),
