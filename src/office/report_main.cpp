@@ -22,13 +22,16 @@ int main(int argc, char** argv) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
     const QDate today = tavomi::systemClock()().date();
-    auto parsed = tavomi::parseReportCommand(arguments, today);
 
     // Only a PDF needs fonts, hence a GUI application; it draws offscreen, so the report
     // runs on a server without a display.
+    const bool drawsPdf = [&] {
+        const auto parsed = tavomi::parseReportCommand(arguments, today);
+        const auto* command = std::get_if<tavomi::ReportCommand>(&parsed);
+        return command && !command->pdfFile.isEmpty();
+    }();
     std::unique_ptr<QCoreApplication> app;
-    const auto* asked = std::get_if<tavomi::ReportCommand>(&parsed);
-    if (asked && !asked->pdfFile.isEmpty()) {
+    if (drawsPdf) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
@@ -36,9 +39,10 @@ int main(int argc, char** argv) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    // The messages' language needs the application object; a usage error is worded again.
+    // The translation needs the application; the arguments are read again so that a usage
+    // error is worded in the user's language.
     tavomi::loadToolTranslation();
-    parsed = tavomi::parseReportCommand(arguments, today);
+    const auto parsed = tavomi::parseReportCommand(arguments, today);
     if (const auto* error = std::get_if<QString>(&parsed)) {
         tavomi::printToolLine(stderr, tavomi::kReportTool, *error);
         tavomi::print(stderr, tavomi::reportUsage());

@@ -37,11 +37,16 @@ class CardToolTest : public test::PcscRigTest {
         data.writeLines(kCardholderListFile, test::cardholderListWithHanako());
     }
 
-    ToolRun tool(QStringList arguments, int timeoutSeconds = 10) {
+    ToolRun tool(QStringList arguments, int timeoutSeconds = 10, const char* locale = nullptr) {
         arguments << QStringLiteral("--data")
                   << QString::fromStdString((data.appFolder() / kDataFolderName).string())
                   << QStringLiteral("--timeout") << QString::number(timeoutSeconds);
         QProcess p;
+        if (locale) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"LC_ALL"_s, QString::fromLatin1(locale));
+            p.setProcessEnvironment(env);
+        }
         p.start(QStringLiteral(TAVOMI_CARD_PROGRAM), arguments);
         if (!p.waitForFinished(60000)) {
             ADD_FAILURE() << "tavomi-card did not end";
@@ -91,6 +96,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadCase{"RegisteredOnSecondReader", 1, kHanakoCard, u"山田　花子"_s},
                       ReadCase{"UnknownCard", 0, kNewCard, QStringLiteral("not registered")}),
     [](const auto& info) { return info.param.name; });
+
+// In Japanese the labels change; a holder's control character still shows as its picture.
+TEST_F(CardToolTest, ReadsInJapaneseWithTheHoldersControlCharacterAsItsPicture) {
+    data.writeLines(kCardholderListFile, test::cardholderListWithHanako()
+                                             << kNewCard + u",\"山田\x1b[2J花子\",教諭"_s);
+    VirtualCard card(0, kNewCard.toStdString());
+
+    const ToolRun run = tool({"read"}, 10, "ja_JP.UTF-8");
+
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, u"リーダー：%1\nIDm：%2\n氏名：山田␛[2J花子\n"_s.arg(
+                           QString::fromStdString(rig().readerNames[0]), kNewCard));
+}
 
 TEST_F(CardToolTest, RegisteredCardIsFoundByTheTimeClock) {
     const QByteArray before = data.readBytes(kCardholderListFile);
