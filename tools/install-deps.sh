@@ -22,7 +22,8 @@ screenshots=("${build[@]}" fonts-noto-cjk fonts-ipafont-gothic poppler-utils opt
 test=("${package[@]}" "${demo[@]}" "${screenshots[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xauth xvfb x11-utils poppler-utils
-  lintian desktop-file-utils sudo systemd)  # the package's checks, its installation as README says
+  lintian desktop-file-utils sudo systemd  # the package's checks, its installation as README says
+  libfuse3-dev fuse3)  # the stand-in file share of tests/share
 
 [[ $# -ge 1 ]] || { sed -n '4,12s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 wanted=()

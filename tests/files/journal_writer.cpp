@@ -2,19 +2,23 @@
 // library and prints the outcome as one line, so that a test can run it with
 // faults injected (fault_shim.cpp) or kill it part way, and look at what it left.
 //
-//   files_journal_writer APP_FOLDER locking-first|checking-first LINE
+//   files_journal_writer APP_FOLDER locking-first|checking-first|taking-over LINE
 //   files_journal_writer FILE append LINE
 //   files_journal_writer APP_FOLDER start-up
 //
+// taking-over meets the lock that stands there, lets it stand kStaleAfter on this
+// writer's clock, and then writes locking first (taking it over if it is still the same).
 // Prints Written, Busy, JournalMissing or "FileError <errno> <text>"; start-up prints
 // what the start-up check found (None, Fresh, Removed, NotRemoved or Blocking), its
 // wait left out: nothing changes meanwhile.
 
+#include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
 
 #include <QString>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -59,6 +63,13 @@ const char* write(const std::filesystem::path& where, const char* how, const QSt
     if (std::strcmp(how, "checking-first") == 0) {
         return outcomeName(writeRecordCheckingJournalFirst(where, line, lock));
     }
+    if (std::strcmp(how, "taking-over") == 0) {
+        auto now = std::chrono::steady_clock::now();
+        JournalLock patient([&now] { return now; });
+        patient.standsInTheWay(dataFilePath(where, kLockFile));
+        now += JournalLock::kStaleAfter;
+        return outcomeName(writeRecordLockingFirst(where, line, patient));
+    }
     appendLine(where, line);
     return "Written";
 }
@@ -71,10 +82,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc != 4) {
-        std::fprintf(stderr,
-                     "usage: %s APP_FOLDER|FILE locking-first|checking-first|append LINE\n"
-                     "       %s APP_FOLDER start-up\n",
-                     argv[0], argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s APP_FOLDER|FILE locking-first|checking-first|taking-over|append LINE\n"
+            "       %s APP_FOLDER start-up\n",
+            argv[0], argv[0]);
         return 2;
     }
     try {
