@@ -8,6 +8,7 @@
 #include "office_window/office_window.h"
 
 #include <QApplication>
+#include <QStringList>
 #include <QThreadPool>
 
 #include <csignal>
@@ -16,8 +17,12 @@
 int main(int argc, char** argv) {
     // A file-size limit (ulimit -f) then fails a write instead of killing the window.
     std::signal(SIGXFSZ, SIG_IGN);
-    QApplication app(argc, argv);
-    const auto parsed = tavomi::parseOfficeCommand(QApplication::arguments().mid(1));
+    // The options first: --help and a usage error need no display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const auto parsed = tavomi::parseOfficeCommand(arguments);
     if (const auto* error = std::get_if<QString>(&parsed)) {
         tavomi::printToolLine(stderr, tavomi::kOfficeTool, *error);
         tavomi::print(stderr, QString::fromLatin1(tavomi::kOfficeUsage));
@@ -28,6 +33,7 @@ int main(int argc, char** argv) {
         tavomi::print(stdout, QString::fromLatin1(tavomi::kOfficeUsage));
         return 0;
     }
+    QApplication app(argc, argv);
     const auto folder =
         tavomi::appFolderFor(command.dataFolder, QApplication::applicationDirPath());
     if (const auto* error = std::get_if<QString>(&folder)) {

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -333,6 +334,40 @@ TEST_F(CardPageTest, EveryRefusalIsSaidInJapaneseAndNothingIsWritten) {
     enter(u"山田"_s, u"花子"_s, QString());
     EXPECT_TRUE(told(u"カード登録ファイル（associate_with_card.txt）がありません"_s));
     EXPECT_FALSE(folder.exists(kCardholderListFile));
+}
+
+}  // namespace
+}  // namespace tavomi
+
+namespace tavomi {
+namespace {
+
+// An administrator asks a machine without a desktop what the program is.
+TEST(OfficeProgram, AnswersItsOptionsWithoutADisplay) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* firstLineStart;
+    };
+    const Case cases[] = {
+        {{u"--help"_s}, 0, "usage: tavomi-office"},
+        {{u"--bogus"_s}, 2, "tavomi-office: unknown option --bogus"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            env.remove(QString::fromLatin1(name));
+        }
+        QProcess office;
+        office.setProcessEnvironment(env);
+        office.setProcessChannelMode(QProcess::MergedChannels);
+        office.start(QStringLiteral(TAVOMI_OFFICE_PROGRAM), c.arguments);
+        ASSERT_TRUE(office.waitForFinished(10000));
+        EXPECT_EQ(office.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(office.exitCode(), c.exitCode);
+        EXPECT_TRUE(office.readAll().startsWith(c.firstLineStart));
+    }
 }
 
 }  // namespace
