@@ -142,7 +142,9 @@ void watchWith(PcscReaderWatch::State& state, SCARDCONTEXT context) {
                 }
                 reader.dwCurrentState = reader.dwEventState & ~DWORD(SCARD_STATE_CHANGED);
             }
-            if (news || (readersChanged && !first)) {
+            // The reader count we passed was the one just listed: a change of it is news
+            // from the first answer on, the first reader plugged into an empty PC too.
+            if (news || readersChanged) {
                 state.report();
             }
             first = false;

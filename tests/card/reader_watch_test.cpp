@@ -146,6 +146,19 @@ TEST_F(ReaderWatchTest, AReaderPluggedInIsNews) {
     watch.stop();
 }
 
+// Started on a PC without a reader: the first reader plugged in is news at once.
+TEST_F(ReaderWatchTest, TheFirstReaderPluggedIntoAnEmptyPcIsNews) {
+    pcsc.readers_.clear();
+    auto plugIn = [](std::vector<std::string>& readers, SCARD_READERSTATE* states, DWORD count) {
+        readers.push_back("Reader 0");
+        answer(0, DWORD(1) << 16)(readers, states, count);
+    };
+    pcsc.script({plugIn});
+    start();
+    ASSERT_TRUE(test::waitUntil([&] { return changes == 1; }));
+    watch.stop();
+}
+
 // A frozen service (pcscd stopped with SIGSTOP) answers no call, a cancel included.
 class FrozenService final : public PcscApi {
   public:

@@ -38,6 +38,8 @@ class CardEventsRigTest : public test::PcscRigTest {
     }
 
     static constexpr int kHour = 3600 * 1000;
+    // A virtual card reaches pcscd in about a second; a loaded machine may take several.
+    static constexpr int kCardWaitMs = 20000;
     test::DataFolder folder_;
     PcscCardPoller poller_;
     std::unique_ptr<MainScreen> screen_;
@@ -46,14 +48,14 @@ class CardEventsRigTest : public test::PcscRigTest {
 
 TEST_F(CardEventsRigTest, ALaidCardOpensThePunchScreenLongBeforeTheNextTick) {
     VirtualCard card(0, test::kHanakoCard.toStdString());
-    ASSERT_TRUE(waitUntil([&] { return !handedOver_.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !handedOver_.empty(); }, kCardWaitMs));
     EXPECT_EQ(handedOver_, std::vector<QString>{test::kHanako});
 }
 
 TEST_F(CardEventsRigTest, AfterTheServiceComesBackACardStillOpensIt) {
     { const test::PcscServiceStopped stopped; }
     VirtualCard card(1, test::kHanakoCard.toStdString());
-    ASSERT_TRUE(waitUntil([&] { return !handedOver_.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !handedOver_.empty(); }, kCardWaitMs));
     EXPECT_EQ(handedOver_, std::vector<QString>{test::kHanako});
 }
 
@@ -61,13 +63,13 @@ TEST_F(CardEventsRigTest, AfterTheServiceComesBackACardStillOpensIt) {
 TEST_F(CardEventsRigTest, ACardRegisteredWhileRunningOpensThePunchScreen) {
     {
         VirtualCard hanako(0, test::kHanakoCard.toStdString());
-        ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 1; }, kCardWaitMs));
     }
     const QString newcomer = QStringLiteral("佐藤　次郎");
     folder_.writeLines(kCardholderListFile, test::cardholderListWithHanako() +
                                                 QStringList{test::kStrangerCard + u',' + newcomer});
     VirtualCard card(1, test::kStrangerCard.toStdString());
-    ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 2; }, kCardWaitMs));
     EXPECT_EQ(handedOver_.back(), newcomer);
 }
 
