@@ -8,8 +8,10 @@
 #include "office/window_texts.h"
 #include "office_window/page_parts.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFileDialog>
+#include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,6 +43,17 @@ QStringList teacherCells(const PeriodReport& report, std::size_t row) {
     cells.front() = withControlPictures(teacher.name);
     const int days = daysWithExceptions(teacher);
     return cells << (days == 0 ? QString() : u"%1日"_s.arg(days));
+}
+
+// A teacher over a cap stands out in red.
+void markCapFlags(QTableWidget* table, int row) {
+    const int column = static_cast<int>(totalsHeader().indexOf(u"上限超過"_s));
+    if (QTableWidgetItem* flags = table->item(row, column); flags && !flags->text().isEmpty()) {
+        flags->setForeground(QColor(0xb0, 0x00, 0x20));
+        QFont bold = flags->font();
+        bold.setBold(true);
+        flags->setFont(bold);
+    }
 }
 
 QString dataFileRefusal(const QString& file) {
@@ -87,7 +100,10 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     auto* tables = new QSplitter(Qt::Horizontal, this);
     tables->addWidget(teacherTable_);
     tables->addWidget(sheetTable_);
-    tables->setStretchFactor(1, 3);
+    // The totals and their flags are what the office reads first: the teachers' side
+    // gets as much room as the day-by-day sheet.
+    tables->setStretchFactor(0, 1);
+    tables->setStretchFactor(1, 1);
     auto* page = new QSplitter(Qt::Vertical, this);
     page->addWidget(tables);
     page->addWidget(findings);
@@ -151,6 +167,7 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
     teacherTable_->setRowCount(static_cast<int>(report->teachers.size()));
     for (int i = 0; i < teacherTable_->rowCount(); ++i) {
         office::setRow(teacherTable_, i, teacherCells(*report, static_cast<std::size_t>(i)));
+        markCapFlags(teacherTable_, i);
     }
     findingsList_->addItems(findingTexts(*report));
     shown_ = std::move(report);
