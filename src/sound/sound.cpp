@@ -16,7 +16,7 @@ SoundPlayer& installedPlayer() {
     return player;
 }
 
-// The theme's event names (freedesktop sound naming specification).
+// The sound theme's event names, as every freedesktop theme has them.
 const char* eventId(Sound sound) {
     switch (sound) {
         case Sound::Written:
