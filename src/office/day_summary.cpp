@@ -39,12 +39,12 @@ QStringList codesOfDay(const std::vector<PunchEvent>& events, QStringList PunchE
                        const Entries& entries) {
     QStringList found;
     for (const auto& entry : entries) {
-        const QString code = QString::fromUtf16(entry.code);
+        const QStringView code(entry.code);
         const bool carried = std::any_of(events.begin(), events.end(), [&](const PunchEvent& e) {
             return (e.*codes).contains(code);
         });
         if (carried) {
-            found.append(code);
+            found.append(code.toString());
         }
     }
     return found;
