@@ -322,8 +322,9 @@ class Scanner {
             found = nameIndex_.emplace(std::string(name), scan_.earlierNames.size()).first;
             scan_.earlierNames.append(decoder_.decode(QByteArrayView(name.data(), name.size())));
         }
-        scan_.earlier.push_back({number_, static_cast<qint32>(found->second),
-                                 static_cast<qint32>(day.toJulianDay()), *minutes, recordKind});
+        scan_.earlier.push_back({static_cast<qint32>(found->second),
+                                 static_cast<qint32>(day.toJulianDay()),
+                                 static_cast<qint16>(*minutes), recordKind});
     }
 
     struct NameHash {

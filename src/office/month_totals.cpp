@@ -45,34 +45,51 @@ QString uncountedText(const DaySummary& day) {
     return u"%1日 %2"_s.arg(day.date.day()).arg(why.join(u' '));
 }
 
-// Each earlier month's overtime of one teacher, by month index.
-using MonthlyOvertime = QHash<QString, std::map<int, int>>;
+// Each earlier month's overtime of one teacher, by month index; by the scan's name index.
+using MonthlyOvertime = std::vector<std::map<int, int>>;
 
 // The earlier records, a day of a teacher at a time, as the hours of those days.
 MonthlyOvertime earlierOvertime(const JournalScan& scan,
                                 const std::map<QString, ScheduledHours>& workingHours) {
-    std::vector<const EarlierRecord*> records;
-    records.reserve(scan.earlier.size());
+    // The records of a teacher together, in journal order (a counting sort), then each
+    // teacher's days in the order they happened; a stable sort keeps equal times in
+    // journal order.
+    std::vector<std::size_t> start(static_cast<std::size_t>(scan.earlierNames.size()) + 1, 0);
     for (const EarlierRecord& record : scan.earlier) {
-        records.push_back(&record);
+        ++start[static_cast<std::size_t>(record.name) + 1];
     }
-    // A teacher's day together, in the order it happened (equal times in journal order).
-    std::sort(records.begin(), records.end(), [](const EarlierRecord* a, const EarlierRecord* b) {
-        return std::tie(a->name, a->day, a->minutes, a->line) <
-               std::tie(b->name, b->day, b->minutes, b->line);
-    });
-    MonthlyOvertime overtime;
-    std::vector<TimedRecord> day;
-    for (std::size_t i = 0; i < records.size();) {
-        const EarlierRecord& first = *records[i];
-        day.clear();
-        for (; i < records.size() && records[i]->name == first.name && records[i]->day == first.day;
-             ++i) {
-            day.push_back({records[i]->kind, records[i]->minutes});
+    for (std::size_t n = 1; n < start.size(); ++n) {
+        start[n] += start[n - 1];
+    }
+    std::vector<EarlierRecord> records(scan.earlier.size());
+    {
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (const EarlierRecord& record : scan.earlier) {
+            records[next[static_cast<std::size_t>(record.name)]++] = record;
         }
-        const QDate date = QDate::fromJulianDay(first.day);
-        const DayHours hours = dayHours(day, hoursOn(workingHours, date));
-        overtime[scan.earlierNames[first.name]][monthIndex(date)] += hours.overtime;
+    }
+    MonthlyOvertime overtime(static_cast<std::size_t>(scan.earlierNames.size()));
+    std::map<int, std::optional<ScheduledHours>> hoursByDay;  // a look-up per date, not per day
+    std::vector<TimedRecord> day;
+    for (std::size_t n = 0; n + 1 < start.size(); ++n) {
+        const auto first = records.begin() + static_cast<std::ptrdiff_t>(start[n]);
+        const auto last = records.begin() + static_cast<std::ptrdiff_t>(start[n + 1]);
+        std::stable_sort(first, last, [](const EarlierRecord& a, const EarlierRecord& b) {
+            return std::tie(a.day, a.minutes) < std::tie(b.day, b.minutes);
+        });
+        for (auto i = first; i != last;) {
+            const int julianDay = i->day;
+            day.clear();
+            for (; i != last && i->day == julianDay; ++i) {
+                day.push_back({i->kind, i->minutes});
+            }
+            const QDate date = QDate::fromJulianDay(julianDay);
+            auto hours = hoursByDay.find(julianDay);
+            if (hours == hoursByDay.end()) {
+                hours = hoursByDay.emplace(julianDay, hoursOn(workingHours, date)).first;
+            }
+            overtime[n][monthIndex(date)] += dayHours(day, hours->second).overtime;
+        }
     }
     return overtime;
 }
@@ -144,6 +161,10 @@ std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
                                        const JournalScan& earlier,
                                        const std::map<QString, ScheduledHours>& workingHours) {
     const MonthlyOvertime before = earlierOvertime(earlier, workingHours);
+    QHash<QString, std::size_t> earlierName;
+    for (qsizetype n = 0; n < earlier.earlierNames.size(); ++n) {
+        earlierName.insert(earlier.earlierNames[n], static_cast<std::size_t>(n));
+    }
     const int thisMonth = monthIndex(month.first());
     const int fiscalYearStart = monthIndex(
         QDate(month.first().month() >= 4 ? month.first().year() : month.first().year() - 1, 4, 1));
@@ -154,12 +175,14 @@ std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
     }
 
     std::vector<TeacherTotals> totals;
+    totals.reserve(teachers.size());
+    std::vector<TimedRecord> records;
     for (const TeacherDays& teacher : teachers) {
         TeacherTotals t;
         t.name = teacher.name;
         t.scheduled = scheduled;
         for (const DaySummary& day : teacher.days) {
-            std::vector<TimedRecord> records;
+            records.clear();
             for (const PunchEvent& event : day.events) {
                 records.push_back({event.kind, event.minutes});
             }
@@ -172,16 +195,18 @@ std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
             }
         }
 
-        const auto found = before.find(teacher.name);
+        const auto found = earlierName.constFind(teacher.name);
+        const std::map<int, int>* months =
+            found == earlierName.constEnd() ? nullptr : &before[found.value()];
         auto overtimeOf = [&](int monthNumber) {
             if (monthNumber == thisMonth) {
                 return t.overtime;
             }
-            if (found == before.end()) {
+            if (months == nullptr) {
                 return 0;
             }
-            const auto m = found->find(monthNumber);
-            return m == found->end() ? 0 : m->second;
+            const auto m = months->find(monthNumber);
+            return m == months->end() ? 0 : m->second;
         };
         for (int m = fiscalYearStart; m <= thisMonth; ++m) {
             t.fiscalYearOvertime += overtimeOf(m);
