@@ -6,6 +6,7 @@
 #include "files/punch_record.h"
 #include "files/unique_fd.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #if defined(__SSE2__)
@@ -266,8 +267,19 @@ class Scanner {
     void keep(PunchEvent event) {
         if (period_.contains(event.date)) {
             event.line = number_;
+            // A month repeats a few names and times many times over: each is kept once.
+            event.name = interned(event.name);
+            event.time = interned(event.time);
             scan_.events.push_back(std::move(event));
         }
+    }
+
+    QString interned(const QString& text) {
+        auto found = interned_.constFind(text);
+        if (found == interned_.constEnd()) {
+            found = interned_.insert(text, text);
+        }
+        return found.value();
     }
 
     // Where the line's date should be: a readable date decides; otherwise a year and
@@ -343,6 +355,7 @@ class Scanner {
     std::unordered_map<std::string, qsizetype, NameHash, std::equal_to<>> nameIndex_;
     qint64 number_ = 0;
     Cp932Decoder decoder_;
+    QHash<QString, QString> interned_;
     JournalScan scan_;
 };
 

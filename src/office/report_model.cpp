@@ -71,6 +71,14 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
             std::move(event));
     }
     byTeacher.resize(names.size());
+    // What the records held is now elsewhere, and the earlier months are needed only as
+    // their overtime: both go before the sheets are built.
+    scan.events = {};
+    EarlierOvertime before;
+    if (!period.isDay()) {
+        before = earlierOvertime(scan, workingHours);
+    }
+    scan.earlier = {};
 
     // One look-up per date, not per teacher and date.
     std::vector<std::optional<ScheduledHours>> scheduled(days);
@@ -99,7 +107,7 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
         report.teachers.push_back(std::move(teacher));
     }
     if (!period.isDay()) {
-        report.totals = monthTotals(period, report.teachers, scan, workingHours);
+        report.totals = monthTotals(period, report.teachers, before, workingHours);
     }
     return report;
 }
