@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cstring>
 
 namespace tavomi {
 
@@ -126,6 +127,50 @@ QString decodeCp932(QByteArrayView bytes) {
         }
     }
     flushRun(bytes.size());
+    return text;
+}
+
+namespace {
+
+// Never a character of CP932's: a unit not looked up yet, and a character whose text is
+// not one unit (the whole piece then goes to decodeCp932).
+constexpr char16_t kNotLookedUp = 0xFFFF;
+constexpr char16_t kNotOneUnit = 0xFFFE;
+
+}  // namespace
+
+Cp932Decoder::Cp932Decoder() : units_(std::make_unique_for_overwrite<char16_t[]>(0x10000)) {
+    std::memset(units_.get(), 0xFF, 0x10000 * sizeof(char16_t));
+}
+
+QString Cp932Decoder::decode(QByteArrayView bytes) {
+    // A character takes at least a byte, so the text is at most as long as the bytes.
+    QString text(bytes.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype size = 0;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = characterLength(bytes, i);
+        if (length == 0) {
+            out[size++] = QChar::ReplacementCharacter;
+            ++i;
+            continue;
+        }
+        const auto lead = static_cast<uchar>(bytes[i]);
+        const std::size_t key =
+            length == 1 ? lead : (std::size_t{lead} << 8 | static_cast<uchar>(bytes[i + 1]));
+        char16_t& unit = units_[key];
+        if (unit == kNotLookedUp) {
+            const QString one = decodeCp932(bytes.sliced(i, length));
+            unit =
+                one.size() == 1 && one[0].unicode() < kNotOneUnit ? one[0].unicode() : kNotOneUnit;
+        }
+        if (unit == kNotOneUnit) {
+            return decodeCp932(bytes);
+        }
+        out[size++] = unit;
+        i += length;
+    }
+    text.truncate(size);
     return text;
 }
 

@@ -14,9 +14,9 @@ void orderAsHappened(std::vector<PunchEvent>& events) {
     std::sort(events.begin(), events.end(),
               [](const PunchEvent& a, const PunchEvent& b) { return a.line < b.line; });
     // A 中抜 takes the time of the timed record before it in the journal.
-    std::vector<std::pair<int, const PunchEvent*>> keyed;
+    std::vector<std::pair<int, PunchEvent*>> keyed;
     int previousTime = -1;
-    for (const PunchEvent& event : events) {
+    for (PunchEvent& event : events) {
         if (event.kind != RecordKind::MidDayAbsence) {
             previousTime = event.minutes;
         }
@@ -28,7 +28,7 @@ void orderAsHappened(std::vector<PunchEvent>& events) {
     std::vector<PunchEvent> ordered;
     ordered.reserve(events.size());
     for (const auto& [key, event] : keyed) {
-        ordered.push_back(*event);
+        ordered.push_back(std::move(*event));
     }
     events = std::move(ordered);
 }
@@ -39,12 +39,12 @@ QStringList codesOfDay(const std::vector<PunchEvent>& events, QStringList PunchE
                        const Entries& entries) {
     QStringList found;
     for (const auto& entry : entries) {
-        const QString code = QString::fromUtf16(entry.code);
+        const QStringView code(entry.code);
         const bool carried = std::any_of(events.begin(), events.end(), [&](const PunchEvent& e) {
             return (e.*codes).contains(code);
         });
         if (carried) {
-            found.append(code);
+            found.append(code.toString());
         }
     }
     return found;

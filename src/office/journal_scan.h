@@ -12,12 +12,13 @@
 
 namespace tavomi {
 
-// A record of a month before the period, kept for its hours alone (see scanJournal).
+// A record of a month before the period, kept for its hours alone (see scanJournal). Small,
+// as a fiscal year of a large school holds millions; its place in `earlier` is its order
+// in the journal.
 struct EarlierRecord {
-    qint64 line = 0;
     qint32 name = 0;  // index into JournalScan::earlierNames
     qint32 day = 0;   // the record's date as a Julian day
-    qint32 minutes = 0;
+    qint16 minutes = 0;
     RecordKind kind = RecordKind::ClockIn;
 };
 

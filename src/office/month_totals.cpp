@@ -45,38 +45,6 @@ QString uncountedText(const DaySummary& day) {
     return u"%1日 %2"_s.arg(day.date.day()).arg(why.join(u' '));
 }
 
-// Each earlier month's overtime of one teacher, by month index.
-using MonthlyOvertime = QHash<QString, std::map<int, int>>;
-
-// The earlier records, a day of a teacher at a time, as the hours of those days.
-MonthlyOvertime earlierOvertime(const JournalScan& scan,
-                                const std::map<QString, ScheduledHours>& workingHours) {
-    std::vector<const EarlierRecord*> records;
-    records.reserve(scan.earlier.size());
-    for (const EarlierRecord& record : scan.earlier) {
-        records.push_back(&record);
-    }
-    // A teacher's day together, in the order it happened (equal times in journal order).
-    std::sort(records.begin(), records.end(), [](const EarlierRecord* a, const EarlierRecord* b) {
-        return std::tie(a->name, a->day, a->minutes, a->line) <
-               std::tie(b->name, b->day, b->minutes, b->line);
-    });
-    MonthlyOvertime overtime;
-    std::vector<TimedRecord> day;
-    for (std::size_t i = 0; i < records.size();) {
-        const EarlierRecord& first = *records[i];
-        day.clear();
-        for (; i < records.size() && records[i]->name == first.name && records[i]->day == first.day;
-             ++i) {
-            day.push_back({records[i]->kind, records[i]->minutes});
-        }
-        const QDate date = QDate::fromJulianDay(first.day);
-        const DayHours hours = dayHours(day, hoursOn(workingHours, date));
-        overtime[scan.earlierNames[first.name]][monthIndex(date)] += hours.overtime;
-    }
-    return overtime;
-}
-
 }  // namespace
 
 std::optional<int> scheduledMinutes(const std::optional<ScheduledHours>& hours) {
@@ -133,6 +101,54 @@ DayHours dayHours(const std::vector<TimedRecord>& records,
     return hours;
 }
 
+// The earlier records, a day of a teacher at a time, as the hours of those days.
+EarlierOvertime earlierOvertime(const JournalScan& scan,
+                                const std::map<QString, ScheduledHours>& workingHours) {
+    // The records of a teacher together, in journal order (a counting sort), then each
+    // teacher's days in the order they happened; a stable sort keeps equal times in
+    // journal order.
+    std::vector<std::size_t> start(static_cast<std::size_t>(scan.earlierNames.size()) + 1, 0);
+    for (const EarlierRecord& record : scan.earlier) {
+        ++start[static_cast<std::size_t>(record.name) + 1];
+    }
+    for (std::size_t n = 1; n < start.size(); ++n) {
+        start[n] += start[n - 1];
+    }
+    std::vector<EarlierRecord> records(scan.earlier.size());
+    {
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (const EarlierRecord& record : scan.earlier) {
+            records[next[static_cast<std::size_t>(record.name)]++] = record;
+        }
+    }
+    EarlierOvertime overtime;
+    std::map<int, std::optional<ScheduledHours>> hoursByDay;  // a look-up per date, not per day
+    std::vector<TimedRecord> day;
+    for (std::size_t n = 0; n + 1 < start.size(); ++n) {
+        std::map<int, int> months;
+        const auto first = records.begin() + static_cast<std::ptrdiff_t>(start[n]);
+        const auto last = records.begin() + static_cast<std::ptrdiff_t>(start[n + 1]);
+        std::stable_sort(first, last, [](const EarlierRecord& a, const EarlierRecord& b) {
+            return std::tie(a.day, a.minutes) < std::tie(b.day, b.minutes);
+        });
+        for (auto i = first; i != last;) {
+            const int julianDay = i->day;
+            day.clear();
+            for (; i != last && i->day == julianDay; ++i) {
+                day.push_back({i->kind, i->minutes});
+            }
+            const QDate date = QDate::fromJulianDay(julianDay);
+            auto hours = hoursByDay.find(julianDay);
+            if (hours == hoursByDay.end()) {
+                hours = hoursByDay.emplace(julianDay, hoursOn(workingHours, date)).first;
+            }
+            months[monthIndex(date)] += dayHours(day, hours->second).overtime;
+        }
+        overtime.insert(scan.earlierNames[static_cast<qsizetype>(n)], std::move(months));
+    }
+    return overtime;
+}
+
 QDate lookBackStart(const ReportPeriod& month) {
     const QDate first = month.first();
     const QDate fiscalYear(first.month() >= 4 ? first.year() : first.year() - 1, 4, 1);
@@ -141,9 +157,8 @@ QDate lookBackStart(const ReportPeriod& month) {
 
 std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
                                        const std::vector<TeacherDays>& teachers,
-                                       const JournalScan& earlier,
+                                       const EarlierOvertime& before,
                                        const std::map<QString, ScheduledHours>& workingHours) {
-    const MonthlyOvertime before = earlierOvertime(earlier, workingHours);
     const int thisMonth = monthIndex(month.first());
     const int fiscalYearStart = monthIndex(
         QDate(month.first().month() >= 4 ? month.first().year() : month.first().year() - 1, 4, 1));
@@ -154,12 +169,14 @@ std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
     }
 
     std::vector<TeacherTotals> totals;
+    totals.reserve(teachers.size());
+    std::vector<TimedRecord> records;
     for (const TeacherDays& teacher : teachers) {
         TeacherTotals t;
         t.name = teacher.name;
         t.scheduled = scheduled;
         for (const DaySummary& day : teacher.days) {
-            std::vector<TimedRecord> records;
+            records.clear();
             for (const PunchEvent& event : day.events) {
                 records.push_back({event.kind, event.minutes});
             }
@@ -172,16 +189,17 @@ std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
             }
         }
 
-        const auto found = before.find(teacher.name);
+        const auto found = before.constFind(teacher.name);
+        const std::map<int, int>* months = found == before.constEnd() ? nullptr : &found.value();
         auto overtimeOf = [&](int monthNumber) {
             if (monthNumber == thisMonth) {
                 return t.overtime;
             }
-            if (found == before.end()) {
+            if (months == nullptr) {
                 return 0;
             }
-            const auto m = found->find(monthNumber);
-            return m == found->end() ? 0 : m->second;
+            const auto m = months->find(monthNumber);
+            return m == months->end() ? 0 : m->second;
         };
         for (int m = fiscalYearStart; m <= thisMonth; ++m) {
             t.fiscalYearOvertime += overtimeOf(m);

@@ -9,6 +9,7 @@
 #include "office/report_period.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -73,12 +74,18 @@ struct TeacherTotals {
     bool over360() const { return fiscalYearOvertime > kYearlyCapMinutes; }
 };
 
+// Each earlier month's overtime of each teacher, from the earlier records of a scan made
+// with lookBackStart(month): by name, then by month (year * 12 + month - 1).
+using EarlierOvertime = QHash<QString, std::map<int, int>>;
+EarlierOvertime earlierOvertime(const JournalScan& scan,
+                                const std::map<QString, ScheduledHours>& workingHours);
+
 // The totals of a month's teachers (in `teachers`' order), from their sheets and the
-// earlier records of a scan made with lookBackStart(month). Months before the journal
-// begins count as months without overtime.
+// overtime of the earlier months. Months before the journal begins count as months
+// without overtime.
 std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
                                        const std::vector<TeacherDays>& teachers,
-                                       const JournalScan& earlier,
+                                       const EarlierOvertime& before,
                                        const std::map<QString, ScheduledHours>& workingHours);
 
 // Minutes as hours and minutes: 182:05.

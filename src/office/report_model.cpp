@@ -5,6 +5,9 @@
 #include "files/working_hours.h"
 
 #include <QHash>
+#include <QSet>
+
+#include <optional>
 
 namespace tavomi {
 
@@ -27,9 +30,11 @@ WorkingHours readWorkingHours(const std::filesystem::path& file) {
 
 QStringList readCardholderNames(const std::filesystem::path& file) {
     QStringList names;
+    QSet<QString> seen;
     for (const CardholderRow& row : readCardholderRows(file)) {
         const QString& name = row.name;
-        if (!name.trimmed().isEmpty() && !names.contains(name)) {
+        if (!name.trimmed().isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
             names.append(name);
         }
     }
@@ -38,38 +43,71 @@ QStringList readCardholderNames(const std::filesystem::path& file) {
 
 PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
                          const QStringList& cardholders, const WorkingHours& workingHours) {
-    QStringList names = cardholders;
-    for (const PunchEvent& event : scan.events) {
-        if (!names.contains(event.name)) {
-            names.append(event.name);
+    // Each teacher's records by day of the period, the teachers by where their name first
+    // appears; a hash finds a name, as a month may hold a thousand teachers.
+    QStringList names;
+    QHash<QString, std::size_t> teacherOf;
+    auto teacherIndex = [&](const QString& name) {
+        auto found = teacherOf.constFind(name);
+        if (found == teacherOf.constEnd()) {
+            found = teacherOf.insert(name, static_cast<std::size_t>(names.size()));
+            names.append(name);
         }
+        return found.value();
+    };
+    for (const QString& name : cardholders) {
+        teacherIndex(name);
     }
-
-    // name -> date -> records
-    QHash<QString, std::map<QDate, std::vector<PunchEvent>>> byTeacher;
+    const auto days = static_cast<std::size_t>(period.first().daysTo(period.last()) + 1);
+    std::vector<std::vector<std::vector<PunchEvent>>> byTeacher;
     for (PunchEvent& event : scan.events) {
-        const QDate date = event.date;
-        byTeacher[event.name][date].push_back(std::move(event));
+        const std::size_t teacher = teacherIndex(event.name);
+        if (teacher >= byTeacher.size()) {
+            byTeacher.resize(names.size());
+        }
+        auto& eventsByDay = byTeacher[teacher];
+        eventsByDay.resize(days);
+        eventsByDay[static_cast<std::size_t>(period.first().daysTo(event.date))].push_back(
+            std::move(event));
+    }
+    byTeacher.resize(names.size());
+    // What the records held is now elsewhere, and the earlier months are needed only as
+    // their overtime: both go before the sheets are built.
+    scan.events = {};
+    EarlierOvertime before;
+    if (!period.isDay()) {
+        before = earlierOvertime(scan, workingHours);
+    }
+    scan.earlier = {};
+
+    // One look-up per date, not per teacher and date.
+    std::vector<std::optional<ScheduledHours>> scheduled(days);
+    for (std::size_t d = 0; d < days; ++d) {
+        const QDate date = period.first().addDays(static_cast<qint64>(d));
+        if (const auto hours = workingHours.find(recordDateText(date));
+            hours != workingHours.end()) {
+            scheduled[d] = hours->second;
+        }
     }
 
     PeriodReport report{period, {}, std::move(scan.garbled), {}};
-    for (const QString& name : names) {
-        TeacherDays teacher{name, {}};
-        auto& dates = byTeacher[name];
-        for (QDate date = period.first(); date <= period.last(); date = date.addDays(1)) {
-            auto found = dates.find(date);
+    report.teachers.reserve(static_cast<std::size_t>(names.size()));
+    for (qsizetype t = 0; t < names.size(); ++t) {
+        TeacherDays teacher{names[t], {}};
+        teacher.days.reserve(days);
+        auto& eventsByDay = byTeacher[static_cast<std::size_t>(t)];
+        for (std::size_t d = 0; d < days; ++d) {
             DaySummary day = summarizeDay(
-                date, found == dates.end() ? std::vector<PunchEvent>{} : std::move(found->second));
-            if (const auto hours = workingHours.find(recordDateText(date));
-                hours != workingHours.end()) {
-                day.scheduled = hours->second;
-            }
+                period.first().addDays(static_cast<qint64>(d)),
+                d < eventsByDay.size() ? std::move(eventsByDay[d]) : std::vector<PunchEvent>{});
+            day.scheduled = scheduled[d];
             teacher.days.push_back(std::move(day));
         }
+        eventsByDay = {};
         report.teachers.push_back(std::move(teacher));
     }
     if (!period.isDay()) {
-        report.totals = monthTotals(period, report.teachers, scan, workingHours);
+        report.totals = monthTotals(period, report.teachers, before, workingHours);
     }
     return report;
 }

@@ -98,5 +98,25 @@ TEST(Cp932, DecodingArbitraryBytesNeverFails) {
     EXPECT_EQ(text.back(), QChar(QChar::ReplacementCharacter));
 }
 
+// The kept characters give what a whole decode gives: every byte and every pair, alone
+// and among others, and the malformed bytes of the cases above.
+TEST(Cp932, KeptCharactersDecodeAsTheWholeDoes) {
+    Cp932Decoder decoder;
+    QByteArray all;
+    for (int lead = 0; lead < 256; ++lead) {
+        for (int trail = 0; trail < 256; ++trail) {
+            const char pair[] = {char(lead), char(trail)};
+            const QByteArrayView bytes(pair, 2);
+            ASSERT_EQ(decoder.decode(bytes), decodeCp932(bytes)) << lead << ' ' << trail;
+            all.append(bytes);
+        }
+        const QByteArrayView one(all.constData() + all.size() - 2, 1);
+        ASSERT_EQ(decoder.decode(one), decodeCp932(one)) << lead;
+    }
+    for (const QByteArray& bytes : {all, all.mid(1), QByteArray("a\x82"), QByteArray()}) {
+        EXPECT_EQ(decoder.decode(bytes), decodeCp932(bytes));
+    }
+}
+
 }  // namespace
 }  // namespace tavomi

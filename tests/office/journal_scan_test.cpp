@@ -18,7 +18,8 @@ using namespace Qt::StringLiterals;
 namespace tavomi {
 namespace {
 
-constexpr qsizetype kReadBuffer = qsizetype{1} << 20;
+constexpr qsizetype kReadSize = qsizetype{128} << 10;  // what one read asks for
+constexpr qsizetype kLongestLine = qsizetype{1} << 20;
 
 QByteArray cp932(const char16_t* text) {
     return encodeCp932(QString::fromUtf16(text));
@@ -99,7 +100,7 @@ ScanCase acrossTheBuffer(const std::string& name, qsizetype recordStart) {
 }
 
 ScanCase longerThanTheBuffer() {
-    const QByteArray line(kReadBuffer + kReadBuffer / 2, 'X');
+    const QByteArray line(kLongestLine + kLongestLine / 2, 'X');
     return {"LineLongerThanTheBufferIsOneGarbledLine",
             kHeader + line + "\r\n" + kAugustRecord + "\r\n",
             {at(3, kAugustEvent)},
@@ -109,9 +110,9 @@ ScanCase longerThanTheBuffer() {
 INSTANTIATE_TEST_SUITE_P(
     Lines, JournalScanTest,
     ::testing::Values(
-        acrossTheBuffer("RecordAcrossTheBufferEdge", kReadBuffer - 20),
-        acrossTheBuffer("RecordStartingAtTheBufferEdge", kReadBuffer),
-        acrossTheBuffer("LineBreakAcrossTheBufferEdge", kReadBuffer - kAugustRecord.size() - 1),
+        acrossTheBuffer("RecordAcrossTheBufferEdge", kReadSize - 20),
+        acrossTheBuffer("RecordStartingAtTheBufferEdge", kReadSize),
+        acrossTheBuffer("LineBreakAcrossTheBufferEdge", kReadSize - kAugustRecord.size() - 1),
         longerThanTheBuffer(),
         ScanCase{"LastLineWithoutLineBreak", kHeader + kAugustRecord, {at(2, kAugustEvent)}, {}},
         ScanCase{"LineFeedsAlone",
