@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -24,7 +25,8 @@ struct EarlierRecord {
 
 // What a report takes from keeper.txt.
 struct JournalScan {
-    std::vector<PunchEvent> events;      // the period's records, in line order
+    // A deque: it grows without copying, which would double the peak for a large month.
+    std::deque<PunchEvent> events;       // the period's records, in line order
     std::vector<GarbledLine> garbled;    // lines that are no record and may belong to the period
     std::vector<EarlierRecord> earlier;  // from lookBackFrom's month to the period, line order
     QStringList earlierNames;
