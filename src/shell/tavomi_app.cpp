@@ -41,7 +41,8 @@ bool displayChosen() {
 }
 
 // While the platform plugin starts, Qt's messages are held back: a display that cannot
-// be opened then gives our one line instead of Qt's stack of warnings and an abort.
+// be opened then gives Qt's reason and our line instead of a stack of warnings and an
+// abort.
 struct HeldMessage {
     QtMsgType type;
     QByteArray category;
@@ -52,6 +53,12 @@ std::string* heldProgram = nullptr;
 
 void holdWhileStarting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
+        // Qt's own reason came as a warning just before: it goes to the session log too.
+        for (const HeldMessage& held : *heldMessages) {
+            if (held.type != QtDebugMsg && held.type != QtInfoMsg) {
+                std::fprintf(stderr, "tavomi: %s\n", qPrintable(held.text.trimmed()));
+            }
+        }
         std::fprintf(stderr,
                      "tavomi: cannot open the display \"%s\". To run it on a virtual display: "
                      "xvfb-run -a %s\n",

@@ -327,8 +327,9 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
                                                         : SendStop::JournalMissing;
                 break;
             }
-            spool.remove(record.line);
+            // Its date's hours first: once off the spool, the record is done with.
             deriveHoursOfSent(record.line);
+            spool.remove(record.line);
         }
         noteSendProblem({});
     } catch (const FileError& e) {

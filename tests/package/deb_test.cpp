@@ -377,19 +377,13 @@ TEST_F(DebTest, UnpackedProgramAnswersFromItsOwnFolder) {
 class VirtualDisplay {
   public:
     VirtualDisplay() {
-        server_.start("Xvfb",
-                      {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        waitUntil([&] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; },
-                  30000);
-        const QString number = QString::fromLatin1(server_.readLine()).trimmed();
-        if (!number.isEmpty()) {
-            name_ = u':' + number;
+        // A display number another server held a moment ago may not answer yet (or may
+        // answer for someone else): only a display that answers is handed out.
+        for (int attempt = 0; attempt < 3 && name_.isEmpty(); ++attempt) {
+            start();
         }
     }
-    ~VirtualDisplay() {
-        server_.kill();
-        server_.waitForFinished(5000);
-    }
+    ~VirtualDisplay() { stop(); }
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
@@ -402,6 +396,30 @@ class VirtualDisplay {
     }
 
   private:
+    void start() {
+        server_.start("Xvfb", {"-displayfd", "1", "-noreset", "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"});
+        waitUntil([&] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; },
+                  30000);
+        const QString number = QString::fromLatin1(server_.readLine()).trimmed();
+        if (!number.isEmpty() &&
+            run("xwininfo", {"-display", u':' + number, "-root"}).exitCode == 0) {
+            name_ = u':' + number;
+        } else {
+            stop();
+        }
+    }
+    // Ended so that it takes its sockets and lock file with it.
+    void stop() {
+        if (server_.state() != QProcess::NotRunning) {
+            server_.terminate();
+            if (!server_.waitForFinished(5000)) {
+                server_.kill();
+                server_.waitForFinished(5000);
+            }
+        }
+    }
+
     QProcess server_;
     QString name_;
 };
