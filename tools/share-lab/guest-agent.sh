@@ -23,15 +23,17 @@ server)
   ip link set lo up
   ip addr add 10.0.1.1/24 dev eth0 && ip link set eth0 up
   ip addr add 10.0.2.1/24 dev eth1 && ip link set eth1 up
-  share_owner /srv/tavomi/nfs3 /srv/tavomi/nfs4 /srv/tavomi/smb
+  share_owner /srv/tavomi/nfs3 /srv/tavomi/nfs4 /srv/tavomi/smb /srv/tavomi/smbnl
   cat >/etc/exports <<'EOF'
 /srv/tavomi/nfs3 10.0.0.0/16(rw,sync,no_subtree_check)
 /srv/tavomi/nfs4 10.0.0.0/16(rw,sync,no_subtree_check)
 EOF
   # Samba as installed, one share for the reception account.
   if ! grep -q '^\[tavomi\]' /etc/samba/smb.conf; then
-    printf '[tavomi]\n   path = /srv/tavomi/smb\n   read only = no\n   valid users = reception\n' \
-      >>/etc/samba/smb.conf
+    for share in tavomi:smb tavomi-nolease:smbnl; do
+      printf '[%s]\n   path = /srv/tavomi/%s\n   read only = no\n   valid users = reception\n' \
+        "${share%%:*}" "${share#*:}" >>/etc/samba/smb.conf
+    done
   fi
   printf 'lab\nlab\n' | smbpasswd -s -a reception
   systemctl start rpcbind nfs-server smbd
@@ -51,8 +53,11 @@ pca | pcb)
     [nfs3]="-t nfs -o vers=3 $server:/srv/tavomi/nfs3"
     [nfs4]="-t nfs -o vers=4.2 $server:/srv/tavomi/nfs4"
     [smb]="-t cifs -o credentials=/etc/tavomi.smb,gid=tavomi,file_mode=0660,dir_mode=0770 //$server/tavomi"
+    # The same without leases: another PC's open then never waits for this one to give a
+    # lease back.
+    [smbnl]="-t cifs -o credentials=/etc/tavomi.smb,gid=tavomi,file_mode=0660,dir_mode=0770,nolease //$server/tavomi-nolease"
   )
-  for p in nfs3 nfs4 smb; do
+  for p in nfs3 nfs4 smb smbnl; do
     mkdir -p "/mnt/$p/attendance_manegement"
     for _ in $(seq 60); do
       # shellcheck disable=SC2086
@@ -64,7 +69,7 @@ pca | pcb)
   # A first lock on a fresh mount starts the lock services (statd for NFSv3): not part of
   # any scenario's timings.
   lab_writer="setpriv --reuid=reception --regid=tavomi --init-groups /lab/bin/tavomi-share-lab"
-  for p in nfs3 nfs4 smb; do
+  for p in nfs3 nfs4 smb smbnl; do
     $lab_writer init "/mnt/$p"
     $lab_writer write "/mnt/$p" "w${host:2:1}" 1 >/dev/null
   done

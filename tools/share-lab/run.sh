@@ -5,7 +5,8 @@
 # NFSv3, NFSv4.2 and SMB at once, each protocol with its own folder on the server, and
 # ends with a check of each journal against what the writers were told.
 # usage: run.sh BUILD [SCENARIO...]   (default: all; names below)
-# Environment: SHARE_LAB_WRITERS writers per client and protocol (2), SHARE_LAB_PORT (47810).
+# Environment: SHARE_LAB_WRITERS writers per client and protocol (2), SHARE_LAB_PORT (47810),
+# SHARE_LAB_PROTOCOLS ("nfs3 nfs4 smb"; smbnl is SMB mounted with nolease).
 set -euo pipefail
 
 build=$(realpath "$1")
@@ -17,7 +18,7 @@ scenarios=("$@")
 ((${#scenarios[@]})) || scenarios=(contended killed stopped cable restart)
 writers=${SHARE_LAB_WRITERS:-2}
 port=${SHARE_LAB_PORT:-47810}
-protocols=(nfs3 nfs4 smb)
+read -r -a protocols <<<"${SHARE_LAB_PROTOCOLS:-nfs3 nfs4 smb}"
 hosts=(server pca pcb)
 
 say() { echo "share-lab $(date +%T): $*"; }
@@ -122,19 +123,25 @@ writers_script() {
 }
 
 # hold_script SCENARIO SIGNAL: on pca, one writer per protocol takes the lock and is
-# killed (KILL) or stopped for 130 s (STOP) while it holds it.
+# killed (KILL) or stopped for 130 s (STOP) as soon as it holds it. One that does not get
+# the lock within 300 s, or does not end within 300 s of going on, is killed as hung.
 hold_script() {
-  local s=$1 signal=$2 p
-  local script="pids=(); "
+  local s=$1 signal=$2 p log script=""
+  local seconds=15
+  [[ $signal == KILL ]] && seconds=3600
   for p in "${protocols[@]}"; do
-    script+="$as_reception hold /mnt/$p h 15 >/lab/out/$s/$p-h.log & pids+=(\$!); "
+    log=/lab/out/$s/$p-h.log
+    script+="( $as_reception hold /mnt/$p h $seconds >$log & pid=\$!; "
+    script+="for i in \$(seq 3000); do grep -q Holding $log && break; sleep 0.1; done; "
+    script+="grep -q Holding $log || { kill -9 \$pid; echo Hung >>$log; exit; }; "
+    script+="kill -$signal \$pid; echo $p signalled \$(date +%T); "
+    if [[ $signal == STOP ]]; then
+      script+="sleep 130; kill -CONT \$pid; echo $p continued \$(date +%T); "
+      script+="for i in \$(seq 300); do kill -0 \$pid 2>/dev/null || break; sleep 1; done; "
+      script+="kill -0 \$pid 2>/dev/null && { kill -9 \$pid; echo Hung >>$log; }; "
+    fi
+    script+="wait ) & "
   done
-  script+="for p in ${protocols[*]}; do until grep -q Holding /lab/out/$s/\$p-h.log; do sleep 0.2; done; done; "
-  script+="kill -$signal \${pids[*]}; "
-  script+="date +'signalled %T'; "
-  if [[ $signal == STOP ]]; then
-    script+="sleep 130; kill -CONT \${pids[*]}; date +'continued %T'; "
-  fi
   echo "${script}wait"
 }
 
@@ -184,7 +191,7 @@ results=$lab/results.md
   echo "| scenario | protocol | written | busy | errors | lost | torn | duplicated | longest append | hung | not reported |"
   echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 } >"$results"
-declare -A label=([nfs3]=NFSv3 [nfs4]=NFSv4.2 [smb]="SMB 3.1.1")
+declare -A label=([nfs3]=NFSv3 [nfs4]=NFSv4.2 [smb]="SMB 3.1.1" [smbnl]="SMB 3.1.1, nolease")
 failed=0
 for s in "${scenarios[@]}"; do
   scenario "$s"
