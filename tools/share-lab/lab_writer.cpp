@@ -198,7 +198,17 @@ int check(const char* journalPath, int logCount, char** logPaths) {
         const auto match = whole.match(line);
         if (!match.hasMatch()) {
             ++c.torn;
-            std::fprintf(stderr, "torn: %s\n", qPrintable(line));
+            // Control characters as \xNN: a tail of NUL bytes shows as what it is.
+            QString shown;
+            for (const QChar ch : line) {
+                if (ch.unicode() < 0x20) {
+                    shown += u"\\x%1"_s.arg(int(ch.unicode()), 2, 16, QChar(u'0'));
+                } else {
+                    shown += ch;
+                }
+            }
+            std::fprintf(stderr, "torn: %lld characters: %s\n", static_cast<long long>(line.size()),
+                         qPrintable(shown));
             continue;
         }
         const std::pair key{match.captured(1).toStdString(), match.captured(2).toLongLong()};
