@@ -63,7 +63,7 @@ boot() {
     -daemonize -pidfile "$lab/$host.pid" "$@"
 }
 
-say "booting the server and two PCs (about 4 min)"
+say "booting the server and two PCs (about 3 min)"
 boot server \
   -netdev "socket,id=link,listen=127.0.0.1:$port" -device virtio-net-pci,netdev=link,mac=52:54:00:00:01:01 \
   -netdev "socket,id=link2,listen=127.0.0.1:$((port + 1))" -device virtio-net-pci,netdev=link2,mac=52:54:00:00:02:01
