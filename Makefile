@@ -1,5 +1,5 @@
-# The two commands of the README, `make test` and `make run`, `make package` and
-# `make screenshots`. Each installs only the Debian packages it needs
+# The two commands of the README, `make test` and `make run`, `make package`,
+# `make screenshots` and `make share-lab`. Each installs only the Debian packages it needs
 # (tools/install-deps.sh), then builds only what it runs.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -7,7 +7,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 DEPS = bash tools/install-deps.sh
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: all deps build test run package screenshots bench format clean
+.PHONY: all deps build test run package screenshots share-lab bench format clean
 
 all: build
 
@@ -47,6 +47,15 @@ screenshots:
 	@$(CONFIGURE)
 	@cmake --build $(BUILD) --target tavomi-screenshots tavomi-report
 	@bash tools/screenshots.sh $(BUILD)
+
+# Real file shares on three virtual machines (tools/share-lab/run.sh): about 30 min, not
+# part of `make test`. The image is made once into $(BUILD)/share-lab and kept; the table
+# of the run goes to $(BUILD)/share-lab/results.md. SCENARIOS= picks some of them.
+share-lab:
+	@$(DEPS) share-lab
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) --target tavomi-share-lab
+	@bash tools/share-lab/run.sh $(BUILD) $(SCENARIOS)
 
 bench: build
 	@bash tools/run-benchmarks.sh $(BUILD)

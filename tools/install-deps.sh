@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that one task needs, and nothing more; quiet and quick when
 # they are all there. Uses sudo when not run as root, and only when something is missing.
-# usage: tools/install-deps.sh build|package|demo|screenshots|test...
+# usage: tools/install-deps.sh build|package|demo|screenshots|test|share-lab...
 #   build        compile the programs
 #   package      build plus what `make package` needs
 #   demo         build plus what `make run` starts: the smart-card service, the virtual
@@ -10,6 +10,8 @@
 #                renderer and a PNG optimiser
 #   test         everything: the demo, the package, the screenshots, the test frameworks
 #                and a virtual display
+#   share-lab    build plus what `make share-lab` runs: debootstrap and qemu for three
+#                virtual machines, socat for their monitors (not part of test)
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev
@@ -24,8 +26,9 @@ test=("${package[@]}" "${demo[@]}" "${screenshots[@]}"
   xauth xvfb x11-utils poppler-utils
   lintian desktop-file-utils sudo systemd  # the package's checks, its installation as README says
   libfuse3-dev fuse3)  # the stand-in file share of tests/share
+share_lab=("${build[@]}" debootstrap qemu-system-x86 qemu-utils e2fsprogs socat util-linux)
 
-[[ $# -ge 1 ]] || { sed -n '4,12s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+[[ $# -ge 1 ]] || { sed -n '4,14s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 wanted=()
 for set in "$@"; do
   case "$set" in
@@ -34,7 +37,8 @@ for set in "$@"; do
   demo) wanted+=("${demo[@]}") ;;
   screenshots) wanted+=("${screenshots[@]}") ;;
   test) wanted+=("${test[@]}") ;;
-  *) echo "install-deps: unknown set '$set' (build, package, demo, screenshots or test)" >&2; exit 2 ;;
+  share-lab) wanted+=("${share_lab[@]}") ;;
+  *) echo "install-deps: unknown set '$set' (build, package, demo, screenshots, test or share-lab)" >&2; exit 2 ;;
   esac
 done
 
