@@ -25,8 +25,8 @@ namespace {
 constexpr off_t kEofMarkWindow = 128;
 
 // The end of a file as found before appending: its size, where the new bytes go
-// (before a 0x1A mark, if any), and the bytes from there to the end, kept so a
-// failed append can put them back.
+// (before a 0x1A mark and the NUL bytes before it or at the end, if any), and the bytes from there
+// to the end, kept so a failed append can put them back.
 struct FileEnd {
     off_t size = 0;
     off_t writeAt = 0;
@@ -52,7 +52,12 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     }
     const qsizetype windowStart = std::max<qsizetype>(0, last.size() - kEofMarkWindow);
     const qsizetype mark = last.indexOf(kEndOfFileMark, windowStart);
-    const qsizetype cut = mark >= 0 ? mark : last.size();
+    qsizetype cut = mark >= 0 ? mark : last.size();
+    // A server that lost power during an append can leave the write's length in NUL
+    // bytes; no record holds one, so they go as the bytes after a mark do.
+    while (cut > windowStart && last[cut - 1] == '\0') {
+        --cut;
+    }
     end.writeAt = readFrom + cut;
     end.tail = last.mid(cut);
     end.needsLineBreak = cut > 0 && last[cut - 1] != '\n';

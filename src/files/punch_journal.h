@@ -13,14 +13,13 @@ namespace tavomi {
 inline constexpr char kEndOfFileMark = 0x1A;
 
 // Appends one line to an existing data file: a 0x1A within the last 128 bytes
-// cuts the file there, a missing final line break is supplied, the text goes out
-// in CP932 with CR LF in one write under an exclusive lock, and is synced to disk.
-// Never creates the file, and never writes through a symbolic link or to anything
-// but a regular file. Throws FileError; the file is then byte-identical to what
-// it was before, unless the error says that it could not be restored, or that it was
-// left as it is since another writer's data follows (a failed append never cuts
-// another writer's bytes). Once the line is synced it counts as written: a failure
-// to close after that is only logged to standard error.
+// cuts the file there (and NUL bytes before it, or at the file's end, go too), a missing final line
+// break is supplied, the text goes out in CP932 with CR LF in one write under an exclusive lock,
+// and is synced to disk. Never creates the file, and never writes through a symbolic link or to
+// anything but a regular file. Throws FileError; the file is then byte-identical to what it was
+// before, unless the error says that it could not be restored, or that it was left as it is since
+// another writer's data follows (a failed append never cuts another writer's bytes). Once the line
+// is synced it counts as written: a failure to close after that is only logged to standard error.
 void appendLine(const std::filesystem::path& file, const QString& line);
 
 enum class WriteOutcome { Written, Busy, JournalMissing };

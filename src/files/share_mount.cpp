@@ -52,18 +52,29 @@ bool holds(const std::filesystem::path& mountPoint, const std::filesystem::path&
     return true;
 }
 
-std::optional<std::string> riskyOption(std::string_view fileSystem, std::string_view options) {
+struct FoundOption {
+    std::string option;
+    bool missing = false;
+};
+
+std::optional<FoundOption> riskyOption(std::string_view fileSystem, std::string_view options) {
+    const bool cifs = fileSystem == "cifs" || fileSystem == "smb3";
+    bool leasesOff = false;
     for (std::string_view option : split(options, ',')) {
-        if (fileSystem == "cifs" || fileSystem == "smb3") {
+        leasesOff = leasesOff || option == "nolease";
+        if (cifs) {
             if (option == "nobrl") {
-                return std::string(option);
+                return FoundOption{std::string(option)};
             }
         } else if (fileSystem == "nfs" || fileSystem == "nfs4") {
             if (option == "nolock" ||
                 (option.starts_with("local_lock=") && option != "local_lock=none")) {
-                return std::string(option);
+                return FoundOption{std::string(option)};
             }
         }
+    }
+    if (cifs && !leasesOff) {
+        return FoundOption{"nolease", true};
     }
     return std::nullopt;
 }
@@ -90,12 +101,10 @@ std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
         longest = mountPoint.size();
         const std::string_view fileSystem = fields[dash + 1];
         const std::string_view superOptions = dash + 3 < fields.size() ? fields[dash + 3] : "";
-        auto option = riskyOption(fileSystem, fields[5]);
-        if (!option) {
-            option = riskyOption(fileSystem, superOptions);
-        }
-        found = option ? std::optional<RiskyMount>(
-                             RiskyMount{std::string(fileSystem), *option, mountPoint})
+        const std::string options = std::string(fields[5]) + ',' + std::string(superOptions);
+        const auto option = riskyOption(fileSystem, options);
+        found = option ? std::optional<RiskyMount>(RiskyMount{
+                             std::string(fileSystem), option->option, mountPoint, option->missing})
                        : std::nullopt;
     }
     return found;

@@ -11,13 +11,16 @@ namespace tavomi {
 
 struct RiskyMount {
     std::string fileSystem;  // cifs, nfs or nfs4
-    std::string option;      // nobrl, nolock, local_lock=...
+    std::string option;      // nobrl, nolock, local_lock=..., or nolease when missing
     std::string mountPoint;
+    bool missing = false;  // the option is one the mount lacks
 };
 
 // Reads a /proc/self/mountinfo text: the mount that holds `folder` (an absolute path
 // with links resolved), if it is cifs with nobrl (byte-range locks stay on this PC)
-// or NFS with nolock or local_lock= other than none (locks never reach the server).
+// or NFS with nolock or local_lock= other than none (locks never reach the server);
+// else cifs without nolease (an open of the lock file may never return after a server
+// restart or a network cut).
 std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
                                        const std::filesystem::path& folder);
 

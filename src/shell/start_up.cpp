@@ -41,6 +41,17 @@ QString lockInTheWayMessage(const std::filesystem::path& lockFile) {
 // The data folder is on a share whose locks stay on this PC: two PCs may then append
 // at once and overwrite each other's records.
 QString riskyMountMessage(const RiskyMount& mount) {
+    if (mount.missing) {
+        return u"データフォルダーのある %1 は %2 のオプション %3 なしでマウントされています。"_s
+                   .arg(QString::fromStdString(mount.mountPoint),
+                        QString::fromStdString(mount.fileSystem),
+                        QString::fromStdString(mount.option)) +
+               u"このままでは、ファイルサーバーの再起動やネットワークの切断のあと記録が"
+               u"止まったままになり、このPCの記録は Tavomi を起動し直すまで送られないことが"
+               u"あります。\r\n\r\nマウントのオプションに %1 を加えてください（README の"
+               u"「The data folder on a file server」を参照）"_s.arg(
+                   QString::fromStdString(mount.option));
+    }
     return u"データフォルダーのある %1 は %2 のオプション %3 でマウントされています。"_s.arg(
                QString::fromStdString(mount.mountPoint), QString::fromStdString(mount.fileSystem),
                QString::fromStdString(mount.option)) +
