@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -81,6 +82,19 @@ QByteArray readAll(int fd, const std::filesystem::path& file) {
         }
         bytes.append(buffer, n);
     }
+}
+
+// The spool's lines, each with its CR LF; the last one may lack it (a torn append).
+std::vector<QByteArrayView> entriesOf(const QByteArray& bytes) {
+    std::vector<QByteArrayView> entries;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype end = bytes.indexOf("\r\n", start);
+        const qsizetype next = end < 0 ? bytes.size() : end + 2;
+        entries.emplace_back(bytes.constData() + start, next - start);
+        start = next;
+    }
+    return entries;
 }
 
 std::optional<SpooledRecord> readSpoolLine(QByteArrayView bytes) {
@@ -165,23 +179,17 @@ SpoolContents RecordSpool::load() {
     }
     const QByteArray bytes = readAll(fd.get(), file());
     QByteArray whole;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        const qsizetype end = bytes.indexOf("\r\n", start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 2;
-        const QByteArrayView line(bytes.constData() + start,
-                                  (end < 0 ? bytes.size() : end) - start);
+    for (const QByteArrayView entry : entriesOf(bytes)) {
         std::optional<SpooledRecord> record;
-        if (end >= 0) {
-            record = readSpoolLine(line);
+        if (entry.endsWith("\r\n")) {
+            record = readSpoolLine(entry.chopped(2));
         }
         if (record) {
             contents.records.push_back(std::move(*record));
-            whole.append(bytes.constData() + start, next - start);
+            whole.append(entry);
         } else {
-            contents.setAside.append(bytes.constData() + start, next - start);
+            contents.setAside.append(entry);
         }
-        start = next;
     }
     if (!contents.setAside.isEmpty()) {
         contents.setAsideFile = file().string() + kSetAsideSuffix;
@@ -200,16 +208,12 @@ void RecordSpool::remove(const QString& line) {
     }
     const QByteArray bytes = readAll(fd.get(), file());
     const QByteArray wanted = '\t' + encodeCp932(line) + "\r\n";
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        const qsizetype end = bytes.indexOf("\r\n", start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 2;
-        const QByteArrayView entry(bytes.constData() + start, next - start);
+    for (const QByteArrayView entry : entriesOf(bytes)) {
         if (entry.endsWith(wanted) && entry.indexOf('\t') == entry.size() - wanted.size()) {
-            replaceFile(file(), bytes.first(start) + bytes.sliced(next));
+            const qsizetype start = entry.data() - bytes.constData();
+            replaceFile(file(), bytes.first(start) + bytes.sliced(start + entry.size()));
             return;
         }
-        start = next;
     }
 }
 
