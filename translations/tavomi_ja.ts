@@ -260,6 +260,14 @@ IDm：%2
         <source>%1 is one of Tavomi&apos;s data files; a report never writes them</source>
         <translation>%1 は Tavomi のデータファイルです。報告の出力先にはできません</translation>
     </message>
+    <message>
+        <source>cannot start %1: %2</source>
+        <translation>%1 を起動できませんでした：%2</translation>
+    </message>
+    <message>
+        <source>this program draws no PDF</source>
+        <translation>このプログラムは PDF を作成できません</translation>
+    </message>
 </context>
 <context>
     <name>tavomi-tools</name>

@@ -4,7 +4,6 @@
 #include "files/file_error.h"
 #include "office/journal_scan.h"
 #include "office/report_model.h"
-#include "office/report_pdf.h"
 #include "office/report_text.h"
 #include "office/tool_output.h"
 
@@ -60,7 +59,7 @@ bool writeCsv(const PeriodReport& report, const QString& file, std::FILE* err) {
 }
 
 int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, std::FILE* out,
-                    std::FILE* err) {
+                    std::FILE* err, const MonthPdfWriter& writePdf) {
     if (!command.csvFile.isEmpty()) {
         if (!writeCsv(report, command.csvFile, err)) {
             return 1;
@@ -69,8 +68,10 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
     }
     if (!command.pdfFile.isEmpty()) {
         int pages = 0;
-        if (const QString error = writeMonthPdf(report, command.pdfFile, &pages);
-            !error.isEmpty()) {
+        const QString error =
+            writePdf ? writePdf(report, command.pdfFile, &pages)
+                     : QCoreApplication::translate("tavomi-report", "this program draws no PDF");
+        if (!error.isEmpty()) {
             warn(err, cannotWriteText(command.pdfFile, error));
             return 1;
         }
@@ -117,7 +118,8 @@ QString writeMonthCsv(const PeriodReport& report, const QString& file) {
 }
 
 int runReportCommand(const ReportCommand& command, const std::filesystem::path& appFolder,
-                     const Clock& clock, std::FILE* out, std::FILE* err) {
+                     const Clock& clock, std::FILE* out, std::FILE* err,
+                     const MonthPdfWriter& writePdf) {
     if (command.action == ReportCommand::Action::Help) {
         print(out, reportUsage());
         return 0;
@@ -153,7 +155,7 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
         print(out, monthText(report));
         return 0;
     }
-    return writeMonthFiles(command, report, out, err);
+    return writeMonthFiles(command, report, out, err, writePdf);
 }
 
 }  // namespace tavomi

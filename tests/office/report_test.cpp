@@ -86,9 +86,8 @@ class ReportTest : public ::testing::Test {
         Captured out;
         Captured err;
         ReportRun run;
-        run.exitCode = runReportCommand(
-            std::get<ReportCommand>(parsed), data.appFolder(), [now] { return now; }, out.stream(),
-            err.stream());
+        run.exitCode = runReportCommand(std::get<ReportCommand>(parsed), data.appFolder(),
+                                        [now] { return now; }, out.stream(), err.stream(), {});
         run.out = out.text();
         run.err = err.text();
         return run;
@@ -280,6 +279,22 @@ TEST_F(ReportTest, PdfHasOnePagePerTeacherWithTheirNames) {
         EXPECT_TRUE(page.contains(u"授業準備"_s));  // the legend of the work codes
     }
     EXPECT_TRUE(pages.back().contains(u"24行目"_s)) << pages.back().toStdString();
+}
+
+// The PDF is drawn by a second program beside the first; without it the report says so.
+TEST_F(ReportTest, PdfWithoutItsHelperProgramIsAnError) {
+    const QString lone = outputPath("tavomi-report");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVOMI_REPORT_PROGRAM), lone));
+    const QString pdf = outputPath("august.pdf");
+    QProcess tool;
+    tool.start(lone, {"month", "2019/08", "--pdf", pdf, "--data",
+                      QString::fromStdString((data.appFolder() / kDataFolderName).string())});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 1);
+    EXPECT_TRUE(
+        QString::fromUtf8(tool.readAllStandardError())
+            .startsWith(u"tavomi-report: cannot start "_s + outputPath("tavomi-report-pdf")));
+    EXPECT_FALSE(QFile::exists(pdf));
 }
 
 }  // namespace

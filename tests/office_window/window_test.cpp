@@ -194,9 +194,9 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
     command.month = ReportPeriod::ofMonth(2019, 8);
     command.csvFile = out.filePath(u"tool.csv"_s);
     std::FILE* devNull = std::fopen("/dev/null", "w");
-    ASSERT_EQ(runReportCommand(
-                  command, folder.appFolder(), [this] { return now; }, devNull, devNull),
-              0);
+    ASSERT_EQ(
+        runReportCommand(command, folder.appFolder(), [this] { return now; }, devNull, devNull, {}),
+        0);
     std::fclose(devNull);
     for (const char* button : {"csvButton", "pdfButton"}) {
         chosen = out.filePath(QString::fromLatin1(button));

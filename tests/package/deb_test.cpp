@@ -31,6 +31,7 @@ namespace tavomi {
 namespace {
 
 using test::waitUntil;
+using namespace Qt::StringLiterals;
 
 struct Ran {
     int exitCode = -1;
@@ -155,6 +156,7 @@ TEST_F(DebTest, HoldsTheProgramsInTheirFolderAndNothingElse) {
         {"./usr/lib/tavomi/attendance_manegement",
          "lrwxrwxrwx -> /var/lib/tavomi/attendance_manegement"},
         {"./usr/lib/tavomi/spool", "lrwxrwxrwx -> /var/lib/tavomi/spool"},
+        {"./usr/lib/tavomi/tavomi-report-pdf", "-rwxr-xr-x"},  // tavomi-report's, for PDFs
         {"./usr/share/applications/tavomi.desktop", file},
         {"./usr/share/applications/tavomi-office.desktop", file},
         {"./usr/share/icons/hicolor/scalable/apps/tavomi.svg", file},
@@ -371,6 +373,28 @@ TEST_F(DebTest, UnpackedProgramAnswersFromItsOwnFolder) {
     EXPECT_TRUE(help.out.contains(QStringLiteral("\nRead me: ") + realRoot +
                                   "/usr/share/doc/tavomi/README.md and https://"))
         << help.out.toStdString();
+}
+
+// tavomi-report on the PATH hands a PDF to its helper beside the real program, not beside
+// the link; there, as on a server, without a display.
+TEST_F(DebTest, UnpackedReportDrawsAPdfThroughItsLink) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("LC_ALL", "C.UTF-8");  // its English words
+    env.insert("LANGUAGE", "");
+    const test::DataFolder data;
+    data.writeLines(kJournalFile, {u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s,
+                                   u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由なし"_s});
+    QTemporaryDir out;
+    const QString pdf = out.filePath(u"2019-08.pdf"_s);
+    const Ran report = run(package_->root() + "/usr/bin/tavomi-report",
+                           {"month", "2019/08", "--pdf", pdf, "--data",
+                            QString::fromStdString((data.appFolder() / kDataFolderName).string())},
+                           env);
+    EXPECT_EQ(report.exitCode, 0) << report.err.toStdString();
+    EXPECT_TRUE(report.out.startsWith(u"wrote "_s + pdf)) << report.out.toStdString();
+    EXPECT_TRUE(QFileInfo(pdf).size() > 0);
 }
 
 // A virtual X display of our own, on the first free number.
