@@ -3,6 +3,8 @@
 #include "punch/vocabulary.h"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -15,6 +17,7 @@ void orderAsHappened(std::vector<PunchEvent>& events) {
               [](const PunchEvent& a, const PunchEvent& b) { return a.line < b.line; });
     // A 中抜 takes the time of the timed record before it in the journal.
     std::vector<std::pair<int, PunchEvent*>> keyed;
+    keyed.reserve(events.size());
     int previousTime = -1;
     for (PunchEvent& event : events) {
         if (event.kind != RecordKind::MidDayAbsence) {
@@ -23,8 +26,11 @@ void orderAsHappened(std::vector<PunchEvent>& events) {
         keyed.emplace_back(event.kind == RecordKind::MidDayAbsence ? previousTime : event.minutes,
                            &event);
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const auto byTime = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (std::is_sorted(keyed.begin(), keyed.end(), byTime)) {
+        return;  // nearly every day: the journal has them in the order they happened
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), byTime);
     std::vector<PunchEvent> ordered;
     ordered.reserve(events.size());
     for (const auto& [key, event] : keyed) {
@@ -37,14 +43,26 @@ void orderAsHappened(std::vector<PunchEvent>& events) {
 template <typename Entries>
 QStringList codesOfDay(const std::vector<PunchEvent>& events, QStringList PunchEvent::*codes,
                        const Entries& entries) {
+    std::array<bool, std::tuple_size_v<Entries>> carried{};
+    bool any = false;
+    for (const PunchEvent& event : events) {
+        for (const QString& code : event.*codes) {
+            const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+                return QStringView(e.code) == code;
+            });
+            if (entry != entries.end()) {
+                carried[static_cast<std::size_t>(entry - entries.begin())] = true;
+                any = true;
+            }
+        }
+    }
     QStringList found;
-    for (const auto& entry : entries) {
-        const QStringView code(entry.code);
-        const bool carried = std::any_of(events.begin(), events.end(), [&](const PunchEvent& e) {
-            return (e.*codes).contains(code);
-        });
-        if (carried) {
-            found.append(code.toString());
+    if (!any) {
+        return found;
+    }
+    for (std::size_t i = 0; i < carried.size(); ++i) {
+        if (carried[i]) {
+            found.append(QString::fromUtf16(entries[i].code));
         }
     }
     return found;

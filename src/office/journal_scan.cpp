@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -189,6 +190,158 @@ const char* findDateField(const char* data, const char* end) {
     return nullptr;
 }
 
+struct BytesHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+template <typename Value>
+using ByBytes = std::unordered_map<std::string, Value, BytesHash, std::equal_to<>>;
+
+// The record kinds by their four CP932 bytes.
+class KindBytes {
+  public:
+    KindBytes() {
+        for (const RecordKindWord& word : kRecordKindWords) {
+            const QByteArray bytes = encodeCp932(QStringView(word.word));
+            std::memcpy(&bytes_[static_cast<std::size_t>(word.kind)], bytes.constData(), 4);
+        }
+    }
+
+    std::optional<RecordKind> at(const char* p) const {
+        std::uint32_t bytes = 0;
+        std::memcpy(&bytes, p, 4);
+        const auto kind = std::find(bytes_.begin(), bytes_.end(), bytes);
+        if (kind == bytes_.end()) {
+            return std::nullopt;
+        }
+        return static_cast<RecordKind>(kind - bytes_.begin());
+    }
+
+  private:
+    std::array<std::uint32_t, kRecordKindWords.size()> bytes_{};
+};
+
+int digitsValue(const char* d, int n) {
+    int value = 0;
+    for (int i = 0; i < n; ++i) {
+        value = value * 10 + (d[i] - '0');
+    }
+    return value;
+}
+
+// The date of ten bytes that looksLikeDate, when it is a date of the calendar.
+std::optional<QDate> dateAt(const char* d) {
+    const QDate date(digitsValue(d, 4), digitsValue(d + 5, 2), digitsValue(d + 8, 2));
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// The minutes of a time field of five bytes, as readRecordMinutes takes them.
+std::optional<int> minutesAt(RecordKind kind, const char* t) {
+    char16_t time[5];
+    std::copy(t, t + 5, time);
+    return readRecordMinutes(kind, QStringView(time, 5));
+}
+
+// Reads a line from its bytes when it has the shape nearly every line has: seven fields,
+// of which the kind, date, time and source as the time clock writes them, and a name and
+// code fields that decode and read. Each distinct name, time and code field is decoded
+// once, and the events share its text. Anything else (nullopt) is left to readPunchLine,
+// which says what is wrong; a line read here reads the same there.
+class RecordBytesReader {
+  public:
+    explicit RecordBytesReader(Cp932Decoder& decoder)
+        : decoder_(decoder),
+          card_(encodeCp932(QStringView(kSourceCard)).toStdString()),
+          manual_(encodeCp932(QStringView(kSourceManual)).toStdString()) {}
+
+    std::optional<PunchEvent> read(const char* data, const char* end) {
+        std::array<const char*, 7> field{data};  // where each starts
+        for (std::size_t f = 1; f < field.size(); ++f) {
+            const char* comma = findByte(field[f - 1], end, ',');
+            if (comma == nullptr) {
+                return std::nullopt;
+            }
+            field[f] = comma + 1;
+        }
+        // A seventh comma: a name that holds one, which readPunchLine puts together.
+        if (findByte(field[6], end, ',') != nullptr) {
+            return std::nullopt;
+        }
+        const auto size = [&](std::size_t f) {
+            return (f + 1 < field.size() ? field[f + 1] - 1 : end) - field[f];
+        };
+        const auto text = [&](std::size_t f) {
+            return std::string_view(field[f], static_cast<std::size_t>(size(f)));
+        };
+        if (size(0) != 4 || size(2) != 10 || size(3) != 5 || !looksLikeDate(field[2])) {
+            return std::nullopt;
+        }
+        const auto kind = kinds_.at(field[0]);
+        const auto date = kind ? dateAt(field[2]) : std::nullopt;
+        const auto minutes = date ? minutesAt(*kind, field[3]) : std::nullopt;
+        const std::string_view source = text(4);
+        if (!minutes || (source != card_ && source != manual_)) {
+            return std::nullopt;
+        }
+        const QString* name =
+            decoded(names_, text(1), [](const QString& t) { return std::optional(t); });
+        const QStringList* categories =
+            decoded(details_, text(5), [](const QString& t) { return readDetailCodes(t); });
+        const QStringList* reasons =
+            decoded(reasons_, text(6), [](const QString& t) { return readReasonCodes(t); });
+        if (!name || !categories || !reasons) {
+            return std::nullopt;
+        }
+        PunchEvent event;
+        event.kind = *kind;
+        event.name = *name;
+        event.date = *date;
+        event.time = timeText(field[3]);
+        event.minutes = *minutes;
+        event.manual = source == manual_;
+        event.categories = *categories;
+        event.reasons = *reasons;
+        return event;
+    }
+
+  private:
+    // What `read` made of the field's decoded text the first time it was seen; nullptr
+    // when the bytes are no CP932 text or `read` made nothing of them.
+    template <typename Value, typename Read>
+    const Value* decoded(ByBytes<std::optional<Value>>& seen, std::string_view bytes, Read&& read) {
+        auto found = seen.find(bytes);
+        if (found == seen.end()) {
+            const QString text = decoder_.decode(QByteArrayView(bytes.data(), bytes.size()));
+            std::optional<Value> value;
+            if (!text.contains(QChar(QChar::ReplacementCharacter))) {
+                value = read(text);
+            }
+            found = seen.emplace(std::string(bytes), std::move(value)).first;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
+    QString timeText(const char* t) {
+        std::uint64_t key = 0;
+        std::memcpy(&key, t, 5);
+        auto found = times_.find(key);
+        if (found == times_.end()) {
+            found = times_.emplace(key, QString::fromLatin1(t, 5)).first;
+        }
+        return found->second;
+    }
+
+    Cp932Decoder& decoder_;
+    const KindBytes kinds_;
+    const std::string card_;
+    const std::string manual_;
+    ByBytes<std::optional<QString>> names_;
+    ByBytes<std::optional<QStringList>> details_;
+    ByBytes<std::optional<QStringList>> reasons_;
+    std::unordered_map<std::uint64_t, QString> times_;
+};
+
 class Scanner {
   public:
     Scanner(const ReportPeriod& period, const QDate& lookBackFrom)
@@ -196,12 +349,7 @@ class Scanner {
           periodMonth_(monthKey(period.first())),
           earlierMonth_(lookBackFrom.isValid() && lookBackFrom < period.first()
                             ? monthKey(lookBackFrom)
-                            : periodMonth_) {
-        for (const RecordKindWord& word : kRecordKindWords) {
-            const QByteArray bytes = encodeCp932(QStringView(word.word));
-            std::memcpy(&kindBytes_[static_cast<std::size_t>(word.kind)], bytes.constData(), 4);
-        }
-    }
+                            : periodMonth_) {}
 
     void line(const char* data, std::size_t size) {
         ++number_;
@@ -241,6 +389,13 @@ class Scanner {
     }
 
     void lineOfPeriod(const char* data, std::size_t size) {
+        if (auto event = recordBytes_.read(data, data + size)) {
+            if (period_.contains(event->date)) {
+                event->line = number_;
+                scan_.events.push_back(std::move(*event));
+            }
+            return;
+        }
         const QString text = decoder_.decode(QByteArrayView(data, size));
         const auto read = readPunchLine(text);
         if (const auto* event = std::get_if<PunchEvent>(&read)) {
@@ -307,25 +462,13 @@ class Scanner {
     // A record of the look-back, read from its bytes: the kind's four bytes, the name
     // (decoded once per name), a valid date and a time as the kind takes it.
     void earlierLine(const char* data, const char* date, const char* end) {
-        std::uint32_t kindBytes = 0;
-        std::memcpy(&kindBytes, data, 4);
-        const auto kind = std::find(kindBytes_.begin(), kindBytes_.end(), kindBytes);
-        if (kind == kindBytes_.end() || end - date < 17 || date[16] != ',') {
+        const auto kind = kinds_.at(data);
+        if (!kind || end - date < 17 || date[16] != ',') {
             return;
         }
-        const auto digits = [](const char* d, int n) {
-            int value = 0;
-            for (int i = 0; i < n; ++i) {
-                value = value * 10 + (d[i] - '0');
-            }
-            return value;
-        };
-        const QDate day(digits(date, 4), digits(date + 5, 2), digits(date + 8, 2));
-        char16_t time[5];
-        std::copy(date + 11, date + 16, time);
-        const auto recordKind = static_cast<RecordKind>(kind - kindBytes_.begin());
-        const auto minutes = readRecordMinutes(recordKind, QStringView(time, 5));
-        if (!day.isValid() || !minutes) {
+        const auto day = dateAt(date);
+        const auto minutes = minutesAt(*kind, date + 11);
+        if (!day || !minutes) {
             return;
         }
         const std::string_view name(data + 5, static_cast<std::size_t>(date - 1 - (data + 5)));
@@ -335,26 +478,20 @@ class Scanner {
             scan_.earlierNames.append(decoder_.decode(QByteArrayView(name.data(), name.size())));
         }
         scan_.earlier.push_back({static_cast<qint32>(found->second),
-                                 static_cast<qint32>(day.toJulianDay()),
-                                 static_cast<qint16>(*minutes), recordKind});
+                                 static_cast<qint32>(day->toJulianDay()),
+                                 static_cast<qint16>(*minutes), *kind});
     }
-
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
 
     const ReportPeriod& period_;
     const std::uint64_t periodMonth_;
     const std::uint64_t earlierMonth_;  // from the look-back's month on
     const QByteArray dayText_ = recordDateText(period_.first()).toLatin1();
     const char* const dayDigits_ = dayText_.constData() + 8;
-    std::array<std::uint32_t, kRecordKindWords.size()> kindBytes_{};
-    std::unordered_map<std::string, qsizetype, NameHash, std::equal_to<>> nameIndex_;
+    const KindBytes kinds_;
+    ByBytes<qsizetype> nameIndex_;
     qint64 number_ = 0;
     Cp932Decoder decoder_;
+    RecordBytesReader recordBytes_{decoder_};
     QHash<QString, QString> interned_;
     JournalScan scan_;
 };

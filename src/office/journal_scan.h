@@ -25,10 +25,10 @@ struct EarlierRecord {
 
 // What a report takes from keeper.txt.
 struct JournalScan {
-    // A deque: it grows without copying, which would double the peak for a large month.
-    std::deque<PunchEvent> events;       // the period's records, in line order
-    std::vector<GarbledLine> garbled;    // lines that are no record and may belong to the period
-    std::vector<EarlierRecord> earlier;  // from lookBackFrom's month to the period, line order
+    // Deques: they grow without copying, which would double the peak for a large month.
+    std::deque<PunchEvent> events;      // the period's records, in line order
+    std::vector<GarbledLine> garbled;   // lines that are no record and may belong to the period
+    std::deque<EarlierRecord> earlier;  // from lookBackFrom's month to the period, line order
     QStringList earlierNames;
 };
 

@@ -10,13 +10,16 @@ namespace tavomi {
 
 namespace {
 
-// Splits the text after a field's head into the vocabulary's codes, as written; the
-// record has already checked the head. nullopt when something there is no code.
+// The "none" word as no codes, or the text after the field's head split into the
+// vocabulary's codes, as written. nullopt when the head or a code is not there.
 template <typename Entries>
 std::optional<QStringList> readCodes(QStringView field, const char16_t* head, const char16_t* none,
                                      const Entries& entries) {
     if (field == QStringView(none)) {
         return QStringList();
+    }
+    if (!field.startsWith(QStringView(head)) || field.size() == QStringView(head).size()) {
+        return std::nullopt;
     }
     QStringList codes;
     for (QStringView rest = field.mid(QStringView(head).size()); !rest.isEmpty();) {
@@ -60,11 +63,11 @@ std::variant<PunchEvent, LineProblem> readPunchLine(QStringView line) {
         return *problem;
     }
     const auto& record = std::get<PunchRecord>(read);
-    const auto categories = readCodes(record.detail, kDetailHead, kNoDetail, kWorkCategories);
+    const auto categories = readDetailCodes(record.detail);
     if (!categories) {
         return LineProblem::BadDetail;
     }
-    const auto reasons = readCodes(record.reason, kReasonHead, kNoReason, kReasons);
+    const auto reasons = readReasonCodes(record.reason);
     if (!reasons) {
         return LineProblem::BadReason;
     }
@@ -78,6 +81,14 @@ std::variant<PunchEvent, LineProblem> readPunchLine(QStringView line) {
     event.categories = *categories;
     event.reasons = *reasons;
     return event;
+}
+
+std::optional<QStringList> readDetailCodes(QStringView field) {
+    return readCodes(field, kDetailHead, kNoDetail, kWorkCategories);
+}
+
+std::optional<QStringList> readReasonCodes(QStringView field) {
+    return readCodes(field, kReasonHead, kNoReason, kReasons);
 }
 
 }  // namespace tavomi

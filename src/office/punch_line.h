@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
 #include <variant>
 
 namespace tavomi {
@@ -37,5 +38,10 @@ struct GarbledLine {
 // Reads one decoded line as a record whose detail and reason codes are all in the
 // vocabulary. The line number is left for the caller to set.
 std::variant<PunchEvent, LineProblem> readPunchLine(QStringView line);
+
+// The work category codes of a detail field (詳細なし, 詳細bchm1) and the reason codes of a
+// reason field (事由なし, 事由年休), as written; nullopt when the field is not such.
+std::optional<QStringList> readDetailCodes(QStringView field);
+std::optional<QStringList> readReasonCodes(QStringView field);
 
 }  // namespace tavomi

@@ -21,7 +21,12 @@ bool isWide(char32_t c) {
 
 int displayWidth(QStringView text) {
     int width = 0;
-    for (const char32_t c : text.toUcs4()) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            c = QChar::surrogateToUcs4(static_cast<char16_t>(c), text[i].unicode());
+        }
         width += isWide(c) ? 2 : 1;
     }
     return width;
