@@ -2,6 +2,8 @@
 // and a journal that is a symbolic link.
 #include "office/journal_scan.h"
 
+#include "office/punch_line.h"
+
 #include "files/cp932.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
@@ -126,6 +128,65 @@ INSTANTIATE_TEST_SUITE_P(
                  {}},
         ScanCase{"HeaderIsNeverGarbled", cp932(u"見出し,2019/08/01\r\n"), {}, {}}),
     [](const auto& info) { return info.param.name; });
+
+// Nearly every line is read from its bytes; whatever that reader takes or leaves, the
+// scan must say what readPunchLine says of the decoded line. Each line is in the journal
+// twice, as the second time comes from what the first left decoded.
+class ReadAsTheRecordReaderReads : public ::testing::TestWithParam<QByteArray> {};
+
+QString describedEvent(const PunchEvent& e) {
+    return QStringList{recordKindWord(e.kind),       e.name,
+                       e.date.toString(Qt::ISODate), e.time,
+                       QString::number(e.minutes),   e.manual ? u"manual"_s : u"card"_s,
+                       e.categories.join(u'+'),      e.reasons.join(u'+')}
+        .join(u'|');
+}
+
+TEST_P(ReadAsTheRecordReaderReads, Line) {
+    const QByteArray& line = GetParam();
+    test::DataFolder data;
+    data.writeBytes(kJournalFile, kHeader + line + "\r\n" + line + "\r\n");
+    const JournalScan scan = scanJournal(data.file(kJournalFile), ReportPeriod::ofMonth(2019, 8));
+
+    const auto read = readPunchLine(Cp932Decoder().decode(line));
+    if (const auto* event = std::get_if<PunchEvent>(&read)) {
+        ASSERT_EQ(scan.events.size(), 2u);
+        EXPECT_TRUE(scan.garbled.empty());
+        for (const PunchEvent& e : scan.events) {
+            EXPECT_EQ(describedEvent(e), describedEvent(*event));
+        }
+        EXPECT_EQ(scan.events[1].line, 3);
+    } else {
+        EXPECT_TRUE(scan.events.empty());
+        ASSERT_EQ(scan.garbled.size(), 2u);
+        for (const GarbledLine& g : scan.garbled) {
+            EXPECT_EQ(lineProblemText(g.problem), lineProblemText(std::get<LineProblem>(read)));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ReadAsTheRecordReaderReads,
+    ::testing::Values(cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由なし"),
+                      cp932(u"退勤,ｻﾄｳ太郎,2019/08/01,25:30,手動記録,詳細bchm1,事由年休"),
+                      cp932(u"中抜,山田　花子,2019/08/01,02:00,IC記録,詳細なし,事由職専免"),
+                      cp932(u"戻り,,2019/08/01,14:20,IC記録,詳細m2,事由なし"),  // no name
+                      cp932(u"外出,山田,次郎,2019/08/01,13:10,IC記録,詳細なし,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC,詳細なし,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細bx,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由休み"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,29:00,IC記録,詳細なし,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,7:45,IC記録,詳細なし,事由なし"),
+                      cp932(u"中抜,山田　花子,2019/08/01,00:00,IC記録,詳細なし,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/32,07:45,IC記録,詳細なし,事由なし"),
+                      cp932(u"入室,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由なし,"),
+                      cp932(u"出勤,山田") + "\x82" +
+                          cp932(u",2019/08/01,07:45,IC記録,詳細なし,事由なし"),
+                      cp932(u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由") + "\x82"),
+    [](const auto& info) { return "Line" + std::to_string(info.index); });
 
 // A data file is never read through a symbolic link, as the time clock never writes one.
 TEST(JournalScanFileTest, RefusesAJournalThatIsASymbolicLink) {
