@@ -16,21 +16,29 @@ void orderAsHappened(std::vector<PunchEvent>& events) {
     std::sort(events.begin(), events.end(),
               [](const PunchEvent& a, const PunchEvent& b) { return a.line < b.line; });
     // A 中抜 takes the time of the timed record before it in the journal.
-    std::vector<std::pair<int, PunchEvent*>> keyed;
-    keyed.reserve(events.size());
-    int previousTime = -1;
-    for (PunchEvent& event : events) {
-        if (event.kind != RecordKind::MidDayAbsence) {
-            previousTime = event.minutes;
+    const auto keysOf = [&events](auto&& onKey) {
+        int previousTime = -1;
+        for (PunchEvent& event : events) {
+            if (event.kind != RecordKind::MidDayAbsence) {
+                previousTime = event.minutes;
+            }
+            onKey(event.kind == RecordKind::MidDayAbsence ? previousTime : event.minutes, event);
         }
-        keyed.emplace_back(event.kind == RecordKind::MidDayAbsence ? previousTime : event.minutes,
-                           &event);
-    }
-    const auto byTime = [](const auto& a, const auto& b) { return a.first < b.first; };
-    if (std::is_sorted(keyed.begin(), keyed.end(), byTime)) {
+    };
+    bool inOrder = true;
+    int lastKey = -1;
+    keysOf([&](int key, PunchEvent&) {
+        inOrder = inOrder && key >= lastKey;
+        lastKey = key;
+    });
+    if (inOrder) {
         return;  // nearly every day: the journal has them in the order they happened
     }
-    std::stable_sort(keyed.begin(), keyed.end(), byTime);
+    std::vector<std::pair<int, PunchEvent*>> keyed;
+    keyed.reserve(events.size());
+    keysOf([&](int key, PunchEvent& event) { keyed.emplace_back(key, &event); });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<PunchEvent> ordered;
     ordered.reserve(events.size());
     for (const auto& [key, event] : keyed) {

@@ -7,7 +7,10 @@
 #include <QHash>
 #include <QSet>
 
+#include <array>
 #include <optional>
+
+using namespace Qt::StringLiterals;
 
 namespace tavomi {
 
@@ -59,18 +62,36 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
         teacherIndex(name);
     }
     const auto days = static_cast<std::size_t>(period.first().daysTo(period.last()) + 1);
-    std::vector<std::vector<std::vector<PunchEvent>>> byTeacher;
-    for (PunchEvent& event : scan.events) {
+    // Counted first, so that each day's list is made once at its size.
+    std::vector<std::pair<std::size_t, std::size_t>> place;  // each event's teacher and day
+    place.reserve(scan.events.size());
+    std::vector<std::vector<std::uint32_t>> counts;
+    for (const PunchEvent& event : scan.events) {
         const std::size_t teacher = teacherIndex(event.name);
-        if (teacher >= byTeacher.size()) {
-            byTeacher.resize(names.size());
+        const auto day = static_cast<std::size_t>(period.first().daysTo(event.date));
+        if (teacher >= counts.size()) {
+            counts.resize(static_cast<std::size_t>(names.size()));
         }
-        auto& eventsByDay = byTeacher[teacher];
-        eventsByDay.resize(days);
-        eventsByDay[static_cast<std::size_t>(period.first().daysTo(event.date))].push_back(
-            std::move(event));
+        counts[teacher].resize(days);
+        ++counts[teacher][day];
+        place.emplace_back(teacher, day);
     }
-    byTeacher.resize(names.size());
+    counts.resize(static_cast<std::size_t>(names.size()));
+    std::vector<std::vector<std::vector<PunchEvent>>> byTeacher(counts.size());
+    for (std::size_t t = 0; t < counts.size(); ++t) {
+        if (!counts[t].empty()) {
+            byTeacher[t].resize(days);
+            for (std::size_t d = 0; d < days; ++d) {
+                byTeacher[t][d].reserve(counts[t][d]);
+            }
+        }
+    }
+    counts = {};
+    for (std::size_t i = 0; i < place.size(); ++i) {
+        const auto [teacher, day] = place[i];
+        byTeacher[teacher][day].push_back(std::move(scan.events[i]));
+    }
+    place = {};
     // What the records held is now elsewhere, and the earlier months are needed only as
     // their overtime: both go before the sheets are built.
     scan.events = {};
@@ -113,9 +134,10 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
 }
 
 QString weekdayText(const QDate& date) {
-    static constexpr const char16_t* kWeekdays[] = {u"月", u"火", u"水", u"木",
-                                                    u"金", u"土", u"日"};
-    return QString::fromUtf16(kWeekdays[date.dayOfWeek() - 1]);
+    // Made once and shared: a month's sheets ask for tens of thousands.
+    static const std::array<QString, 7> kWeekdays = {u"月"_s, u"火"_s, u"水"_s, u"木"_s,
+                                                     u"金"_s, u"土"_s, u"日"_s};
+    return kWeekdays[static_cast<std::size_t>(date.dayOfWeek() - 1)];
 }
 
 }  // namespace tavomi

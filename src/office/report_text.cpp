@@ -219,21 +219,31 @@ QString monthTitle(const ReportPeriod& period) {
     return u"%1年%2月"_s.arg(period.first().year()).arg(period.first().month());
 }
 
-QString monthText(const PeriodReport& report) {
-    QString text = monthTitle(report.period) + u"の勤務記録\n"_s;
+void forEachMonthTextPart(const PeriodReport& report,
+                          const std::function<void(const QString&)>& part) {
+    part(monthTitle(report.period) + u"の勤務記録\n"_s);
+    const QStringList header = sheetHeader();
+    std::vector<QStringList> rows;
     for (const TeacherDays& teacher : report.teachers) {
-        std::vector<QStringList> rows;
+        rows.clear();
         for (const DaySummary& day : teacher.days) {
             rows.push_back(sheetRow(day));
         }
-        text += u"\n■ "_s + withControlPictures(teacher.name) + u'\n';
-        text += textTable(sheetHeader(), rows);
+        QString text = u"\n■ "_s + withControlPictures(teacher.name) + u'\n';
+        text += textTable(header, rows);
         const auto i = static_cast<std::size_t>(&teacher - report.teachers.data());
         if (i < report.totals.size()) {
             text += withControlPictures(totalsText(report.totals[i])) + u'\n';
         }
+        part(text);
     }
-    return text + garbledText(report.garbled);
+    part(garbledText(report.garbled));
+}
+
+QString monthText(const PeriodReport& report) {
+    QString text;
+    forEachMonthTextPart(report, [&text](const QString& part) { text += part; });
+    return text;
 }
 
 QString dayText(const PeriodReport& report, const QDateTime& now) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace tavomi {
 
 // The month sheet's columns, as the terminal and the PDF show them: day, weekday,
@@ -39,6 +41,11 @@ QString monthTitle(const ReportPeriod& period);
 
 // The month on the terminal: each teacher's sheet, then the garbled lines.
 QString monthText(const PeriodReport& report);
+
+// The same text in parts (the title, each teacher's sheet, the garbled lines), so that a
+// thousand teachers' sheets are written out as they are made rather than held whole.
+void forEachMonthTextPart(const PeriodReport& report,
+                          const std::function<void(const QString&)>& part);
 
 // One day on the terminal: every teacher's records in order and where each stands after
 // them, then the garbled lines. `now` is shown when the day is today.

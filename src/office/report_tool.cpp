@@ -152,7 +152,10 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
         return 0;
     }
     if (command.csvFile.isEmpty() && command.pdfFile.isEmpty()) {
-        print(out, monthText(report));
+        // Written as made: a thousand teachers' sheets are megabytes of text.
+        forEachMonthTextPart(
+            report, [out](const QString& part) { std::fputs(part.toUtf8().constData(), out); });
+        std::fflush(out);
         return 0;
     }
     return writeMonthFiles(command, report, out, err, writePdf);

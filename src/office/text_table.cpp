@@ -33,37 +33,44 @@ int displayWidth(QStringView text) {
 }
 
 QString textTable(const QStringList& header, const std::vector<QStringList>& rows) {
-    std::vector<int> widths(static_cast<std::size_t>(header.size()), 0);
-    auto measure = [&](const QStringList& row) {
-        for (qsizetype c = 0; c < row.size() && c < header.size(); ++c) {
-            auto& width = widths[static_cast<std::size_t>(c)];
-            width = std::max(width, displayWidth(row[c]));
+    const auto columns = static_cast<std::size_t>(header.size());
+    std::vector<int> widths(columns, 0);
+    // Each cell's width, measured once: the header's row first, then the rows'.
+    std::vector<int> cellWidths((rows.size() + 1) * columns, 0);
+    auto measure = [&](const QStringList& row, std::size_t r) {
+        for (std::size_t c = 0; c < columns && c < static_cast<std::size_t>(row.size()); ++c) {
+            const int width = displayWidth(row[static_cast<qsizetype>(c)]);
+            cellWidths[r * columns + c] = width;
+            widths[c] = std::max(widths[c], width);
         }
     };
-    measure(header);
-    for (const QStringList& row : rows) {
-        measure(row);
+    measure(header, 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        measure(rows[r], r + 1);
     }
 
     QString text;
-    auto write = [&](const QStringList& row) {
-        QString line;
-        for (qsizetype c = 0; c < header.size(); ++c) {
-            const QString cell = c < row.size() ? row[c] : QString();
+    auto write = [&](const QStringList& row, std::size_t r) {
+        const qsizetype lineStart = text.size();
+        for (std::size_t c = 0; c < columns; ++c) {
             if (c > 0) {
-                line += QStringLiteral("  ");
+                text += QLatin1StringView("  ");
             }
-            line += cell;
-            line += QString(widths[static_cast<std::size_t>(c)] - displayWidth(cell), u' ');
+            if (c < static_cast<std::size_t>(row.size())) {
+                text += row[static_cast<qsizetype>(c)];
+            }
+            text.resize(text.size() + widths[c] - cellWidths[r * columns + c], u' ');
         }
-        while (line.endsWith(u' ')) {
-            line.chop(1);
+        qsizetype end = text.size();
+        while (end > lineStart && text[end - 1] == u' ') {
+            --end;
         }
-        text += line + u'\n';
+        text.truncate(end);
+        text += u'\n';
     };
-    write(header);
-    for (const QStringList& row : rows) {
-        write(row);
+    write(header, 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        write(rows[r], r + 1);
     }
     return text;
 }
