@@ -476,10 +476,10 @@ class Scanner {
         if (found == nameIndex_.end()) {
             found = nameIndex_.emplace(std::string(name), scan_.earlierNames.size()).first;
             scan_.earlierNames.append(decoder_.decode(QByteArrayView(name.data(), name.size())));
+            scan_.earlier.emplace_back();
         }
-        scan_.earlier.push_back({static_cast<qint32>(found->second),
-                                 static_cast<qint32>(day->toJulianDay()),
-                                 static_cast<qint16>(*minutes), *kind});
+        scan_.earlier[static_cast<std::size_t>(found->second)].push_back(
+            {static_cast<qint32>(day->toJulianDay()), static_cast<qint16>(*minutes), *kind});
     }
 
     const ReportPeriod& period_;

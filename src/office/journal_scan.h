@@ -14,11 +14,9 @@
 namespace tavomi {
 
 // A record of a month before the period, kept for its hours alone (see scanJournal). Small,
-// as a fiscal year of a large school holds millions; its place in `earlier` is its order
-// in the journal.
+// as a fiscal year of a large school holds millions.
 struct EarlierRecord {
-    qint32 name = 0;  // index into JournalScan::earlierNames
-    qint32 day = 0;   // the record's date as a Julian day
+    qint32 day = 0;  // the record's date as a Julian day
     qint16 minutes = 0;
     RecordKind kind = RecordKind::ClockIn;
 };
@@ -26,10 +24,11 @@ struct EarlierRecord {
 // What a report takes from keeper.txt.
 struct JournalScan {
     // Deques: they grow without copying, which would double the peak for a large month.
-    std::deque<PunchEvent> events;      // the period's records, in line order
-    std::vector<GarbledLine> garbled;   // lines that are no record and may belong to the period
-    std::deque<EarlierRecord> earlier;  // from lookBackFrom's month to the period, line order
+    std::deque<PunchEvent> events;     // the period's records, in line order
+    std::vector<GarbledLine> garbled;  // lines that are no record and may belong to the period
+    // From lookBackFrom's month to the period: each name's records in line order.
     QStringList earlierNames;
+    std::vector<std::vector<EarlierRecord>> earlier;  // by index into earlierNames
 };
 
 // Reads the journal as a stream: a line is decoded only when its date field's bytes

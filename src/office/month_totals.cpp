@@ -102,39 +102,24 @@ DayHours dayHours(const std::vector<TimedRecord>& records,
 }
 
 // The earlier records, a day of a teacher at a time, as the hours of those days.
-EarlierOvertime earlierOvertime(const JournalScan& scan,
+EarlierOvertime earlierOvertime(JournalScan& scan,
                                 const std::map<QString, ScheduledHours>& workingHours) {
-    // The records of a teacher together, in journal order (a counting sort), then each
-    // teacher's days in the order they happened; a stable sort keeps equal times in
-    // journal order.
-    std::vector<std::size_t> start(static_cast<std::size_t>(scan.earlierNames.size()) + 1, 0);
-    for (const EarlierRecord& record : scan.earlier) {
-        ++start[static_cast<std::size_t>(record.name) + 1];
-    }
-    for (std::size_t n = 1; n < start.size(); ++n) {
-        start[n] += start[n - 1];
-    }
-    std::vector<EarlierRecord> records(scan.earlier.size());
-    {
-        std::vector<std::size_t> next(start.begin(), start.end() - 1);
-        for (const EarlierRecord& record : scan.earlier) {
-            records[next[static_cast<std::size_t>(record.name)]++] = record;
-        }
-    }
     EarlierOvertime overtime;
     std::map<int, std::optional<ScheduledHours>> hoursByDay;  // a look-up per date, not per day
     std::vector<TimedRecord> day;
-    for (std::size_t n = 0; n + 1 < start.size(); ++n) {
+    for (std::size_t n = 0; n < scan.earlier.size(); ++n) {
+        // Each teacher's days in the order they happened; a stable sort keeps equal times
+        // in journal order.
+        std::vector<EarlierRecord>& records = scan.earlier[n];
+        std::stable_sort(records.begin(), records.end(),
+                         [](const EarlierRecord& a, const EarlierRecord& b) {
+                             return std::tie(a.day, a.minutes) < std::tie(b.day, b.minutes);
+                         });
         std::map<int, int> months;
-        const auto first = records.begin() + static_cast<std::ptrdiff_t>(start[n]);
-        const auto last = records.begin() + static_cast<std::ptrdiff_t>(start[n + 1]);
-        std::stable_sort(first, last, [](const EarlierRecord& a, const EarlierRecord& b) {
-            return std::tie(a.day, a.minutes) < std::tie(b.day, b.minutes);
-        });
-        for (auto i = first; i != last;) {
+        for (auto i = records.begin(); i != records.end();) {
             const int julianDay = i->day;
             day.clear();
-            for (; i != last && i->day == julianDay; ++i) {
+            for (; i != records.end() && i->day == julianDay; ++i) {
                 day.push_back({i->kind, i->minutes});
             }
             const QDate date = QDate::fromJulianDay(julianDay);
@@ -144,6 +129,7 @@ EarlierOvertime earlierOvertime(const JournalScan& scan,
             }
             months[monthIndex(date)] += dayHours(day, hours->second).overtime;
         }
+        records = {};
         overtime.insert(scan.earlierNames[static_cast<qsizetype>(n)], std::move(months));
     }
     return overtime;

@@ -75,9 +75,10 @@ struct TeacherTotals {
 };
 
 // Each earlier month's overtime of each teacher, from the earlier records of a scan made
-// with lookBackStart(month): by name, then by month (year * 12 + month - 1).
+// with lookBackStart(month): by name, then by month (year * 12 + month - 1). The records
+// are put in order where they are, and each teacher's are let go once counted.
 using EarlierOvertime = QHash<QString, std::map<int, int>>;
-EarlierOvertime earlierOvertime(const JournalScan& scan,
+EarlierOvertime earlierOvertime(JournalScan& scan,
                                 const std::map<QString, ScheduledHours>& workingHours);
 
 // The totals of a month's teachers (in `teachers`' order), from their sheets and the
