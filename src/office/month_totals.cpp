@@ -141,66 +141,60 @@ QDate lookBackStart(const ReportPeriod& month) {
     return std::min(fiscalYear, first.addMonths(-5));
 }
 
-std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
-                                       const std::vector<TeacherDays>& teachers,
-                                       const EarlierOvertime& before,
-                                       const std::map<QString, ScheduledHours>& workingHours) {
-    const int thisMonth = monthIndex(month.first());
-    const int fiscalYearStart = monthIndex(
-        QDate(month.first().month() >= 4 ? month.first().year() : month.first().year() - 1, 4, 1));
-
-    int scheduled = 0;
+MonthSchedule::MonthSchedule(const ReportPeriod& month,
+                             const std::map<QString, ScheduledHours>& workingHours)
+    : thisMonth(monthIndex(month.first())),
+      fiscalYearStart(monthIndex(QDate(
+          month.first().month() >= 4 ? month.first().year() : month.first().year() - 1, 4, 1))) {
     for (QDate date = month.first(); date <= month.last(); date = date.addDays(1)) {
         scheduled += scheduledMinutes(hoursOn(workingHours, date)).value_or(0);
     }
+}
 
-    std::vector<TeacherTotals> totals;
-    totals.reserve(teachers.size());
+TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teacher,
+                            const EarlierOvertime& before) {
+    TeacherTotals t;
+    t.name = teacher.name;
+    t.scheduled = month.scheduled;
     std::vector<TimedRecord> records;
-    for (const TeacherDays& teacher : teachers) {
-        TeacherTotals t;
-        t.name = teacher.name;
-        t.scheduled = scheduled;
-        for (const DaySummary& day : teacher.days) {
-            records.clear();
-            for (const PunchEvent& event : day.events) {
-                records.push_back({event.kind, event.minutes});
-            }
-            const DayHours hours = dayHours(records, day.scheduled);
-            t.attendanceDays += hours.attended ? 1 : 0;
-            t.present += hours.present;
-            t.overtime += hours.overtime;
-            if (!hours.counted && !day.events.empty()) {
-                t.uncounted.append(uncountedText(day));
-            }
+    for (const DaySummary& day : teacher.days) {
+        records.clear();
+        for (const PunchEvent& event : day.events) {
+            records.push_back({event.kind, event.minutes});
         }
-
-        const auto found = before.constFind(teacher.name);
-        const std::map<int, int>* months = found == before.constEnd() ? nullptr : &found.value();
-        auto overtimeOf = [&](int monthNumber) {
-            if (monthNumber == thisMonth) {
-                return t.overtime;
-            }
-            if (months == nullptr) {
-                return 0;
-            }
-            const auto m = months->find(monthNumber);
-            return m == months->end() ? 0 : m->second;
-        };
-        for (int m = fiscalYearStart; m <= thisMonth; ++m) {
-            t.fiscalYearOvertime += overtimeOf(m);
+        const DayHours hours = dayHours(records, day.scheduled);
+        t.attendanceDays += hours.attended ? 1 : 0;
+        t.present += hours.present;
+        t.overtime += hours.overtime;
+        if (!hours.counted && !day.events.empty()) {
+            t.uncounted.append(uncountedText(day));
         }
-        int sum = t.overtime;
-        for (int months = 2; months <= 6; ++months) {
-            sum += overtimeOf(thisMonth - months + 1);
-            if (const int average = sum / months; average > t.highestAverage) {
-                t.highestAverage = average;
-                t.highestAverageMonths = months;
-            }
-        }
-        totals.push_back(std::move(t));
     }
-    return totals;
+
+    const auto found = before.constFind(teacher.name);
+    const std::map<int, int>* months = found == before.constEnd() ? nullptr : &found.value();
+    auto overtimeOf = [&](int monthNumber) {
+        if (monthNumber == month.thisMonth) {
+            return t.overtime;
+        }
+        if (months == nullptr) {
+            return 0;
+        }
+        const auto m = months->find(monthNumber);
+        return m == months->end() ? 0 : m->second;
+    };
+    for (int m = month.fiscalYearStart; m <= month.thisMonth; ++m) {
+        t.fiscalYearOvertime += overtimeOf(m);
+    }
+    int sum = t.overtime;
+    for (int span = 2; span <= 6; ++span) {
+        sum += overtimeOf(month.thisMonth - span + 1);
+        if (const int average = sum / span; average > t.highestAverage) {
+            t.highestAverage = average;
+            t.highestAverageMonths = span;
+        }
+    }
+    return t;
 }
 
 QString hoursText(int minutes) {

@@ -81,13 +81,20 @@ using EarlierOvertime = QHash<QString, std::map<int, int>>;
 EarlierOvertime earlierOvertime(JournalScan& scan,
                                 const std::map<QString, ScheduledHours>& workingHours);
 
-// The totals of a month's teachers (in `teachers`' order), from their sheets and the
-// overtime of the earlier months. Months before the journal begins count as months
-// without overtime.
-std::vector<TeacherTotals> monthTotals(const ReportPeriod& month,
-                                       const std::vector<TeacherDays>& teachers,
-                                       const EarlierOvertime& before,
-                                       const std::map<QString, ScheduledHours>& workingHours);
+// What every teacher's totals of a month share: the month, the fiscal year's first month
+// (months counted as year * 12 + month - 1), and the school's scheduled hours.
+struct MonthSchedule {
+    MonthSchedule(const ReportPeriod& month, const std::map<QString, ScheduledHours>& workingHours);
+
+    int thisMonth = 0;
+    int fiscalYearStart = 0;
+    int scheduled = 0;  // minutes, every working day of the month
+};
+
+// A teacher's totals of the month, from the sheet and the overtime of the earlier months.
+// Months before the journal begins count as months without overtime.
+TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teacher,
+                            const EarlierOvertime& before);
 
 // Minutes as hours and minutes: 182:05.
 QString hoursText(int minutes);

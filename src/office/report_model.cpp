@@ -8,7 +8,9 @@
 #include <QSet>
 
 #include <array>
+#include <numeric>
 #include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -44,16 +46,18 @@ QStringList readCardholderNames(const std::filesystem::path& file) {
     return names;
 }
 
-PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
-                         const QStringList& cardholders, const WorkingHours& workingHours) {
-    // Each teacher's records by day of the period, the teachers by where their name first
-    // appears; a hash finds a name, as a month may hold a thousand teachers.
+std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, JournalScan scan,
+                                              const QStringList& cardholders,
+                                              const WorkingHours& workingHours,
+                                              const OnTeacher& onTeacher) {
+    // The teachers by where their name first appears; a hash finds a name, as a month may
+    // hold a thousand teachers.
     QStringList names;
-    QHash<QString, std::size_t> teacherOf;
+    QHash<QString, std::uint32_t> teacherOf;
     auto teacherIndex = [&](const QString& name) {
         auto found = teacherOf.constFind(name);
         if (found == teacherOf.constEnd()) {
-            found = teacherOf.insert(name, static_cast<std::size_t>(names.size()));
+            found = teacherOf.insert(name, static_cast<std::uint32_t>(names.size()));
             names.append(name);
         }
         return found.value();
@@ -61,40 +65,27 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
     for (const QString& name : cardholders) {
         teacherIndex(name);
     }
-    const auto days = static_cast<std::size_t>(period.first().daysTo(period.last()) + 1);
-    // Counted first, so that each day's list is made once at its size.
-    std::vector<std::pair<std::size_t, std::size_t>> place;  // each event's teacher and day
-    place.reserve(scan.events.size());
-    std::vector<std::vector<std::uint32_t>> counts;
+    // Each teacher's records together, in line order (a counting sort of their places).
+    std::vector<std::uint32_t> teacherOfEvent;
+    teacherOfEvent.reserve(scan.events.size());
     for (const PunchEvent& event : scan.events) {
-        const std::size_t teacher = teacherIndex(event.name);
-        const auto day = static_cast<std::size_t>(period.first().daysTo(event.date));
-        if (teacher >= counts.size()) {
-            counts.resize(static_cast<std::size_t>(names.size()));
-        }
-        counts[teacher].resize(days);
-        ++counts[teacher][day];
-        place.emplace_back(teacher, day);
+        teacherOfEvent.push_back(teacherIndex(event.name));
     }
-    counts.resize(static_cast<std::size_t>(names.size()));
-    std::vector<std::vector<std::vector<PunchEvent>>> byTeacher(counts.size());
-    for (std::size_t t = 0; t < counts.size(); ++t) {
-        if (!counts[t].empty()) {
-            byTeacher[t].resize(days);
-            for (std::size_t d = 0; d < days; ++d) {
-                byTeacher[t][d].reserve(counts[t][d]);
-            }
+    std::vector<std::size_t> first(static_cast<std::size_t>(names.size()) + 1, 0);
+    for (const std::uint32_t t : teacherOfEvent) {
+        ++first[t + 1];
+    }
+    std::partial_sum(first.begin(), first.end(), first.begin());
+    std::vector<std::uint32_t> byTeacher(teacherOfEvent.size());
+    {
+        std::vector<std::size_t> next(first.begin(), first.end() - 1);
+        for (std::uint32_t i = 0; i < teacherOfEvent.size(); ++i) {
+            byTeacher[next[teacherOfEvent[i]]++] = i;
         }
     }
-    counts = {};
-    for (std::size_t i = 0; i < place.size(); ++i) {
-        const auto [teacher, day] = place[i];
-        byTeacher[teacher][day].push_back(std::move(scan.events[i]));
-    }
-    place = {};
-    // What the records held is now elsewhere, and the earlier months are needed only as
-    // their overtime: both go before the sheets are built.
-    scan.events = {};
+    teacherOfEvent = {};
+
+    // The earlier months are needed only as their overtime.
     EarlierOvertime before;
     if (!period.isDay()) {
         before = earlierOvertime(scan, workingHours);
@@ -102,6 +93,7 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
     scan.earlier = {};
 
     // One look-up per date, not per teacher and date.
+    const auto days = static_cast<std::size_t>(period.first().daysTo(period.last()) + 1);
     std::vector<std::optional<ScheduledHours>> scheduled(days);
     for (std::size_t d = 0; d < days; ++d) {
         const QDate date = period.first().addDays(static_cast<qint64>(d));
@@ -110,26 +102,44 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
             scheduled[d] = hours->second;
         }
     }
+    const std::optional<MonthSchedule> schedule =
+        period.isDay() ? std::nullopt : std::optional(MonthSchedule(period, workingHours));
 
-    PeriodReport report{period, {}, std::move(scan.garbled), {}};
-    report.teachers.reserve(static_cast<std::size_t>(names.size()));
-    for (qsizetype t = 0; t < names.size(); ++t) {
-        TeacherDays teacher{names[t], {}};
+    std::vector<std::vector<PunchEvent>> eventsByDay(days);
+    for (std::size_t t = 0; t < static_cast<std::size_t>(names.size()); ++t) {
+        for (std::size_t i = first[t]; i < first[t + 1]; ++i) {
+            PunchEvent& event = scan.events[byTeacher[i]];
+            const auto d = static_cast<std::size_t>(period.first().daysTo(event.date));
+            eventsByDay[d].push_back(std::move(event));
+        }
+        TeacherDays teacher{names[static_cast<qsizetype>(t)], {}};
         teacher.days.reserve(days);
-        auto& eventsByDay = byTeacher[static_cast<std::size_t>(t)];
         for (std::size_t d = 0; d < days; ++d) {
-            DaySummary day = summarizeDay(
-                period.first().addDays(static_cast<qint64>(d)),
-                d < eventsByDay.size() ? std::move(eventsByDay[d]) : std::vector<PunchEvent>{});
+            DaySummary day = summarizeDay(period.first().addDays(static_cast<qint64>(d)),
+                                          std::exchange(eventsByDay[d], {}));
             day.scheduled = scheduled[d];
             teacher.days.push_back(std::move(day));
         }
-        eventsByDay = {};
-        report.teachers.push_back(std::move(teacher));
+        std::optional<TeacherTotals> totals;
+        if (schedule) {
+            totals = teacherTotals(*schedule, teacher, before);
+        }
+        onTeacher(std::move(teacher), std::move(totals));
     }
-    if (!period.isDay()) {
-        report.totals = monthTotals(period, report.teachers, before, workingHours);
-    }
+    return std::move(scan.garbled);
+}
+
+PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
+                         const QStringList& cardholders, const WorkingHours& workingHours) {
+    PeriodReport report{period, {}, {}, {}};
+    report.garbled = buildReportByTeacher(
+        period, std::move(scan), cardholders, workingHours,
+        [&report](TeacherDays&& teacher, std::optional<TeacherTotals>&& totals) {
+            report.teachers.push_back(std::move(teacher));
+            if (totals) {
+                report.totals.push_back(std::move(*totals));
+            }
+        });
     return report;
 }
 

@@ -9,7 +9,9 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -36,6 +38,15 @@ struct PeriodReport {
 //   scanJournal(journal, month, lookBackStart(month)), then buildReport(...).
 PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
                          const QStringList& cardholders, const WorkingHours& workingHours);
+
+// The same report a teacher at a time, in the same order, each teacher's sheet (and a
+// month's totals) handed over as it is made: a thousand teachers' sheets are never held
+// at once. Returns the garbled lines.
+using OnTeacher = std::function<void(TeacherDays&&, std::optional<TeacherTotals>&&)>;
+std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, JournalScan scan,
+                                              const QStringList& cardholders,
+                                              const WorkingHours& workingHours,
+                                              const OnTeacher& onTeacher);
 
 // The weekday as the sheet shows it: 月 to 日.
 QString weekdayText(const QDate& date);

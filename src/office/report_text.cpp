@@ -219,31 +219,32 @@ QString monthTitle(const ReportPeriod& period) {
     return u"%1年%2月"_s.arg(period.first().year()).arg(period.first().month());
 }
 
-void forEachMonthTextPart(const PeriodReport& report,
-                          const std::function<void(const QString&)>& part) {
-    part(monthTitle(report.period) + u"の勤務記録\n"_s);
-    const QStringList header = sheetHeader();
+QString monthTextTitle(const ReportPeriod& period) {
+    return monthTitle(period) + u"の勤務記録\n"_s;
+}
+
+QString teacherSheetText(const TeacherDays& teacher, const TeacherTotals* totals) {
+    static const QStringList header = sheetHeader();
     std::vector<QStringList> rows;
-    for (const TeacherDays& teacher : report.teachers) {
-        rows.clear();
-        for (const DaySummary& day : teacher.days) {
-            rows.push_back(sheetRow(day));
-        }
-        QString text = u"\n■ "_s + withControlPictures(teacher.name) + u'\n';
-        text += textTable(header, rows);
-        const auto i = static_cast<std::size_t>(&teacher - report.teachers.data());
-        if (i < report.totals.size()) {
-            text += withControlPictures(totalsText(report.totals[i])) + u'\n';
-        }
-        part(text);
+    rows.reserve(teacher.days.size());
+    for (const DaySummary& day : teacher.days) {
+        rows.push_back(sheetRow(day));
     }
-    part(garbledText(report.garbled));
+    QString text = u"\n■ "_s + withControlPictures(teacher.name) + u'\n';
+    text += textTable(header, rows);
+    if (totals != nullptr) {
+        text += withControlPictures(totalsText(*totals)) + u'\n';
+    }
+    return text;
 }
 
 QString monthText(const PeriodReport& report) {
-    QString text;
-    forEachMonthTextPart(report, [&text](const QString& part) { text += part; });
-    return text;
+    QString text = monthTextTitle(report.period);
+    for (std::size_t i = 0; i < report.teachers.size(); ++i) {
+        text += teacherSheetText(report.teachers[i],
+                                 i < report.totals.size() ? &report.totals[i] : nullptr);
+    }
+    return text + garbledText(report.garbled);
 }
 
 QString dayText(const PeriodReport& report, const QDateTime& now) {

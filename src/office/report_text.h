@@ -7,8 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 namespace tavomi {
 
 // The month sheet's columns, as the terminal and the PDF show them: day, weekday,
@@ -39,13 +37,13 @@ QByteArray monthCsv(const PeriodReport& report);
 // 2019年8月
 QString monthTitle(const ReportPeriod& period);
 
-// The month on the terminal: each teacher's sheet, then the garbled lines.
+// The month on the terminal: the title, each teacher's sheet with the month's totals
+// under it, then the garbled lines (garbledText).
 QString monthText(const PeriodReport& report);
 
-// The same text in parts (the title, each teacher's sheet, the garbled lines), so that a
-// thousand teachers' sheets are written out as they are made rather than held whole.
-void forEachMonthTextPart(const PeriodReport& report,
-                          const std::function<void(const QString&)>& part);
+// Its parts, for writing a month out as its sheets are made (buildReportByTeacher).
+QString monthTextTitle(const ReportPeriod& period);
+QString teacherSheetText(const TeacherDays& teacher, const TeacherTotals* totals);
 
 // One day on the terminal: every teacher's records in order and where each stands after
 // them, then the garbled lines. `now` is shown when the day is today.

@@ -82,6 +82,21 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
     return 0;
 }
 
+// The month's text, each teacher's sheet written as it is made: a thousand teachers'
+// sheets are megabytes of text, and so never held at once.
+void printMonthAsMade(const ReportPeriod& month, JournalScan scan, const QStringList& names,
+                      const WorkingHours& hours, std::FILE* out) {
+    const auto write = [out](const QString& text) { std::fputs(text.toUtf8().constData(), out); };
+    write(monthTextTitle(month));
+    const auto garbled = buildReportByTeacher(
+        month, std::move(scan), names, hours,
+        [&write](TeacherDays&& teacher, std::optional<TeacherTotals>&& totals) {
+            write(teacherSheetText(teacher, totals ? &*totals : nullptr));
+        });
+    write(garbledText(garbled));
+    std::fflush(out);
+}
+
 }  // namespace
 
 // However the output's path is written: the identity also catches another spelling on a
@@ -145,17 +160,16 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
         warn(err, fileErrorText(e));
         return 1;
     }
-    const PeriodReport report = buildReport(period, std::move(scan), cardholders(appFolder, err),
-                                            workingHours(appFolder, err));
-    if (command.action == ReportCommand::Action::Today) {
-        print(out, dayText(report, now));
+    const QStringList names = cardholders(appFolder, err);
+    const WorkingHours hours = workingHours(appFolder, err);
+    if (command.action == ReportCommand::Action::Month && command.csvFile.isEmpty() &&
+        command.pdfFile.isEmpty()) {
+        printMonthAsMade(period, std::move(scan), names, hours, out);
         return 0;
     }
-    if (command.csvFile.isEmpty() && command.pdfFile.isEmpty()) {
-        // Written as made: a thousand teachers' sheets are megabytes of text.
-        forEachMonthTextPart(
-            report, [out](const QString& part) { std::fputs(part.toUtf8().constData(), out); });
-        std::fflush(out);
+    const PeriodReport report = buildReport(period, std::move(scan), names, hours);
+    if (command.action == ReportCommand::Action::Today) {
+        print(out, dayText(report, now));
         return 0;
     }
     return writeMonthFiles(command, report, out, err, writePdf);
