@@ -238,15 +238,6 @@ QString teacherSheetText(const TeacherDays& teacher, const TeacherTotals* totals
     return text;
 }
 
-QString monthText(const PeriodReport& report) {
-    QString text = monthTextTitle(report.period);
-    for (std::size_t i = 0; i < report.teachers.size(); ++i) {
-        text += teacherSheetText(report.teachers[i],
-                                 i < report.totals.size() ? &report.totals[i] : nullptr);
-    }
-    return text + garbledText(report.garbled);
-}
-
 QString dayText(const PeriodReport& report, const QDateTime& now) {
     const QDate date = report.period.first();
     QString text = dateHeading(date) + u"の出退勤"_s;

@@ -37,11 +37,9 @@ QByteArray monthCsv(const PeriodReport& report);
 // 2019年8月
 QString monthTitle(const ReportPeriod& period);
 
-// The month on the terminal: the title, each teacher's sheet with the month's totals
-// under it, then the garbled lines (garbledText).
-QString monthText(const PeriodReport& report);
-
-// Its parts, for writing a month out as its sheets are made (buildReportByTeacher).
+// The month on the terminal, in the parts it is written in as its sheets are made
+// (buildReportByTeacher): the title, each teacher's sheet with the month's totals under
+// it, then the garbled lines (garbledText).
 QString monthTextTitle(const ReportPeriod& period);
 QString teacherSheetText(const TeacherDays& teacher, const TeacherTotals* totals);
 
