@@ -466,7 +466,7 @@ class Scanner {
         if (!kind || end - date < 17 || date[16] != ',') {
             return;
         }
-        const auto day = dateAt(date);
+        const std::optional<qint32> day = julianDay(date);
         const auto minutes = minutesAt(*kind, date + 11);
         if (!day || !minutes) {
             return;
@@ -479,7 +479,19 @@ class Scanner {
             scan_.earlier.emplace_back();
         }
         scan_.earlier[static_cast<std::size_t>(found->second)].push_back(
-            {static_cast<qint32>(day->toJulianDay()), static_cast<qint16>(*minutes), *kind});
+            {*day, static_cast<qint16>(*minutes), *kind});
+    }
+
+    // The date's day number; the journal runs in date order, so that it is nearly always
+    // the last line's.
+    std::optional<qint32> julianDay(const char* date) {
+        if (std::memcmp(date, lastDate_.data(), lastDate_.size()) != 0) {
+            std::memcpy(lastDate_.data(), date, lastDate_.size());
+            const auto day = dateAt(date);
+            lastJulianDay_ =
+                day ? std::optional(static_cast<qint32>(day->toJulianDay())) : std::nullopt;
+        }
+        return lastJulianDay_;
     }
 
     const ReportPeriod& period_;
@@ -489,6 +501,8 @@ class Scanner {
     const char* const dayDigits_ = dayText_.constData() + 8;
     const KindBytes kinds_;
     ByBytes<qsizetype> nameIndex_;
+    std::array<char, 10> lastDate_{};
+    std::optional<qint32> lastJulianDay_;
     qint64 number_ = 0;
     Cp932Decoder decoder_;
     RecordBytesReader recordBytes_{decoder_};
