@@ -5,6 +5,8 @@
 #include "office/text_table.h"
 #include "office/tool_output.h"
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace tavomi {
@@ -54,17 +56,21 @@ QString exceptionsText(const DaySummary& day) {
     return joined(words);
 }
 
-// The cells every form of the sheet shares, from the clock-ins on.
-QStringList recordCells(const DaySummary& day) {
-    return {cellTime(day.clockIns, RecordKind::ClockIn),
-            cellTime(day.clockOuts, RecordKind::ClockOut),
-            cellTime(day.goingOuts, RecordKind::GoingOut),
-            cellTime(day.returns, RecordKind::Return),
-            cellTime(day.absences, RecordKind::MidDayAbsence),
-            joined(day.reasons),
-            joined(day.categories),
-            joined(day.manualKinds),
-            exceptionsText(day)};
+constexpr qsizetype kRecordCells = 9;
+
+// The cells every form of the sheet shares, from the clock-ins on, after `row`'s first.
+QStringList withRecordCells(QStringList row, const DaySummary& day) {
+    row.reserve(row.size() + kRecordCells);
+    row.append(cellTime(day.clockIns, RecordKind::ClockIn));
+    row.append(cellTime(day.clockOuts, RecordKind::ClockOut));
+    row.append(cellTime(day.goingOuts, RecordKind::GoingOut));
+    row.append(cellTime(day.returns, RecordKind::Return));
+    row.append(cellTime(day.absences, RecordKind::MidDayAbsence));
+    row.append(joined(day.reasons));
+    row.append(joined(day.categories));
+    row.append(joined(day.manualKinds));
+    row.append(exceptionsText(day));
+    return row;
 }
 
 QStringList recordHeadings() {
@@ -89,6 +95,18 @@ QString shownLine(const QString& text) {
     constexpr qsizetype kShown = 100;
     const QString shown = withControlPictures(text.left(kShown));
     return text.size() > kShown ? shown + u"…"_s : shown;
+}
+
+// The day of the month, made once for every sheet.
+QString dayNumberText(const QDate& date) {
+    static const std::array<QString, 31> kDays = [] {
+        std::array<QString, 31> days;
+        for (std::size_t d = 0; d < days.size(); ++d) {
+            days[d] = QString::number(d + 1);
+        }
+        return days;
+    }();
+    return kDays[static_cast<std::size_t>(date.day() - 1)];
 }
 
 QString dateHeading(const QDate& date) {
@@ -124,8 +142,7 @@ QStringList sheetRow(const DaySummary& day) {
         hours = day.scheduled->start + u'-' + day.scheduled->end;
         rest = day.scheduled->rest;
     }
-    return QStringList{QString::number(day.date.day()), weekdayText(day.date), hours, rest} +
-           recordCells(day);
+    return withRecordCells({dayNumberText(day.date), weekdayText(day.date), hours, rest}, day);
 }
 
 QStringList csvHeader() {
@@ -135,10 +152,9 @@ QStringList csvHeader() {
 
 QStringList csvRow(const QString& name, const DaySummary& day) {
     const ScheduledHours hours = day.scheduled.value_or(ScheduledHours{});
-    return QStringList{
-               name,      recordDateText(day.date), weekdayText(day.date), hours.start, hours.end,
-               hours.rest} +
-           recordCells(day);
+    return withRecordCells(
+        {name, recordDateText(day.date), weekdayText(day.date), hours.start, hours.end, hours.rest},
+        day);
 }
 
 QByteArray monthCsv(const PeriodReport& report) {
