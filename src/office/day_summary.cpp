@@ -52,7 +52,6 @@ template <typename Entries>
 QStringList codesOfDay(const std::vector<PunchEvent>& events, QStringList PunchEvent::*codes,
                        const Entries& entries) {
     std::array<bool, std::tuple_size_v<Entries>> carried{};
-    bool any = false;
     for (const PunchEvent& event : events) {
         for (const QString& code : event.*codes) {
             const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
@@ -60,14 +59,10 @@ QStringList codesOfDay(const std::vector<PunchEvent>& events, QStringList PunchE
             });
             if (entry != entries.end()) {
                 carried[static_cast<std::size_t>(entry - entries.begin())] = true;
-                any = true;
             }
         }
     }
     QStringList found;
-    if (!any) {
-        return found;
-    }
     for (std::size_t i = 0; i < carried.size(); ++i) {
         if (carried[i]) {
             found.append(QString::fromUtf16(entries[i].code));

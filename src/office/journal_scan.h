@@ -23,7 +23,7 @@ struct EarlierRecord {
 
 // What a report takes from keeper.txt.
 struct JournalScan {
-    // Deques: they grow without copying, which would double the peak for a large month.
+    // A deque: it grows without copying, which would double the peak for a large month.
     std::deque<PunchEvent> events;     // the period's records, in line order
     std::vector<GarbledLine> garbled;  // lines that are no record and may belong to the period
     // From lookBackFrom's month to the period: each name's records in line order.

@@ -2,6 +2,7 @@
 // hand (the working days are 08:15-16:45 with a 45-minute break: 7:45 scheduled).
 #include "office/month_totals.h"
 
+#include "files/cp932.h"
 #include "files/data_folder.h"
 #include "office/journal_scan.h"
 #include "office/report_model.h"
@@ -158,6 +159,36 @@ TEST(MonthTotals, HoursWorkedOutByHand) {
     }
     // June's garbled line is not July's.
     EXPECT_TRUE(report.garbled.empty());
+}
+
+// CP932 has some characters twice (纊 is ED 40 and FA 5C): the earlier months of a name
+// written both ways are one teacher's.
+TEST(MonthTotals, EarlierMonthsOfOneNameWrittenTwoWaysAddUp) {
+    test::DataFolder data;
+    data.writeLines(kCardholderListFile,
+                    lines({u"カードID,氏名,職名", u"0123456789ABCDEF,纊田,教諭"}));
+    data.writeLines(kWorkingHoursFile, lines({u"日付,開始,終了,休憩"}));
+    const auto record = [](const char16_t* kind, const char* nameBytes, const char16_t* rest) {
+        return encodeCp932(QString::fromUtf16(kind)) + nameBytes +
+               encodeCp932(QString::fromUtf16(rest)) + "\r\n";
+    };
+    // Days off, all of it overtime: 1:00 in May written one way, 2:00 in June the other.
+    data.writeBytes(
+        kJournalFile,
+        test::DataFolder::cp932Lines(lines({u"区分,氏名,日付,時刻,記録方法,詳細,事由"})) +
+            record(u"出勤,", "\xED\x40", u"田,2026/05/09,09:00,IC記録,詳細なし,事由なし") +
+            record(u"退勤,", "\xED\x40", u"田,2026/05/09,10:00,IC記録,詳細なし,事由なし") +
+            record(u"出勤,", "\xFA\x5C", u"田,2026/06/13,09:00,IC記録,詳細なし,事由なし") +
+            record(u"退勤,", "\xFA\x5C", u"田,2026/06/13,11:00,IC記録,詳細なし,事由なし"));
+    const ReportPeriod july = ReportPeriod::ofMonth(2026, 7);
+
+    const PeriodReport report =
+        buildReport(july, scanJournal(data.file(kJournalFile), july, lookBackStart(july)),
+                    readCardholderNames(data.file(kCardholderListFile)),
+                    readWorkingHours(data.file(kWorkingHoursFile)));
+
+    ASSERT_EQ(report.totals.size(), 1u);
+    EXPECT_EQ(hoursText(report.totals[0].fiscalYearOvertime), u"3:00"_s);
 }
 
 struct DayCase {
