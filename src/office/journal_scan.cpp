@@ -459,11 +459,12 @@ class Scanner {
                match.captured(2).toInt() == period_.first().month();
     }
 
-    // A record of the look-back, read from its bytes: the kind's four bytes, the name
-    // (decoded once per name), a valid date and a time as the kind takes it.
+    // A record of the look-back, read from its bytes: the kind's four bytes and its comma,
+    // a name field (a line whose date follows the kind has none), a valid date and a time
+    // as the kind takes it.
     void earlierLine(const char* data, const char* date, const char* end) {
         const auto kind = kinds_.at(data);
-        if (!kind || end - date < 17 || date[16] != ',') {
+        if (!kind || data[4] != ',' || date < data + 6 || end - date < 17 || date[16] != ',') {
             return;
         }
         const std::optional<qint32> day = julianDay(date);
@@ -472,14 +473,25 @@ class Scanner {
             return;
         }
         const std::string_view name(data + 5, static_cast<std::size_t>(date - 1 - (data + 5)));
+        scan_.earlier[earlierTeacher(name)].push_back({*day, static_cast<qint16>(*minutes), *kind});
+    }
+
+    // The look-back's index of the name, by its bytes, decoded once. CP932 has a few
+    // characters twice (纊 is ED 40 and FA 5C): a name written both ways is one teacher's,
+    // whose days may hold records of both.
+    std::size_t earlierTeacher(std::string_view name) {
         auto found = nameIndex_.find(name);
         if (found == nameIndex_.end()) {
-            found = nameIndex_.emplace(std::string(name), scan_.earlierNames.size()).first;
-            scan_.earlierNames.append(decoder_.decode(QByteArrayView(name.data(), name.size())));
-            scan_.earlier.emplace_back();
+            const QString text = decoder_.decode(QByteArrayView(name.data(), name.size()));
+            auto teacher = teacherOfName_.constFind(text);
+            if (teacher == teacherOfName_.constEnd()) {
+                teacher = teacherOfName_.insert(text, scan_.earlierNames.size());
+                scan_.earlierNames.append(text);
+                scan_.earlier.emplace_back();
+            }
+            found = nameIndex_.emplace(std::string(name), teacher.value()).first;
         }
-        scan_.earlier[static_cast<std::size_t>(found->second)].push_back(
-            {*day, static_cast<qint16>(*minutes), *kind});
+        return static_cast<std::size_t>(found->second);
     }
 
     // The date's day number; the journal runs in date order, so that it is nearly always
@@ -500,7 +512,8 @@ class Scanner {
     const QByteArray dayText_ = recordDateText(period_.first()).toLatin1();
     const char* const dayDigits_ = dayText_.constData() + 8;
     const KindBytes kinds_;
-    ByBytes<qsizetype> nameIndex_;
+    ByBytes<qsizetype> nameIndex_;  // the look-back's names by their bytes
+    QHash<QString, qsizetype> teacherOfName_;
     std::array<char, 10> lastDate_{};
     std::optional<qint32> lastJulianDay_;
     qint64 number_ = 0;

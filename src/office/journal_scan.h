@@ -26,7 +26,8 @@ struct JournalScan {
     // A deque: it grows without copying, which would double the peak for a large month.
     std::deque<PunchEvent> events;     // the period's records, in line order
     std::vector<GarbledLine> garbled;  // lines that are no record and may belong to the period
-    // From lookBackFrom's month to the period: each name's records in line order.
+    // From lookBackFrom's month to the period: each name's records in line order (a name
+    // whose bytes are written two ways is one name).
     QStringList earlierNames;
     std::vector<std::vector<EarlierRecord>> earlier;  // by index into earlierNames
 };

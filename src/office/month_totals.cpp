@@ -115,7 +115,6 @@ EarlierOvertime earlierOvertime(JournalScan& scan,
                          [](const EarlierRecord& a, const EarlierRecord& b) {
                              return std::tie(a.day, a.minutes) < std::tie(b.day, b.minutes);
                          });
-        // Two spellings in bytes of one name (CP932 has a few characters twice) add up.
         std::map<int, int>& months = overtime[scan.earlierNames[static_cast<qsizetype>(n)]];
         for (auto i = records.begin(); i != records.end();) {
             const int julianDay = i->day;

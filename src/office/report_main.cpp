@@ -17,11 +17,12 @@
 
 #include <QGuiApplication>
 #else
+#include <QFile>
+
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #endif
 
 #include <csignal>
@@ -57,19 +58,17 @@ tavomi::MonthPdfWriter pdfWriter() {
 }
 
 // Replaces this process with tavomi-report-pdf, found beside the program itself (not
-// beside a link to it); returns only when that fails.
+// beside a link to it), where the data folder is looked for too; returns only when that
+// fails.
 int handOverToPdfProgram(char** argv) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const auto helper = self.parent_path() / "tavomi-report-pdf";
-    if (!ec) {
-        ::execv(helper.c_str(), argv);
-    }
-    const int error = ec ? ec.value() : errno;
-    tavomi::printToolLine(stderr, tavomi::kReportTool,
-                          QCoreApplication::translate("tavomi-report", "cannot start %1: %2")
-                              .arg(QString::fromStdString(helper.string()),
-                                   QString::fromLocal8Bit(std::strerror(error))));
+    const QByteArray helper = QFile::encodeName(QCoreApplication::applicationDirPath() +
+                                                QStringLiteral("/tavomi-report-pdf"));
+    ::execv(helper.constData(), argv);
+    const int error = errno;
+    tavomi::printToolLine(
+        stderr, tavomi::kReportTool,
+        QCoreApplication::translate("tavomi-report", "cannot start %1: %2")
+            .arg(QFile::decodeName(helper), QString::fromLocal8Bit(std::strerror(error))));
     return 1;
 }
 
