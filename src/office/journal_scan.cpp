@@ -5,13 +5,11 @@
 #include "files/punch_journal.h"
 #include "files/punch_record.h"
 #include "files/unique_fd.h"
+#include "office/line_bytes.h"
+#include "office/record_bytes.h"
 
 #include <QHash>
 #include <QRegularExpression>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,25 +33,6 @@ constexpr std::size_t kReadSize = std::size_t{128} << 10;
 constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 // Bytes after the read buffer's end that findByte may read (and ignore).
 constexpr std::size_t kPadding = 64;
-
-// The first `c` in [p, end), or nullptr. Most lines are some 60 bytes long, where a call
-// to memchr costs more than the search itself; this one stays inline. It may read up to
-// 15 bytes past `end`, which the read buffer's padding allows.
-inline const char* findByte(const char* p, const char* end, char c) {
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(c);
-    for (; p < end; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)); mask != 0) {
-            const char* found = p + __builtin_ctz(static_cast<unsigned>(mask));
-            return found < end ? found : nullptr;
-        }
-    }
-    return nullptr;
-#else
-    return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
-#endif
-}
 
 UniqueFd openJournal(const std::filesystem::path& path) {
     // Non-blocking, so that a FIFO in the journal's place is refused, not waited on.
@@ -131,34 +110,7 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
     }
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Ten bytes shaped like 2019/08/28. The first eight are checked at once: each digit's
-// byte is 0x30 to 0x39 and both slashes are in place.
-bool looksLikeDate(const char* d) {
-    std::uint64_t bytes = 0;
-    std::memcpy(&bytes, d, sizeof bytes);                  // little-endian: d[0] is the lowest byte
-    constexpr std::uint64_t kDigits = 0x00FFFF00FFFFFFFF;  // bytes 0-3, 5 and 6
-    constexpr std::uint64_t kSlashes = 0xFF0000FF00000000;  // bytes 4 and 7
-    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
-    constexpr std::uint64_t kThirties = 0x3030303030303030;
-    return (bytes & kSlashes) == 0x2F00002F00000000 &&
-           (bytes & kHigh & kDigits) == (kThirties & kDigits) &&
-           // Every byte is now at most 0x3F, so adding 6 carries into no other byte.
-           ((bytes + 0x0606060606060606) & kHigh & kDigits) == (kThirties & kDigits) &&
-           isDigit(d[8]) && isDigit(d[9]);
-}
-
-// The first eight bytes of a date ("2019/08/") as a number that orders as the text does.
-std::uint64_t monthKey(const char* d) {
-    std::uint64_t bytes = 0;
-    std::memcpy(&bytes, d, sizeof bytes);
-    return __builtin_bswap64(bytes);
-}
-
-std::uint64_t monthKey(const QDate& date) {
+std::uint64_t monthKeyOf(const QDate& date) {
     return monthKey(recordDateText(date).toLatin1().constData());
 }
 
@@ -190,165 +142,13 @@ const char* findDateField(const char* data, const char* end) {
     return nullptr;
 }
 
-struct BytesHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
-template <typename Value>
-using ByBytes = std::unordered_map<std::string, Value, BytesHash, std::equal_to<>>;
-
-// The record kinds by their four CP932 bytes.
-class KindBytes {
-  public:
-    KindBytes() {
-        for (const RecordKindWord& word : kRecordKindWords) {
-            const QByteArray bytes = encodeCp932(QStringView(word.word));
-            std::memcpy(&bytes_[static_cast<std::size_t>(word.kind)], bytes.constData(), 4);
-        }
-    }
-
-    std::optional<RecordKind> at(const char* p) const {
-        std::uint32_t bytes = 0;
-        std::memcpy(&bytes, p, 4);
-        const auto kind = std::find(bytes_.begin(), bytes_.end(), bytes);
-        if (kind == bytes_.end()) {
-            return std::nullopt;
-        }
-        return static_cast<RecordKind>(kind - bytes_.begin());
-    }
-
-  private:
-    std::array<std::uint32_t, kRecordKindWords.size()> bytes_{};
-};
-
-int digitsValue(const char* d, int n) {
-    int value = 0;
-    for (int i = 0; i < n; ++i) {
-        value = value * 10 + (d[i] - '0');
-    }
-    return value;
-}
-
-// The date of ten bytes that looksLikeDate, when it is a date of the calendar.
-std::optional<QDate> dateAt(const char* d) {
-    const QDate date(digitsValue(d, 4), digitsValue(d + 5, 2), digitsValue(d + 8, 2));
-    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
-}
-
-// The minutes of a time field of five bytes, as readRecordMinutes takes them.
-std::optional<int> minutesAt(RecordKind kind, const char* t) {
-    char16_t time[5];
-    std::copy(t, t + 5, time);
-    return readRecordMinutes(kind, QStringView(time, 5));
-}
-
-// Reads a line from its bytes when it has the shape nearly every line has: seven fields,
-// of which the kind, date, time and source as the time clock writes them, and a name and
-// code fields that decode and read. Each distinct name, time and code field is decoded
-// once, and the events share its text. Anything else (nullopt) is left to readPunchLine,
-// which says what is wrong; a line read here reads the same there.
-class RecordBytesReader {
-  public:
-    explicit RecordBytesReader(Cp932Decoder& decoder)
-        : decoder_(decoder),
-          card_(encodeCp932(QStringView(kSourceCard)).toStdString()),
-          manual_(encodeCp932(QStringView(kSourceManual)).toStdString()) {}
-
-    std::optional<PunchEvent> read(const char* data, const char* end) {
-        std::array<const char*, 7> field{data};  // where each starts
-        for (std::size_t f = 1; f < field.size(); ++f) {
-            const char* comma = findByte(field[f - 1], end, ',');
-            if (comma == nullptr) {
-                return std::nullopt;
-            }
-            field[f] = comma + 1;
-        }
-        // A seventh comma: a name that holds one, which readPunchLine puts together.
-        if (findByte(field[6], end, ',') != nullptr) {
-            return std::nullopt;
-        }
-        const auto size = [&](std::size_t f) {
-            return (f + 1 < field.size() ? field[f + 1] - 1 : end) - field[f];
-        };
-        const auto text = [&](std::size_t f) {
-            return std::string_view(field[f], static_cast<std::size_t>(size(f)));
-        };
-        if (size(0) != 4 || size(2) != 10 || size(3) != 5 || !looksLikeDate(field[2])) {
-            return std::nullopt;
-        }
-        const auto kind = kinds_.at(field[0]);
-        const auto date = kind ? dateAt(field[2]) : std::nullopt;
-        const auto minutes = date ? minutesAt(*kind, field[3]) : std::nullopt;
-        const std::string_view source = text(4);
-        if (!minutes || (source != card_ && source != manual_)) {
-            return std::nullopt;
-        }
-        const QString* name =
-            decoded(names_, text(1), [](const QString& t) { return std::optional(t); });
-        const QStringList* categories =
-            decoded(details_, text(5), [](const QString& t) { return readDetailCodes(t); });
-        const QStringList* reasons =
-            decoded(reasons_, text(6), [](const QString& t) { return readReasonCodes(t); });
-        if (!name || !categories || !reasons) {
-            return std::nullopt;
-        }
-        PunchEvent event;
-        event.kind = *kind;
-        event.name = *name;
-        event.date = *date;
-        event.time = timeText(field[3]);
-        event.minutes = *minutes;
-        event.manual = source == manual_;
-        event.categories = *categories;
-        event.reasons = *reasons;
-        return event;
-    }
-
-  private:
-    // What `read` made of the field's decoded text the first time it was seen; nullptr
-    // when the bytes are no CP932 text or `read` made nothing of them.
-    template <typename Value, typename Read>
-    const Value* decoded(ByBytes<std::optional<Value>>& seen, std::string_view bytes, Read&& read) {
-        auto found = seen.find(bytes);
-        if (found == seen.end()) {
-            const QString text = decoder_.decode(QByteArrayView(bytes.data(), bytes.size()));
-            std::optional<Value> value;
-            if (!text.contains(QChar(QChar::ReplacementCharacter))) {
-                value = read(text);
-            }
-            found = seen.emplace(std::string(bytes), std::move(value)).first;
-        }
-        return found->second ? &*found->second : nullptr;
-    }
-
-    QString timeText(const char* t) {
-        std::uint64_t key = 0;
-        std::memcpy(&key, t, 5);
-        auto found = times_.find(key);
-        if (found == times_.end()) {
-            found = times_.emplace(key, QString::fromLatin1(t, 5)).first;
-        }
-        return found->second;
-    }
-
-    Cp932Decoder& decoder_;
-    const KindBytes kinds_;
-    const std::string card_;
-    const std::string manual_;
-    ByBytes<std::optional<QString>> names_;
-    ByBytes<std::optional<QStringList>> details_;
-    ByBytes<std::optional<QStringList>> reasons_;
-    std::unordered_map<std::uint64_t, QString> times_;
-};
-
 class Scanner {
   public:
     Scanner(const ReportPeriod& period, const QDate& lookBackFrom)
         : period_(period),
-          periodMonth_(monthKey(period.first())),
+          periodMonth_(monthKeyOf(period.first())),
           earlierMonth_(lookBackFrom.isValid() && lookBackFrom < period.first()
-                            ? monthKey(lookBackFrom)
+                            ? monthKeyOf(lookBackFrom)
                             : periodMonth_) {}
 
     void line(const char* data, std::size_t size) {
@@ -518,7 +318,7 @@ class Scanner {
     std::optional<qint32> lastJulianDay_;
     qint64 number_ = 0;
     Cp932Decoder decoder_;
-    RecordBytesReader recordBytes_{decoder_};
+    RecordBytesReader recordBytes_{decoder_, kinds_};
     QHash<QString, QString> interned_;
     JournalScan scan_;
 };

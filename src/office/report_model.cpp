@@ -10,6 +10,7 @@
 #include <array>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -21,6 +22,64 @@ namespace {
 // The comma-text rules keep an empty field as one space; the sheet shows it empty.
 QString fieldText(const QString& field) {
     return field == QStringLiteral(" ") ? QString() : field;
+}
+
+// Each teacher's records together, in line order: the records' places, counting-sorted
+// by teacher.
+class EventsByTeacher {
+  public:
+    EventsByTeacher(const std::vector<std::uint32_t>& teacherOfEvent, std::size_t teachers)
+        : first_(teachers + 1, 0), events_(teacherOfEvent.size()) {
+        for (const std::uint32_t t : teacherOfEvent) {
+            ++first_[t + 1];
+        }
+        std::partial_sum(first_.begin(), first_.end(), first_.begin());
+        std::vector<std::size_t> next(first_.begin(), first_.end() - 1);
+        for (std::uint32_t e = 0; e < teacherOfEvent.size(); ++e) {
+            events_[next[teacherOfEvent[e]]++] = e;
+        }
+    }
+
+    // The places of teacher t's records in the scan.
+    std::span<const std::uint32_t> of(std::size_t t) const {
+        return std::span(events_).subspan(first_[t], first_[t + 1] - first_[t]);
+    }
+
+  private:
+    std::vector<std::size_t> first_;
+    std::vector<std::uint32_t> events_;
+};
+
+// Each date's working hours, looked up once rather than per teacher and date.
+std::vector<std::optional<ScheduledHours>> scheduledByDay(const ReportPeriod& period,
+                                                          const WorkingHours& workingHours) {
+    std::vector<std::optional<ScheduledHours>> scheduled;
+    for (QDate date = period.first(); date <= period.last(); date = date.addDays(1)) {
+        const auto hours = workingHours.find(recordDateText(date));
+        scheduled.push_back(hours == workingHours.end() ? std::nullopt
+                                                        : std::optional(hours->second));
+    }
+    return scheduled;
+}
+
+// One teacher's days of the period, from their records' places in `events` (moved out).
+TeacherDays teacherDays(const QString& name, const ReportPeriod& period,
+                        const std::vector<std::optional<ScheduledHours>>& scheduled,
+                        std::span<const std::uint32_t> places, std::deque<PunchEvent>& events) {
+    std::vector<std::vector<PunchEvent>> eventsByDay(scheduled.size());
+    for (const std::uint32_t e : places) {
+        const auto d = static_cast<std::size_t>(period.first().daysTo(events[e].date));
+        eventsByDay[d].push_back(std::move(events[e]));
+    }
+    TeacherDays teacher{name, {}};
+    teacher.days.reserve(scheduled.size());
+    for (std::size_t d = 0; d < scheduled.size(); ++d) {
+        DaySummary day =
+            summarizeDay(period.first().addDays(static_cast<qint64>(d)), std::move(eventsByDay[d]));
+        day.scheduled = scheduled[d];
+        teacher.days.push_back(std::move(day));
+    }
+    return teacher;
 }
 
 }  // namespace
@@ -65,24 +124,12 @@ std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, Journa
     for (const QString& name : cardholders) {
         teacherIndex(name);
     }
-    // Each teacher's records together, in line order (a counting sort of their places).
     std::vector<std::uint32_t> teacherOfEvent;
     teacherOfEvent.reserve(scan.events.size());
     for (const PunchEvent& event : scan.events) {
         teacherOfEvent.push_back(teacherIndex(event.name));
     }
-    std::vector<std::size_t> first(static_cast<std::size_t>(names.size()) + 1, 0);
-    for (const std::uint32_t t : teacherOfEvent) {
-        ++first[t + 1];
-    }
-    std::partial_sum(first.begin(), first.end(), first.begin());
-    std::vector<std::uint32_t> byTeacher(teacherOfEvent.size());
-    {
-        std::vector<std::size_t> next(first.begin(), first.end() - 1);
-        for (std::uint32_t i = 0; i < teacherOfEvent.size(); ++i) {
-            byTeacher[next[teacherOfEvent[i]]++] = i;
-        }
-    }
+    const EventsByTeacher byTeacher(teacherOfEvent, static_cast<std::size_t>(names.size()));
     teacherOfEvent = {};
 
     // The earlier months are needed only as their overtime.
@@ -92,34 +139,12 @@ std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, Journa
     }
     scan.earlier = {};
 
-    // One look-up per date, not per teacher and date.
-    const auto days = static_cast<std::size_t>(period.first().daysTo(period.last()) + 1);
-    std::vector<std::optional<ScheduledHours>> scheduled(days);
-    for (std::size_t d = 0; d < days; ++d) {
-        const QDate date = period.first().addDays(static_cast<qint64>(d));
-        if (const auto hours = workingHours.find(recordDateText(date));
-            hours != workingHours.end()) {
-            scheduled[d] = hours->second;
-        }
-    }
+    const auto scheduled = scheduledByDay(period, workingHours);
     const std::optional<MonthSchedule> schedule =
         period.isDay() ? std::nullopt : std::optional(MonthSchedule(period, workingHours));
-
-    std::vector<std::vector<PunchEvent>> eventsByDay(days);
     for (std::size_t t = 0; t < static_cast<std::size_t>(names.size()); ++t) {
-        for (std::size_t i = first[t]; i < first[t + 1]; ++i) {
-            PunchEvent& event = scan.events[byTeacher[i]];
-            const auto d = static_cast<std::size_t>(period.first().daysTo(event.date));
-            eventsByDay[d].push_back(std::move(event));
-        }
-        TeacherDays teacher{names[static_cast<qsizetype>(t)], {}};
-        teacher.days.reserve(days);
-        for (std::size_t d = 0; d < days; ++d) {
-            DaySummary day = summarizeDay(period.first().addDays(static_cast<qint64>(d)),
-                                          std::exchange(eventsByDay[d], {}));
-            day.scheduled = scheduled[d];
-            teacher.days.push_back(std::move(day));
-        }
+        TeacherDays teacher = teacherDays(names[static_cast<qsizetype>(t)], period, scheduled,
+                                          byTeacher.of(t), scan.events);
         std::optional<TeacherTotals> totals;
         if (schedule) {
             totals = teacherTotals(*schedule, teacher, before);
