@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -238,9 +239,15 @@ void BM_MonthReportBesideWcL(benchmark::State& state, Shape shape) {
     run(wc);  // both then read the journal from the page cache
     Run wcTotal;
     Run reportTotal;
+    // The least CPU time of each, too: on a busy machine another tenant's work only ever
+    // adds time, so the best runs compare the programs more steadily than the sums.
+    double wcBest = 1e9;
+    double reportBest = 1e9;
     for (auto _ : state) {
         const Run w = run(wc);
         const Run r = run(report);
+        wcBest = std::min(wcBest, w.cpuSeconds);
+        reportBest = std::min(reportBest, r.cpuSeconds);
         state.SetIterationTime(r.seconds);
         wcTotal.seconds += w.seconds;
         wcTotal.cpuSeconds += w.cpuSeconds;
@@ -253,17 +260,18 @@ void BM_MonthReportBesideWcL(benchmark::State& state, Shape shape) {
     state.counters["wc_l_cpu_s"] = wcTotal.cpuSeconds / n;
     state.counters["report_cpu_s"] = reportTotal.cpuSeconds / n;
     state.counters["cpu_per_wc"] = reportTotal.cpuSeconds / wcTotal.cpuSeconds;  // at most 1.5
+    state.counters["best_cpu_per_wc"] = reportBest / wcBest;
     state.counters["wall_per_wc"] = reportTotal.seconds / wcTotal.seconds;
     state.counters["report_max_rss_MiB"] = reportTotal.maxRssMiB;  // under 64
     state.SetLabel("month " + j.month.toStdString());
 }
 BENCHMARK_CAPTURE(BM_MonthReportBesideWcL, OutsideTheMonth, Shape::OutsideTheMonth)
     ->UseManualTime()
-    ->Iterations(5)
+    ->Iterations(9)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_MonthReportBesideWcL, OneOfSixty, Shape::OneOfSixty)
     ->UseManualTime()
-    ->Iterations(5)
+    ->Iterations(9)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
