@@ -285,4 +285,16 @@ WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFol
     return WriteOutcome::Written;
 }
 
+const char* writeOutcomeName(WriteOutcome outcome) {
+    switch (outcome) {
+        case WriteOutcome::Written:
+            return "Written";
+        case WriteOutcome::Busy:
+            return "Busy";
+        case WriteOutcome::JournalMissing:
+            return "JournalMissing";
+    }
+    return "?";
+}
+
 }  // namespace tavomi

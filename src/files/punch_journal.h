@@ -24,6 +24,9 @@ void appendLine(const std::filesystem::path& file, const QString& line);
 
 enum class WriteOutcome { Written, Busy, JournalMissing };
 
+// "Written", "Busy" or "JournalMissing": how the tools that drive appends print an outcome.
+const char* writeOutcomeName(WriteOutcome outcome);
+
 // The card screens' order: lock present -> Busy; else take the lock, append when
 // the journal exists (else JournalMissing), and release the lock in every case.
 WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,

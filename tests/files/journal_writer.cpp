@@ -27,18 +27,6 @@ namespace {
 
 using namespace tavomi;
 
-const char* outcomeName(WriteOutcome outcome) {
-    switch (outcome) {
-        case WriteOutcome::Written:
-            return "Written";
-        case WriteOutcome::Busy:
-            return "Busy";
-        case WriteOutcome::JournalMissing:
-            return "JournalMissing";
-    }
-    return "?";
-}
-
 const char* leftoverLockName(LeftoverLock found) {
     switch (found) {
         case LeftoverLock::None:
@@ -58,17 +46,17 @@ const char* leftoverLockName(LeftoverLock found) {
 const char* write(const std::filesystem::path& where, const char* how, const QString& line) {
     JournalLock lock;
     if (std::strcmp(how, "locking-first") == 0) {
-        return outcomeName(writeRecordLockingFirst(where, line, lock));
+        return writeOutcomeName(writeRecordLockingFirst(where, line, lock));
     }
     if (std::strcmp(how, "checking-first") == 0) {
-        return outcomeName(writeRecordCheckingJournalFirst(where, line, lock));
+        return writeOutcomeName(writeRecordCheckingJournalFirst(where, line, lock));
     }
     if (std::strcmp(how, "taking-over") == 0) {
         auto now = std::chrono::steady_clock::now();
         JournalLock patient([&now] { return now; });
         patient.standsInTheWay(dataFilePath(where, kLockFile));
         now += JournalLock::kStaleAfter;
-        return outcomeName(writeRecordLockingFirst(where, line, patient));
+        return writeOutcomeName(writeRecordLockingFirst(where, line, patient));
     }
     appendLine(where, line);
     return "Written";

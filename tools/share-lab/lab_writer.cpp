@@ -68,18 +68,6 @@ void logAttempt(const char* name, std::int64_t number, const char* outcome, std:
     std::fflush(stdout);
 }
 
-const char* outcomeName(WriteOutcome outcome) {
-    switch (outcome) {
-        case WriteOutcome::Written:
-            return "Written";
-        case WriteOutcome::Busy:
-            return "Busy";
-        case WriteOutcome::JournalMissing:
-            return "JournalMissing";
-    }
-    return "?";
-}
-
 int init(const std::filesystem::path& app) {
     std::filesystem::remove(dataFilePath(app, kLockFile));
     QFile journal(QString::fromStdString(dataFilePath(app, kJournalFile).string()));
@@ -98,7 +86,7 @@ int write(const std::filesystem::path& app, const char* name, int seconds) {
         const auto start = Clock::now();
         try {
             const WriteOutcome outcome = writeRecordLockingFirst(app, record(name, number), lock);
-            logAttempt(name, number, outcomeName(outcome), millisecondsSince(start));
+            logAttempt(name, number, writeOutcomeName(outcome), millisecondsSince(start));
             if (outcome == WriteOutcome::Written) {
                 ++number;
             }
