@@ -62,7 +62,7 @@ template <typename OnLine>
 void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
                  const ScanProgress& progress, qint64 size) {
     // Not zeroed: filling a buffer that the reads overwrite costs as much as a tenth of
-    // the scan.
+    // the scan. Only the bytes findByte may look at past what was read are cleared.
     const auto padded = std::make_unique_for_overwrite<char[]>(kLongestLine + kPadding);
     const std::span<char> buffer(padded.get(), kLongestLine);
     qint64 read = 0;
@@ -81,6 +81,7 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
             break;
         }
         filled += static_cast<std::size_t>(got);
+        std::memset(buffer.data() + filled, 0, kPadding);
         read += got;
         if (progress && !progress(read, size)) {
             return;
