@@ -1,6 +1,7 @@
 #include "files/comma_text.h"
 
 #include "files/cp932.h"
+#include "files/data_file_io.h"
 #include "files/file_error.h"
 #include "files/unique_fd.h"
 
@@ -126,41 +127,12 @@ TableRow commaTextRow(int rowNumber, QStringView line) {
 }
 
 QStringList readDataFileLines(const std::filesystem::path& path) {
-    // Non-blocking, so that a FIFO in a data file's place is refused, not waited on.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd) {
-        throw FileError(path, "cannot open", errno);
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        throw FileError(path, "cannot read", errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        throw FileError(path, "cannot open", EINVAL, "is not a regular file");
-    }
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        throw FileError(path, "cannot open", errno);
-    }
+    const UniqueFd fd = openDataFileForReading(path, "cannot open");
     // Readers share; a writer holding the file exclusively makes this fail.
     if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
         throw FileError(path, "cannot read", errno);
     }
-    QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw FileError(path, "cannot read", errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        bytes.append(buffer, n);
-    }
+    const QByteArray bytes = readToEnd(fd.get(), path);
     return splitLines(decodeCp932(bytes));
 }
 

@@ -1,5 +1,6 @@
 #include "files/journal_lock.h"
 
+#include "files/data_file_io.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/unique_fd.h"
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -59,25 +61,6 @@ std::string newHolderLine() {
            " token=" + randomToken() + "\r\n";
 }
 
-// Writes all of `bytes`; false with errno set when it cannot.
-bool writeWhole(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Creates the lock file holding `holder`; false when something already stands at the path.
 bool createLockFile(const std::filesystem::path& lockFile, const std::string& holder) {
     // O_EXCL never follows a link: a link at the path is "exists", never written through.
@@ -91,8 +74,11 @@ bool createLockFile(const std::filesystem::path& lockFile, const std::string& ho
     }
     // The line is on the server before anyone can judge it; a lock that cannot say whose
     // it is would be removed by nobody but the stale rule.
-    if (!writeWhole(fd.get(), holder) || ::fsync(fd.get()) != 0 || fd.close() != 0) {
-        const int error = errno;
+    int error = writeFully(fd.get(), holder.data(), holder.size());
+    if (error == 0 && (::fsync(fd.get()) != 0 || fd.close() != 0)) {
+        error = errno;
+    }
+    if (error != 0) {
         ::unlink(lockFile.c_str());
         throw FileError(lockFile, "cannot create the lock file", error);
     }
@@ -102,18 +88,8 @@ bool createLockFile(const std::filesystem::path& lockFile, const std::string& ho
 // The first kMaxHolderLine bytes of an open file; empty when it cannot be read.
 std::string readHolder(int fd) {
     std::string holder(kMaxHolderLine, '\0');
-    std::size_t got = 0;
-    while (got < holder.size()) {
-        const ssize_t n = ::read(fd, holder.data() + got, holder.size() - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    holder.resize(got);
+    holder.resize(static_cast<std::size_t>(
+        std::max<ssize_t>(0, readFully(fd, holder.data(), holder.size()))));
     return holder;
 }
 

@@ -1,6 +1,7 @@
 #include "files/punch_journal.h"
 
 #include "files/cp932.h"
+#include "files/data_file_io.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/unique_fd.h"
@@ -45,7 +46,8 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     const off_t readFrom = std::max<off_t>(0, end.size - kEofMarkWindow - 1);
     QByteArray last(static_cast<qsizetype>(end.size - readFrom), '\0');
     if (!last.isEmpty()) {
-        const ssize_t got = ::pread(fd, last.data(), last.size(), readFrom);
+        const ssize_t got =
+            readFully(fd, last.data(), static_cast<std::size_t>(last.size()), readFrom);
         if (got != last.size()) {
             throw FileError(path, "cannot read", got < 0 ? errno : EIO);
         }
@@ -64,55 +66,14 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     return end;
 }
 
-// Opens an existing data file for appending, refusing a symbolic link (whose
-// target could be any file of the user's) and anything but a regular file.
+// Opens an existing data file for appending, under an exclusive lock.
 UniqueFd openForAppending(const std::filesystem::path& file) {
     const char* action = "cannot open for appending";
-    // Non-blocking and no controlling terminal, in case a device or FIFO stands there.
-    UniqueFd fd(::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd) {
-        const int error = errno;
-        struct stat st {};
-        if (error == ELOOP && ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            throw FileError(file, action, error, "is a symbolic link");
-        }
-        throw FileError(file, action, error);
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        throw FileError(file, action, errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        throw FileError(file, action, EINVAL, "is not a regular file");
-    }
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        throw FileError(file, action, errno);
-    }
+    UniqueFd fd = openDataFile(file, O_RDWR, action);
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         throw FileError(file, action, errno);
     }
     return fd;
-}
-
-// Writes all bytes at the offset; returns 0 or the error that stopped it.
-int writeAll(int fd, const char* bytes, qsizetype size, off_t at) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, bytes, size, at);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        bytes += n;
-        size -= n;
-        at += n;
-    }
-    return 0;
 }
 
 // Writes the new line in one write. A short write sets no errno; writing the rest
@@ -126,8 +87,8 @@ int writeLine(int fd, const QByteArray& bytes, off_t at) {
     if (written < 0) {
         return errno;
     }
-    const int rest =
-        writeAll(fd, bytes.constData() + written, bytes.size() - written, at + written);
+    const int rest = writeFully(fd, bytes.constData() + written,
+                                static_cast<std::size_t>(bytes.size() - written), at + written);
     return rest != 0 ? rest : ENOSPC;
 }
 
@@ -168,7 +129,8 @@ bool endsWithOwnWrite(int fd, const std::filesystem::path& file, const FileEnd& 
         return false;
     }
     QByteArray found(static_cast<qsizetype>(size - end.writeAt), '\0');
-    if (!found.isEmpty() && ::pread(fd, found.data(), found.size(), end.writeAt) != found.size()) {
+    if (!found.isEmpty() && readFully(fd, found.data(), static_cast<std::size_t>(found.size()),
+                                      end.writeAt) != found.size()) {
         return false;
     }
     return found == bytes.left(found.size());
@@ -181,7 +143,8 @@ int restoreFileEnd(int fd, const FileEnd& end) {
     if (::ftruncate(fd, end.writeAt) != 0) {
         return errno;
     }
-    if (const int error = writeAll(fd, end.tail.constData(), end.tail.size(), end.writeAt)) {
+    if (const int error = writeFully(fd, end.tail.constData(),
+                                     static_cast<std::size_t>(end.tail.size()), end.writeAt)) {
         return error;
     }
     return ::fdatasync(fd) == 0 ? 0 : errno;

@@ -1,6 +1,7 @@
 #include "office/journal_scan.h"
 
 #include "files/cp932.h"
+#include "files/data_file_io.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
 #include "files/punch_record.h"
@@ -35,22 +36,7 @@ constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 constexpr std::size_t kPadding = 64;
 
 UniqueFd openJournal(const std::filesystem::path& path) {
-    // Non-blocking, so that a FIFO in the journal's place is refused, not waited on.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-    if (!fd) {
-        throw FileError(path, "cannot open", errno);
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        throw FileError(path, "cannot read", errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        throw FileError(path, "cannot open", EINVAL);
-    }
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        throw FileError(path, "cannot open", errno);
-    }
+    UniqueFd fd = openDataFile(path, O_RDONLY, "cannot open");
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
 }
@@ -70,11 +56,8 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
     bool skippingRestOfLine = false;
     for (;;) {
         const ssize_t got =
-            ::read(fd, buffer.data() + filled, std::min(kReadSize, buffer.size() - filled));
+            readOnce(fd, buffer.data() + filled, std::min(kReadSize, buffer.size() - filled));
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             throw FileError(path, "cannot read", errno);
         }
         if (got == 0) {

@@ -1,6 +1,7 @@
 #include "spool/journal_writer.h"
 
 #include "files/cp932.h"
+#include "files/data_file_io.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/journal_lock.h"
@@ -39,29 +40,17 @@ void log(const std::string& text) {
 // True when the journal's last bytes hold the line whole: it was sent before a crash
 // took the spool's update with it.
 bool journalEndsNear(const std::filesystem::path& journal, const QString& line) {
-    UniqueFd fd(::open(journal.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) {
-        throw FileError(journal, "cannot open", errno);
-    }
+    const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
         throw FileError(journal, "cannot read", errno);
     }
     const off_t from = std::max<off_t>(0, st.st_size - kTailToSearch);
     QByteArray tail(static_cast<qsizetype>(st.st_size - from), '\0');
-    qsizetype done = 0;
-    while (done < tail.size()) {
-        const ssize_t n = ::pread(fd.get(), tail.data() + done, tail.size() - done, from + done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            throw FileError(journal, "cannot read", errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        done += n;
+    const ssize_t done =
+        readFully(fd.get(), tail.data(), static_cast<std::size_t>(tail.size()), from);
+    if (done < 0) {
+        throw FileError(journal, "cannot read", errno);
     }
     tail.truncate(done);
     const QByteArray wanted = encodeCp932(line) + "\r\n";

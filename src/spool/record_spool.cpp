@@ -1,6 +1,7 @@
 #include "spool/record_spool.h"
 
 #include "files/cp932.h"
+#include "files/data_file_io.h"
 #include "files/file_error.h"
 #include "files/punch_record.h"
 #include "files/unique_fd.h"
@@ -27,12 +28,10 @@ constexpr auto kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 // there and `flags` do not create it.
 UniqueFd openLocked(const std::filesystem::path& file, int flags) {
     for (;;) {
-        UniqueFd fd(::open(file.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0660));
+        UniqueFd fd = (flags & O_CREAT) != 0 ? openDataFile(file, flags, "cannot open")
+                                             : openDataFileIfPresent(file, flags, "cannot open");
         if (!fd) {
-            if (errno == ENOENT && (flags & O_CREAT) == 0) {
-                return fd;
-            }
-            throw FileError(file, "cannot open", errno);
+            return fd;
         }
         if (::flock(fd.get(), LOCK_EX) != 0) {
             throw FileError(file, "cannot lock", errno);
@@ -47,40 +46,15 @@ UniqueFd openLocked(const std::filesystem::path& file, int flags) {
 }
 
 void writeAll(int fd, const QByteArray& bytes, const std::filesystem::path& file) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            throw FileError(file, "cannot write", n < 0 ? errno : EIO);
-        }
-        done += n;
+    if (const int error =
+            writeFully(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()))) {
+        throw FileError(file, "cannot write", error);
     }
 }
 
 void syncOrThrow(int fd, const std::filesystem::path& file) {
     if (::fsync(fd) != 0) {
         throw FileError(file, "cannot sync", errno);
-    }
-}
-
-QByteArray readAll(int fd, const std::filesystem::path& file) {
-    QByteArray bytes;
-    char buffer[16 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            throw FileError(file, "cannot read", errno);
-        }
-        if (n == 0) {
-            return bytes;
-        }
-        bytes.append(buffer, n);
     }
 }
 
@@ -118,11 +92,7 @@ std::optional<SpooledRecord> readSpoolLine(QByteArrayView bytes) {
 void replaceFile(const std::filesystem::path& file, const QByteArray& bytes) {
     const std::filesystem::path next = file.string() + ".new";
     {
-        UniqueFd fd(
-            ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0660));
-        if (!fd) {
-            throw FileError(next, "cannot create", errno);
-        }
+        UniqueFd fd = openDataFile(next, O_WRONLY | O_CREAT | O_TRUNC, "cannot create");
         writeAll(fd.get(), bytes, next);
         syncOrThrow(fd.get(), next);
         if (fd.close() != 0) {
@@ -141,10 +111,7 @@ void replaceFile(const std::filesystem::path& file, const QByteArray& bytes) {
 }
 
 void appendSynced(const std::filesystem::path& file, const QByteArray& bytes) {
-    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0660));
-    if (!fd) {
-        throw FileError(file, "cannot open for appending", errno);
-    }
+    UniqueFd fd = openDataFile(file, O_WRONLY | O_CREAT | O_APPEND, "cannot open for appending");
     writeAll(fd.get(), bytes, file);
     syncOrThrow(fd.get(), file);
 }
@@ -177,7 +144,7 @@ SpoolContents RecordSpool::load() {
     if (!fd) {
         return contents;
     }
-    const QByteArray bytes = readAll(fd.get(), file());
+    const QByteArray bytes = readToEnd(fd.get(), file());
     QByteArray whole;
     for (const QByteArrayView entry : entriesOf(bytes)) {
         std::optional<SpooledRecord> record;
@@ -206,7 +173,7 @@ void RecordSpool::remove(const QString& line) {
     if (!fd) {
         return;
     }
-    const QByteArray bytes = readAll(fd.get(), file());
+    const QByteArray bytes = readToEnd(fd.get(), file());
     const QByteArray wanted = '\t' + encodeCp932(line) + "\r\n";
     for (const QByteArrayView entry : entriesOf(bytes)) {
         if (entry.endsWith(wanted) && entry.indexOf('\t') == entry.size() - wanted.size()) {
