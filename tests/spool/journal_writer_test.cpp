@@ -205,6 +205,23 @@ TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsNotSentAgainAndAManualOneGets
     EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/11,"_s));
 }
 
+// The look at the journal's end for a record sent before a crash opens keeper.txt as every
+// data file is opened: a link in its place is never taken for the journal, so a file it
+// points at that happens to end with the record does not make the record count as sent.
+TEST_F(JournalWriterTest, ALinkInTheJournalsPlaceNeverMakesAWaitingRecordCountAsSent) {
+    writer.reset();
+    RecordSpool(spoolFolder()).keep({QDateTime::currentDateTime(), record(1)});
+    const auto elsewhere = folder.appFolder() / "elsewhere.txt";
+    folder.writeLines(kJournalFile, {u"header"_s, record(1)});
+    std::filesystem::rename(folder.file(kJournalFile), elsewhere);
+    std::filesystem::create_symlink(elsewhere, folder.file(kJournalFile));
+
+    writer = makeWriter();
+    writer->start();
+    writer->write({record(2), WriteOrder::LockingFirst, {}, {}});
+    EXPECT_TRUE(spooled().contains(record(1)));
+}
+
 TEST_F(JournalWriterTest, ASpoolThatCannotBeWrittenMakesTheRecordAFileError) {
     writer.reset();
     folder.writeBytes(kJournalFile, "");
