@@ -174,12 +174,15 @@ QByteArray lineBytes(const FileEnd& end, const QString& line) {
     if (end.needsLineBreak) {
         bytes += "\r\n";  // never join the record to an unterminated last line
     }
-    bytes += encodeCp932(line);
-    bytes += "\r\n";
+    bytes += lineBytesAsWritten(line);
     return bytes;
 }
 
 }  // namespace
+
+QByteArray lineBytesAsWritten(const QString& line) {
+    return encodeCp932(line) + "\r\n";
+}
 
 void appendLine(const std::filesystem::path& file, const QString& line) {
     UniqueFd fd = openForAppending(file);

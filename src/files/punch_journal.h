@@ -1,8 +1,8 @@
 #pragma once
 
 #include "files/journal_lock.h"
-#include "files/punch_record.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <filesystem>
@@ -11,6 +11,9 @@ namespace tavomi {
 
 // Old writers end a file at this byte; what follows it is no part of the file.
 inline constexpr char kEndOfFileMark = 0x1A;
+
+// The bytes a data file's line is written as: CP932, then CR LF.
+QByteArray lineBytesAsWritten(const QString& line);
 
 // Appends one line to an existing data file: a 0x1A within the last 128 bytes
 // cuts the file there (and NUL bytes before it, or at the file's end, go too), a missing final line

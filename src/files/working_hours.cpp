@@ -1,6 +1,7 @@
 #include "files/working_hours.h"
 
 #include "files/comma_text.h"
+#include "files/data_dates.h"
 #include "files/data_folder.h"
 #include "files/punch_journal.h"
 

@@ -11,7 +11,7 @@
 #include "files/working_hours.h"
 #include "manual/pickers.h"
 #include "punch/reason_boxes.h"
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

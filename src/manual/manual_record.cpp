@@ -1,7 +1,7 @@
 // Building the manual entry's record: kinds, the after-midnight hours and the hours list.
 #include "manual/manual_record.h"
 
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,8 @@
 #pragma once
 // The record of the manual entry screen, built without widgets.
 
-#include "files/punch_record.h"
-#include "punch/vocabulary.h"
+#include "record/punch_record.h"
+#include "record/vocabulary.h"
 
 #include <QDate>
 #include <QString>

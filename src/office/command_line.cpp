@@ -1,6 +1,6 @@
 #include "office/command_line.h"
 
-#include "files/punch_record.h"
+#include "record/punch_record.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "office/day_summary.h"
 
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "office/punch_line.h"
+#include "record/punch_line.h"
 
 #include <QDate>
 #include <QString>

@@ -4,10 +4,10 @@
 #include "files/data_file_io.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
-#include "files/punch_record.h"
 #include "files/unique_fd.h"
-#include "office/line_bytes.h"
-#include "office/record_bytes.h"
+#include "record/line_bytes.h"
+#include "record/punch_record.h"
+#include "record/record_bytes.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -107,19 +107,21 @@ bool isBlankLine(const char* data, std::size_t size) {
 // CP932 never uses a comma as the second byte of a character), or nullptr. A record's
 // kind is two characters, so the name starts at byte 5; the name is the only field that
 // may hold a comma, so when the comma after byte 5 is not followed by a date, the date is
-// looked for as the fifth field from the end instead.
+// looked for by its place from the line's end instead.
 const char* findDateField(const char* data, const char* end) {
     auto isDateAt = [end](const char* d) {
-        return end - d > 10 && d[10] == ',' && looksLikeDate(d);
+        return end - d > static_cast<std::ptrdiff_t>(kDateBytes) && d[kDateBytes] == ',' &&
+               looksLikeDate(d);
     };
-    if (end - data > 5 && data[4] == ',') {
-        if (const char* comma = findByte(data + 5, end, ','); comma && isDateAt(comma + 1)) {
+    const char* const name = data + kKindBytes + 1;
+    if (end > name && data[kKindBytes] == ',') {
+        if (const char* comma = findByte(name, end, ','); comma && isDateAt(comma + 1)) {
             return comma + 1;
         }
     }
-    int commas = 0;
+    std::size_t commas = 0;
     for (const char* p = end; p > data;) {
-        if (*--p == ',' && ++commas == 5) {
+        if (*--p == ',' && ++commas == fieldFromEnd(RecordField::Date)) {
             return isDateAt(p + 1) ? p + 1 : nullptr;
         }
     }
@@ -227,9 +229,9 @@ class Scanner {
         const QStringList parts = text.split(u',');
         QString dateText;
         if (const auto fields = splitRecordFields(text)) {
-            dateText = (*fields)[2];
-        } else if (parts.size() >= 3) {
-            dateText = parts[2];
+            dateText = (*fields)[RecordField::Date];
+        } else if (parts.size() > static_cast<qsizetype>(fieldIndex(RecordField::Date))) {
+            dateText = parts[fieldIndex(RecordField::Date)];
         }
         if (const auto date = readRecordDate(dateText)) {
             return period_.contains(*date);
@@ -247,17 +249,21 @@ class Scanner {
     // a name field (a line whose date follows the kind has none), a valid date and a time
     // as the kind takes it.
     void earlierLine(const char* data, const char* date, const char* end) {
+        constexpr std::size_t kDateAndTime = kDateBytes + 1 + kTimeBytes;  // 2019/08/28,07:45
+        const char* const name = data + kKindBytes + 1;
         const auto kind = kinds_.at(data);
-        if (!kind || data[4] != ',' || date < data + 6 || end - date < 17 || date[16] != ',') {
+        if (!kind || data[kKindBytes] != ',' || date <= name ||
+            end - date <= static_cast<std::ptrdiff_t>(kDateAndTime) || date[kDateAndTime] != ',') {
             return;
         }
         const std::optional<qint32> day = julianDay(date);
-        const auto minutes = minutesAt(*kind, date + 11);
+        const auto minutes = minutesAt(*kind, date + kDateBytes + 1);
         if (!day || !minutes) {
             return;
         }
-        const std::string_view name(data + 5, static_cast<std::size_t>(date - 1 - (data + 5)));
-        scan_.earlier[earlierTeacher(name)].push_back({*day, static_cast<qint16>(*minutes), *kind});
+        const std::string_view nameBytes(name, static_cast<std::size_t>(date - 1 - name));
+        scan_.earlier[earlierTeacher(nameBytes)].push_back(
+            {*day, static_cast<qint16>(*minutes), *kind});
     }
 
     // The look-back's index of the name, by its bytes, decoded once. CP932 has a few

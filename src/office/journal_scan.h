@@ -1,7 +1,7 @@
 #pragma once
 
-#include "office/punch_line.h"
 #include "office/report_period.h"
+#include "record/punch_line.h"
 
 #include <QStringList>
 #include <QtGlobal>

@@ -3,10 +3,10 @@
 // caps on teachers' overtime: 45 hours a month and 360 a fiscal year (from April), less
 // than 100 hours in any month, and at most 80 hours on average over any 2 to 6 months.
 
-#include "files/punch_record.h"
 #include "office/day_summary.h"
 #include "office/journal_scan.h"
 #include "office/report_period.h"
+#include "record/punch_record.h"
 
 #include <QDate>
 #include <QHash>

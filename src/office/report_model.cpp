@@ -1,8 +1,8 @@
 #include "office/report_model.h"
 
 #include "files/cardholder_list.h"
-#include "files/punch_record.h"
 #include "files/working_hours.h"
+#include "record/punch_record.h"
 
 #include <QHash>
 #include <QSet>

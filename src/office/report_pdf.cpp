@@ -2,7 +2,7 @@
 
 #include "office/report_text.h"
 #include "office/tool_output.h"
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>

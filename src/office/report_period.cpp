@@ -1,6 +1,6 @@
 #include "office/report_period.h"
 
-#include "files/punch_record.h"
+#include "record/punch_record.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,9 @@
 #include "office/report_text.h"
 
 #include "files/cp932.h"
-#include "files/punch_record.h"
 #include "office/text_table.h"
 #include "office/tool_output.h"
+#include "record/punch_record.h"
 
 #include <array>
 

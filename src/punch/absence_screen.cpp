@@ -7,7 +7,7 @@
 #include "dialogs/write_wait.h"
 #include "files/punch_journal.h"
 #include "punch/punch_logic.h"
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>

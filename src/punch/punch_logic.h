@@ -2,7 +2,8 @@
 // What the punch screen and the mid-day absence screen write and say, without widgets.
 
 #include "files/punch_journal.h"
-#include "punch/vocabulary.h"
+#include "record/punch_record.h"
+#include "record/vocabulary.h"
 #include "spool/journal_writer.h"
 
 #include <QDateTime>

@@ -8,7 +8,7 @@
 #include "dialogs/write_wait.h"
 #include "punch/absence_screen.h"
 #include "punch/reason_boxes.h"
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

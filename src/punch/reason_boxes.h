@@ -2,7 +2,7 @@
 // The row of leave-reason check boxes that the punch, mid-day absence and manual entry
 // screens share.
 
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <array>
 #include <cstddef>

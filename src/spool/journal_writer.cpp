@@ -5,9 +5,9 @@
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/journal_lock.h"
-#include "files/punch_record.h"
 #include "files/unique_fd.h"
 #include "files/working_hours.h"
+#include "record/punch_record.h"
 
 #include <QStringList>
 
@@ -53,7 +53,7 @@ bool journalEndsNear(const std::filesystem::path& journal, const QString& line) 
         throw FileError(journal, "cannot read", errno);
     }
     tail.truncate(done);
-    const QByteArray wanted = encodeCp932(line) + "\r\n";
+    const QByteArray wanted = lineBytesAsWritten(line);
     return (from == 0 && tail.startsWith(wanted)) || tail.contains('\n' + wanted);
 }
 

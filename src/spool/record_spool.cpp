@@ -3,8 +3,8 @@
 #include "files/cp932.h"
 #include "files/data_file_io.h"
 #include "files/file_error.h"
-#include "files/punch_record.h"
 #include "files/unique_fd.h"
+#include "record/punch_record.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

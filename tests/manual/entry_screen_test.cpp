@@ -10,7 +10,7 @@
 #include "files/data_folder.h"
 #include "manual/manual_record.h"
 #include "manual/pickers.h"
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 #include "support/data_folder_fixture.h"
 #include "support/file_conditions.h"
 #include "support/modal_helper.h"

@@ -2,7 +2,7 @@
 // and a journal that is a symbolic link.
 #include "office/journal_scan.h"
 
-#include "office/punch_line.h"
+#include "record/punch_line.h"
 
 #include "files/cp932.h"
 #include "files/data_folder.h"

@@ -6,7 +6,7 @@
 #include "files/data_folder.h"
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 #include "support/data_folder_fixture.h"
 #include "support/scripted_poller.h"
 

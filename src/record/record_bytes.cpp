@@ -1,6 +1,6 @@
-#include "office/record_bytes.h"
+#include "record/record_bytes.h"
 
-#include "office/line_bytes.h"
+#include "record/line_bytes.h"
 
 #include <QByteArrayView>
 
@@ -24,13 +24,13 @@ int digitsValue(const char* d, int n) {
 KindBytes::KindBytes() {
     for (const RecordKindWord& word : kRecordKindWords) {
         const QByteArray bytes = encodeCp932(QStringView(word.word));
-        std::memcpy(&bytes_[static_cast<std::size_t>(word.kind)], bytes.constData(), 4);
+        std::memcpy(&bytes_[static_cast<std::size_t>(word.kind)], bytes.constData(), kKindBytes);
     }
 }
 
 std::optional<RecordKind> KindBytes::at(const char* p) const {
     std::uint32_t bytes = 0;
-    std::memcpy(&bytes, p, 4);
+    std::memcpy(&bytes, p, kKindBytes);
     const auto kind = std::find(bytes_.begin(), bytes_.end(), bytes);
     if (kind == bytes_.end()) {
         return std::nullopt;
@@ -44,9 +44,9 @@ std::optional<QDate> dateAt(const char* d) {
 }
 
 std::optional<int> minutesAt(RecordKind kind, const char* t) {
-    char16_t time[5];
-    std::copy(t, t + 5, time);
-    return readRecordMinutes(kind, QStringView(time, 5));
+    char16_t time[kTimeBytes];
+    std::copy(t, t + kTimeBytes, time);
+    return readRecordMinutes(kind, QStringView(time, kTimeBytes));
 }
 
 RecordBytesReader::RecordBytesReader(Cp932Decoder& decoder, const KindBytes& kinds)
@@ -73,40 +73,42 @@ const Value* RecordBytesReader::decoded(ByBytes<std::optional<Value>>& seen, std
 }
 
 std::optional<PunchEvent> RecordBytesReader::read(const char* data, const char* end) {
-    std::array<const char*, 7> field{data};  // where each starts
-    for (std::size_t f = 1; f < field.size(); ++f) {
-        const char* comma = findByte(field[f - 1], end, ',');
+    std::array<const char*, kRecordFieldCount> starts{data};
+    for (std::size_t f = 1; f < starts.size(); ++f) {
+        const char* comma = findByte(starts[f - 1], end, ',');
         if (comma == nullptr) {
             return std::nullopt;
         }
-        field[f] = comma + 1;
+        starts[f] = comma + 1;
     }
-    // A seventh comma: a name that holds one, which readPunchLine puts together.
-    if (findByte(field[6], end, ',') != nullptr) {
+    // One comma more: a name that holds one, which readPunchLine puts together.
+    if (findByte(starts.back(), end, ',') != nullptr) {
         return std::nullopt;
     }
-    const auto size = [&](std::size_t f) {
-        return (f + 1 < field.size() ? field[f + 1] - 1 : end) - field[f];
+    const auto at = [&](RecordField f) { return starts[fieldIndex(f)]; };
+    const auto size = [&](RecordField f) {
+        const std::size_t i = fieldIndex(f);
+        return static_cast<std::size_t>((i + 1 < starts.size() ? starts[i + 1] - 1 : end) -
+                                        starts[i]);
     };
-    const auto text = [&](std::size_t f) {
-        return std::string_view(field[f], static_cast<std::size_t>(size(f)));
-    };
-    if (size(0) != 4 || size(2) != 10 || size(3) != 5 || !looksLikeDate(field[2])) {
+    const auto text = [&](RecordField f) { return std::string_view(at(f), size(f)); };
+    if (size(RecordField::Kind) != kKindBytes || size(RecordField::Date) != kDateBytes ||
+        size(RecordField::Time) != kTimeBytes || !looksLikeDate(at(RecordField::Date))) {
         return std::nullopt;
     }
-    const auto kind = kinds_.at(field[0]);
-    const auto date = kind ? dateAt(field[2]) : std::nullopt;
-    const auto minutes = date ? minutesAt(*kind, field[3]) : std::nullopt;
-    const std::string_view source = text(4);
+    const auto kind = kinds_.at(at(RecordField::Kind));
+    const auto date = kind ? dateAt(at(RecordField::Date)) : std::nullopt;
+    const auto minutes = date ? minutesAt(*kind, at(RecordField::Time)) : std::nullopt;
+    const std::string_view source = text(RecordField::Source);
     if (!minutes || (source != card_ && source != manual_)) {
         return std::nullopt;
     }
     const QString* name =
-        decoded(names_, text(1), [](const QString& t) { return std::optional(t); });
-    const QStringList* categories =
-        decoded(details_, text(5), [](const QString& t) { return readDetailCodes(t); });
-    const QStringList* reasons =
-        decoded(reasons_, text(6), [](const QString& t) { return readReasonCodes(t); });
+        decoded(names_, text(RecordField::Name), [](const QString& t) { return std::optional(t); });
+    const QStringList* categories = decoded(details_, text(RecordField::Detail),
+                                            [](const QString& t) { return readDetailCodes(t); });
+    const QStringList* reasons = decoded(reasons_, text(RecordField::Reason),
+                                         [](const QString& t) { return readReasonCodes(t); });
     if (!name || !categories || !reasons) {
         return std::nullopt;
     }
@@ -114,7 +116,7 @@ std::optional<PunchEvent> RecordBytesReader::read(const char* data, const char* 
     event.kind = *kind;
     event.name = *name;
     event.date = *date;
-    event.time = timeText(field[3]);
+    event.time = timeText(at(RecordField::Time));
     event.minutes = *minutes;
     event.manual = source == manual_;
     event.categories = *categories;
@@ -124,10 +126,10 @@ std::optional<PunchEvent> RecordBytesReader::read(const char* data, const char* 
 
 QString RecordBytesReader::timeText(const char* t) {
     std::uint64_t key = 0;
-    std::memcpy(&key, t, 5);
+    std::memcpy(&key, t, kTimeBytes);
     auto found = times_.find(key);
     if (found == times_.end()) {
-        found = times_.emplace(key, QString::fromLatin1(t, 5)).first;
+        found = times_.emplace(key, QString::fromLatin1(t, kTimeBytes)).first;
     }
     return found->second;
 }

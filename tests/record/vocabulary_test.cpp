@@ -1,4 +1,4 @@
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // A journal line read as a report's event: the codes after the detail and reason heads.
-#include "office/punch_line.h"
+#include "record/punch_line.h"
 
 #include "support/qt_printers.h"
 

@@ -1,5 +1,5 @@
 // A record written as a line and read back.
-#include "files/punch_record.h"
+#include "record/punch_record.h"
 
 #include "support/qt_printers.h"
 

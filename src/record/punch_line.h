@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/punch_record.h"
+#include "record/punch_record.h"
 
 #include <QDate>
 #include <QString>

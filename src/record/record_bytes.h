@@ -3,8 +3,8 @@
 // thousand: the kind, date and time of each, and the whole of the period's.
 
 #include "files/cp932.h"
-#include "files/punch_record.h"
-#include "office/punch_line.h"
+#include "record/punch_line.h"
+#include "record/punch_record.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,9 @@
 #pragma once
-// The record of keeper.txt: its fields, how a record is written as a line, and how a
-// line is read back into one.
+// The record of keeper.txt: its kinds and field words, how a record is written as a line,
+// and how a line is read back into one (record_layout.h has the line's shape).
+
+#include "files/data_dates.h"
+#include "record/record_layout.h"
 
 #include <QDate>
 #include <QString>
@@ -45,15 +48,6 @@ inline constexpr const char16_t* kNoDetail = u"詳細なし";
 inline constexpr const char16_t* kReasonHead = u"事由";
 inline constexpr const char16_t* kNoReason = u"事由なし";
 
-// How records (and working_hours.txt) write a date and a time: 2019/08/28, 07:45.
-inline constexpr const char* kRecordDateFormat = "yyyy/MM/dd";
-inline constexpr const char* kRecordTimeFormat = "HH:mm";
-QString recordDateText(const QDate& date);
-QString recordTimeText(const QTime& time);
-
-// A date written as yyyy/MM/dd, leading zeros included, or nullopt.
-std::optional<QDate> readRecordDate(QStringView text);
-
 // A record's time in minutes: after the date's midnight for a clock time (hours up to 28,
 // as a clock-out after midnight is written under the day before), or the length of a
 // mid-day absence (more than nothing, at most a day). nullopt when it is neither.
@@ -86,9 +80,13 @@ enum class LineProblem {
     BadReason,  // likewise for 事由
 };
 
-// The seven fields of a record line. A name is the only free text a record holds, so
-// commas beyond the sixth are taken to belong to it. nullopt: fewer than seven fields.
-using RecordFields = std::array<QString, 7>;
+// The seven fields of a record line, by RecordField. A name is the only free text a record
+// holds, so commas beyond the sixth are taken to belong to it. nullopt: fewer than seven.
+struct RecordFields {
+    std::array<QString, kRecordFieldCount> texts;
+    const QString& operator[](RecordField field) const { return texts[fieldIndex(field)]; }
+    QString& operator[](RecordField field) { return texts[fieldIndex(field)]; }
+};
 std::optional<RecordFields> splitRecordFields(QStringView line);
 
 // Reads one decoded line back into the record that line() wrote. The codes after the

@@ -1,6 +1,6 @@
-#include "office/punch_line.h"
+#include "record/punch_line.h"
 
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
 #include <algorithm>
 

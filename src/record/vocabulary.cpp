@@ -1,7 +1,7 @@
 // Work categories and leave reasons shared by the recording screens.
-#include "punch/vocabulary.h"
+#include "record/vocabulary.h"
 
-#include "files/punch_record.h"
+#include "record/punch_record.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "files/punch_record.h"
+#include "record/punch_record.h"
 
 #include <QList>
 #include <QStringList>
@@ -87,28 +87,6 @@ QString recordKindWord(RecordKind kind) {
     return QString::fromUtf16(kRecordKindWords.at(static_cast<std::size_t>(kind)).word);
 }
 
-QString recordDateText(const QDate& date) {
-    return date.toString(QString::fromLatin1(kRecordDateFormat));
-}
-
-QString recordTimeText(const QTime& time) {
-    return time.toString(QString::fromLatin1(kRecordTimeFormat));
-}
-
-std::optional<QDate> readRecordDate(QStringView text) {
-    if (text.size() != 10 || text[4] != u'/' || text[7] != u'/') {
-        return std::nullopt;
-    }
-    for (qsizetype i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (!isDigit(text[i])) {
-            return std::nullopt;
-        }
-    }
-    const QDate date(twoDigits(text, 0) * 100 + twoDigits(text, 2), twoDigits(text, 5),
-                     twoDigits(text, 8));
-    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
-}
-
 std::optional<int> readRecordMinutes(RecordKind kind, QStringView time) {
     const auto hm = readHoursMinutes(time);
     if (!hm) {
@@ -143,20 +121,24 @@ QString PunchRecord::line() const {
 
 std::optional<RecordFields> splitRecordFields(QStringView line) {
     const QList<QStringView> parts = line.split(u',');
-    if (parts.size() < 7) {
+    const auto count = static_cast<qsizetype>(kRecordFieldCount);
+    if (parts.size() < count) {
         return std::nullopt;
     }
     RecordFields fields;
-    const qsizetype nameEnd = parts.size() - 5;
-    fields[0] = parts[0].toString();
-    for (qsizetype i = 1; i < nameEnd; ++i) {
+    fields[RecordField::Kind] = parts[0].toString();
+    // The name runs up to the fields that are counted from the line's end.
+    const qsizetype afterName =
+        parts.size() - static_cast<qsizetype>(fieldFromEnd(RecordField::Date));
+    QString& name = fields[RecordField::Name];
+    for (qsizetype i = 1; i < afterName; ++i) {
         if (i > 1) {
-            fields[1] += u',';
+            name += u',';
         }
-        fields[1] += parts[i];
+        name += parts[i];
     }
-    for (std::size_t f = 2; f < fields.size(); ++f) {
-        fields[f] = parts[nameEnd + static_cast<qsizetype>(f) - 2].toString();
+    for (std::size_t f = fieldIndex(RecordField::Date); f < kRecordFieldCount; ++f) {
+        fields.texts[f] = parts[parts.size() - count + static_cast<qsizetype>(f)].toString();
     }
     return fields;
 }
@@ -166,7 +148,7 @@ std::variant<PunchRecord, LineProblem> readPunchRecord(QStringView line) {
     if (!fields || line.contains(QChar(QChar::ReplacementCharacter))) {
         return LineProblem::Unreadable;
     }
-    const auto& [kindWord, name, dateText, time, sourceText, detail, reason] = *fields;
+    const auto& [kindWord, name, dateText, time, sourceText, detail, reason] = fields->texts;
     const auto kind = readKind(kindWord);
     if (!kind) {
         return LineProblem::UnknownKind;
