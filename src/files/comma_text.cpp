@@ -104,16 +104,11 @@ QStringList splitLines(const QString& text) {
     return lines;
 }
 
-TableRow commaTextRow(int rowNumber, QStringView line) {
-    const QString text = QString::number(rowNumber) + u',' + line.toString();
-    TableRow row;
-    std::size_t column = 0;
-    auto add = [&](const QString& field) {
-        if (column < row.size()) {
-            row[column++] = field.isEmpty() ? QStringLiteral(" ") : field;
-        }
-    };
+namespace {
 
+// Hands each field of the text to `add`, in order.
+template <typename Add>
+void scanFields(QStringView text, Add add) {
     Scanner scan(text);
     scan.skipBlanks();
     while (!scan.atEnd()) {
@@ -123,7 +118,26 @@ TableRow commaTextRow(int rowNumber, QStringView line) {
             add(QString());
         }
     }
+}
+
+}  // namespace
+
+TableRow commaTextRow(int rowNumber, QStringView line) {
+    const QString text = QString::number(rowNumber) + u',' + line.toString();
+    TableRow row;
+    std::size_t column = 0;
+    scanFields(text, [&](const QString& field) {
+        if (column < row.size()) {
+            row[column++] = field.isEmpty() ? QStringLiteral(" ") : field;
+        }
+    });
     return row;
+}
+
+QStringList commaTextFields(QStringView line) {
+    QStringList fields;
+    scanFields(line, [&](const QString& field) { fields.append(field); });
+    return fields;
 }
 
 QStringList readDataFileLines(const std::filesystem::path& path) {

@@ -21,6 +21,10 @@ QStringList splitLines(const QString& text);
 // Fills a row from "<rowNumber>,<line>" by the comma-text rules.
 TableRow commaTextRow(int rowNumber, QStringView line);
 
+// All fields of a line by the same rules, however many; an empty field stays empty and a
+// blank line has none.
+QStringList commaTextFields(QStringView line);
+
 // Reads a whole data file (CP932) into lines, holding a shared lock while it
 // reads. Throws FileError when the file cannot be opened or read.
 QStringList readDataFileLines(const std::filesystem::path& path);

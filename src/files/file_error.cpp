@@ -29,6 +29,7 @@ std::string describe(const std::filesystem::path& path, const std::string& actio
 QString japaneseAction(const std::string& action) {
     static const std::pair<const char*, const char16_t*> kActions[] = {
         {"cannot create the lock file", u"ロック用のファイルを作ることができませんでした"},
+        {"cannot create", u"ファイルを作ることができませんでした"},
         {"cannot open for appending",
          u"記録用のファイルを書き込むために開くことができませんでした"},
         {"cannot write", u"ファイルに書き込むことができませんでした"},
@@ -57,6 +58,7 @@ QString japaneseReason(int errnum, const std::string& cause) {
         {EROFS, u"読み取り専用のファイルシステムです"},
         {EIO, u"入出力エラーです（ファイルサーバーやネットワークを確かめてください）"},
         {EFBIG, u"ファイルが大きすぎます"},
+        {EILSEQ, u"シフトJIS（CP932）の文字として読めないバイトがあります"},
     };
     const QString system = QString::fromLocal8Bit(cause);
     for (const auto& [number, japanese] : kReasons) {

@@ -16,7 +16,38 @@ bool datePresent(const std::vector<HoursRow>& workingHours, const QString& dateT
                        [&](const HoursRow& row) { return row.day == dateText; });
 }
 
+// A number of ASCII digits only (no sign, no full-width digits), at most two long.
+std::optional<int> twoDigitNumber(QStringView digits, qsizetype minLength) {
+    if (digits.size() < minLength || digits.size() > 2) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+constexpr int kLatestHour = 28;
+
 }  // namespace
+
+std::optional<int> readSpreadsheetMinutes(QStringView text) {
+    const QList<QStringView> parts = text.trimmed().split(u':');
+    if (parts.size() != 2 && parts.size() != 3) {
+        return std::nullopt;
+    }
+    const auto hours = twoDigitNumber(parts[0], 1);
+    const auto minutes = twoDigitNumber(parts[1], 2);
+    const auto seconds = parts.size() == 3 ? twoDigitNumber(parts[2], 2) : std::optional<int>(0);
+    if (!hours || !minutes || !seconds || *hours > kLatestHour || *minutes > 59 || *seconds > 59) {
+        return std::nullopt;
+    }
+    return *hours * 60 + *minutes;
+}
 
 HoursRow HoursRow::fromTableRow(const TableRow& row) {
     return {row[1], row[2], row[3], row[4]};

@@ -5,7 +5,10 @@
 #include <QDate>
 #include <QString>
 
+#include <QStringView>
+
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -23,6 +26,12 @@ struct HoursRow {
     // "DAY,START,END,REST", the line the file holds.
     QString line() const;
 };
+
+// Minutes after midnight of a time as a spreadsheet writes it: "8:15", "08:15" or "8:15:00"
+// (seconds dropped), blanks around allowed; hours 0-28 (a night's work runs past midnight),
+// minutes and seconds two digits each, 0-59. Anything else, the empty text included, is
+// nothing: what an empty field means is the caller's to say.
+std::optional<int> readSpreadsheetMinutes(QStringView text);
 
 // The rows after the header; none when the file has only a header. Throws FileError
 // when it cannot be read.

@@ -232,5 +232,43 @@ TEST_F(DeriveWorkingHours, ALinkInTheFilesPlaceIsAFileErrorAndItsTargetStaysUnch
     EXPECT_EQ(f.readAll(), targetBytes);
 }
 
+TEST(SpreadsheetMinutes, TimesAsASpreadsheetWritesThem) {
+    const struct {
+        QString text;
+        std::optional<int> minutes;
+    } cases[] = {
+        {u"8:15"_s, 495},
+        {u"08:15"_s, 495},
+        {u"8:15:00"_s, 495},
+        {u"8:15:59"_s, 495},  // seconds are dropped, never rounded up
+        {u" 8:15 "_s, 495},
+        {u"\t8:15\u3000"_s, 495},
+        {u"0:00"_s, 0},
+        {u"23:59"_s, 1439},
+        {u"28:59"_s, 1739},  // after midnight
+        {u"29:00"_s, std::nullopt},
+        {u"8"_s, std::nullopt},
+        {u"8:5"_s, std::nullopt},
+        {u"8:150"_s, std::nullopt},
+        {u"008:15"_s, std::nullopt},
+        {u"25:61"_s, std::nullopt},
+        {u"8:60"_s, std::nullopt},
+        {u"8:15:60"_s, std::nullopt},
+        {u"8:15:0"_s, std::nullopt},
+        {u"8:15:00:00"_s, std::nullopt},
+        {u"-8:15"_s, std::nullopt},
+        {u"+8:15"_s, std::nullopt},
+        {u"8 :15"_s, std::nullopt},
+        {u"８:１５"_s, std::nullopt},  // full-width digits
+        {u":15"_s, std::nullopt},
+        {u"abc"_s, std::nullopt},
+        {u""_s, std::nullopt},
+        {u" "_s, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(readSpreadsheetMinutes(c.text), c.minutes) << c.text.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace tavomi
