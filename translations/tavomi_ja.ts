@@ -237,10 +237,6 @@ IDm：%2
         <translation>（氏名は記録からだけ取りました）</translation>
     </message>
     <message>
-        <source> (scheduled hours are left blank)</source>
-        <translation>（勤務時間は空欄にしました）</translation>
-    </message>
-    <message>
         <source>cannot write %1: %2</source>
         <translation>%1 に書き込むことができませんでした：%2</translation>
     </message>
@@ -267,6 +263,18 @@ IDm：%2
     <message>
         <source>this program draws no PDF</source>
         <translation>このプログラムは PDF を作成できません</translation>
+    </message>
+    <message>
+        <source> (each date&apos;s hours are taken from the weekly table)</source>
+        <translation>（日ごとの勤務時間は週の表から取りました）</translation>
+    </message>
+    <message>
+        <source> (dates without working hours count as days off)</source>
+        <translation>（勤務時間の行がない日は休日としました）</translation>
+    </message>
+    <message>
+        <source> (the school&apos;s calendar is not used)</source>
+        <translation>（学校の暦は使っていません）</translation>
     </message>
 </context>
 <context>

@@ -6,7 +6,7 @@
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
-#include "files/punch_record.h"
+#include "files/data_dates.h"
 #include "files/unique_fd.h"
 #include "files/working_hours.h"
 

@@ -92,6 +92,12 @@ void ManualEntryScreen::buildControls() {
         look::named(new QLabel(u"午前零時を過ぎ退勤は前日の日付で"_s, this), "afterMidnightHint");
     afterMidnightHint_->setGeometry(24, 328, 400, 24);
     afterMidnightHint_->hide();
+    timeRefusedHint_ = look::named(
+        new QLabel(u"24時より後の時刻は入れられません。午前零時を過ぎ退勤は前日の日付で"_s, this),
+        "timeRefusedHint");
+    timeRefusedHint_->setGeometry(200, 250, 540, 36);
+    timeRefusedHint_->setWordWrap(true);
+    timeRefusedHint_->hide();
 
     kindGroup_ = new QButtonGroup(this);
     kindGroup_->setExclusive(true);
@@ -132,6 +138,9 @@ void ManualEntryScreen::connectHandlers() {
             &ManualEntryScreen::onPersonListOpening);
     connect(timePicker_, &StepTimePicker::clicked, this, &ManualEntryScreen::onTimePickerClicked);
     connect(timePicker_, &QTimeEdit::timeChanged, this, &ManualEntryScreen::updateAfterMidnightBox);
+    // A refused hour past 23: the hint says where a time after midnight goes, until the
+    // screen opens again.
+    connect(timePicker_, &StepTimePicker::timeRefused, timeRefusedHint_, &QWidget::show);
     connect(nowButton_, &QPushButton::clicked, this, &ManualEntryScreen::onNowClicked);
     connect(recordButton_, &QPushButton::clicked, this, &ManualEntryScreen::onRecordClicked);
     connect(closeButton_, &QPushButton::clicked, this, &ManualEntryScreen::resetAndClose);
@@ -164,6 +173,7 @@ void ManualEntryScreen::setPickersToClock() {
 void ManualEntryScreen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
+        timeRefusedHint_->hide();
         updateAfterMidnightBox();
     }
 }

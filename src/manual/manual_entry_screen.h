@@ -92,6 +92,7 @@ class ManualEntryScreen : public QDialog {
     QComboBox* absenceHoursPicker_;  // the hours of 中抜け, in the time picker's place
     QCheckBox* afterMidnightBox_;
     QLabel* afterMidnightHint_;
+    QLabel* timeRefusedHint_;  // an hour past 23 was typed and refused
     QCheckBox* leaveReasonBox_;
     QWidget* reasonPanel_;
     ReasonBoxes reasonBoxes_;

@@ -50,6 +50,19 @@ QAbstractSpinBox::StepEnabled StepTimePicker::stepEnabled() const {
     return enabled;
 }
 
+QValidator::State StepTimePicker::validate(QString& input, int& pos) const {
+    // Qt would take a typed hour past 23 by dropping its first digit (25:30 as 5:30 or 7:30
+    // by section); a time after midnight belongs to the day before, as 24:00 to 28:59.
+    const qsizetype colon = input.indexOf(u':');
+    bool isNumber = false;
+    const int hour = input.left(colon < 0 ? input.size() : colon).trimmed().toInt(&isNumber);
+    if (isNumber && hour > 23) {
+        emit const_cast<StepTimePicker*>(this)->timeRefused();
+        return QValidator::Invalid;
+    }
+    return QTimeEdit::validate(input, pos);
+}
+
 void StepTimePicker::mousePressEvent(QMouseEvent* event) {
     emit clicked();
     QTimeEdit::mousePressEvent(event);

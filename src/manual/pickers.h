@@ -33,9 +33,12 @@ class StepTimePicker : public QTimeEdit {
 
   signals:
     void clicked();
+    // Typed text that names no time of the day (25:30): it is refused, not turned into another.
+    void timeRefused();
 
   protected:
     StepEnabled stepEnabled() const override;
+    QValidator::State validate(QString& input, int& pos) const override;
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

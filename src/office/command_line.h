@@ -1,6 +1,6 @@
 #pragma once
 
-#include "office/report_period.h"
+#include "report/report_period.h"
 
 #include <QDate>
 #include <QString>

@@ -13,7 +13,7 @@
 #include <QCoreApplication>
 
 #if defined(TAVOMI_REPORT_DRAWS_PDF)
-#include "office/report_pdf.h"
+#include "report/report_pdf.h"
 
 #include <QGuiApplication>
 #else

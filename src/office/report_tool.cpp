@@ -2,10 +2,10 @@
 
 #include "files/data_folder.h"
 #include "files/file_error.h"
-#include "office/journal_scan.h"
-#include "office/report_model.h"
-#include "office/report_text.h"
 #include "office/tool_output.h"
+#include "report/report_inputs.h"
+#include "report/report_model.h"
+#include "report/report_text.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -23,26 +23,29 @@ void warn(std::FILE* err, const QString& text) {
     printToolLine(err, kReportTool, text);
 }
 
-// The cardholders; without a readable list the names come from the journal alone.
-QStringList cardholders(const std::filesystem::path& appFolder, std::FILE* err) {
-    const auto list = dataFilePath(appFolder, kCardholderListFile);
-    try {
-        return readCardholderNames(list);
-    } catch (const FileError& e) {
-        warn(err, fileErrorText(e) +
-                      QCoreApplication::translate("tavomi-report",
-                                                  " (teachers are taken from the journal alone)"));
-        return {};
+// What the report did without a file it could not read.
+const char* consequenceText(InputProblem::File file) {
+    switch (file) {
+        case InputProblem::File::Cardholders:
+            return QT_TRANSLATE_NOOP("tavomi-report",
+                                     " (teachers are taken from the journal alone)");
+        case InputProblem::File::WorkingHours:
+            return QT_TRANSLATE_NOOP("tavomi-report",
+                                     " (each date's hours are taken from the weekly table)");
+        case InputProblem::File::WeeklyTable:
+            return QT_TRANSLATE_NOOP("tavomi-report",
+                                     " (dates without working hours count as days off)");
+        case InputProblem::File::SchoolCalendar:
+            return QT_TRANSLATE_NOOP("tavomi-report", " (the school's calendar is not used)");
     }
+    return "";
 }
 
-WorkingHours workingHours(const std::filesystem::path& appFolder, std::FILE* err) {
-    try {
-        return readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
-    } catch (const FileError& e) {
-        warn(err, fileErrorText(e) + QCoreApplication::translate(
-                                         "tavomi-report", " (scheduled hours are left blank)"));
-        return {};
+// The report goes on without the files it can do without, and says so.
+void warnOfProblems(const std::vector<InputProblem>& problems, std::FILE* err) {
+    for (const InputProblem& problem : problems) {
+        warn(err, fileErrorText(problem.error) +
+                      QCoreApplication::translate("tavomi-report", consequenceText(problem.file)));
     }
 }
 
@@ -78,21 +81,22 @@ int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, st
         print(out, QCoreApplication::translate("tavomi-report", "wrote %1 (%2 pages)\n")
                        .arg(command.pdfFile, QString::number(pages)));
     }
+    print(out, scheduleChecksText(report.scheduleChecks));
     print(out, garbledText(report.garbled));
     return 0;
 }
 
 // The month's text, each teacher's sheet written as it is made: a thousand teachers'
 // sheets are megabytes of text, and so never held at once.
-void printMonthAsMade(const ReportPeriod& month, JournalScan scan, const QStringList& names,
-                      const WorkingHours& hours, std::FILE* out) {
+void printMonthAsMade(const ReportPeriod& month, ReportInputs inputs, std::FILE* out) {
     const auto write = [out](const QString& text) { std::fputs(text.toUtf8().constData(), out); };
     write(monthTextTitle(month));
     const auto garbled = buildReportByTeacher(
-        month, std::move(scan), names, hours,
+        month, std::move(inputs.scan), inputs.cardholders, inputs.calendar,
         [&write](TeacherDays&& teacher, std::optional<TeacherTotals>&& totals) {
             write(teacherSheetText(teacher, totals ? &*totals : nullptr));
         });
+    write(scheduleChecksText(scheduleChecks(month, inputs.calendar)));
     write(garbledText(garbled));
     std::fflush(out);
 }
@@ -152,22 +156,20 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
     const ReportPeriod period = command.action == ReportCommand::Action::Month
                                     ? *command.month
                                     : ReportPeriod::ofDay(command.date.value_or(now.date()));
-    JournalScan scan;
+    ReportInputs inputs;
     try {
-        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
-                           period.isDay() ? QDate() : lookBackStart(period));
+        inputs = readReportInputs(appFolder, period, now.date());
     } catch (const FileError& e) {
         warn(err, fileErrorText(e));
         return 1;
     }
-    const QStringList names = cardholders(appFolder, err);
-    const WorkingHours hours = workingHours(appFolder, err);
+    warnOfProblems(inputs.problems, err);
     if (command.action == ReportCommand::Action::Month && command.csvFile.isEmpty() &&
         command.pdfFile.isEmpty()) {
-        printMonthAsMade(period, std::move(scan), names, hours, out);
+        printMonthAsMade(period, std::move(inputs), out);
         return 0;
     }
-    const PeriodReport report = buildReport(period, std::move(scan), names, hours);
+    const PeriodReport report = buildReport(period, std::move(inputs));
     if (command.action == ReportCommand::Action::Today) {
         print(out, dayText(report, now));
         return 0;

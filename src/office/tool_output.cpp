@@ -49,15 +49,4 @@ void printToolLine(std::FILE* stream, const char* tool, const QString& text) {
     print(stream, QString::fromUtf8(tool) + QStringLiteral(": ") + text + u'\n');
 }
 
-QString withControlPictures(QString text) {
-    for (QChar& c : text) {
-        if (c.unicode() < 0x20) {
-            c = QChar(0x2400 + c.unicode());
-        } else if (c.unicode() == 0x7F) {
-            c = QChar(0x2421);
-        }
-    }
-    return text;
-}
-
 }  // namespace tavomi

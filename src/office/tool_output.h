@@ -1,6 +1,8 @@
 #pragma once
 // How the office's tools write to the terminal, and in which language.
 
+#include "report/text_table.h"
+
 #include <QString>
 
 #include <cstdio>
@@ -25,10 +27,6 @@ QString fileErrorText(const FileError& error);
 
 // Writes the text as UTF-8 and flushes, so that prompts show before a wait.
 void print(std::FILE* stream, const QString& text);
-
-// Text from the data files as a terminal (or a table) may show it: control characters
-// as their pictures (␉, ␚, ␛), so that no escape sequence or carriage return reaches it.
-QString withControlPictures(QString text);
 
 // One line "<tool>: <text>": the tools' refusals, warnings and errors.
 void printToolLine(std::FILE* stream, const char* tool, const QString& text);

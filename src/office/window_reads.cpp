@@ -26,6 +26,21 @@ QString messageOf(const FileError& error) {
     return error.japaneseText().replace(u"\r\n"_s, u"\n"_s);
 }
 
+// What the page did without the file.
+QString consequenceText(InputProblem::File file) {
+    switch (file) {
+        case InputProblem::File::Cardholders:
+            return u"\n（氏名は記録からだけ取りました）"_s;
+        case InputProblem::File::WorkingHours:
+            return u"\n（日ごとの勤務時間は週の表から取りました）"_s;
+        case InputProblem::File::WeeklyTable:
+            return u"\n（勤務時間の行がない日は休日としました）"_s;
+        case InputProblem::File::SchoolCalendar:
+            return u"\n（学校の暦は使っていません）"_s;
+    }
+    return {};
+}
+
 }  // namespace
 
 DataStamps dataStampsOf(const std::filesystem::path& appFolder) {
@@ -57,41 +72,26 @@ QString dataFolderProblem(const std::filesystem::path& appFolder) {
 }
 
 std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
-                                             const ReportPeriod& period,
+                                             const ReportPeriod& period, const QDate& today,
                                              const ScanProgress& progress) {
     if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {
         return problem;
     }
     const DataStamps stamps = dataStampsOf(appFolder);
-    QStringList notes;
-    bool stopped = false;
-    JournalScan scan;
+    ReportInputs inputs;
     try {
-        scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
-                           period.isDay() ? QDate() : lookBackStart(period),
-                           [&](qint64 done, qint64 size) {
-                               stopped = progress && !progress(done, size);
-                               return !stopped;
-                           });
+        inputs = readReportInputs(appFolder, period, today, progress);
     } catch (const FileError& e) {
         return messageOf(e);
     }
-    if (stopped) {
+    if (inputs.stopped) {
         return u"読み込みを中止しました。"_s;
     }
-    QStringList cardholders;
-    try {
-        cardholders = readCardholderNames(dataFilePath(appFolder, kCardholderListFile));
-    } catch (const FileError& e) {
-        notes.append(messageOf(e) + u"\n（氏名は記録からだけ取りました）"_s);
+    QStringList notes;
+    for (const InputProblem& problem : inputs.problems) {
+        notes.append(messageOf(problem.error) + consequenceText(problem.file));
     }
-    WorkingHours hours;
-    try {
-        hours = readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
-    } catch (const FileError& e) {
-        notes.append(messageOf(e) + u"\n（勤務時間は空欄にしました）"_s);
-    }
-    return PeriodRead{buildReport(period, std::move(scan), cardholders, hours), stamps, notes};
+    return PeriodRead{buildReport(period, std::move(inputs)), stamps, notes};
 }
 
 std::variant<std::vector<CardholderRow>, QString> readCardholders(

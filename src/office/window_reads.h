@@ -5,8 +5,8 @@
 
 #include "files/cardholder_list.h"
 #include "files/file_stamp.h"
-#include "office/journal_scan.h"
-#include "office/report_model.h"
+#include "report/report_inputs.h"
+#include "report/report_model.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,7 +41,7 @@ struct PeriodRead {
 // hours table becomes a note. With a progress that says stop, the outcome is a message
 // that nobody is meant to read.
 std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
-                                             const ReportPeriod& period,
+                                             const ReportPeriod& period, const QDate& today,
                                              const ScanProgress& progress = {});
 
 // The cardholder list's rows, or the message why it cannot be read.

@@ -93,6 +93,7 @@ QStringList findingTexts(const PeriodReport& report) {
             }
         }
     }
+    texts.append(report.scheduleChecks);
     for (const GarbledLine& line : report.garbled) {
         texts.append(u"%1 %2行目　%3：%4"_s
                          .arg(QString::fromLatin1(kJournalFile.data(), kJournalFile.size()))

@@ -3,7 +3,7 @@
 // in, the month's findings, and the card registration's refusals in Japanese.
 
 #include "office/card_registration.h"
-#include "office/report_model.h"
+#include "report/report_model.h"
 
 #include <QString>
 #include <QStringList>

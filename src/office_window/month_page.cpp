@@ -1,12 +1,12 @@
 #include "office_window/month_page.h"
 
 #include "dialogs/screen_look.h"
-#include "office/report_pdf.h"
-#include "office/report_text.h"
 #include "office/report_tool.h"
 #include "office/tool_output.h"
 #include "office/window_texts.h"
 #include "office_window/page_parts.h"
+#include "report/report_pdf.h"
+#include "report/report_text.h"
 
 #include <QColor>
 #include <QDir>
@@ -64,11 +64,11 @@ QString dataFileRefusal(const QString& file) {
 }  // namespace
 
 MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* parent)
-    : QWidget(parent), appFolder_(std::move(appFolder)) {
+    : QWidget(parent), appFolder_(std::move(appFolder)), clock_(std::move(clock)) {
     choosePath_ = [this](const QString& title, const QString& suggested, const QString& filter) {
         return QFileDialog::getSaveFileName(this, title, QDir::home().filePath(suggested), filter);
     };
-    const QDate today = clock().date();
+    const QDate today = clock_().date();
     yearSpin_ = look::named(new QSpinBox(this), "yearSpin");
     yearSpin_->setRange(2000, 2099);
     yearSpin_->setValue(today.year());
@@ -97,6 +97,21 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
 
     auto* findings = new QGroupBox(u"確認が必要な記録と読めない行"_s, this);
     (new QVBoxLayout(findings))->addWidget(findingsList_);
+    // How every number on the page is made, one click away.
+    auto* rules = look::named(new QGroupBox(u"集計のきまり"_s, this), "countingRulesPanel");
+    rules->setCheckable(true);
+    rules->setChecked(false);
+    auto* rulesText = look::named(new QLabel(countingRules().join(u'\n'), rules), "countingRules");
+    rulesText->setWordWrap(true);
+    rulesText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    rulesText->setVisible(false);
+    (new QVBoxLayout(rules))->addWidget(rulesText);
+    connect(rules, &QGroupBox::toggled, rulesText, &QWidget::setVisible);
+    auto* bottom = new QWidget(this);
+    auto* bottomLayout = new QVBoxLayout(bottom);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
+    bottomLayout->addWidget(findings);
+    bottomLayout->addWidget(rules);
     auto* tables = new QSplitter(Qt::Horizontal, this);
     tables->addWidget(teacherTable_);
     tables->addWidget(sheetTable_);
@@ -106,7 +121,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     tables->setStretchFactor(1, 1);
     auto* page = new QSplitter(Qt::Vertical, this);
     page->addWidget(tables);
-    page->addWidget(findings);
+    page->addWidget(bottom);
     page->setStretchFactor(0, 3);
 
     auto* layout = new QVBoxLayout(this);
@@ -134,8 +149,9 @@ void MonthPage::read() {
     progressBar_->setValue(0);
     progressBar_->show();
     reading_.run(
-        [folder = appFolder_, month](const ReadProgress& progress) -> Outcome<PeriodRead> {
-            auto read = readPeriod(folder, month, progress);
+        [folder = appFolder_, month,
+         today = clock_().date()](const ReadProgress& progress) -> Outcome<PeriodRead> {
+            auto read = readPeriod(folder, month, today, progress);
             if (auto* message = std::get_if<QString>(&read)) {
                 return *message;
             }

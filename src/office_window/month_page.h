@@ -43,6 +43,7 @@ class MonthPage : public QWidget {
     void save(Format format);
 
     std::filesystem::path appFolder_;
+    Clock clock_;
     SavePathChooser choosePath_;
     std::shared_ptr<const PeriodReport> shown_;  // what the buttons save
     bool savable_ = false;                       // a month with records is shown

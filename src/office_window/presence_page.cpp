@@ -1,9 +1,9 @@
 #include "office_window/presence_page.h"
 
 #include "dialogs/screen_look.h"
-#include "office/report_text.h"
 #include "office/window_texts.h"
 #include "office_window/page_parts.h"
+#include "report/report_text.h"
 
 #include <QDateEdit>
 #include <QHBoxLayout>
@@ -58,7 +58,7 @@ void PresencePage::read() {
     progressBar_->show();
     reading_.run(
         [folder = appFolder_, date](const ReadProgress& progress) -> Outcome<PeriodRead> {
-            auto read = readPeriod(folder, ReportPeriod::ofDay(date), progress);
+            auto read = readPeriod(folder, ReportPeriod::ofDay(date), date, progress);
             if (auto* message = std::get_if<QString>(&read)) {
                 return *message;
             }

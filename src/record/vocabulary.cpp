@@ -3,6 +3,8 @@
 
 #include "record/punch_record.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace tavomi {
@@ -95,6 +97,12 @@ QString detailField(const IsTicked& isTicked) {
 
 QString reasonField(const IsTicked& isTicked) {
     return codeField(kReasonHead, kNoReason, kReasons, isTicked);
+}
+
+bool isLeaveReason(QStringView code) {
+    return code != QStringView(u"割振") &&
+           std::any_of(kReasons.begin(), kReasons.end(),
+                       [code](const Reason& r) { return code == QStringView(r.code); });
 }
 
 }  // namespace tavomi

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <array>
 #include <functional>
@@ -47,6 +48,10 @@ extern const std::array<WorkCategory, 23> kWorkCategories;
 extern const std::array<SpecialNote, 3> kSpecialNotes;
 extern const std::array<const char16_t*, 3> kCategoryPageCaptions;
 inline constexpr const char16_t* kSurveyNote = u"教員勤務実態調査（H28)を参考に作成";
+
+// Whether a reason code takes the teacher away from work (年休, 病休, 職専免 …): every
+// reason but 割振変更, which moves working hours rather than leaving them.
+bool isLeaveReason(QStringView code);
 
 // Tells whether box n is ticked.
 using IsTicked = std::function<bool(int box)>;

@@ -672,6 +672,23 @@ TEST_F(ManualScreenTest, AClickOnTheDigitsOrTheArrowsBringsBackTheStepOfFive) {
     }
 }
 
+// Typing an hour the picker cannot hold never gives another time: the keystroke is refused,
+// and a hint that stays says where a time after midnight goes.
+TEST_F(ManualScreenTest, AnHourPast23IsRefusedWithTheAfterMidnightHint) {
+    auto* picker = get<StepTimePicker>("timePicker");
+    picker->setTime(QTime(7, 0));
+    picker->setFocus();
+    picker->setCurrentSection(QDateTimeEdit::HourSection);
+    picker->setSelectedSection(QDateTimeEdit::HourSection);
+    QTest::keyClicks(picker, u"25:30"_s);
+
+    EXPECT_NE(picker->time(), QTime(7, 30)) << picker->text().toStdString();
+    EXPECT_NE(picker->time(), QTime(5, 30)) << picker->text().toStdString();
+    EXPECT_FALSE(picker->text().startsWith(u"25"_s)) << picker->text().toStdString();
+    EXPECT_FALSE(picker->text().startsWith(u"5:"_s)) << picker->text().toStdString();
+    EXPECT_TRUE(get<QLabel>("timeRefusedHint")->isVisible());
+}
+
 struct ClosingCase {
     const char* name;
     std::function<void(ManualEntryScreen&)> close;

@@ -3,9 +3,9 @@
 #include "files/cp932.h"
 #include "files/data_folder.h"
 #include "office/command_line.h"
-#include "office/report_text.h"
 #include "office/report_tool.h"
 #include "office/tool_output.h"
+#include "report/report_text.h"
 #include "report_fixture.h"
 #include "support/qt_printers.h"
 
@@ -238,14 +238,19 @@ QString runPoppler(const QString& program, const QStringList& arguments) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// The program itself, as on a server: no display, nothing chosen for Qt's platform.
-TEST_F(ReportTest, PdfHasOnePagePerTeacherWithTheirNames) {
+// The program itself, as on a server: no display, nothing chosen for Qt's platform; in the C
+// locale and in the office's own (fontconfig then names fonts in Japanese).
+class ReportPdfTest : public ReportTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ReportPdfTest, HasOnePagePerTeacherWithTheirNamesReadingBackAsWritten) {
     const QString pdf = outputPath("august.pdf");
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("QT_QPA_PLATFORM");
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
+    env.insert("LC_ALL", QString::fromLatin1(GetParam()));
+    env.insert("LANG", QString::fromLatin1(GetParam()));
     tool.setProcessEnvironment(env);
     tool.start(QStringLiteral(TAVOMI_REPORT_PROGRAM),
                {"month", "2019/08", "--pdf", pdf, "--data",
@@ -280,6 +285,11 @@ TEST_F(ReportTest, PdfHasOnePagePerTeacherWithTheirNames) {
     }
     EXPECT_TRUE(pages.back().contains(u"24行目"_s)) << pages.back().toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Locales, ReportPdfTest, ::testing::Values("C.UTF-8", "ja_JP.UTF-8"),
+                         [](const auto& info) {
+                             return std::string(info.param).substr(0, 2) == "ja" ? "Japanese" : "C";
+                         });
 
 // The PDF is drawn by a second program beside the first; without it the report says so.
 TEST_F(ReportTest, PdfWithoutItsHelperProgramIsAnError) {

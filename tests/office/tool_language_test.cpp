@@ -220,7 +220,8 @@ TEST(TranslationTest, EveryTextOfTheToolsHasItsJapanese) {
     QProcess lupdate;
     lupdate.start(QStringLiteral(TAVOMI_LUPDATE),
                   QStringLiteral(TAVOMI_LUPDATE_OPTIONS).split(u' ') +
-                      QStringList{QStringLiteral(TAVOMI_TOOL_SOURCES), u"-ts"_s, copy});
+                      QStringLiteral(TAVOMI_TOOL_SOURCES).split(u'|') +
+                      QStringList{u"-ts"_s, copy});
     ASSERT_TRUE(lupdate.waitForFinished(60000));
     ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
 

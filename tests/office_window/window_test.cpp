@@ -15,6 +15,7 @@
 #include "support/wait.h"
 
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -169,8 +170,8 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
     // the break; each beyond the scheduled 7:45.
     EXPECT_EQ(cell(teachers, 0, 1), u"3"_s);
     EXPECT_EQ(cell(teachers, 0, 2), u"24:57"_s);
-    EXPECT_EQ(cell(teachers, 0, 4), u"9:27"_s);
-    EXPECT_EQ(cell(teachers, 0, 8), u"5日 出勤なし、20日 退勤なし"_s);
+    EXPECT_EQ(cell(teachers, 0, 5), u"9:27"_s);
+    EXPECT_EQ(cell(teachers, 0, 9), u"5日 出勤なし、20日 退勤なし"_s);
     ASSERT_EQ(sheet->rowCount(), 31);
     EXPECT_EQ(cell(sheet, 0, 4), u"07:45"_s);
     EXPECT_EQ(cell(sheet, 1, 5), u"25:30"_s);
@@ -182,6 +183,13 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
         << texts.join(u'\n').toStdString();
     EXPECT_TRUE(texts.join(u'\n').contains(u"keeper.txt 24行目　読めない行"_s));
     EXPECT_TRUE(texts.join(u'\n').contains(u"26行目　日付の誤り"_s));
+    // How the totals are counted, one click away.
+    auto* rules = find<QGroupBox>("monthPage", "countingRulesPanel");
+    rules->setChecked(true);
+    EXPECT_TRUE(find<QLabel>("monthPage", "countingRules")->text().contains(u"校外"_s));
+    // The dates whose hours came from the weekly table, not from working_hours.txt.
+    EXPECT_TRUE(texts.join(u'\n').contains(
+        u"週の表（ordinary_working_hours.txt）の時間で数えた日: 8/8（木）"_s));
 
     // The CSV is the report tool's, byte for byte; the PDF is written whole.
     QTemporaryDir out;

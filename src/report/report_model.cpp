@@ -1,4 +1,4 @@
-#include "office/report_model.h"
+#include "report/report_model.h"
 
 #include "files/cardholder_list.h"
 #include "files/working_hours.h"
@@ -50,33 +50,31 @@ class EventsByTeacher {
     std::vector<std::uint32_t> events_;
 };
 
-// Each date's working hours, looked up once rather than per teacher and date.
-std::vector<std::optional<ScheduledHours>> scheduledByDay(const ReportPeriod& period,
-                                                          const WorkingHours& workingHours) {
-    std::vector<std::optional<ScheduledHours>> scheduled;
+// Each date's scheduled hours, looked up once rather than per teacher and date.
+std::vector<DaySchedule> scheduleByDay(const ReportPeriod& period, const ReportCalendar& calendar) {
+    std::vector<DaySchedule> days;
     for (QDate date = period.first(); date <= period.last(); date = date.addDays(1)) {
-        const auto hours = workingHours.find(recordDateText(date));
-        scheduled.push_back(hours == workingHours.end() ? std::nullopt
-                                                        : std::optional(hours->second));
+        days.push_back(scheduleOn(calendar, date));
     }
-    return scheduled;
+    return days;
 }
 
 // One teacher's days of the period, from their records' places in `events` (moved out).
 TeacherDays teacherDays(const QString& name, const ReportPeriod& period,
-                        const std::vector<std::optional<ScheduledHours>>& scheduled,
+                        const std::vector<DaySchedule>& schedules,
                         std::span<const std::uint32_t> places, std::deque<PunchEvent>& events) {
-    std::vector<std::vector<PunchEvent>> eventsByDay(scheduled.size());
+    std::vector<std::vector<PunchEvent>> eventsByDay(schedules.size());
     for (const std::uint32_t e : places) {
         const auto d = static_cast<std::size_t>(period.first().daysTo(events[e].date));
         eventsByDay[d].push_back(std::move(events[e]));
     }
     TeacherDays teacher{name, {}};
-    teacher.days.reserve(scheduled.size());
-    for (std::size_t d = 0; d < scheduled.size(); ++d) {
+    teacher.days.reserve(schedules.size());
+    for (std::size_t d = 0; d < schedules.size(); ++d) {
         DaySummary day =
             summarizeDay(period.first().addDays(static_cast<qint64>(d)), std::move(eventsByDay[d]));
-        day.scheduled = scheduled[d];
+        day.schedule = schedules[d];
+        day.hours = dayHours(timedRecords(day.events), day.schedule);
         teacher.days.push_back(std::move(day));
     }
     return teacher;
@@ -86,10 +84,23 @@ TeacherDays teacherDays(const QString& name, const ReportPeriod& period,
 
 WorkingHours readWorkingHours(const std::filesystem::path& file) {
     WorkingHours hours;
+    int line = 1;  // the header
     for (const HoursRow& row : readHoursRows(file)) {
-        hours[row.day] = {fieldText(row.start), fieldText(row.end), fieldText(row.rest)};
+        ++line;
+        hours[row.day] = {fieldText(row.start), fieldText(row.end), fieldText(row.rest), line};
     }
     return hours;
+}
+
+WeeklyHours readWeeklyHours(const std::filesystem::path& file) {
+    WeeklyHours week;
+    const std::vector<HoursRow> rows = readHoursRows(file);
+    for (std::size_t d = 0; d < week.size() && d < rows.size(); ++d) {
+        const HoursRow& row = rows[d];
+        week[d] = ScheduledHours{fieldText(row.start), fieldText(row.end), fieldText(row.rest),
+                                 static_cast<int>(d) + 2};
+    }
+    return week;
 }
 
 QStringList readCardholderNames(const std::filesystem::path& file) {
@@ -107,7 +118,7 @@ QStringList readCardholderNames(const std::filesystem::path& file) {
 
 std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, JournalScan scan,
                                               const QStringList& cardholders,
-                                              const WorkingHours& workingHours,
+                                              const ReportCalendar& calendar,
                                               const OnTeacher& onTeacher) {
     // The teachers by where their name first appears; a hash finds a name, as a month may
     // hold a thousand teachers.
@@ -135,19 +146,20 @@ std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, Journa
     // The earlier months are needed only as their overtime.
     EarlierOvertime before;
     if (!period.isDay()) {
-        before = earlierOvertime(scan, workingHours);
+        before = earlierOvertime(scan, calendar);
     }
     scan.earlier = {};
 
-    const auto scheduled = scheduledByDay(period, workingHours);
-    const std::optional<MonthSchedule> schedule =
-        period.isDay() ? std::nullopt : std::optional(MonthSchedule(period, workingHours));
+    const auto schedules = scheduleByDay(period, calendar);
+    const std::optional<MonthSchedule> month =
+        period.isDay() ? std::nullopt
+                       : std::optional(MonthSchedule(period, schedules, scan.firstMonth));
     for (std::size_t t = 0; t < static_cast<std::size_t>(names.size()); ++t) {
-        TeacherDays teacher = teacherDays(names[static_cast<qsizetype>(t)], period, scheduled,
+        TeacherDays teacher = teacherDays(names[static_cast<qsizetype>(t)], period, schedules,
                                           byTeacher.of(t), scan.events);
         std::optional<TeacherTotals> totals;
-        if (schedule) {
-            totals = teacherTotals(*schedule, teacher, before);
+        if (month) {
+            totals = teacherTotals(*month, teacher, before, calendar.today);
         }
         onTeacher(std::move(teacher), std::move(totals));
     }
@@ -155,10 +167,13 @@ std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, Journa
 }
 
 PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
-                         const QStringList& cardholders, const WorkingHours& workingHours) {
-    PeriodReport report{period, {}, {}, {}};
+                         const QStringList& cardholders, const ReportCalendar& calendar) {
+    PeriodReport report{period, {}, {}, {}, {}};
+    if (!period.isDay()) {
+        report.scheduleChecks = scheduleChecks(period, calendar);
+    }
     report.garbled = buildReportByTeacher(
-        period, std::move(scan), cardholders, workingHours,
+        period, std::move(scan), cardholders, calendar,
         [&report](TeacherDays&& teacher, std::optional<TeacherTotals>&& totals) {
             report.teachers.push_back(std::move(teacher));
             if (totals) {

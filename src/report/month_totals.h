@@ -3,10 +3,12 @@
 // caps on teachers' overtime: 45 hours a month and 360 a fiscal year (from April), less
 // than 100 hours in any month, and at most 80 hours on average over any 2 to 6 months.
 
-#include "office/day_summary.h"
-#include "office/journal_scan.h"
-#include "office/report_period.h"
 #include "record/punch_record.h"
+#include "report/day_hours.h"
+#include "report/day_schedule.h"
+#include "report/day_summary.h"
+#include "report/journal_scan.h"
+#include "report/report_period.h"
 
 #include <QDate>
 #include <QHash>
@@ -23,35 +25,10 @@ inline constexpr int kMonthlyCapMinutes = 45 * 60;
 inline constexpr int kYearlyCapMinutes = 360 * 60;
 inline constexpr int kAverageCapMinutes = 80 * 60;
 inline constexpr int kSingleMonthLimitMinutes = 100 * 60;
+inline constexpr int kLongestAverageMonths = 6;
 
-// The scheduled hours of a date in minutes: end - start - break; nullopt on a day off (no
-// line in working_hours.txt, or start equal to end).
-std::optional<int> scheduledMinutes(const std::optional<ScheduledHours>& hours);
-
-// A record as the hours of a day need it.
-struct TimedRecord {
-    RecordKind kind = RecordKind::ClockIn;
-    int minutes = 0;  // after the date's midnight (up to 28:59), or a 中抜's length
-};
-
-// One teacher's day in minutes.
-struct DayHours {
-    bool attended = false;  // a clock-in that day (出勤日数 counts it)
-    bool counted = false;   // a clock-in and a later clock-out: the day's hours are known
-    int present = 0;        // 在校等時間
-    int overtime = 0;
-};
-
-// The hours of one day from its records in the order they happened. 在校等時間 runs from
-// the first clock-in to the last clock-out (after midnight included: such a clock-out is
-// written under its date), less the going-out periods, the 中抜 lengths and the day's
-// break (`scheduled` holds it; a day off has none). A going-out without a return lasts
-// until the clock-out; a return without a going-out is ignored. A day without a clock-in
-// or a clock-out, or with the clock-out before the clock-in, counts no hours (the month's
-// totals list it). Overtime is the time beyond the scheduled hours, or all of it on a
-// day off.
-DayHours dayHours(const std::vector<TimedRecord>& records,
-                  const std::optional<ScheduledHours>& scheduled);
+// The records of a day as its hours need them.
+std::vector<TimedRecord> timedRecords(const std::vector<PunchEvent>& events);
 
 // The first month whose overtime the caps of `month` look back on: the fiscal year's
 // April, or five months before, whichever is earlier.
@@ -61,12 +38,17 @@ struct TeacherTotals {
     QString name;
     int attendanceDays = 0;  // 出勤日数
     int present = 0;         // 在校等時間, minutes
+    int outside = 0;         // of which on duty outside the school (校外)
     int scheduled = 0;       // the month's scheduled hours (the school's, every working day)
     int overtime = 0;        // this month
     int fiscalYearOvertime = 0;
     int highestAverage = 0;  // the highest average over the last 2 to 6 months
     int highestAverageMonths = 0;
+    // The months the averages could look at: the journal's own, up to six. Fewer than six
+    // means the longer averages were not made; a first month has none.
+    int averageMonthsAvailable = kLongestAverageMonths;
     QStringList uncounted;  // days whose hours are not counted: "5日 退勤なし"
+    QList<int> noRecord;    // school days (with scheduled hours) without any record, so far
 
     bool over45() const { return overtime > kMonthlyCapMinutes; }
     bool over80() const { return highestAverage > kAverageCapMinutes; }
@@ -78,23 +60,25 @@ struct TeacherTotals {
 // with lookBackStart(month): by name, then by month (year * 12 + month - 1). The records
 // are put in order where they are, and each teacher's are let go once counted.
 using EarlierOvertime = QHash<QString, std::map<int, int>>;
-EarlierOvertime earlierOvertime(JournalScan& scan,
-                                const std::map<QString, ScheduledHours>& workingHours);
+EarlierOvertime earlierOvertime(JournalScan& scan, const ReportCalendar& calendar);
 
 // What every teacher's totals of a month share: the month, the fiscal year's first month
-// (months counted as year * 12 + month - 1), and the school's scheduled hours.
+// and the journal's (months counted as year * 12 + month - 1), and the school's scheduled
+// hours.
 struct MonthSchedule {
-    MonthSchedule(const ReportPeriod& month, const std::map<QString, ScheduledHours>& workingHours);
+    MonthSchedule(const ReportPeriod& month, const std::vector<DaySchedule>& days,
+                  const QDate& journalBegins);
 
     int thisMonth = 0;
     int fiscalYearStart = 0;
+    int journalStart = 0;
     int scheduled = 0;  // minutes, every working day of the month
 };
 
-// A teacher's totals of the month, from the sheet and the overtime of the earlier months.
-// Months before the journal begins count as months without overtime.
+// A teacher's totals of the month, from the sheet (whose days carry their hours) and the
+// overtime of the earlier months. Months before the journal begins are not averaged in.
 TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teacher,
-                            const EarlierOvertime& before);
+                            const EarlierOvertime& before, const QDate& today);
 
 // Minutes as hours and minutes: 182:05.
 QString hoursText(int minutes);

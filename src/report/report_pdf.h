@@ -1,6 +1,6 @@
 #pragma once
 
-#include "office/report_model.h"
+#include "report/report_model.h"
 
 #include <QString>
 

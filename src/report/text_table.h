@@ -8,6 +8,10 @@
 
 namespace tavomi {
 
+// Text from the data files as a terminal (or a table) may show it: control characters
+// as their pictures (␉, ␚, ␛), so that no escape sequence or carriage return reaches it.
+QString withControlPictures(QString text);
+
 // Columns a text takes on a terminal: two for a wide (full-width) character, one otherwise.
 int displayWidth(QStringView text);
 

@@ -1,6 +1,6 @@
 // Reading the journal as a stream: lines that meet the read buffer's edges, line ends,
 // and a journal that is a symbolic link.
-#include "office/journal_scan.h"
+#include "report/journal_scan.h"
 
 #include "record/punch_line.h"
 

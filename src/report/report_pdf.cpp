@@ -1,8 +1,8 @@
-#include "office/report_pdf.h"
+#include "report/report_pdf.h"
 
-#include "office/report_text.h"
-#include "office/tool_output.h"
 #include "record/vocabulary.h"
+#include "report/report_text.h"
+#include "report/text_table.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -23,27 +23,32 @@ namespace {
 
 // Column widths in millimetres, in sheetHeader()'s order; they fill the A4 width
 // between 12 mm margins.
-constexpr std::array<double, 13> kColumnWidths = {7, 7, 20, 10, 12, 12, 14, 14, 10, 18, 20, 14, 28};
+constexpr std::array<double, 17> kColumnWidths = {6,  5, 18, 9, 9,  9,  9, 9, 8,
+                                                  12, 9, 9,  9, 13, 15, 8, 29};
 constexpr double kMargin = 12;
 constexpr double kTableTop = 40;
 constexpr double kRowHeight = 6.3;  // 32 rows: a heading and the longest month
 constexpr double kTableBottom = kTableTop + 32 * kRowHeight;
 constexpr double kPageWidth = 210 - 2 * kMargin;
-// The principal's summary: name, days, 在校等時間, overtime, fiscal year, average, flags.
-constexpr std::array<double, 7> kSummaryWidths = {40, 14, 20, 18, 20, 30, 44};
-constexpr int kSummaryRowsPerPage = 34;
+// The principal's summary: name, days, 在校等時間, of it outside, overtime, fiscal year,
+// average, flags; then how the totals are counted.
+constexpr std::array<double, 8> kSummaryWidths = {36, 12, 18, 14, 16, 18, 30, 42};
+constexpr int kSummaryRowsPerPage = 28;
 constexpr int kGarbledRowsPerPage = 40;
 constexpr double kSealBox = 20;
 constexpr const char16_t* kLegend =
     u"業務: 業務区分の記号　手動: 手動で記録された区分　確認事項: 退勤・出勤・戻り・外出の"
-    u"記録がない日、出勤が2回以上の日";
+    u"記録がない日、出勤が2回以上の日、勤務時間の出どころ　在校等時間・校外・控除・時間外の"
+    u"数え方: 集計表の「集計のきまり」";
 
 QString japaneseFontFamily() {
-    // Noto has nearly every CP932 character; IPAGothic covers the few it lacks.
+    // IPAGothic first: Noto maps some ideographs to the glyphs of Kangxi radicals, so its
+    // text reads back from the PDF as radicals (⽉ for 月). In a Japanese locale fontconfig
+    // names IPAGothic in Japanese, and the English name alone would miss it there.
     const QStringList families = QFontDatabase::families();
-    for (const char* family : {"IPAGothic", "Noto Sans CJK JP"}) {
-        if (families.contains(QLatin1String(family))) {
-            return QLatin1String(family);
+    for (const char16_t* family : {u"IPAGothic", u"IPAゴシック", u"Noto Sans CJK JP"}) {
+        if (families.contains(QStringView(family))) {
+            return QString::fromUtf16(family);
         }
     }
     return QString();
@@ -87,20 +92,29 @@ class SheetPainter {
                           u"上限: 時間外は月45時間・年360時間（年度は4月から）、"
                           u"月100時間未満、2～6か月の平均80時間以内"_s);
         drawSealBoxes({u"校長"});
-        const QStringList heads = {u"氏名"_s,    u"出勤日数"_s, u"在校等時間"_s,
-                                   u"時間外"_s,  u"年度累計"_s, u"2～6か月平均の最大"_s,
-                                   u"上限超過"_s};
+        const QStringList heads = {
+            u"氏名"_s,   u"出勤日数"_s, u"在校等時間"_s,         u"うち校外"_s,
+            u"時間外"_s, u"年度累計"_s, u"2～6か月平均の最大"_s, u"上限超過"_s};
         setFont(7.5, true);
         drawCells(kTableTop, heads, kSummaryWidths, true);
         setFont(8, false);
         double y = kTableTop + kRowHeight;
         for (std::size_t i = from; i < from + count; ++i) {
             const QStringList row = totalsRow(report.totals[i]);
-            // totalsRow: name, days, present, scheduled, overtime, year, average, flags, ...
-            drawCells(y, {row[0], row[1], row[2], row[4], row[5], row[6], row[7]}, kSummaryWidths,
-                      false, !row[7].isEmpty());
+            // totalsRow: name, days, present, outside, scheduled, overtime, year, average,
+            // flags, ...
+            drawCells(y, {row[0], row[1], row[2], row[3], row[5], row[6], row[7], row[8]},
+                      kSummaryWidths, false, !row[8].isEmpty());
             y += kRowHeight;
         }
+        y += 3;
+        setFont(8, true);
+        painter_.drawText(rect(kMargin, y, kPageWidth, 5), Qt::AlignLeft | Qt::AlignVCenter,
+                          u"集計のきまり"_s);
+        setFont(7, false);
+        painter_.drawText(rect(kMargin, y + 5, kPageWidth, 290 - y - 5),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                          countingRules().join(u'\n'));
     }
 
     void drawGarbledPage(const PeriodReport& report, std::size_t from, std::size_t count) {

@@ -1,9 +1,8 @@
-#include "office/report_text.h"
+#include "report/report_text.h"
 
 #include "files/cp932.h"
-#include "office/text_table.h"
-#include "office/tool_output.h"
 #include "record/punch_record.h"
+#include "report/text_table.h"
 
 #include <array>
 
@@ -38,6 +37,9 @@ QString otherTimes(const QStringList& times, RecordKind kind) {
 
 QString exceptionsText(const DaySummary& day) {
     QStringList words;
+    if (const QString note = scheduleNoteText(day.schedule); !note.isEmpty()) {
+        words.append(note);
+    }
     for (DayException exception : day.exceptions) {
         if (exception == DayException::SeveralClockIns) {
             words.append(otherTimes(day.clockIns, RecordKind::ClockIn));
@@ -56,7 +58,19 @@ QString exceptionsText(const DaySummary& day) {
     return joined(words);
 }
 
-constexpr qsizetype kRecordCells = 9;
+constexpr qsizetype kRecordCells = 13;
+
+// The day's hours beside its times, so that each column adds up to the month's total; empty
+// when the day's hours are not counted.
+void appendHours(QStringList& row, const DayHours& hours) {
+    if (!hours.counted) {
+        row << QString() << QString() << QString() << QString();
+        return;
+    }
+    row << hoursText(hours.present) << (hours.outside > 0 ? hoursText(hours.outside) : QString())
+        << (hours.deducted > 0 ? hoursText(hours.deducted) : QString())
+        << (hours.overtimeCounted ? hoursText(hours.overtime) : u"不明"_s);
+}
 
 // The cells every form of the sheet shares, from the clock-ins on, after `row`'s first.
 QStringList withRecordCells(QStringList row, const DaySummary& day) {
@@ -66,6 +80,7 @@ QStringList withRecordCells(QStringList row, const DaySummary& day) {
     row.append(cellTime(day.goingOuts, RecordKind::GoingOut));
     row.append(cellTime(day.returns, RecordKind::Return));
     row.append(cellTime(day.absences, RecordKind::MidDayAbsence));
+    appendHours(row, day.hours);
     row.append(joined(day.reasons));
     row.append(joined(day.categories));
     row.append(joined(day.manualKinds));
@@ -75,8 +90,8 @@ QStringList withRecordCells(QStringList row, const DaySummary& day) {
 
 QStringList recordHeadings() {
     return {
-        u"出勤"_s, u"退勤"_s, u"外出"_s, u"戻り"_s,     u"中抜"_s,
-        u"事由"_s, u"業務"_s, u"手動"_s, u"確認事項"_s,
+        u"出勤"_s, u"退勤"_s,   u"外出"_s, u"戻り"_s, u"中抜"_s, u"在校等時間"_s, u"校外"_s,
+        u"控除"_s, u"時間外"_s, u"事由"_s, u"業務"_s, u"手動"_s, u"確認事項"_s,
     };
 }
 
@@ -138,9 +153,9 @@ QStringList sheetHeader() {
 QStringList sheetRow(const DaySummary& day) {
     QString hours;
     QString rest;
-    if (day.scheduled) {
-        hours = day.scheduled->start + u'-' + day.scheduled->end;
-        rest = day.scheduled->rest;
+    if (const auto& scheduled = day.schedule.hours) {
+        hours = scheduled->start + u'-' + scheduled->end;
+        rest = scheduled->rest;
     }
     return withRecordCells({dayNumberText(day.date), weekdayText(day.date), hours, rest}, day);
 }
@@ -151,7 +166,7 @@ QStringList csvHeader() {
 }
 
 QStringList csvRow(const QString& name, const DaySummary& day) {
-    const ScheduledHours hours = day.scheduled.value_or(ScheduledHours{});
+    const ScheduledHours hours = day.schedule.hours.value_or(ScheduledHours{});
     return withRecordCells(
         {name, recordDateText(day.date), weekdayText(day.date), hours.start, hours.end, hours.rest},
         day);
@@ -181,6 +196,13 @@ QByteArray monthCsv(const PeriodReport& report) {
             writeRow(totalsRow(totals));
         }
     }
+    if (!report.scheduleChecks.isEmpty()) {
+        bytes += "\r\n";
+        writeRow({u"勤務時間の確認"_s});
+        for (const QString& check : report.scheduleChecks) {
+            writeRow({check});
+        }
+    }
     if (!report.garbled.empty()) {
         bytes += "\r\n";
         writeRow({u"記録として読めない行"_s, u"問題"_s, u"内容"_s});
@@ -192,31 +214,39 @@ QByteArray monthCsv(const PeriodReport& report) {
 }
 
 QStringList totalsHeader() {
-    return {u"氏名"_s,
-            u"出勤日数"_s,
-            u"在校等時間"_s,
-            u"所定勤務時間"_s,
-            u"時間外"_s,
-            u"年度累計時間外"_s,
-            u"2～6か月平均の最大"_s,
-            u"上限超過"_s,
-            u"時間に数えない日"_s};
+    return {u"氏名"_s,         u"出勤日数"_s,         u"在校等時間"_s,     u"うち校外"_s,
+            u"所定勤務時間"_s, u"時間外"_s,           u"年度累計時間外"_s, u"2～6か月平均の最大"_s,
+            u"上限超過"_s,     u"時間に数えない日"_s, u"記録なしの日"_s};
+}
+
+QString averageText(const TeacherTotals& totals) {
+    if (totals.highestAverageMonths == 0) {
+        return {};
+    }
+    const QString average =
+        u"%1（%2か月"_s.arg(hoursText(totals.highestAverage)).arg(totals.highestAverageMonths);
+    if (totals.averageMonthsAvailable < kLongestAverageMonths) {
+        return average + u"、記録は%1か月分）"_s.arg(totals.averageMonthsAvailable);
+    }
+    return average + u"）"_s;
 }
 
 QStringList totalsRow(const TeacherTotals& totals) {
-    const QString average = totals.highestAverageMonths == 0
-                                ? QString()
-                                : u"%1（%2か月）"_s.arg(hoursText(totals.highestAverage))
-                                      .arg(totals.highestAverageMonths);
+    QStringList noRecord;
+    for (const int day : totals.noRecord) {
+        noRecord.append(u"%1日"_s.arg(day));
+    }
     return {totals.name,
             QString::number(totals.attendanceDays),
             hoursText(totals.present),
+            hoursText(totals.outside),
             hoursText(totals.scheduled),
             hoursText(totals.overtime),
             hoursText(totals.fiscalYearOvertime),
-            average,
+            averageText(totals),
             joined(capFlags(totals)),
-            totals.uncounted.join(u"、"_s)};
+            totals.uncounted.join(u"、"_s),
+            noRecord.join(u"、"_s)};
 }
 
 QString totalsText(const TeacherTotals& totals) {
@@ -274,6 +304,33 @@ QString dayText(const PeriodReport& report, const QDateTime& now) {
     }
     text += textTable({u"氏名"_s, u"記録"_s, u"現在"_s}, rows);
     return text + garbledText(report.garbled);
+}
+
+QStringList countingRules() {
+    return {
+        u"在校等時間: 最初の出勤から最後の退勤まで（午前0時を過ぎた退勤は前の日の分）から、"
+        u"休憩（勤務時間のある日）、中抜の時間、事由のある外出（年休・病休・特休・介護・組合・"
+        u"職専免・育短・その他）を引いた時間。"_s,
+        u"校外: 事由のない外出は、出張・引率・家庭訪問など校外の勤務として在校等時間に数える。"_s,
+        u"時間外: 在校等時間のうち勤務時間を超えた分。休日（土日・祝日・学校の休日）は全部。"
+        u"退勤のない日は数えず、確認事項に出す。"_s,
+        u"勤務時間: 学校の暦（school_calendar.txt）、祝日、working_hours.txt の日付の行、"
+        u"週の表（ordinary_working_hours.txt）の順に、最初にあるもの。週の表から取った日は"
+        u"確認事項に出す。"_s,
+        u"2～6か月平均: 記録のある月だけで平均する。記録が6か月に満たないときはそう書く。"_s,
+        u"数えないもの: 本人が申告する自己研鑽などの時間は記録にないため引いていない。"_s,
+    };
+}
+
+QString scheduleChecksText(const QStringList& checks) {
+    if (checks.isEmpty()) {
+        return {};
+    }
+    QString text = u"\n勤務時間の確認（%1件）\n"_s.arg(checks.size());
+    for (const QString& check : checks) {
+        text += check + u'\n';
+    }
+    return text;
 }
 
 QString garbledText(const std::vector<GarbledLine>& garbled) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "office/report_period.h"
 #include "record/punch_line.h"
+#include "report/report_period.h"
 
 #include <QStringList>
 #include <QtGlobal>
@@ -19,6 +19,7 @@ struct EarlierRecord {
     qint32 day = 0;  // the record's date as a Julian day
     qint16 minutes = 0;
     RecordKind kind = RecordKind::ClockIn;
+    bool leave = false;  // a going-out or return on leave (its reason field says so)
 };
 
 // What a report takes from keeper.txt.
@@ -30,6 +31,9 @@ struct JournalScan {
     // whose bytes are written two ways is one name).
     QStringList earlierNames;
     std::vector<std::vector<EarlierRecord>> earlier;  // by index into earlierNames
+    // The first day of the earliest month any record's date field names: where the journal
+    // begins, so that months before it are not taken for months without overtime.
+    QDate firstMonth;
 };
 
 // Reads the journal as a stream: a line is decoded only when its date field's bytes

@@ -1,4 +1,4 @@
-#include "office/text_table.h"
+#include "report/text_table.h"
 
 #include <algorithm>
 
@@ -71,6 +71,17 @@ QString textTable(const QStringList& header, const std::vector<QStringList>& row
     write(header, 0);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         write(rows[r], r + 1);
+    }
+    return text;
+}
+
+QString withControlPictures(QString text) {
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20) {
+            c = QChar(0x2400 + c.unicode());
+        } else if (c.unicode() == 0x7F) {
+            c = QChar(0x2421);
+        }
     }
     return text;
 }

@@ -1,22 +1,18 @@
 #pragma once
 
 #include "record/punch_line.h"
+#include "report/day_hours.h"
+#include "report/day_schedule.h"
 
 #include <QDate>
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
 namespace tavomi {
-
-// A date's line of working_hours.txt, its texts as written (an empty field reads empty).
-struct ScheduledHours {
-    QString start;
-    QString end;
-    QString rest;
-};
 
 // What a checker looks for in one teacher's day.
 enum class DayException {
@@ -30,7 +26,7 @@ enum class DayException {
 // One teacher's records of one date.
 struct DaySummary {
     QDate date;
-    std::optional<ScheduledHours> scheduled;
+    DaySchedule schedule;
     std::vector<PunchEvent> events;  // in the order they happened (see summarizeDay)
     QStringList clockIns;            // time texts, in that order
     QStringList clockOuts;
@@ -41,6 +37,7 @@ struct DaySummary {
     QStringList categories;   // every work category code of the day once, in vocabulary order
     QStringList manualKinds;  // the kind words of the records made by hand, in order
     std::vector<DayException> exceptions;
+    DayHours hours;  // from the records and the schedule
 };
 
 // One teacher's days of a period, every date of it, in date order.

@@ -1,4 +1,6 @@
-#include "office/month_totals.h"
+#include "report/month_totals.h"
+
+#include "record/vocabulary.h"
 
 #include <QHash>
 
@@ -11,25 +13,9 @@ namespace tavomi {
 
 namespace {
 
-std::optional<int> minutesOf(const QString& text) {
-    if (text.isEmpty()) {
-        return 0;
-    }
-    return readRecordMinutes(RecordKind::ClockIn, text);
-}
-
 // Months counted from year 0, so that month arithmetic is plain subtraction.
 int monthIndex(const QDate& date) {
     return date.year() * 12 + date.month() - 1;
-}
-
-std::optional<ScheduledHours> hoursOn(const std::map<QString, ScheduledHours>& workingHours,
-                                      const QDate& date) {
-    const auto found = workingHours.find(recordDateText(date));
-    if (found == workingHours.end()) {
-        return std::nullopt;
-    }
-    return found->second;
 }
 
 QString uncountedText(const DaySummary& day) {
@@ -47,65 +33,21 @@ QString uncountedText(const DaySummary& day) {
 
 }  // namespace
 
-std::optional<int> scheduledMinutes(const std::optional<ScheduledHours>& hours) {
-    if (!hours) {
-        return std::nullopt;
+std::vector<TimedRecord> timedRecords(const std::vector<PunchEvent>& events) {
+    std::vector<TimedRecord> records;
+    records.reserve(events.size());
+    for (const PunchEvent& event : events) {
+        records.push_back({event.kind, event.minutes,
+                           std::any_of(event.reasons.begin(), event.reasons.end(),
+                                       [](const QString& code) { return isLeaveReason(code); })});
     }
-    const auto start = minutesOf(hours->start);
-    const auto end = minutesOf(hours->end);
-    const auto rest = minutesOf(hours->rest);
-    if (!start || !end || !rest || *end <= *start) {
-        return std::nullopt;
-    }
-    return std::max(0, *end - *start - *rest);
-}
-
-DayHours dayHours(const std::vector<TimedRecord>& records,
-                  const std::optional<ScheduledHours>& scheduled) {
-    DayHours hours;
-    std::optional<int> clockIn;
-    std::optional<int> clockOut;
-    for (const TimedRecord& record : records) {
-        if (record.kind == RecordKind::ClockIn && !clockIn) {
-            clockIn = record.minutes;
-        } else if (record.kind == RecordKind::ClockOut) {
-            clockOut = record.minutes;
-        }
-    }
-    hours.attended = clockIn.has_value();
-    if (!clockIn || !clockOut || *clockOut <= *clockIn) {
-        return hours;
-    }
-    hours.counted = true;
-
-    int away = 0;
-    std::optional<int> wentOut;
-    for (const TimedRecord& record : records) {
-        const int at = std::clamp(record.minutes, *clockIn, *clockOut);
-        if (record.kind == RecordKind::GoingOut && !wentOut) {
-            wentOut = at;
-        } else if (record.kind == RecordKind::Return && wentOut) {
-            away += at - *wentOut;
-            wentOut.reset();
-        } else if (record.kind == RecordKind::MidDayAbsence) {
-            away += record.minutes;
-        }
-    }
-    if (wentOut) {
-        away += *clockOut - *wentOut;
-    }
-    const auto scheduledTime = scheduledMinutes(scheduled);
-    const int rest = scheduledTime ? minutesOf(scheduled->rest).value_or(0) : 0;
-    hours.present = std::max(0, *clockOut - *clockIn - away - rest);
-    hours.overtime = scheduledTime ? std::max(0, hours.present - *scheduledTime) : hours.present;
-    return hours;
+    return records;
 }
 
 // The earlier records, a day of a teacher at a time, as the hours of those days.
-EarlierOvertime earlierOvertime(JournalScan& scan,
-                                const std::map<QString, ScheduledHours>& workingHours) {
+EarlierOvertime earlierOvertime(JournalScan& scan, const ReportCalendar& calendar) {
     EarlierOvertime overtime;
-    std::map<int, std::optional<ScheduledHours>> hoursByDay;  // a look-up per date, not per day
+    std::map<int, DaySchedule> scheduleByDay;  // a look-up per date, not per day
     std::vector<TimedRecord> day;
     for (std::size_t n = 0; n < scan.earlier.size(); ++n) {
         // Each teacher's days in the order they happened; a stable sort keeps equal times
@@ -120,14 +62,14 @@ EarlierOvertime earlierOvertime(JournalScan& scan,
             const int julianDay = i->day;
             day.clear();
             for (; i != records.end() && i->day == julianDay; ++i) {
-                day.push_back({i->kind, i->minutes});
+                day.push_back({i->kind, i->minutes, i->leave});
             }
             const QDate date = QDate::fromJulianDay(julianDay);
-            auto hours = hoursByDay.find(julianDay);
-            if (hours == hoursByDay.end()) {
-                hours = hoursByDay.emplace(julianDay, hoursOn(workingHours, date)).first;
+            auto schedule = scheduleByDay.find(julianDay);
+            if (schedule == scheduleByDay.end()) {
+                schedule = scheduleByDay.emplace(julianDay, scheduleOn(calendar, date)).first;
             }
-            months[monthIndex(date)] += dayHours(day, hours->second).overtime;
+            months[monthIndex(date)] += dayHours(day, schedule->second).overtime;
         }
         records = {};
     }
@@ -140,33 +82,39 @@ QDate lookBackStart(const ReportPeriod& month) {
     return std::min(fiscalYear, first.addMonths(-5));
 }
 
-MonthSchedule::MonthSchedule(const ReportPeriod& month,
-                             const std::map<QString, ScheduledHours>& workingHours)
+int fiscalYearOf(const QDate& date) {
+    return date.month() >= 4 ? date.year() : date.year() - 1;
+}
+
+MonthSchedule::MonthSchedule(const ReportPeriod& month, const std::vector<DaySchedule>& days,
+                             const QDate& journalBegins)
     : thisMonth(monthIndex(month.first())),
-      fiscalYearStart(monthIndex(QDate(
-          month.first().month() >= 4 ? month.first().year() : month.first().year() - 1, 4, 1))) {
-    for (QDate date = month.first(); date <= month.last(); date = date.addDays(1)) {
-        scheduled += scheduledMinutes(hoursOn(workingHours, date)).value_or(0);
+      fiscalYearStart(monthIndex(QDate(fiscalYearOf(month.first()), 4, 1))),
+      journalStart(journalBegins.isValid() ? monthIndex(journalBegins) : thisMonth) {
+    for (const DaySchedule& day : days) {
+        scheduled += day.scheduled.value_or(0);
     }
 }
 
 TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teacher,
-                            const EarlierOvertime& before) {
+                            const EarlierOvertime& before, const QDate& today) {
     TeacherTotals t;
     t.name = teacher.name;
     t.scheduled = month.scheduled;
-    std::vector<TimedRecord> records;
     for (const DaySummary& day : teacher.days) {
-        records.clear();
-        for (const PunchEvent& event : day.events) {
-            records.push_back({event.kind, event.minutes});
-        }
-        const DayHours hours = dayHours(records, day.scheduled);
+        const DayHours& hours = day.hours;
         t.attendanceDays += hours.attended ? 1 : 0;
         t.present += hours.present;
+        t.outside += hours.outside;
         t.overtime += hours.overtime;
         if (!hours.counted && !day.events.empty()) {
             t.uncounted.append(uncountedText(day));
+        } else if (hours.counted && !hours.overtimeCounted) {
+            t.uncounted.append(u"%1日 勤務時間が読めない"_s.arg(day.date.day()));
+        }
+        if (day.events.empty() && day.schedule.scheduled &&
+            (!today.isValid() || day.date <= today)) {
+            t.noRecord.append(day.date.day());
         }
     }
 
@@ -185,8 +133,11 @@ TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teach
     for (int m = month.fiscalYearStart; m <= month.thisMonth; ++m) {
         t.fiscalYearOvertime += overtimeOf(m);
     }
+    // A month before the journal began is no month without overtime: it is unknown.
+    t.averageMonthsAvailable =
+        std::clamp(month.thisMonth - month.journalStart + 1, 1, kLongestAverageMonths);
     int sum = t.overtime;
-    for (int span = 2; span <= 6; ++span) {
+    for (int span = 2; span <= t.averageMonthsAvailable; ++span) {
         sum += overtimeOf(month.thisMonth - span + 1);
         if (const int average = sum / span; average > t.highestAverage) {
             t.highestAverage = average;

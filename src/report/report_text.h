@@ -1,6 +1,6 @@
 #pragma once
 
-#include "office/report_model.h"
+#include "report/report_model.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,8 +10,9 @@
 namespace tavomi {
 
 // The month sheet's columns, as the terminal and the PDF show them: day, weekday,
-// scheduled hours, break, clock-ins, clock-outs, going-outs, returns, 中抜 lengths,
-// reasons, work categories, the kinds recorded by hand, and the checker's exceptions.
+// scheduled hours, break, clock-ins, clock-outs, going-outs, returns, 中抜 lengths, the
+// day's 在校等時間, 校外, deductions and overtime, reasons, work categories, the kinds
+// recorded by hand, and the checker's exceptions (with why the day's hours are what they are).
 QStringList sheetHeader();
 QStringList sheetRow(const DaySummary& day);
 
@@ -46,6 +47,14 @@ QString teacherSheetText(const TeacherDays& teacher, const TeacherTotals* totals
 // One day on the terminal: every teacher's records in order and where each stands after
 // them, then the garbled lines. `now` is shown when the day is today.
 QString dayText(const PeriodReport& report, const QDateTime& now);
+
+// How the totals are counted, in words, for the window's panel and the PDF's legend: each
+// line one rule.
+QStringList countingRules();
+
+// The month's things to check in its scheduled hours (PeriodReport::scheduleChecks) on the
+// terminal; empty when there are none.
+QString scheduleChecksText(const QStringList& checks);
 
 // The garbled lines with their line numbers; empty when there are none.
 QString garbledText(const std::vector<GarbledLine>& garbled);

@@ -1,4 +1,4 @@
-#include "office/report_period.h"
+#include "report/report_period.h"
 
 #include "record/punch_record.h"
 

@@ -1,4 +1,4 @@
-#include "office/day_summary.h"
+#include "report/day_summary.h"
 
 #include "record/vocabulary.h"
 

@@ -1,4 +1,4 @@
-#include "office/journal_scan.h"
+#include "report/journal_scan.h"
 
 #include "files/cp932.h"
 #include "files/data_file_io.h"
@@ -8,6 +8,7 @@
 #include "record/line_bytes.h"
 #include "record/punch_record.h"
 #include "record/record_bytes.h"
+#include "record/vocabulary.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -94,6 +95,19 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
     }
 }
 
+int digitsOf(const char* p, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        value = value * 10 + (p[i] - '0');
+    }
+    return value;
+}
+
+bool isMonthNumber(const char* digits) {
+    const int month = digitsOf(digits, 2);
+    return month >= 1 && month <= 12;
+}
+
 std::uint64_t monthKeyOf(const QDate& date) {
     return monthKey(recordDateText(date).toLatin1().constData());
 }
@@ -151,6 +165,10 @@ class Scanner {
         const char* const end = data + size;
         if (const char* date = findDateField(data, end)) {
             const std::uint64_t month = monthKey(date);
+            if (month < firstMonth_ && isMonthNumber(date + 5)) {
+                firstMonth_ = month;
+                std::memcpy(firstMonthText_.data(), date, firstMonthText_.size());
+            }
             // A month takes every day number, 2019/08/32 included, so that such a line is
             // named as garbled rather than skipped.
             if (month == periodMonth_ &&
@@ -164,7 +182,14 @@ class Scanner {
         oddLine(data, size);
     }
 
-    JournalScan take() { return std::move(scan_); }
+    JournalScan take() {
+        if (firstMonth_ != kNoMonth) {
+            const QDate first(digitsOf(firstMonthText_.data(), 4),
+                              digitsOf(firstMonthText_.data() + 5, 2), 1);
+            scan_.firstMonth = first.isValid() ? first : QDate();
+        }
+        return std::move(scan_);
+    }
 
   private:
     void header(const char* data, std::size_t size) {
@@ -266,6 +291,32 @@ class Scanner {
             {*day, static_cast<qint16>(*minutes), *kind});
     }
 
+    // The last field's bytes: the reason (事由なし, 事由年休).
+    static std::string_view reasonField(const char* date, const char* end) {
+        const char* p = end;
+        while (p > date && p[-1] != ',') {
+            --p;
+        }
+        return {p, static_cast<std::size_t>(end - p)};
+    }
+
+    // Whether a reason field's codes take the teacher away on leave; each field read once.
+    bool isOnLeave(std::string_view reason) {
+        if (reason == noReason_) {
+            return false;
+        }
+        auto found = leaveOfReason_.find(reason);
+        if (found == leaveOfReason_.end()) {
+            const auto codes =
+                readReasonCodes(decoder_.decode(QByteArrayView(reason.data(), reason.size())));
+            const bool leave =
+                codes && std::any_of(codes->begin(), codes->end(),
+                                     [](const QString& c) { return isLeaveReason(c); });
+            found = leaveOfReason_.emplace(std::string(reason), leave).first;
+        }
+        return found->second;
+    }
+
     // The look-back's index of the name, by its bytes, decoded once. CP932 has a few
     // characters twice (纊 is ED 40 and FA 5C): a name written both ways is one teacher's,
     // whose days may hold records of both.
@@ -307,6 +358,11 @@ class Scanner {
     std::array<char, 10> lastDate_{};
     std::optional<qint32> lastJulianDay_;
     qint64 number_ = 0;
+    static constexpr std::uint64_t kNoMonth = ~std::uint64_t{0};
+    std::uint64_t firstMonth_ = kNoMonth;
+    std::array<char, 7> firstMonthText_{};  // 2019/08
+    const std::string noReason_ = encodeCp932(QStringView(kNoReason)).toStdString();
+    ByBytes<bool> leaveOfReason_;
     Cp932Decoder decoder_;
     RecordBytesReader recordBytes_{decoder_, kinds_};
     QHash<QString, QString> interned_;

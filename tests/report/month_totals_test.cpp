@@ -1,11 +1,12 @@
 // A month's 在校等時間 and overtime, on a CP932 journal whose hours were worked out by
 // hand (the working days are 08:15-16:45 with a 45-minute break: 7:45 scheduled).
-#include "office/month_totals.h"
+#include "report/month_totals.h"
 
 #include "files/cp932.h"
 #include "files/data_folder.h"
-#include "office/journal_scan.h"
-#include "office/report_model.h"
+#include "report/journal_scan.h"
+#include "report/report_model.h"
+#include "calendar/school_calendar.h"
 #include "support/data_folder_fixture.h"
 #include "support/qt_printers.h"
 
@@ -46,7 +47,8 @@ void writeTotalsFixture(const test::DataFolder& data) {
             // Before the look-back (February on): never counted.
             u"出勤,佐藤太郎,2026/01/05,08:00,IC記録,詳細なし,事由なし",
             u"退勤,佐藤太郎,2026/01/05,23:00,IC記録,詳細なし,事由なし",
-            // March, a day off: 10:00 of overtime, in the averages but not the fiscal year.
+            // March, a working day of the weekly table (no line in working_hours.txt): 1:30 of
+            // overtime, in the averages but not the fiscal year.
             u"出勤,佐藤太郎,2026/03/02,08:00,IC記録,詳細なし,事由なし",
             u"退勤,佐藤太郎,2026/03/02,18:00,IC記録,詳細なし,事由なし",
             // April: 12:00 less the break is 11:15, 3:30 beyond 7:45.
@@ -92,6 +94,15 @@ void writeTotalsFixture(const test::DataFolder& data) {
         }));
 }
 
+ReportCalendar calendarOf(const test::DataFolder& data) {
+    ReportCalendar calendar;
+    calendar.workingHours = readWorkingHours(data.file(kWorkingHoursFile));
+    calendar.weekly = readWeeklyHours(data.file(kWeeklyTableFile));
+    calendar.school = readSchoolCalendar(data.appFolder());
+    calendar.today = QDate(2026, 7, 31);
+    return calendar;
+}
+
 struct Expected {
     QString name;
     int days;
@@ -112,8 +123,7 @@ TEST(MonthTotals, HoursWorkedOutByHand) {
 
     const PeriodReport report =
         buildReport(july, scanJournal(data.file(kJournalFile), july, lookBackStart(july)),
-                    readCardholderNames(data.file(kCardholderListFile)),
-                    readWorkingHours(data.file(kWorkingHoursFile)));
+                    readCardholderNames(data.file(kCardholderListFile)), calendarOf(data));
 
     const Expected expected[] = {
         // 8:22 + 16:35 + 6:15 + 3:30; 0:37 + 8:50 + 3:30.
@@ -149,7 +159,9 @@ TEST(MonthTotals, HoursWorkedOutByHand) {
         EXPECT_EQ(t.name, e.name);
         EXPECT_EQ(t.attendanceDays, e.days);
         EXPECT_EQ(hoursText(t.present), e.present);
-        EXPECT_EQ(hoursText(t.scheduled), u"23:15"_s);  // three working days of 7:45
+        // July's 23 weekdays but 海の日 (7/20), of 7:45 each: the three with a line of
+        // working_hours.txt and the others from the weekly table.
+        EXPECT_EQ(hoursText(t.scheduled), u"170:30"_s);
         EXPECT_EQ(hoursText(t.overtime), e.overtime);
         EXPECT_EQ(hoursText(t.fiscalYearOvertime), e.fiscalYear);
         EXPECT_EQ(hoursText(t.highestAverage), e.highestAverage);
@@ -184,10 +196,11 @@ QString fiscalYearOvertimeOfJuly(const QByteArray& journal) {
     data.writeLines(kWorkingHoursFile, lines({u"日付,開始,終了,休憩"}));
     data.writeBytes(kJournalFile, journal);
     const ReportPeriod july = ReportPeriod::ofMonth(2026, 7);
+    ReportCalendar noWorkingDays;  // no weekly table either
+    noWorkingDays.workingHours = readWorkingHours(data.file(kWorkingHoursFile));
     const PeriodReport report =
         buildReport(july, scanJournal(data.file(kJournalFile), july, lookBackStart(july)),
-                    readCardholderNames(data.file(kCardholderListFile)),
-                    readWorkingHours(data.file(kWorkingHoursFile)));
+                    readCardholderNames(data.file(kCardholderListFile)), noWorkingDays);
     return report.totals.size() == 1 ? hoursText(report.totals[0].fiscalYearOvertime)
                                      : u"no one teacher"_s;
 }
@@ -224,56 +237,68 @@ struct DayCase {
     const char* name;
     std::vector<TimedRecord> records;
     bool scheduled;  // 08:15-16:45 with a 0:45 break, or a day off
-    DayHours expected;
+    bool counted;
+    int present;
+    int outside;
+    int deducted;
+    int overtime;
 };
 
 TEST(DayHours, TableOfDays) {
     using K = RecordKind;
-    const ScheduledHours working{u"08:15"_s, u"16:45"_s, u"00:45"_s};
+    DaySchedule working;
+    working.scheduled = 465;
+    working.rest = 45;
     const DayCase cases[] = {
-        {"a scheduled day exactly",
-         {{K::ClockIn, 495}, {K::ClockOut, 1005}},
-         true,
-         {true, true, 465, 0}},
-        {"no clock-out", {{K::ClockIn, 480}}, true, {true, false, 0, 0}},
-        {"no clock-in", {{K::ClockOut, 1000}}, true, {false, false, 0, 0}},
-        {"clock-out before clock-in",
-         {{K::ClockIn, 600}, {K::ClockOut, 500}},
-         true,
-         {true, false, 0, 0}},
-        // 08:00 to 18:00, out from 15:00 and never back: 7:00 less the break.
-        {"going out without a return",
+        {"a scheduled day exactly", {{K::ClockIn, 495}, {K::ClockOut, 1005}}, true, true, 465, 0,
+         45, 0},
+        {"no clock-out", {{K::ClockIn, 480}}, true, false, 0, 0, 0, 0},
+        {"no clock-in", {{K::ClockOut, 1000}}, true, false, 0, 0, 0, 0},
+        {"clock-out before clock-in", {{K::ClockIn, 600}, {K::ClockOut, 500}}, true, false, 0, 0, 0,
+         0},
+        // 08:00 to 18:00, out on duty from 15:00 and never back: all of it counts.
+        {"going out on duty without a return",
          {{K::ClockIn, 480}, {K::GoingOut, 900}, {K::ClockOut, 1080}},
-         true,
-         {true, true, 375, 0}},
+         true, true, 555, 180, 45, 90},
+        // The same on leave: the time out is not at work.
+        {"going out on leave without a return",
+         {{K::ClockIn, 480}, {K::GoingOut, 900, true}, {K::ClockOut, 1080}},
+         true, true, 375, 0, 225, 0},
+        // A leave reason on the return alone makes the period leave as well.
+        {"leave written on the return",
+         {{K::ClockIn, 480}, {K::GoingOut, 600}, {K::Return, 660, true}, {K::ClockOut, 1020}},
+         true, true, 435, 0, 105, 0},
         // A second clock-in changes nothing: the first counts.
-        {"second clock-in",
-         {{K::ClockIn, 480}, {K::ClockIn, 540}, {K::ClockOut, 1080}},
-         false,
-         {true, true, 600, 600}},
-        // Two going-outs of 0:30 each on a day off.
-        {"two going-outs",
+        {"second clock-in", {{K::ClockIn, 480}, {K::ClockIn, 540}, {K::ClockOut, 1080}}, false,
+         true, 600, 0, 0, 600},
+        // Two duty going-outs of 0:30 each on a day off: no break on a day off.
+        {"two going-outs on a day off",
          {{K::ClockIn, 480},
           {K::GoingOut, 600},
           {K::Return, 630},
           {K::GoingOut, 700},
           {K::Return, 730},
           {K::ClockOut, 780}},
-         false,
-         {true, true, 240, 240}},
-        {"until 28:59",
-         {{K::ClockIn, 1380}, {K::ClockOut, 28 * 60 + 59}},
-         false,
-         {true, true, 359, 359}},
+         false, true, 300, 60, 0, 300},
+        // A 中抜 of 2:00 is always deducted.
+        {"中抜", {{K::ClockIn, 480}, {K::MidDayAbsence, 120, true}, {K::ClockOut, 1080}}, true,
+         true, 435, 0, 165, 0},
+        {"until 28:59", {{K::ClockIn, 1380}, {K::ClockOut, 28 * 60 + 59}}, false, true, 359, 0, 0,
+         359},
     };
     for (const DayCase& c : cases) {
-        const DayHours got =
-            dayHours(c.records, c.scheduled ? std::optional(working) : std::nullopt);
-        EXPECT_EQ(got.attended, c.expected.attended) << c.name;
-        EXPECT_EQ(got.counted, c.expected.counted) << c.name;
-        EXPECT_EQ(got.present, c.expected.present) << c.name;
-        EXPECT_EQ(got.overtime, c.expected.overtime) << c.name;
+        const DayHours got = dayHours(c.records, c.scheduled ? working : DaySchedule{});
+        EXPECT_EQ(got.counted, c.counted) << c.name;
+        EXPECT_EQ(got.present, c.present) << c.name;
+        EXPECT_EQ(got.outside, c.outside) << c.name;
+        EXPECT_EQ(got.deducted, c.deducted) << c.name;
+        EXPECT_EQ(got.overtime, c.overtime) << c.name;
     }
+    DaySchedule unreadable;
+    unreadable.unreadable = true;
+    const DayHours got = dayHours({{K::ClockIn, 480}, {K::ClockOut, 1020}}, unreadable);
+    EXPECT_EQ(got.present, 540);
+    EXPECT_FALSE(got.overtimeCounted);
 }
 
 TEST(MonthTotals, CapsAtTheirEdges) {

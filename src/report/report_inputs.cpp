@@ -1,0 +1,46 @@
+#include "report/report_inputs.h"
+
+#include "files/data_folder.h"
+
+namespace tavomi {
+
+ReportInputs readReportInputs(const std::filesystem::path& appFolder, const ReportPeriod& period,
+                              const QDate& today, const ScanProgress& progress) {
+    ReportInputs inputs;
+    inputs.calendar.today = today;
+    inputs.scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
+                              period.isDay() ? QDate() : lookBackStart(period),
+                              [&](qint64 done, qint64 size) {
+                                  inputs.stopped = progress && !progress(done, size);
+                                  return !inputs.stopped;
+                              });
+    if (inputs.stopped) {
+        return inputs;
+    }
+    const auto readOrNote = [&inputs](InputProblem::File file, const auto& read) {
+        try {
+            read();
+        } catch (const FileError& e) {
+            inputs.problems.push_back({file, e});
+        }
+    };
+    readOrNote(InputProblem::File::Cardholders, [&] {
+        inputs.cardholders = readCardholderNames(dataFilePath(appFolder, kCardholderListFile));
+    });
+    ReportCalendar& calendar = inputs.calendar;
+    readOrNote(InputProblem::File::WorkingHours, [&] {
+        calendar.workingHours = readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
+    });
+    readOrNote(InputProblem::File::WeeklyTable, [&] {
+        calendar.weekly = readWeeklyHours(dataFilePath(appFolder, kWeeklyTableFile));
+    });
+    readOrNote(InputProblem::File::SchoolCalendar,
+               [&] { calendar.school = readSchoolCalendar(appFolder); });
+    return inputs;
+}
+
+PeriodReport buildReport(const ReportPeriod& period, ReportInputs inputs) {
+    return buildReport(period, std::move(inputs.scan), inputs.cardholders, inputs.calendar);
+}
+
+}  // namespace tavomi

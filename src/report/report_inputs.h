@@ -1,0 +1,48 @@
+#pragma once
+// What a report is made of, read from the data folder in one place for the terminal tool and
+// the office window alike: the journal's scan, the cardholders and the working hours.
+
+#include "files/file_error.h"
+#include "report/day_schedule.h"
+#include "report/journal_scan.h"
+#include "report/report_model.h"
+#include "report/report_period.h"
+
+#include <QStringList>
+
+#include <filesystem>
+#include <vector>
+
+namespace tavomi {
+
+// A file the report can do without, and why it could not be read; each caller words it.
+struct InputProblem {
+    enum class File {
+        Cardholders,     // names then come from the journal alone
+        WorkingHours,    // dates then take the weekly table's hours
+        WeeklyTable,     // dates without a line of working_hours.txt are then days off
+        SchoolCalendar,  // the school's own days off and working days are then unknown
+    };
+    File file;
+    FileError error;
+};
+
+struct ReportInputs {
+    JournalScan scan;
+    QStringList cardholders;
+    ReportCalendar calendar;
+    std::vector<InputProblem> problems;
+    bool stopped = false;  // the progress said stop: the scan is not whole
+};
+
+// Reads the journal for the period (and for a month the months its caps look back on), then
+// the cardholder list, the working hours, the weekly table and the school's calendar (a
+// missing calendar is an empty one). `today` ends what a month's checks look at. Throws
+// FileError when the journal cannot be read.
+ReportInputs readReportInputs(const std::filesystem::path& appFolder, const ReportPeriod& period,
+                              const QDate& today, const ScanProgress& progress = {});
+
+// The report the inputs make.
+PeriodReport buildReport(const ReportPeriod& period, ReportInputs inputs);
+
+}  // namespace tavomi
