@@ -5,6 +5,7 @@
 #include "support/data_folder_fixture.h"
 
 #include "support/file_conditions.h"
+#include "support/journal_header.h"
 #include "support/qt_printers.h"
 #include "writer_process.h"
 
@@ -31,7 +32,7 @@ QByteArray cp932(const char16_t* text) {
 
 const QString kRecord = u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s;
 const QByteArray kRecordBytes = cp932(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
-const QByteArray kHeaderBytes = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+const QByteArray kHeaderBytes = cp932(test::kJournalHeader) + "\r\n";
 
 // ---- appending ---------------------------------------------------------------
 
