@@ -7,6 +7,7 @@
 #include "files/data_folder.h"
 #include "files/file_error.h"
 #include "files/punch_journal.h"
+#include "support/journal_header.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -31,7 +32,7 @@ namespace {
 
 using namespace tavomi;
 
-const QString kHeader = u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s;
+const QString kHeader = QString::fromUtf16(test::kJournalHeader);
 
 // Each record names its writer and its number, so that each can be found again.
 QString record(int writer, int number) {

@@ -6,6 +6,7 @@
 #include "files/cp932.h"
 #include "files/data_folder.h"
 #include "files/punch_journal.h"
+#include "support/journal_header.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -35,7 +36,7 @@ std::filesystem::path makeDataFolder(const QTemporaryDir& dir) {
 // A journal of `size` bytes: sparse except for a header and its last record,
 // so a 1 GB journal costs no disk space or time to set up.
 void makeJournal(const std::filesystem::path& file, off_t size) {
-    const QByteArray header = encodeCp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+    const QByteArray header = encodeCp932(test::kJournalHeader) + "\r\n";
     const QByteArray last = encodeCp932(kRecord) + "\r\n";
     const int fd = ::open(file.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
     if (fd < 0 || ::write(fd, header.data(), header.size()) != header.size() ||

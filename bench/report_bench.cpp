@@ -8,6 +8,7 @@
 
 #include "files/cp932.h"
 #include "files/data_folder.h"
+#include "support/journal_header.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -144,7 +145,7 @@ Journal makeJournal(Shape shape) {
         if (f == nullptr) {
             throw std::runtime_error("cannot write " + j.keeper.string());
         }
-        QByteArray chunk = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+        QByteArray chunk = cp932(test::kJournalHeader) + "\r\n";
         QDate date(kFirstYear, 1, 1);
         std::vector<QDate> months;
         for (int day = 0; j.bytes + std::uint64_t(chunk.size()) < target; ++day) {

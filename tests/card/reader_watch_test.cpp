@@ -18,10 +18,40 @@ namespace {
 
 constexpr SCARDCONTEXT kContext = 7;
 
+// The watch's service: a context, and the card poll's calls, which are not the watch's,
+// refused with `refusal`.
+class WatchOnlyService : public PcscApi {
+  public:
+    explicit WatchOnlyService(LONG refusal) : refusal_(refusal) {}
+
+    LONG establishContext(DWORD, SCARDCONTEXT* context) override {
+        *context = kContext;
+        return SCARD_S_SUCCESS;
+    }
+    LONG releaseContext(SCARDCONTEXT) override { return SCARD_S_SUCCESS; }
+
+    LONG connect(SCARDCONTEXT, const char*, DWORD, DWORD, SCARDHANDLE*, DWORD*) override {
+        return refusal_;
+    }
+    LONG status(SCARDHANDLE, char*, DWORD*, DWORD*, DWORD*, BYTE*, DWORD*) override {
+        return refusal_;
+    }
+    LONG transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, const BYTE*, DWORD, SCARD_IO_REQUEST*,
+                  BYTE*, DWORD*) override {
+        return refusal_;
+    }
+    LONG disconnect(SCARDHANDLE, DWORD) override { return refusal_; }
+
+  private:
+    LONG refusal_;
+};
+
 // Readers that a script changes: each wait takes the next step of the script, and with
 // none left it blocks until cancelled, as pcsc-lite does.
-class ScriptedReaders final : public PcscApi {
+class ScriptedReaders final : public WatchOnlyService {
   public:
+    ScriptedReaders() : WatchOnlyService(SCARD_E_UNSUPPORTED_FEATURE) {}
+
     // One step: how the readers stand now (names) and the states of this wait's answer.
     using Step = std::function<void(std::vector<std::string>& readers, SCARD_READERSTATE* states,
                                     DWORD count)>;
@@ -33,10 +63,6 @@ class ScriptedReaders final : public PcscApi {
 
     std::atomic<int> cancels = 0;
 
-    LONG establishContext(DWORD, SCARDCONTEXT* context) override {
-        *context = kContext;
-        return SCARD_S_SUCCESS;
-    }
     LONG listReaders(SCARDCONTEXT, const char*, char* buffer, DWORD* length) override {
         std::lock_guard lock(mutex_);
         if (readers_.empty()) {
@@ -72,20 +98,6 @@ class ScriptedReaders final : public PcscApi {
         cancelled_.notify_all();
         return SCARD_S_SUCCESS;
     }
-    LONG releaseContext(SCARDCONTEXT) override { return SCARD_S_SUCCESS; }
-
-    // The card poll's calls are not the watch's.
-    LONG connect(SCARDCONTEXT, const char*, DWORD, DWORD, SCARDHANDLE*, DWORD*) override {
-        return SCARD_E_UNSUPPORTED_FEATURE;
-    }
-    LONG status(SCARDHANDLE, char*, DWORD*, DWORD*, DWORD*, BYTE*, DWORD*) override {
-        return SCARD_E_UNSUPPORTED_FEATURE;
-    }
-    LONG transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, const BYTE*, DWORD, SCARD_IO_REQUEST*,
-                  BYTE*, DWORD*) override {
-        return SCARD_E_UNSUPPORTED_FEATURE;
-    }
-    LONG disconnect(SCARDHANDLE, DWORD) override { return SCARD_E_UNSUPPORTED_FEATURE; }
 
     std::vector<std::string> readers_{"Reader 0"};
 
@@ -160,8 +172,10 @@ TEST_F(ReaderWatchTest, TheFirstReaderPluggedIntoAnEmptyPcIsNews) {
 }
 
 // A frozen service (pcscd stopped with SIGSTOP) answers no call, a cancel included.
-class FrozenService final : public PcscApi {
+class FrozenService final : public WatchOnlyService {
   public:
+    FrozenService() : WatchOnlyService(SCARD_E_NO_SERVICE) {}
+
     void thaw() {
         std::lock_guard lock(mutex_);
         frozen_ = false;
@@ -169,10 +183,6 @@ class FrozenService final : public PcscApi {
     }
     std::atomic<bool> waiting = false;
 
-    LONG establishContext(DWORD, SCARDCONTEXT* context) override {
-        *context = kContext;
-        return SCARD_S_SUCCESS;
-    }
     LONG listReaders(SCARDCONTEXT, const char*, char*, DWORD*) override {
         return SCARD_E_NO_READERS_AVAILABLE;
     }
@@ -185,18 +195,6 @@ class FrozenService final : public PcscApi {
         hang();
         return SCARD_E_NO_SERVICE;
     }
-    LONG releaseContext(SCARDCONTEXT) override { return SCARD_S_SUCCESS; }
-    LONG connect(SCARDCONTEXT, const char*, DWORD, DWORD, SCARDHANDLE*, DWORD*) override {
-        return SCARD_E_NO_SERVICE;
-    }
-    LONG status(SCARDHANDLE, char*, DWORD*, DWORD*, DWORD*, BYTE*, DWORD*) override {
-        return SCARD_E_NO_SERVICE;
-    }
-    LONG transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, const BYTE*, DWORD, SCARD_IO_REQUEST*,
-                  BYTE*, DWORD*) override {
-        return SCARD_E_NO_SERVICE;
-    }
-    LONG disconnect(SCARDHANDLE, DWORD) override { return SCARD_E_NO_SERVICE; }
 
   private:
     void hang() {

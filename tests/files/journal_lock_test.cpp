@@ -1,5 +1,6 @@
 #include "files/journal_lock.h"
 #include "files/data_folder.h"
+#include "files/file_error.h"
 #include "files/punch_journal.h"
 #include "support/data_folder_fixture.h"
 
@@ -241,6 +242,43 @@ INSTANTIATE_TEST_SUITE_P(Orders, LockOverTime, ::testing::ValuesIn(kOrders),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class JournalLockTest : public LockFixture {};
+
+TEST_F(JournalLockTest, TakenOnlyWhenFreeAndReleasedOnlyByItsHolder) {
+    JournalLock lock;
+    ASSERT_TRUE(lock.take(lockFile()));
+    lock.release(lockFile());
+    EXPECT_FALSE(folder.exists(kLockFile));
+    lock.release(lockFile());  // nothing to delete: ignored
+
+    // Someone else's lock is neither taken over nor truncated, nor released.
+    folder.writeBytes(kLockFile, "other");
+    EXPECT_FALSE(lock.take(lockFile()));
+    lock.release(lockFile());
+    EXPECT_EQ(folder.readBytes(kLockFile), QByteArray("other"));
+}
+
+TEST_F(JournalLockTest, ReadOnlyFolder) {
+    const std::filesystem::path dataFolder = lockFile().parent_path();
+    JournalLock held;
+    ASSERT_TRUE(held.take(lockFile()));
+    {
+        test::WithoutDacOverride caps;
+        test::ScopedMode mode(dataFolder, 0555);
+        if (!test::folderIsReadOnly(dataFolder)) {
+            FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
+        }
+        held.release(lockFile());  // fails, and is ignored
+        EXPECT_TRUE(folder.exists(kLockFile));
+    }
+    folder.remove(kLockFile);
+    {
+        test::WithoutDacOverride caps;
+        test::ScopedMode mode(dataFolder, 0555);
+        JournalLock writer;
+        EXPECT_THROW(writer.take(lockFile()), FileError);
+    }
+    EXPECT_FALSE(folder.exists(kLockFile));
+}
 
 TEST_F(JournalLockTest, TheLockFileNamesItsHolderAfreshForEveryTake) {
     JournalLock lock;

@@ -5,6 +5,7 @@
 #include "support/data_folder_fixture.h"
 
 #include "support/file_conditions.h"
+#include "support/journal_header.h"
 #include "support/qt_printers.h"
 #include "writer_process.h"
 
@@ -31,7 +32,7 @@ QByteArray cp932(const char16_t* text) {
 
 const QString kRecord = u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし"_s;
 const QByteArray kRecordBytes = cp932(u"出勤,山田花子,2019/08/28,07:45,IC記録,詳細なし,事由なし");
-const QByteArray kHeaderBytes = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+const QByteArray kHeaderBytes = cp932(test::kJournalHeader) + "\r\n";
 
 // ---- appending ---------------------------------------------------------------
 
@@ -403,51 +404,10 @@ TEST_F(WriterProcess, AFileSizeLimitFailsTheWriteWholeOnlyWhileSigxfszIsIgnored)
     }
 }
 
-// ---- lock file ---------------------------------------------------------------
-
-class LockFile : public AppendLine {
-  protected:
-    std::filesystem::path lock() const { return folder.file(kLockFile); }
-};
-
-TEST_F(LockFile, TakenOnlyWhenFreeAndReleasedOnlyByItsHolder) {
-    JournalLock lock;
-    ASSERT_TRUE(lock.take(this->lock()));
-    lock.release(this->lock());
-    EXPECT_FALSE(folder.exists(kLockFile));
-    lock.release(this->lock());  // nothing to delete: ignored
-
-    // Someone else's lock is neither taken over nor truncated, nor released.
-    folder.writeBytes(kLockFile, "other");
-    EXPECT_FALSE(lock.take(this->lock()));
-    lock.release(this->lock());
-    EXPECT_EQ(folder.readBytes(kLockFile), QByteArray("other"));
-}
-
-TEST_F(LockFile, ReadOnlyFolder) {
-    const std::filesystem::path dataFolder = journal().parent_path();
-    JournalLock held;
-    ASSERT_TRUE(held.take(lock()));
-    {
-        test::WithoutDacOverride caps;
-        test::ScopedMode mode(dataFolder, 0555);
-        if (!test::folderIsReadOnly(dataFolder)) {
-            FAIL() << "cannot make a folder read-only here, so the outcome cannot be shown";
-        }
-        held.release(lock());  // fails, and is ignored
-        EXPECT_TRUE(folder.exists(kLockFile));
-    }
-    folder.remove(kLockFile);
-    {
-        test::WithoutDacOverride caps;
-        test::ScopedMode mode(dataFolder, 0555);
-        JournalLock writer;
-        EXPECT_THROW(writer.take(lock()), FileError);
-    }
-    EXPECT_FALSE(folder.exists(kLockFile));
-}
-
 // ---- orders A and B ----------------------------------------------------------
+
+// The two orders of writing a record, and what each leaves at the lock file's place.
+class LockFile : public AppendLine {};
 
 using WriteRecord = WriteOutcome (*)(const std::filesystem::path&, const QString&, JournalLock&);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs files_journal_writer (journal_writer.cpp) as a process of its own, with
+// Runs files_append_process (append_process.cpp) as a process of its own, with
 // faults from fault_shim.cpp or a file-size limit, and tells how it ended.
 
 #include <fcntl.h>
@@ -65,7 +65,7 @@ inline std::string readAll(int fd) {
 
 }  // namespace detail
 
-// Runs the writer with the arguments (see journal_writer.cpp) and waits until it ends.
+// Runs the writer with the arguments (see append_process.cpp) and waits until it ends.
 inline WriterRun runWriter(const std::vector<std::string>& args,
                            const WriterConditions& conditions = {}) {
     std::vector<std::string> env;
@@ -88,7 +88,7 @@ inline WriterRun runWriter(const std::vector<std::string>& args,
         envp.push_back(e.data());
     }
     envp.push_back(nullptr);
-    std::vector<std::string> argStrings{TAVOMI_JOURNAL_WRITER};
+    std::vector<std::string> argStrings{TAVOMI_APPEND_PROCESS};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : argStrings) {

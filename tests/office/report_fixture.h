@@ -6,6 +6,7 @@
 
 #include "files/data_folder.h"
 #include "support/data_folder_fixture.h"
+#include "support/journal_header.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,7 +45,7 @@ inline void writeReportFixture(const DataFolder& data) {
                                        }));
 
     QByteArray journal = DataFolder::cp932Lines(utf16Lines({
-        /* 1 */ u"区分,氏名,日付,時刻,記録方法,詳細,事由",
+        /* 1 */ kJournalHeader,
         /* 2 */ u"出勤,山田　花子,2019/07/31,07:50,IC記録,詳細なし,事由なし",
         /* 3 */ u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由なし",
         /* 4 */ u"出勤,佐藤太郎,2019/08/01,08:00,IC記録,詳細a,事由なし",

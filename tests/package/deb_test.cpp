@@ -6,6 +6,7 @@
 #include "files/data_folder.h"
 #include "files/working_hours.h"
 #include "support/data_folder_fixture.h"
+#include "support/journal_header.h"
 #include "support/qt_printers.h"
 #include "support/wait.h"
 
@@ -384,7 +385,7 @@ TEST_F(DebTest, UnpackedReportDrawsAPdfThroughItsLink) {
     env.insert("LC_ALL", "C.UTF-8");  // its English words
     env.insert("LANGUAGE", "");
     const test::DataFolder data;
-    data.writeLines(kJournalFile, {u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s,
+    data.writeLines(kJournalFile, {QString::fromUtf16(test::kJournalHeader),
                                    u"出勤,山田　花子,2019/08/01,07:45,IC記録,詳細なし,事由なし"_s});
     QTemporaryDir out;
     const QString pdf = out.filePath(u"2019-08.pdf"_s);

@@ -9,6 +9,7 @@
 #include "files/file_error.h"
 #include "files/punch_journal.h"
 #include "support/data_folder_fixture.h"
+#include "support/journal_header.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ QByteArray cp932(const char16_t* text) {
     return encodeCp932(QString::fromUtf16(text));
 }
 
-const QByteArray kHeader = cp932(u"区分,氏名,日付,時刻,記録方法,詳細,事由\r\n");
+const QByteArray kHeader = cp932(test::kJournalHeader) + "\r\n";
 const QByteArray kJulyRecord =
     cp932(u"出勤,佐藤太郎,2019/07/01,08:00,IC記録,詳細なし,事由なし\r\n");
 const QByteArray kAugustRecord =

@@ -8,6 +8,7 @@
 #include "report/report_model.h"
 #include "calendar/school_calendar.h"
 #include "support/data_folder_fixture.h"
+#include "support/journal_header.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ void writeTotalsFixture(const test::DataFolder& data) {
     data.writeLines(
         kJournalFile,
         lines({
-            u"区分,氏名,日付,時刻,記録方法,詳細,事由",
+            test::kJournalHeader,
             // Before the look-back (February on): never counted.
             u"出勤,佐藤太郎,2026/01/05,08:00,IC記録,詳細なし,事由なし",
             u"退勤,佐藤太郎,2026/01/05,23:00,IC記録,詳細なし,事由なし",
@@ -174,8 +175,7 @@ TEST(MonthTotals, HoursWorkedOutByHand) {
 }
 
 QByteArray journalOf(std::initializer_list<QByteArray> records) {
-    QByteArray bytes =
-        test::DataFolder::cp932Lines(lines({u"区分,氏名,日付,時刻,記録方法,詳細,事由"}));
+    QByteArray bytes = test::DataFolder::cp932Lines(lines({test::kJournalHeader}));
     for (const QByteArray& record : records) {
         bytes += record + "\r\n";
     }

@@ -2,6 +2,7 @@
 
 #include "files/cp932.h"
 #include "files/data_folder.h"
+#include "support/journal_header.h"
 
 #include <QFile>
 
@@ -17,7 +18,7 @@ DataFolder::DataFolder() {
     }
     std::filesystem::create_directories(appFolder() / kDataFolderName);
     writeLines(kCardholderListFile, {u"カードID,氏名,職名"_s});
-    writeLines(kJournalFile, {u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s});
+    writeLines(kJournalFile, {QString::fromUtf16(kJournalHeader)});
     writeLines(kWeeklyTableFile, {
                                      u"曜日,開始,終了,休憩"_s,
                                      u"月,08:15,16:45,00:45"_s,

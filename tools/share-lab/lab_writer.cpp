@@ -21,6 +21,7 @@
 #include "files/file_error.h"
 #include "files/journal_lock.h"
 #include "files/punch_journal.h"
+#include "support/journal_header.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -50,7 +51,7 @@ namespace {
 using namespace tavomi;
 using Clock = std::chrono::steady_clock;
 
-const QString kHeader = u"区分,氏名,日付,時刻,記録方法,詳細,事由"_s;
+const QString kHeader = QString::fromUtf16(test::kJournalHeader);
 
 // Each record names its writer and its number, so that each can be found again.
 QString record(const QString& name, std::int64_t number) {

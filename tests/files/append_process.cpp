@@ -1,10 +1,11 @@
-// A writer process for the files library's tests: it makes one write through the
-// library and prints the outcome as one line, so that a test can run it with
-// faults injected (fault_shim.cpp) or kill it part way, and look at what it left.
+// A process that appends to the journal, for the files library's tests (it is not the
+// program's writer thread, src/spool): it makes one write through the library and prints
+// the outcome as one line, so that a test can run it with faults injected (fault_shim.cpp)
+// or kill it part way, and look at what it left.
 //
-//   files_journal_writer APP_FOLDER locking-first|checking-first|taking-over LINE
-//   files_journal_writer FILE append LINE
-//   files_journal_writer APP_FOLDER start-up
+//   files_append_process APP_FOLDER locking-first|checking-first|taking-over LINE
+//   files_append_process FILE append LINE
+//   files_append_process APP_FOLDER start-up
 //
 // taking-over meets the lock that stands there, lets it stand kStaleAfter on this
 // writer's clock, and then writes locking first (taking it over if it is still the same).
