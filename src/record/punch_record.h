@@ -11,13 +11,14 @@
 #include <QTime>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <variant>
 
 namespace tavomi {
 
 // A record's first field: what happened.
-enum class RecordKind { ClockIn, ClockOut, GoingOut, Return, MidDayAbsence };
+enum class RecordKind : std::uint8_t { ClockIn, ClockOut, GoingOut, Return, MidDayAbsence };
 
 struct RecordKindWord {
     RecordKind kind;

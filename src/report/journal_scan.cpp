@@ -287,8 +287,10 @@ class Scanner {
             return;
         }
         const std::string_view nameBytes(name, static_cast<std::size_t>(date - 1 - name));
+        const bool leave = (*kind == RecordKind::GoingOut || *kind == RecordKind::Return) &&
+                           isOnLeave(reasonField(date, end));
         scan_.earlier[earlierTeacher(nameBytes)].push_back(
-            {*day, static_cast<qint16>(*minutes), *kind});
+            {*day, static_cast<qint16>(*minutes), *kind, leave});
     }
 
     // The last field's bytes: the reason (事由なし, 事由年休).

@@ -21,6 +21,7 @@ struct EarlierRecord {
     RecordKind kind = RecordKind::ClockIn;
     bool leave = false;  // a going-out or return on leave (its reason field says so)
 };
+static_assert(sizeof(EarlierRecord) == 8);
 
 // What a report takes from keeper.txt.
 struct JournalScan {
