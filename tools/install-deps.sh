@@ -19,7 +19,8 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libp
   qt6-tools-dev qt6-l10n-tools)  # lrelease for the tools' Japanese messages
 package=("${build[@]}" dpkg-dev file)
 demo=("${build[@]}" pcscd libccid vsmartcard-vpcd iproute2 util-linux
-  fonts-noto-cjk fonts-ipafont-gothic)
+  fonts-noto-cjk fonts-ipafont-gothic
+  qt6-translations-l10n)  # Qt's own dialogs and buttons in Japanese
 screenshots=("${build[@]}" fonts-noto-cjk fonts-ipafont-gothic poppler-utils optipng)
 test=("${package[@]}" "${demo[@]}" "${screenshots[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -2,6 +2,7 @@
 // CSV or PDF, and registering a card by laying it on the reader.
 #include "card/card_poll.h"
 #include "clock/clock.h"
+#include "dialogs/qt_translation.h"
 #include "office/command_line.h"
 #include "office/data_location.h"
 #include "office/tool_output.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    tavomi::loadQtTranslation();
     const auto folder =
         tavomi::appFolderFor(command.dataFolder, QApplication::applicationDirPath());
     if (const auto* error = std::get_if<QString>(&folder)) {

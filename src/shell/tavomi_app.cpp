@@ -3,6 +3,7 @@
 #include "card/card_poll.h"
 #include "card/reader_watch.h"
 #include "clock/clock.h"
+#include "dialogs/qt_translation.h"
 #include "main_screen/main_screen.h"
 #include "shell/administration.h"
 #include "shell/screens.h"
@@ -158,6 +159,7 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
         const PlatformStart starting(program);
         app = std::make_unique<QApplication>(argc, argv);
     }
+    loadQtTranslation();
 
     const std::filesystem::path appFolder(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());

@@ -238,6 +238,7 @@ TEST_F(DebTest, ControlFieldsSayWhatTheProgramNeeds) {
         {"libccid", "USB card readers"},
         {"fonts-noto-cjk", "Japanese on screen"},
         {"fonts-ipafont-gothic", "searchable Japanese in the PDF reports"},
+        {"qt6-translations-l10n", "Qt's own dialogs in Japanese"},
         {"adduser", "postinst makes the group"},
         {"libpcsclite1", "dpkg-shlibdeps: the PC/SC client library"},
         {"libqt6widgets6", "dpkg-shlibdeps: the Qt widgets"},
