@@ -189,7 +189,14 @@ void ManualEntryScreen::onPersonListOpening() {
 
 void ManualEntryScreen::loadPersonList() {
     personTable_.reload(appFolder_);
-    personPicker_->addItems(personTable_.names());
+    // A teacher who holds two cards (a spare, one reported lost) is one person to choose.
+    QStringList names;
+    for (const QString& name : personTable_.names()) {
+        if (name.trimmed().isEmpty() || !names.contains(name)) {
+            names.append(name);
+        }
+    }
+    personPicker_->addItems(names);
     // Filling an empty list would choose its first name; the user chooses.
     personPicker_->setCurrentIndex(-1);
 }

@@ -613,6 +613,15 @@ TEST_F(ManualScreenTest, PersonListIsReReadOnEveryOpeningAndNeverShrinks) {
     EXPECT_EQ(list->count(), 0);
 }
 
+TEST_F(ManualScreenTest, ANameHoldingTwoCardsIsListedOnce) {
+    data.writeLines(kCardholderListFile, {u"カードID,氏名"_s, u"0000000000000001,山田花子"_s,
+                                          u"0000000000000002,W"_s, u"0000000000000003,山田花子"_s});
+    auto* list = get<QComboBox>("personPicker");
+    list->showPopup();
+    list->hidePopup();
+    EXPECT_EQ(personList(), (QStringList{u"山田花子"_s, u"W"_s}));
+}
+
 TEST_F(ManualScreenTest, ThePersonListShowsTwentyFiveNamesAtATime) {
     QStringList lines{u"カードID,氏名"_s};
     for (int i = 1; i <= 30; ++i) {
