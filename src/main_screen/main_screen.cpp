@@ -195,8 +195,49 @@ void MainScreen::showSpoolStatus(const QString& text) {
     spoolLabel_->setVisible(!text.isEmpty());
 }
 
+void MainScreen::watchForNewDate(std::function<QDate()> today,
+                                 std::function<void(const QDate&)> onNewDate) {
+    today_ = std::move(today);
+    onNewDate_ = std::move(onNewDate);
+    lastDate_ = today_();
+}
+
+void MainScreen::showAtNextTick(MessageKind kind, const QString& text) {
+    waitingMessages_.emplace_back(kind, text);
+}
+
+void MainScreen::lookForNewDate() {
+    if (!today_) {
+        return;
+    }
+    const QDate today = today_();
+    if (today != lastDate_) {
+        lastDate_ = today;
+        onNewDate_(today);
+    }
+}
+
+bool MainScreen::showWaitingMessages() {
+    if (waitingMessages_.empty()) {
+        return false;
+    }
+    const TimerPause pause(*pollTimer_);
+    for (const auto& [kind, text] : std::exchange(waitingMessages_, {})) {
+        if (kind == MessageKind::Error) {
+            reportError(this, text);
+        } else {
+            showPlainMessage(this, text);
+        }
+    }
+    return true;
+}
+
 void MainScreen::runPollingTick() {
     buildOtherScreens();
+    lookForNewDate();
+    if (showWaitingMessages()) {
+        return;
+    }
     // Declared outside the try so that an error report also waits with the timer stopped.
     std::optional<TimerPause> pause;
     try {

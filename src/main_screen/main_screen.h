@@ -4,6 +4,7 @@
 
 #include "main_screen/polling_cycle.h"
 
+#include <QDate>
 #include <QWidget>
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QFrame;
 class QLabel;
@@ -49,6 +51,15 @@ class MainScreen : public QWidget {
     // The line about records kept on this PC; empty hides it.
     void showSpoolStatus(const QString& text);
 
+    // Told, on a tick, when the clock's date is no longer the one it last saw (a clock left
+    // running over midnight): the shell derives the new date's working hours then.
+    void watchForNewDate(std::function<QDate()> today, std::function<void(const QDate&)> onNewDate);
+
+    // A message for the user that arrived from another thread: shown at the next tick, when
+    // no other screen is up, with the timer stopped, as a start-up message is shown.
+    enum class MessageKind { Plain, Error };
+    void showAtNextTick(MessageKind kind, const QString& text);
+
     // One tick of the polling timer: look for a card and open what it calls for.
     void runPollingTick();
 
@@ -65,6 +76,8 @@ class MainScreen : public QWidget {
     void showStatus();
     void onCardEvent();
     void buildOtherScreens();
+    void lookForNewDate();
+    bool showWaitingMessages();
 
     std::filesystem::path appFolder_;
     PollingCycle cycle_;
@@ -76,6 +89,10 @@ class MainScreen : public QWidget {
     bool pollingStarted_ = false;  // the timer runs from the first showing on
     std::unique_ptr<CardEventSource> cardEvents_;
     std::atomic<bool> cardEventQueued_ = false;  // a burst of events runs one tick
+    std::function<QDate()> today_;
+    std::function<void(const QDate&)> onNewDate_;
+    QDate lastDate_;
+    std::vector<std::pair<MessageKind, QString>> waitingMessages_;
 
     QLabel* titleLabel_;
     QSvgWidget* logo_;

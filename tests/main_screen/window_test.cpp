@@ -195,6 +195,41 @@ TEST_F(MainScreenTest, UnregisteredCardLeftOnTheReaderIsReportedAfterEachOk) {
     EXPECT_EQ(timerActiveWhileUp, (std::vector<bool>{false, false}));
 }
 
+// A clock left running over midnight: the first tick of the new date tells the shell once
+// (which derives its working hours on the writer's thread), and what comes back is shown at
+// the next tick with the timer stopped, before any card is looked at.
+TEST_F(MainScreenTest, ANewDateIsToldOnceAndItsMessageShownAtTheNextTick) {
+    poller.steady = ScriptedPoller::card(kHanakoCard);
+    form.show();
+    QDate today(2026, 12, 10);
+    std::vector<QDate> told;
+    form.watchForNewDate([&] { return today; }, [&](const QDate& d) { told.push_back(d); });
+    bool punched = false;
+    form.setPunchScreen([&](const QString&) { punched = true; });
+
+    form.runPollingTick();
+    EXPECT_TRUE(told.empty());
+    today = today.addDays(1);
+    form.runPollingTick();
+    form.runPollingTick();
+    EXPECT_EQ(told, std::vector<QDate>{QDate(2026, 12, 11)});
+
+    punched = false;
+    form.showAtNextTick(MainScreen::MessageKind::Plain, u"今日の勤務時間がありません"_s);
+    ModalAnswerer answerer;
+    bool timerActiveWhileUp = true;
+    answerer.then([&](QWidget* box) {
+        timerActiveWhileUp = timer()->isActive();
+        ModalAnswerer::pressOk(box);
+    });
+    form.runPollingTick();
+    EXPECT_EQ(answerer.texts(), std::vector<QString>{u"今日の勤務時間がありません"_s});
+    EXPECT_FALSE(timerActiveWhileUp);
+    EXPECT_FALSE(punched);  // the card waits for the tick after the message
+    form.runPollingTick();
+    EXPECT_TRUE(punched);
+}
+
 TEST_F(MainScreenTest, ListWithOnlyItsHeaderReportsEveryCard) {
     folder.writeLines(kCardholderListFile, {kHanakoCard + u',' + kHanako});
     poller.steady = ScriptedPoller::card(kHanakoCard);
