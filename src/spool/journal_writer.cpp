@@ -282,7 +282,7 @@ void JournalWriter::State::finish(Pending& job, WriteResult result) {
     if (keptAndWritten) {
         // The write that hung went through after all: the spool must not send it again.
         try {
-            spool.remove(job.request.line);
+            spool.remove({job.request.madeAt, job.request.line});
         } catch (const std::exception& e) {
             log(std::string("cannot take a written record off the spool: ") + e.what());
         }
@@ -302,7 +302,7 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
         const std::filesystem::path journal = dataFilePath(appFolder, kJournalFile);
         for (const SpooledRecord& record : contents.records) {
             if (journalEndsNear(journal, record.line)) {
-                spool.remove(record.line);
+                spool.remove(record);
                 continue;
             }
             const WriteOutcome outcome =
@@ -318,7 +318,7 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
             }
             // Its date's hours first: once off the spool, the record is done with.
             deriveHoursOfSent(record.line);
-            spool.remove(record.line);
+            spool.remove(record);
         }
         noteSendProblem({});
     } catch (const FileError& e) {
