@@ -215,8 +215,23 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
     }
 }
 
+namespace {
+
+WriteOutcome appendWhileLocked(const std::filesystem::path& journal, const QString& line,
+                               const WhileLocked& whileLocked) {
+    if (!whileLocked.needed || whileLocked.needed()) {
+        appendLine(journal, line);
+    }
+    if (whileLocked.done) {
+        whileLocked.done();
+    }
+    return WriteOutcome::Written;
+}
+
+}  // namespace
+
 WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
-                                     JournalLock& lock) {
+                                     JournalLock& lock, const WhileLocked& whileLocked) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
     if (!lock.take(lockFile)) {
         return WriteOutcome::Busy;
@@ -226,12 +241,12 @@ WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, con
     if (!regularFileExists(journal)) {
         return WriteOutcome::JournalMissing;
     }
-    appendLine(journal, line);
-    return WriteOutcome::Written;
+    return appendWhileLocked(journal, line, whileLocked);
 }
 
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
-                                             const QString& line, JournalLock& lock) {
+                                             const QString& line, JournalLock& lock,
+                                             const WhileLocked& whileLocked) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
     if (lock.standsInTheWay(lockFile)) {
         return WriteOutcome::Busy;
@@ -244,8 +259,7 @@ WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFol
         return WriteOutcome::Busy;
     }
     const JournalLockHold hold(lock, lockFile);
-    appendLine(journal, line);
-    return WriteOutcome::Written;
+    return appendWhileLocked(journal, line, whileLocked);
 }
 
 const char* writeOutcomeName(WriteOutcome outcome) {

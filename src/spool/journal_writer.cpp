@@ -101,6 +101,7 @@ class JournalWriter::Pending {
     std::optional<WriteResult> result;
     bool kept = false;       // in the spool
     bool abandoned = false;  // the screen went on without its outcome
+    bool written = false;    // in the journal, whatever the outcome says yet
 };
 
 struct JournalWriter::State {
@@ -131,10 +132,11 @@ struct JournalWriter::State {
 
     void run();
     void runJob(const std::shared_ptr<Pending>& job);
-    WriteResult writeNow(const WriteRequest& request);
+    WriteResult writeNow(Pending& job);
     WriteResult keep(Pending& job, bool abandoning = false);
     void finish(Pending& job, WriteResult result);
-    SendStop sendWaiting(std::exception_ptr* error = nullptr);
+    void removeFromSpool(const SpooledRecord& record) noexcept;
+    SendStop sendWaiting();
     void deriveHoursOfSent(const QString& line);
     void refreshStatus();
     void noteSendProblem(const std::string& problem);
@@ -182,10 +184,9 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
     }
     WriteResult result;
     try {
-        std::exception_ptr sendError;
-        switch (sendWaiting(&sendError)) {
+        switch (sendWaiting()) {
             case SendStop::AllSent:
-                result = writeNow(job->request);
+                result = writeNow(*job);
                 break;
             case SendStop::Unreachable:
                 result = keep(*job);
@@ -197,7 +198,12 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
                 result.kind = WriteResult::Kind::JournalMissing;
                 break;
             case SendStop::Failed:
-                result.error = sendError;
+                // What waits could not go (logged): no fault of this punch. It keeps its
+                // place behind them, or goes now when the spool itself is what fails.
+                result = keep(*job);
+                if (result.kind == WriteResult::Kind::Failed) {
+                    result = writeNow(*job);
+                }
                 break;
         }
     } catch (const FileError& e) {
@@ -214,8 +220,20 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
     finish(*job, std::move(result));
 }
 
-WriteResult JournalWriter::State::writeNow(const WriteRequest& request) {
-    const WriteOutcome outcome = append(appFolder, request.line, lock, request.order);
+WriteResult JournalWriter::State::writeNow(Pending& job) {
+    const WriteRequest& request = job.request;
+    // Kept meanwhile by a screen that went on, the record comes off the spool before the
+    // journal's lock goes: no copy of Tavomi on this PC may send it again.
+    const WhileLocked takeOffTheSpool{
+        {}, [this, &job] {
+            const std::lock_guard guard(job.mutex);
+            job.written = true;
+            if (job.kept) {
+                removeFromSpool({job.request.madeAt, job.request.line});
+            }
+        }};
+    const WriteOutcome outcome =
+        append(appFolder, request.line, lock, request.order, takeOffTheSpool);
     WriteResult result;
     switch (outcome) {
         case WriteOutcome::Busy:
@@ -250,7 +268,10 @@ WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
             if (job.result) {
                 return *job.result;
             }
-            job.abandoned = true;
+            if (job.written) {
+                result.kind = WriteResult::Kind::Written;  // went through meanwhile
+                return result;
+            }
         }
         if (!job.kept) {
             try {
@@ -262,6 +283,9 @@ WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
                 return result;
             }
         }
+        if (abandoning) {
+            job.abandoned = true;
+        }
     }
     refreshStatus();
     result.kind = WriteResult::Kind::Kept;
@@ -269,7 +293,6 @@ WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
 }
 
 void JournalWriter::State::finish(Pending& job, WriteResult result) {
-    bool keptAndWritten = false;
     {
         const std::lock_guard guard(job.mutex);
         if (!job.abandoned) {
@@ -277,36 +300,57 @@ void JournalWriter::State::finish(Pending& job, WriteResult result) {
             job.done.notify_all();
             return;
         }
-        keptAndWritten = job.kept && result.kind == WriteResult::Kind::Written;
     }
-    if (keptAndWritten) {
-        // The write that hung went through after all: the spool must not send it again.
-        try {
-            spool.remove({job.request.madeAt, job.request.line});
-        } catch (const std::exception& e) {
-            log(std::string("cannot take a written record off the spool: ") + e.what());
-        }
-        refreshStatus();
+    refreshStatus();  // a kept record that went through after all is off the spool
+}
+
+void JournalWriter::State::removeFromSpool(const SpooledRecord& record) noexcept {
+    try {
+        spool.remove(record);
+    } catch (const std::exception& e) {
+        // Under the journal's lock the next send finds it at the journal's end.
+        log(std::string("cannot take a written record off the spool: ") + e.what());
     }
 }
 
-JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_ptr* error) {
+JournalWriter::State::SendStop JournalWriter::State::sendWaiting() {
     SendStop stop = SendStop::AllSent;
     try {
-        const SpoolContents contents = spool.load();
+        SpoolContents contents = spool.load();
         if (!contents.setAside.isEmpty()) {
             log("the spool held " + std::to_string(contents.setAside.size()) +
                 " bytes that are no whole record; they were moved to " +
                 contents.setAsideFile.string());
         }
         const std::filesystem::path journal = dataFilePath(appFolder, kJournalFile);
-        for (const SpooledRecord& record : contents.records) {
-            if (journalEndsNear(journal, record.line)) {
-                spool.remove(record);
-                continue;
-            }
+        while (!contents.records.empty()) {
+            const SpooledRecord next = contents.records.front();
+            // Under the journal's lock, which every copy of Tavomi on this PC takes to send:
+            // the record is still the oldest waiting unless another copy sent it, and it
+            // is at the journal's end only when it went out before a crash.
+            bool waiting = false;
+            std::exception_ptr removeError;
+            const WhileLocked send{[&] {
+                                       const SpoolContents now = spool.load();
+                                       waiting =
+                                           !now.records.empty() && now.records.front() == next;
+                                       return waiting && !journalEndsNear(journal, next.line);
+                                   },
+                                   [&] {
+                                       if (!waiting) {
+                                           return;
+                                       }
+                                       // Its date's hours first: once off the spool, the
+                                       // record is done with.
+                                       deriveHoursOfSent(next.line);
+                                       try {
+                                           spool.remove(next);
+                                       } catch (...) {
+                                           removeError = std::current_exception();
+                                       }
+                                   }};
             const WriteOutcome outcome =
-                append(appFolder, record.line, lock, WriteOrder::LockingFirst);
+                append(appFolder, next.line, lock, WriteOrder::LockingFirst, send);
             if (outcome == WriteOutcome::Busy) {
                 stop = SendStop::Busy;
                 break;
@@ -316,26 +360,19 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
                                                         : SendStop::JournalMissing;
                 break;
             }
-            // Its date's hours first: once off the spool, the record is done with.
-            deriveHoursOfSent(record.line);
-            spool.remove(record);
+            if (removeError) {
+                std::rethrow_exception(removeError);  // sent, but still waiting: stop here
+            }
+            contents = spool.load();
         }
         noteSendProblem({});
     } catch (const FileError& e) {
-        if (isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)) {
-            stop = SendStop::Unreachable;
-        } else {
-            stop = SendStop::Failed;
-            if (error != nullptr) {
-                *error = std::current_exception();
-            }
-        }
+        stop = isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)
+                   ? SendStop::Unreachable
+                   : SendStop::Failed;
         noteSendProblem(e.what());
     } catch (const std::exception& e) {
         stop = SendStop::Failed;
-        if (error != nullptr) {
-            *error = std::current_exception();
-        }
         noteSendProblem(e.what());
     }
     refreshStatus();
@@ -402,11 +439,11 @@ void JournalWriter::State::refreshStatus() {
 }
 
 WriteOutcome JournalWriter::appendToShare(const std::filesystem::path& appFolder,
-                                          const QString& line, JournalLock& lock,
-                                          WriteOrder order) {
+                                          const QString& line, JournalLock& lock, WriteOrder order,
+                                          const WhileLocked& whileLocked) {
     return order == WriteOrder::LockingFirst
-               ? writeRecordLockingFirst(appFolder, line, lock)
-               : writeRecordCheckingJournalFirst(appFolder, line, lock);
+               ? writeRecordLockingFirst(appFolder, line, lock, whileLocked)
+               : writeRecordCheckingJournalFirst(appFolder, line, lock, whileLocked);
 }
 
 JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
@@ -480,7 +517,22 @@ WriteResult JournalWriter::await(const std::shared_ptr<Pending>& pending,
         return *pending->result;
     }
     guard.unlock();
-    return pending->state->keep(*pending, true);
+    const WriteResult kept = pending->state->keep(*pending, true);
+    if (kept.kind != WriteResult::Kind::Failed) {
+        return kept;
+    }
+    // Neither written nor kept yet: the append may still go through, so only its own
+    // outcome may say "failed".
+    guard.lock();
+    while (!pending->result) {
+        pending->done.wait_for(guard, kSlice);
+        if (!pending->result && between) {
+            guard.unlock();
+            between();
+            guard.lock();
+        }
+    }
+    return *pending->result;
 }
 
 WriteResult JournalWriter::write(WriteRequest request, const std::function<void()>& between) {

@@ -77,11 +77,13 @@ class JournalWriter {
     using Clock = std::function<QDateTime()>;
     using StatusChanged = std::function<void(const SpoolStatus&)>;
     // One append in the given order; tests put a share that hangs or fails in between.
-    using Append =
-        std::function<WriteOutcome(const std::filesystem::path& appFolder, const QString& line,
-                                   JournalLock& lock, WriteOrder order)>;
+    // `whileLocked` runs under the journal's lock (see writeRecordLockingFirst).
+    using Append = std::function<WriteOutcome(const std::filesystem::path& appFolder,
+                                              const QString& line, JournalLock& lock,
+                                              WriteOrder order, const WhileLocked& whileLocked)>;
     static WriteOutcome appendToShare(const std::filesystem::path& appFolder, const QString& line,
-                                      JournalLock& lock, WriteOrder order);
+                                      JournalLock& lock, WriteOrder order,
+                                      const WhileLocked& whileLocked);
     static constexpr std::chrono::milliseconds kScreenWait{2000};
     static constexpr std::chrono::milliseconds kRetryEvery{5000};
     static constexpr std::chrono::milliseconds kExitWait{3000};
@@ -108,7 +110,9 @@ class JournalWriter {
 
     // Waits for the outcome up to `wait` (in slices, calling `between` after each, so a
     // screen can repaint). Without an outcome by then the record is kept in the spool
-    // (Kept), or Failed when the spool cannot be written.
+    // (Kept). When the spool cannot take it either, the append may still go through, so
+    // it goes on waiting for the append's own outcome: "failed" for a record that then
+    // lands would have the teacher punch twice.
     static WriteResult await(const std::shared_ptr<Pending>& pending,
                              std::chrono::milliseconds wait,
                              const std::function<void()>& between = {});

@@ -251,9 +251,9 @@ TEST(ShareNotAnswering, ThePunchIsKeptOnThisPcAndTheTeacherIsToldAndHearsIt) {
         auto release = std::make_shared<std::promise<void>>();
         std::shared_future<void> released = release->get_future().share();
         Screens s([released](const std::filesystem::path& app, const QString& line,
-                             JournalLock& lock, WriteOrder order) {
+                             JournalLock& lock, WriteOrder order, const WhileLocked& whileLocked) {
             released.wait();
-            return JournalWriter::appendToShare(app, line, lock, order);
+            return JournalWriter::appendToShare(app, line, lock, order, whileLocked);
         });
         const auto data = s.folder.file(kJournalFile).parent_path();
         if (c.hangs) {
