@@ -262,6 +262,16 @@ WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFol
     return appendWhileLocked(journal, line, whileLocked);
 }
 
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
+                                     JournalLock& lock) {
+    return writeRecordLockingFirst(appFolder, line, lock, {});
+}
+
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line, JournalLock& lock) {
+    return writeRecordCheckingJournalFirst(appFolder, line, lock, {});
+}
+
 const char* writeOutcomeName(WriteOutcome outcome) {
     switch (outcome) {
         case WriteOutcome::Written:

@@ -40,12 +40,16 @@ struct WhileLocked {
 // The card screens' order: lock present -> Busy; else take the lock, append when
 // the journal exists (else JournalMissing), and release the lock in every case.
 WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
-                                     JournalLock& lock, const WhileLocked& whileLocked = {});
+                                     JournalLock& lock);
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
+                                     JournalLock& lock, const WhileLocked& whileLocked);
 
 // The manual entry's order: lock present -> Busy; journal missing -> JournalMissing
 // without taking the lock; else take the lock, append, release.
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line, JournalLock& lock);
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
                                              const QString& line, JournalLock& lock,
-                                             const WhileLocked& whileLocked = {});
+                                             const WhileLocked& whileLocked);
 
 }  // namespace tavomi
