@@ -4,6 +4,7 @@
 #include "card/reader_watch.h"
 #include "clock/clock.h"
 #include "main_screen/main_screen.h"
+#include "main_screen/spool_status_text.h"
 #include "shell/administration.h"
 #include "shell/screens.h"
 #include "shell/single_instance.h"

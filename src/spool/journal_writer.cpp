@@ -9,8 +9,6 @@
 #include "files/unique_fd.h"
 #include "files/working_hours.h"
 
-#include <QStringList>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +20,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -59,21 +58,6 @@ bool journalEndsNear(const std::filesystem::path& journal, const QString& line) 
 
 }  // namespace
 
-QString spoolStatusText(const SpoolStatus& status, const QDate& today) {
-    QStringList lines;
-    if (status.waiting > 0) {
-        const QString since = status.oldest.date() == today
-                                  ? status.oldest.toString(u"HH:mm"_s)
-                                  : status.oldest.toString(u"M/d HH:mm"_s);
-        lines << u"未送信 %1件（%2から）このPCに保存しています"_s.arg(status.waiting).arg(since);
-    }
-    if (!status.setAsideFile.empty()) {
-        lines << u"保存した記録の一部が読めないため %1 に移しました"_s.arg(
-            QString::fromStdString(status.setAsideFile.filename().string()));
-    }
-    return lines.join(u'\n');
-}
-
 bool isUnreachableError(int errnum) {
     static constexpr std::array kErrors = {EIO,      ETIMEDOUT, EHOSTDOWN,
                                            ENOTCONN, ESTALE,    ENETUNREACH};
@@ -89,37 +73,47 @@ bool shareLooksUnreachable(const std::filesystem::path& appFolder) {
     return missingDataFiles(appFolder).size() == kRequiredFiles.size();
 }
 
+// One screen's record on its way. Its mutex guards every field but `request`; the writer
+// (no screen) decides what became of it.
 class JournalWriter::Pending {
   public:
-    Pending(WriteRequest request, std::shared_ptr<State> state)
-        : request(std::move(request)), state(std::move(state)) {}
+    Pending(WriteRequest request, std::weak_ptr<WriterThread> writer)
+        : request(std::move(request)), writer(std::move(writer)) {}
 
     const WriteRequest request;
-    const std::shared_ptr<State> state;
+    // Weak: a job still queued when the writer goes must not keep it alive.
+    const std::weak_ptr<WriterThread> writer;
     std::mutex mutex;
     std::condition_variable done;
     std::optional<WriteResult> result;
     bool kept = false;       // in the spool
-    bool abandoned = false;  // the screen went on without its outcome
+    bool abandoned = false;  // kept by the screen, which went on without its outcome
     bool written = false;    // in the journal, whatever the outcome says yet
 };
 
-struct JournalWriter::State {
-    State(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
-          Append append)
+// The writer thread's body: the jobs of the screens in order, and what waits in the spool.
+// Shared by the JournalWriter and its thread, which may outlive it while a write hangs.
+class JournalWriter::WriterThread {
+  public:
+    WriterThread(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
+                 Append append)
         : appFolder(std::move(appFolder)),
           spool(std::move(spoolFolder)),
           clock(std::move(clock)),
           append(std::move(append)) {}
 
-    enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
+    void run();
+    // Keeps the record of a job whose wait ran out, on the screen's thread; an outcome that
+    // came meanwhile wins.
+    WriteResult keepForScreen(Pending& job);
 
+    // Set once, read from any thread.
     const std::filesystem::path appFolder;
-    RecordSpool spool;
+    RecordSpool spool;  // safe from any thread by itself
     const Clock clock;
     const Append append;
-    JournalLock lock;  // the writer thread's alone
 
+    // `mutex` guards these.
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable finished;
@@ -130,19 +124,26 @@ struct JournalWriter::State {
     StatusChanged onStatusChanged;
     std::string lastSendProblem;  // logged once, not at every retry
 
-    void run();
+  private:
+    enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
+
+    // The writer thread's alone.
+    JournalLock lock;
+
     void runJob(const std::shared_ptr<Pending>& job);
     WriteResult writeNow(Pending& job);
-    WriteResult keep(Pending& job, bool abandoning = false);
+    WriteResult keepOnThread(Pending& job);
+    WriteResult keepJob(Pending& job, bool forScreen);
     void finish(Pending& job, WriteResult result);
     void removeFromSpool(const SpooledRecord& record) noexcept;
     SendStop sendWaiting();
+    bool isUnreachable(const FileError& error) const;
     void deriveHoursOfSent(const QString& line);
     void refreshStatus();
     void noteSendProblem(const std::string& problem);
 };
 
-void JournalWriter::State::run() {
+void JournalWriter::WriterThread::run() {
     sendWaiting();
     for (;;) {
         std::shared_ptr<Pending> job;
@@ -169,11 +170,12 @@ void JournalWriter::State::run() {
         }
     }
     const std::lock_guard guard(mutex);
+    queue.clear();  // their screens kept them, or went away
     ended = true;
     finished.notify_all();
 }
 
-void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
+void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
     {
         const std::lock_guard guard(job->mutex);
         if (job->abandoned) {
@@ -189,7 +191,7 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
                 result = writeNow(*job);
                 break;
             case SendStop::Unreachable:
-                result = keep(*job);
+                result = keepOnThread(*job);
                 break;
             case SendStop::Busy:
                 result.kind = WriteResult::Kind::Busy;
@@ -200,15 +202,15 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
             case SendStop::Failed:
                 // What waits could not go (logged): no fault of this punch. It keeps its
                 // place behind them, or goes now when the spool itself is what fails.
-                result = keep(*job);
+                result = keepOnThread(*job);
                 if (result.kind == WriteResult::Kind::Failed) {
                     result = writeNow(*job);
                 }
                 break;
         }
     } catch (const FileError& e) {
-        if (isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)) {
-            result = keep(*job);
+        if (isUnreachable(e)) {
+            result = keepOnThread(*job);
         } else {
             result.kind = WriteResult::Kind::Failed;
             result.error = std::current_exception();
@@ -220,7 +222,7 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
     finish(*job, std::move(result));
 }
 
-WriteResult JournalWriter::State::writeNow(Pending& job) {
+WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
     const WriteRequest& request = job.request;
     // Kept meanwhile by a screen that went on, the record comes off the spool before the
     // journal's lock goes: no copy of Tavomi on this PC may send it again.
@@ -259,12 +261,23 @@ WriteResult JournalWriter::State::writeNow(Pending& job) {
     return result;
 }
 
-// Abandoning, the screen goes on without waiting; an outcome that came meanwhile wins.
-WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
+WriteResult JournalWriter::WriterThread::keepOnThread(Pending& job) {
+    return keepJob(job, false);
+}
+
+WriteResult JournalWriter::WriterThread::keepForScreen(Pending& job) {
+    return keepJob(job, true);
+}
+
+bool JournalWriter::WriterThread::isUnreachable(const FileError& error) const {
+    return isUnreachableError(error.errorNumber()) || shareLooksUnreachable(appFolder);
+}
+
+WriteResult JournalWriter::WriterThread::keepJob(Pending& job, bool forScreen) {
     WriteResult result;
     {
         const std::lock_guard guard(job.mutex);
-        if (abandoning) {
+        if (forScreen) {
             if (job.result) {
                 return *job.result;
             }
@@ -283,7 +296,7 @@ WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
                 return result;
             }
         }
-        if (abandoning) {
+        if (forScreen) {
             job.abandoned = true;
         }
     }
@@ -292,7 +305,7 @@ WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
     return result;
 }
 
-void JournalWriter::State::finish(Pending& job, WriteResult result) {
+void JournalWriter::WriterThread::finish(Pending& job, WriteResult result) {
     {
         const std::lock_guard guard(job.mutex);
         if (!job.abandoned) {
@@ -304,7 +317,7 @@ void JournalWriter::State::finish(Pending& job, WriteResult result) {
     refreshStatus();  // a kept record that went through after all is off the spool
 }
 
-void JournalWriter::State::removeFromSpool(const SpooledRecord& record) noexcept {
+void JournalWriter::WriterThread::removeFromSpool(const SpooledRecord& record) noexcept {
     try {
         spool.remove(record);
     } catch (const std::exception& e) {
@@ -313,7 +326,7 @@ void JournalWriter::State::removeFromSpool(const SpooledRecord& record) noexcept
     }
 }
 
-JournalWriter::State::SendStop JournalWriter::State::sendWaiting() {
+JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting() {
     SendStop stop = SendStop::AllSent;
     try {
         SpoolContents contents = spool.load();
@@ -367,9 +380,7 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting() {
         }
         noteSendProblem({});
     } catch (const FileError& e) {
-        stop = isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)
-                   ? SendStop::Unreachable
-                   : SendStop::Failed;
+        stop = isUnreachable(e) ? SendStop::Unreachable : SendStop::Failed;
         noteSendProblem(e.what());
     } catch (const std::exception& e) {
         stop = SendStop::Failed;
@@ -380,7 +391,7 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting() {
 }
 
 // A manual record makes sure of its date's working hours, sent late or not.
-void JournalWriter::State::deriveHoursOfSent(const QString& line) {
+void JournalWriter::WriterThread::deriveHoursOfSent(const QString& line) {
     const auto record = readPunchRecord(line);
     const auto* punch = std::get_if<PunchRecord>(&record);
     if (punch == nullptr || punch->source != RecordSource::Manual) {
@@ -393,7 +404,7 @@ void JournalWriter::State::deriveHoursOfSent(const QString& line) {
     }
 }
 
-void JournalWriter::State::noteSendProblem(const std::string& problem) {
+void JournalWriter::WriterThread::noteSendProblem(const std::string& problem) {
     std::lock_guard guard(mutex);
     if (problem != lastSendProblem && !problem.empty()) {
         log("records wait in the spool: " + problem);
@@ -401,7 +412,7 @@ void JournalWriter::State::noteSendProblem(const std::string& problem) {
     lastSendProblem = problem;
 }
 
-void JournalWriter::State::refreshStatus() {
+void JournalWriter::WriterThread::refreshStatus() {
     SpoolStatus now;
     try {
         const SpoolContents contents = spool.load();
@@ -448,49 +459,49 @@ WriteOutcome JournalWriter::appendToShare(const std::filesystem::path& appFolder
 
 JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
                              Clock clock, Append append)
-    : state_(std::make_shared<State>(std::move(appFolder), std::move(spoolFolder), std::move(clock),
-                                     std::move(append))) {}
+    : writer_(std::make_shared<WriterThread>(std::move(appFolder), std::move(spoolFolder),
+                                             std::move(clock), std::move(append))) {}
 
 JournalWriter::~JournalWriter() {
-    std::unique_lock guard(state_->mutex);
-    state_->stopping = true;
-    state_->wake.notify_all();
+    std::unique_lock guard(writer_->mutex);
+    writer_->stopping = true;
+    writer_->wake.notify_all();
     if (!thread_.joinable()) {
         return;
     }
     const bool ended =
-        state_->finished.wait_for(guard, kExitWait, [this] { return state_->ended; });
+        writer_->finished.wait_for(guard, kExitWait, [this] { return writer_->ended; });
     guard.unlock();
     if (ended) {
         thread_.join();
     } else {
         log("a write to the share still hangs at exit; its record is kept on this PC");
-        const std::lock_guard again(state_->mutex);
-        state_->onStatusChanged = {};  // whoever listened is going away
+        const std::lock_guard again(writer_->mutex);
+        writer_->onStatusChanged = {};  // whoever listened is going away
         thread_.detach();
     }
 }
 
 void JournalWriter::setStatusChanged(StatusChanged onChange) {
-    const std::lock_guard guard(state_->mutex);
-    state_->onStatusChanged = std::move(onChange);
+    const std::lock_guard guard(writer_->mutex);
+    writer_->onStatusChanged = std::move(onChange);
 }
 
 void JournalWriter::start() {
     if (!thread_.joinable()) {
-        thread_ = std::thread([state = state_] { state->run(); });
+        thread_ = std::thread([writer = writer_] { writer->run(); });
     }
 }
 
 std::shared_ptr<JournalWriter::Pending> JournalWriter::submit(WriteRequest request) {
     if (!request.madeAt.isValid()) {
-        request.madeAt = state_->clock();
+        request.madeAt = writer_->clock();
     }
     start();
-    auto pending = std::make_shared<Pending>(std::move(request), state_);
-    const std::lock_guard guard(state_->mutex);
-    state_->queue.push_back(pending);
-    state_->wake.notify_all();
+    auto pending = std::make_shared<Pending>(std::move(request), writer_);
+    const std::lock_guard guard(writer_->mutex);
+    writer_->queue.push_back(pending);
+    writer_->wake.notify_all();
     return pending;
 }
 
@@ -517,7 +528,13 @@ WriteResult JournalWriter::await(const std::shared_ptr<Pending>& pending,
         return *pending->result;
     }
     guard.unlock();
-    const WriteResult kept = pending->state->keep(*pending, true);
+    const std::shared_ptr<WriterThread> writer = pending->writer.lock();
+    if (!writer) {
+        WriteResult gone;
+        gone.error = std::make_exception_ptr(std::runtime_error("the journal writer has ended"));
+        return gone;
+    }
+    const WriteResult kept = writer->keepForScreen(*pending);
     if (kept.kind != WriteResult::Kind::Failed) {
         return kept;
     }
@@ -540,12 +557,12 @@ WriteResult JournalWriter::write(WriteRequest request, const std::function<void(
 }
 
 SpoolStatus JournalWriter::spoolStatus() const {
-    const std::lock_guard guard(state_->mutex);
-    return state_->status;
+    const std::lock_guard guard(writer_->mutex);
+    return writer_->status;
 }
 
 const std::filesystem::path& JournalWriter::spoolFolder() const {
-    return state_->spool.folder();
+    return writer_->spool.folder();
 }
 
 }  // namespace tavomi

@@ -50,21 +50,12 @@ struct WriteResult {
     std::exception_ptr hoursError;
 };
 
-// Follows a screen's success message when the record was kept on this PC.
-inline constexpr const char16_t* kKeptOnThisPcNote =
-    u"\r\n\r\nファイルサーバーが応答しないため、この記録はこのPCに保存しました\r\n"
-    u"ファイルサーバーが応答したら自動で送ります";
-
 struct SpoolStatus {
     int waiting = 0;
     QDateTime oldest;                    // when the oldest waiting record was kept
     std::filesystem::path setAsideFile;  // set when damaged spool bytes were moved there
     bool operator==(const SpoolStatus&) const = default;
 };
-
-// The main screen's line while records wait: 「未送信 3件（07:52から）このPCに保存しています」,
-// with the date when the oldest is not from today; empty when nothing waits or was set aside.
-QString spoolStatusText(const SpoolStatus& status, const QDate& today);
 
 // True for the errors of a share that does not answer (as opposed to one that refuses).
 bool isUnreachableError(int errnum);
@@ -98,7 +89,8 @@ class JournalWriter {
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    // Told on the writer's thread whenever the spool's status changes.
+    // Told whenever the spool's status changes: on the writer's thread, or on a screen's
+    // thread when its wait ran out and it kept the record itself (await).
     void setStatusChanged(StatusChanged onChange);
 
     // Starts the thread, which first sends on what an earlier run left in the spool. The
@@ -123,10 +115,9 @@ class JournalWriter {
     SpoolStatus spoolStatus() const;
     const std::filesystem::path& spoolFolder() const;
 
-    struct State;
-
   private:
-    std::shared_ptr<State> state_;
+    class WriterThread;
+    std::shared_ptr<WriterThread> writer_;
     std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 // What the two card screens do when the journal cannot take their record: the
 // lock file is present, the journal is missing, or appending fails.
+#include "dialogs/kept_note.h"
 #include "punch/screens_fixture.h"
 
 #include "sound/sound.h"
