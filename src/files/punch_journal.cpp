@@ -33,6 +33,7 @@ struct FileEnd {
     off_t writeAt = 0;
     QByteArray tail;              // bytes [writeAt, size)
     bool needsLineBreak = false;  // the byte before writeAt is not LF
+    bool endsInCr = false;        // ... but CR, which only needs its LF
 };
 
 FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
@@ -63,6 +64,7 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     end.writeAt = readFrom + cut;
     end.tail = last.mid(cut);
     end.needsLineBreak = cut > 0 && last[cut - 1] != '\n';
+    end.endsInCr = cut > 0 && last[cut - 1] == '\r';
     return end;
 }
 
@@ -172,7 +174,8 @@ int restoreFileEnd(int fd, const FileEnd& end) {
 QByteArray lineBytes(const FileEnd& end, const QString& line) {
     QByteArray bytes;
     if (end.needsLineBreak) {
-        bytes += "\r\n";  // never join the record to an unterminated last line
+        // Never join the record to an unterminated last line, nor leave its CR doubled.
+        bytes += end.endsInCr ? "\n" : "\r\n";
     }
     bytes += encodeCp932(line);
     bytes += "\r\n";

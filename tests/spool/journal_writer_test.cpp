@@ -118,6 +118,7 @@ TEST_F(JournalWriterTest, OutcomesTheTeacherActsOnAreNotKept) {
         std::function<void(test::DataFolder&)> arrange;
         Kind expected;
         int linesAfter;
+        std::size_t waitingAfter = 0;
     };
     const Case cases[] = {
         {"the share answers", [](test::DataFolder&) {}, Kind::Written, 1},
@@ -125,6 +126,12 @@ TEST_F(JournalWriterTest, OutcomesTheTeacherActsOnAreNotKept) {
          Kind::Busy, 0},
         {"the journal alone is missing", [](test::DataFolder& f) { f.remove(kJournalFile); },
          Kind::JournalMissing, 0},
+        {"the journal alone is missing while a record waits",
+         [](test::DataFolder& f) {
+             f.remove(kJournalFile);
+             RecordSpool(f.appFolder() / "spool").keep({QDateTime::currentDateTime(), record(0)});
+         },
+         Kind::JournalMissing, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,7 +141,7 @@ TEST_F(JournalWriterTest, OutcomesTheTeacherActsOnAreNotKept) {
         JournalWriter own(fresh.appFolder(), fresh.appFolder() / "spool",
                           [] { return QDateTime::currentDateTime(); });
         EXPECT_EQ(own.write({record(1), WriteOrder::LockingFirst, {}, {}}).kind, c.expected);
-        EXPECT_TRUE(RecordSpool(fresh.appFolder() / "spool").load().records.empty());
+        EXPECT_EQ(RecordSpool(fresh.appFolder() / "spool").load().records.size(), c.waitingAfter);
         if (fresh.exists(kJournalFile)) {
             EXPECT_EQ(fresh.readBytes(kJournalFile).count("\r\n"), 1 + c.linesAfter);
         }
