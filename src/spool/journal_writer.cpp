@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -112,6 +113,9 @@ class JournalWriter::WriterThread {
     RecordSpool spool;  // safe from any thread by itself
     const Clock clock;
     const Append append;
+
+    // Screens keeping a record just now, which the send of a long backlog lets go first.
+    std::atomic<int> screensKeeping{0};
 
     // `mutex` guards these.
     std::mutex mutex;
@@ -266,7 +270,10 @@ WriteResult JournalWriter::WriterThread::keepOnThread(Pending& job) {
 }
 
 WriteResult JournalWriter::WriterThread::keepForScreen(Pending& job) {
-    return keepJob(job, true);
+    ++screensKeeping;
+    WriteResult result = keepJob(job, true);
+    --screensKeeping;
+    return result;
 }
 
 bool JournalWriter::WriterThread::isUnreachable(const FileError& error) const {
@@ -329,25 +336,20 @@ void JournalWriter::WriterThread::removeFromSpool(const SpooledRecord& record) n
 JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting() {
     SendStop stop = SendStop::AllSent;
     try {
-        SpoolContents contents = spool.load();
-        if (!contents.setAside.isEmpty()) {
-            log("the spool held " + std::to_string(contents.setAside.size()) +
-                " bytes that are no whole record; they were moved to " +
-                contents.setAsideFile.string());
-        }
         const std::filesystem::path journal = dataFilePath(appFolder, kJournalFile);
-        while (!contents.records.empty()) {
-            const SpooledRecord next = contents.records.front();
+        for (std::optional<SpooledRecord> next = spool.first(); next; next = spool.first()) {
+            // A screen keeping a record goes first: the spool is not held from it.
+            while (screensKeeping.load() > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
             // Under the journal's lock, which every copy of Tavomi on this PC takes to send:
             // the record is still the oldest waiting unless another copy sent it, and it
             // is at the journal's end only when it went out before a crash.
             bool waiting = false;
             std::exception_ptr removeError;
             const WhileLocked send{[&] {
-                                       const SpoolContents now = spool.load();
-                                       waiting =
-                                           !now.records.empty() && now.records.front() == next;
-                                       return waiting && !journalEndsNear(journal, next.line);
+                                       waiting = spool.first() == next;
+                                       return waiting && !journalEndsNear(journal, next->line);
                                    },
                                    [&] {
                                        if (!waiting) {
@@ -355,15 +357,15 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
                                        }
                                        // Its date's hours first: once off the spool, the
                                        // record is done with.
-                                       deriveHoursOfSent(next.line);
+                                       deriveHoursOfSent(next->line);
                                        try {
-                                           spool.remove(next);
+                                           spool.remove(*next);
                                        } catch (...) {
                                            removeError = std::current_exception();
                                        }
                                    }};
             const WriteOutcome outcome =
-                append(appFolder, next.line, lock, WriteOrder::LockingFirst, send);
+                append(appFolder, next->line, lock, WriteOrder::LockingFirst, send);
             if (outcome == WriteOutcome::Busy) {
                 stop = SendStop::Busy;
                 break;
@@ -376,7 +378,6 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
             if (removeError) {
                 std::rethrow_exception(removeError);  // sent, but still waiting: stop here
             }
-            contents = spool.load();
         }
         noteSendProblem({});
     } catch (const FileError& e) {
@@ -416,6 +417,11 @@ void JournalWriter::WriterThread::refreshStatus() {
     SpoolStatus now;
     try {
         const SpoolContents contents = spool.load();
+        if (!contents.setAside.isEmpty()) {
+            log("the spool held " + std::to_string(contents.setAside.size()) +
+                " bytes that are no whole record; they were moved to " +
+                contents.setAsideFile.string());
+        }
         now.waiting = static_cast<int>(contents.records.size());
         if (!contents.records.empty()) {
             now.oldest = contents.records.front().keptAt;

@@ -248,6 +248,44 @@ SpoolContents RecordSpool::load() {
     return contents;
 }
 
+std::optional<SpooledRecord> RecordSpool::first() {
+    {
+        const auto deadline = steady_clock::now() + kLockWait;
+        const auto guard = lockUntil(mutex_, deadline, file());
+        const UniqueFd fd = openLocked(file(), O_RDONLY, deadline);
+        if (!fd) {
+            return std::nullopt;
+        }
+        QByteArray bytes;
+        char buffer[4096];
+        qsizetype lineEnd = -1;
+        while (lineEnd < 0) {
+            const ssize_t n = readOnce(fd.get(), buffer, sizeof buffer);
+            if (n < 0) {
+                throw FileError(file(), "cannot read", errno);
+            }
+            if (n == 0) {
+                break;
+            }
+            bytes.append(buffer, n);
+            lineEnd = bytes.indexOf("\r\n");
+        }
+        if (bytes.isEmpty()) {
+            return std::nullopt;
+        }
+        if (lineEnd >= 0) {
+            if (auto record = readSpoolLine(QByteArrayView(bytes).first(lineEnd))) {
+                return record;
+            }
+        }
+    }
+    SpoolContents contents = load();
+    if (contents.records.empty()) {
+        return std::nullopt;
+    }
+    return std::move(contents.records.front());
+}
+
 void RecordSpool::remove(const SpooledRecord& record) {
     const auto deadline = steady_clock::now() + kLockWait;
     const auto guard = lockUntil(mutex_, deadline, file());

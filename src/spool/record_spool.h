@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -53,6 +54,10 @@ class RecordSpool {
     // then holds only whole records). Throws FileError when the spool cannot be read or
     // repaired; a missing spool is an empty one.
     SpoolContents load();
+
+    // The oldest record waiting, read without the rest; nothing when none waits. Damage
+    // before it is set aside first, as load() does. Throws FileError.
+    std::optional<SpooledRecord> first();
 
     // Takes the oldest record equal to `record` off the spool; nothing when there is
     // none. Throws FileError.

@@ -65,12 +65,14 @@ class RecordSpoolTest : public ::testing::Test {
 
 TEST_F(RecordSpoolTest, KeepsInOrderAndRemovesByLine) {
     EXPECT_TRUE(spool.load().records.empty());  // no folder yet: nothing waits
+    EXPECT_FALSE(spool.first());
     spool.keep({kAt, kFirst});
     spool.keep({kAt.addSecs(60), kSecond});
     spool.keep({kAt.addSecs(120), kFirst});
     EXPECT_EQ(readFile(spool.file()).left(20), "2026-12-10 07:52:03\t");
     EXPECT_TRUE(readFile(spool.file()).endsWith(encodeCp932(kFirst) + "\r\n"));
 
+    EXPECT_EQ(spool.first(), (SpooledRecord{kAt, kFirst}));
     spool.remove({kAt, kFirst});
     const SpoolContents contents = spool.load();
     ASSERT_EQ(contents.records.size(), 2u);
