@@ -72,12 +72,13 @@ void BM_HungShare(benchmark::State& state) {
     std::promise<void> answer;
     std::shared_future<void> answered = answer.get_future().share();
     {
-        JournalWriter writer(app, app / "spool", &now,
-                             [answered](const std::filesystem::path& folder, const QString& line,
-                                        JournalLock& lock, WriteOrder order) {
-                                 answered.wait();
-                                 return JournalWriter::appendToShare(folder, line, lock, order);
-                             });
+        JournalWriter writer(
+            app, app / "spool", &now,
+            [answered](const std::filesystem::path& folder, const QString& line, JournalLock& lock,
+                       WriteOrder order, const WhileLocked& whileLocked) {
+                answered.wait();
+                return JournalWriter::appendToShare(folder, line, lock, order, whileLocked);
+            });
         QWidget screen;
         for (auto _ : state) {
             const WriteResult result =

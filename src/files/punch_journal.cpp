@@ -33,6 +33,7 @@ struct FileEnd {
     off_t writeAt = 0;
     QByteArray tail;              // bytes [writeAt, size)
     bool needsLineBreak = false;  // the byte before writeAt is not LF
+    bool endsInCr = false;        // ... but CR, which only needs its LF
 };
 
 FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
@@ -63,6 +64,7 @@ FileEnd readFileEnd(int fd, const std::filesystem::path& path) {
     end.writeAt = readFrom + cut;
     end.tail = last.mid(cut);
     end.needsLineBreak = cut > 0 && last[cut - 1] != '\n';
+    end.endsInCr = cut > 0 && last[cut - 1] == '\r';
     return end;
 }
 
@@ -172,7 +174,8 @@ int restoreFileEnd(int fd, const FileEnd& end) {
 QByteArray lineBytes(const FileEnd& end, const QString& line) {
     QByteArray bytes;
     if (end.needsLineBreak) {
-        bytes += "\r\n";  // never join the record to an unterminated last line
+        // Never join the record to an unterminated last line, nor leave its CR doubled.
+        bytes += end.endsInCr ? "\n" : "\r\n";
     }
     bytes += lineBytesAsWritten(line);
     return bytes;
@@ -218,8 +221,23 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
     }
 }
 
+namespace {
+
+WriteOutcome appendWhileLocked(const std::filesystem::path& journal, const QString& line,
+                               const WhileLocked& whileLocked) {
+    if (!whileLocked.needed || whileLocked.needed()) {
+        appendLine(journal, line);
+    }
+    if (whileLocked.done) {
+        whileLocked.done();
+    }
+    return WriteOutcome::Written;
+}
+
+}  // namespace
+
 WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
-                                     JournalLock& lock) {
+                                     JournalLock& lock, const WhileLocked& whileLocked) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
     if (!lock.take(lockFile)) {
         return WriteOutcome::Busy;
@@ -229,12 +247,12 @@ WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, con
     if (!regularFileExists(journal)) {
         return WriteOutcome::JournalMissing;
     }
-    appendLine(journal, line);
-    return WriteOutcome::Written;
+    return appendWhileLocked(journal, line, whileLocked);
 }
 
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
-                                             const QString& line, JournalLock& lock) {
+                                             const QString& line, JournalLock& lock,
+                                             const WhileLocked& whileLocked) {
     const auto lockFile = dataFilePath(appFolder, kLockFile);
     if (lock.standsInTheWay(lockFile)) {
         return WriteOutcome::Busy;
@@ -247,8 +265,17 @@ WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFol
         return WriteOutcome::Busy;
     }
     const JournalLockHold hold(lock, lockFile);
-    appendLine(journal, line);
-    return WriteOutcome::Written;
+    return appendWhileLocked(journal, line, whileLocked);
+}
+
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
+                                     JournalLock& lock) {
+    return writeRecordLockingFirst(appFolder, line, lock, {});
+}
+
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line, JournalLock& lock) {
+    return writeRecordCheckingJournalFirst(appFolder, line, lock, {});
 }
 
 const char* writeOutcomeName(WriteOutcome outcome) {

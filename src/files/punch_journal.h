@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 
 namespace tavomi {
 
@@ -30,14 +31,28 @@ enum class WriteOutcome { Written, Busy, JournalMissing };
 // "Written", "Busy" or "JournalMissing": how the tools that drive appends print an outcome.
 const char* writeOutcomeName(WriteOutcome outcome);
 
+// What a writer does while it holds the journal's lock around one append. `needed` says
+// whether the line is still to go in (false: the append is left out and the outcome is
+// still Written); `done` runs after that, before the lock goes, and must not throw: the
+// line is in the journal by then. Either may be empty.
+struct WhileLocked {
+    std::function<bool()> needed;
+    std::function<void()> done;
+};
+
 // The card screens' order: lock present -> Busy; else take the lock, append when
 // the journal exists (else JournalMissing), and release the lock in every case.
 WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
                                      JournalLock& lock);
+WriteOutcome writeRecordLockingFirst(const std::filesystem::path& appFolder, const QString& line,
+                                     JournalLock& lock, const WhileLocked& whileLocked);
 
 // The manual entry's order: lock present -> Busy; journal missing -> JournalMissing
 // without taking the lock; else take the lock, append, release.
 WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
                                              const QString& line, JournalLock& lock);
+WriteOutcome writeRecordCheckingJournalFirst(const std::filesystem::path& appFolder,
+                                             const QString& line, JournalLock& lock,
+                                             const WhileLocked& whileLocked);
 
 }  // namespace tavomi

@@ -1,6 +1,7 @@
 #include "manual/manual_entry_screen.h"
 
 #include "dialogs/confirm_box.h"
+#include "dialogs/kept_note.h"
 #include "dialogs/key_guard.h"
 #include "dialogs/message_box.h"
 #include "dialogs/screen_look.h"

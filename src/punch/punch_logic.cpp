@@ -1,6 +1,7 @@
 #include "punch/punch_logic.h"
 
 #include <array>
+#include "dialogs/kept_note.h"
 
 using namespace Qt::StringLiterals;
 

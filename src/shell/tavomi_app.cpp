@@ -5,6 +5,7 @@
 #include "clock/clock.h"
 #include "dialogs/qt_translation.h"
 #include "main_screen/main_screen.h"
+#include "main_screen/spool_status_text.h"
 #include "shell/administration.h"
 #include "shell/screens.h"
 #include "shell/single_instance.h"

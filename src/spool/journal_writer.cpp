@@ -9,19 +9,19 @@
 #include "files/working_hours.h"
 #include "record/punch_record.h"
 
-#include <QStringList>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -59,21 +59,6 @@ bool journalEndsNear(const std::filesystem::path& journal, const QString& line) 
 
 }  // namespace
 
-QString spoolStatusText(const SpoolStatus& status, const QDate& today) {
-    QStringList lines;
-    if (status.waiting > 0) {
-        const QString since = status.oldest.date() == today
-                                  ? status.oldest.toString(u"HH:mm"_s)
-                                  : status.oldest.toString(u"M/d HH:mm"_s);
-        lines << u"未送信 %1件（%2から）このPCに保存しています"_s.arg(status.waiting).arg(since);
-    }
-    if (!status.setAsideFile.empty()) {
-        lines << u"保存した記録の一部が読めないため %1 に移しました"_s.arg(
-            QString::fromStdString(status.setAsideFile.filename().string()));
-    }
-    return lines.join(u'\n');
-}
-
 bool isUnreachableError(int errnum) {
     static constexpr std::array kErrors = {EIO,      ETIMEDOUT, EHOSTDOWN,
                                            ENOTCONN, ESTALE,    ENETUNREACH};
@@ -89,36 +74,50 @@ bool shareLooksUnreachable(const std::filesystem::path& appFolder) {
     return missingDataFiles(appFolder).size() == kRequiredFiles.size();
 }
 
+// One screen's record on its way. Its mutex guards every field but `request`; the writer
+// (no screen) decides what became of it.
 class JournalWriter::Pending {
   public:
-    Pending(WriteRequest request, std::shared_ptr<State> state)
-        : request(std::move(request)), state(std::move(state)) {}
+    Pending(WriteRequest request, std::weak_ptr<WriterThread> writer)
+        : request(std::move(request)), writer(std::move(writer)) {}
 
     const WriteRequest request;
-    const std::shared_ptr<State> state;
+    // Weak: a job still queued when the writer goes must not keep it alive.
+    const std::weak_ptr<WriterThread> writer;
     std::mutex mutex;
     std::condition_variable done;
     std::optional<WriteResult> result;
     bool kept = false;       // in the spool
-    bool abandoned = false;  // the screen went on without its outcome
+    bool abandoned = false;  // kept by the screen, which went on without its outcome
+    bool written = false;    // in the journal, whatever the outcome says yet
 };
 
-struct JournalWriter::State {
-    State(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
-          Append append)
+// The writer thread's body: the jobs of the screens in order, and what waits in the spool.
+// Shared by the JournalWriter and its thread, which may outlive it while a write hangs.
+class JournalWriter::WriterThread {
+  public:
+    WriterThread(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
+                 Append append)
         : appFolder(std::move(appFolder)),
           spool(std::move(spoolFolder)),
           clock(std::move(clock)),
           append(std::move(append)) {}
 
-    enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
+    void run();
+    // Keeps the record of a job whose wait ran out, on the screen's thread; an outcome that
+    // came meanwhile wins.
+    WriteResult keepForScreen(Pending& job);
 
+    // Set once, read from any thread.
     const std::filesystem::path appFolder;
-    RecordSpool spool;
+    RecordSpool spool;  // safe from any thread by itself
     const Clock clock;
     const Append append;
-    JournalLock lock;  // the writer thread's alone
 
+    // Screens keeping a record just now, which the send of a long backlog lets go first.
+    std::atomic<int> screensKeeping{0};
+
+    // `mutex` guards these.
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable finished;
@@ -129,18 +128,26 @@ struct JournalWriter::State {
     StatusChanged onStatusChanged;
     std::string lastSendProblem;  // logged once, not at every retry
 
-    void run();
+  private:
+    enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
+
+    // The writer thread's alone.
+    JournalLock lock;
+
     void runJob(const std::shared_ptr<Pending>& job);
-    WriteResult writeNow(const WriteRequest& request);
-    WriteResult keep(Pending& job, bool abandoning = false);
+    WriteResult writeNow(Pending& job);
+    WriteResult keepOnThread(Pending& job);
+    WriteResult keepJob(Pending& job, bool forScreen);
     void finish(Pending& job, WriteResult result);
-    SendStop sendWaiting(std::exception_ptr* error = nullptr);
+    void removeFromSpool(const SpooledRecord& record) noexcept;
+    SendStop sendWaiting();
+    bool isUnreachable(const FileError& error) const;
     void deriveHoursOfSent(const QString& line);
     void refreshStatus();
     void noteSendProblem(const std::string& problem);
 };
 
-void JournalWriter::State::run() {
+void JournalWriter::WriterThread::run() {
     sendWaiting();
     for (;;) {
         std::shared_ptr<Pending> job;
@@ -167,11 +174,12 @@ void JournalWriter::State::run() {
         }
     }
     const std::lock_guard guard(mutex);
+    queue.clear();  // their screens kept them, or went away
     ended = true;
     finished.notify_all();
 }
 
-void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
+void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
     {
         const std::lock_guard guard(job->mutex);
         if (job->abandoned) {
@@ -182,13 +190,12 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
     }
     WriteResult result;
     try {
-        std::exception_ptr sendError;
-        switch (sendWaiting(&sendError)) {
+        switch (sendWaiting()) {
             case SendStop::AllSent:
-                result = writeNow(job->request);
+                result = writeNow(*job);
                 break;
             case SendStop::Unreachable:
-                result = keep(*job);
+                result = keepOnThread(*job);
                 break;
             case SendStop::Busy:
                 result.kind = WriteResult::Kind::Busy;
@@ -197,12 +204,17 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
                 result.kind = WriteResult::Kind::JournalMissing;
                 break;
             case SendStop::Failed:
-                result.error = sendError;
+                // What waits could not go (logged): no fault of this punch. It keeps its
+                // place behind them, or goes now when the spool itself is what fails.
+                result = keepOnThread(*job);
+                if (result.kind == WriteResult::Kind::Failed) {
+                    result = writeNow(*job);
+                }
                 break;
         }
     } catch (const FileError& e) {
-        if (isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)) {
-            result = keep(*job);
+        if (isUnreachable(e)) {
+            result = keepOnThread(*job);
         } else {
             result.kind = WriteResult::Kind::Failed;
             result.error = std::current_exception();
@@ -214,8 +226,20 @@ void JournalWriter::State::runJob(const std::shared_ptr<Pending>& job) {
     finish(*job, std::move(result));
 }
 
-WriteResult JournalWriter::State::writeNow(const WriteRequest& request) {
-    const WriteOutcome outcome = append(appFolder, request.line, lock, request.order);
+WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
+    const WriteRequest& request = job.request;
+    // Kept meanwhile by a screen that went on, the record comes off the spool before the
+    // journal's lock goes: no copy of Tavomi on this PC may send it again.
+    const WhileLocked takeOffTheSpool{
+        {}, [this, &job] {
+            const std::lock_guard guard(job.mutex);
+            job.written = true;
+            if (job.kept) {
+                removeFromSpool({job.request.madeAt, job.request.line});
+            }
+        }};
+    const WriteOutcome outcome =
+        append(appFolder, request.line, lock, request.order, takeOffTheSpool);
     WriteResult result;
     switch (outcome) {
         case WriteOutcome::Busy:
@@ -241,16 +265,33 @@ WriteResult JournalWriter::State::writeNow(const WriteRequest& request) {
     return result;
 }
 
-// Abandoning, the screen goes on without waiting; an outcome that came meanwhile wins.
-WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
+WriteResult JournalWriter::WriterThread::keepOnThread(Pending& job) {
+    return keepJob(job, false);
+}
+
+WriteResult JournalWriter::WriterThread::keepForScreen(Pending& job) {
+    ++screensKeeping;
+    WriteResult result = keepJob(job, true);
+    --screensKeeping;
+    return result;
+}
+
+bool JournalWriter::WriterThread::isUnreachable(const FileError& error) const {
+    return isUnreachableError(error.errorNumber()) || shareLooksUnreachable(appFolder);
+}
+
+WriteResult JournalWriter::WriterThread::keepJob(Pending& job, bool forScreen) {
     WriteResult result;
     {
         const std::lock_guard guard(job.mutex);
-        if (abandoning) {
+        if (forScreen) {
             if (job.result) {
                 return *job.result;
             }
-            job.abandoned = true;
+            if (job.written) {
+                result.kind = WriteResult::Kind::Written;  // went through meanwhile
+                return result;
+            }
         }
         if (!job.kept) {
             try {
@@ -262,14 +303,16 @@ WriteResult JournalWriter::State::keep(Pending& job, bool abandoning) {
                 return result;
             }
         }
+        if (forScreen) {
+            job.abandoned = true;
+        }
     }
     refreshStatus();
     result.kind = WriteResult::Kind::Kept;
     return result;
 }
 
-void JournalWriter::State::finish(Pending& job, WriteResult result) {
-    bool keptAndWritten = false;
+void JournalWriter::WriterThread::finish(Pending& job, WriteResult result) {
     {
         const std::lock_guard guard(job.mutex);
         if (!job.abandoned) {
@@ -277,36 +320,52 @@ void JournalWriter::State::finish(Pending& job, WriteResult result) {
             job.done.notify_all();
             return;
         }
-        keptAndWritten = job.kept && result.kind == WriteResult::Kind::Written;
     }
-    if (keptAndWritten) {
-        // The write that hung went through after all: the spool must not send it again.
-        try {
-            spool.remove(job.request.line);
-        } catch (const std::exception& e) {
-            log(std::string("cannot take a written record off the spool: ") + e.what());
-        }
-        refreshStatus();
+    refreshStatus();  // a kept record that went through after all is off the spool
+}
+
+void JournalWriter::WriterThread::removeFromSpool(const SpooledRecord& record) noexcept {
+    try {
+        spool.remove(record);
+    } catch (const std::exception& e) {
+        // Under the journal's lock the next send finds it at the journal's end.
+        log(std::string("cannot take a written record off the spool: ") + e.what());
     }
 }
 
-JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_ptr* error) {
+JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting() {
     SendStop stop = SendStop::AllSent;
     try {
-        const SpoolContents contents = spool.load();
-        if (!contents.setAside.isEmpty()) {
-            log("the spool held " + std::to_string(contents.setAside.size()) +
-                " bytes that are no whole record; they were moved to " +
-                contents.setAsideFile.string());
-        }
         const std::filesystem::path journal = dataFilePath(appFolder, kJournalFile);
-        for (const SpooledRecord& record : contents.records) {
-            if (journalEndsNear(journal, record.line)) {
-                spool.remove(record.line);
-                continue;
+        for (std::optional<SpooledRecord> next = spool.first(); next; next = spool.first()) {
+            // A screen keeping a record goes first: the spool is not held from it.
+            while (screensKeeping.load() > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
+            // Under the journal's lock, which every copy of Tavomi on this PC takes to send:
+            // the record is still the oldest waiting unless another copy sent it, and it
+            // is at the journal's end only when it went out before a crash.
+            bool waiting = false;
+            std::exception_ptr removeError;
+            const WhileLocked send{[&] {
+                                       waiting = spool.first() == next;
+                                       return waiting && !journalEndsNear(journal, next->line);
+                                   },
+                                   [&] {
+                                       if (!waiting) {
+                                           return;
+                                       }
+                                       // Its date's hours first: once off the spool, the
+                                       // record is done with.
+                                       deriveHoursOfSent(next->line);
+                                       try {
+                                           spool.remove(*next);
+                                       } catch (...) {
+                                           removeError = std::current_exception();
+                                       }
+                                   }};
             const WriteOutcome outcome =
-                append(appFolder, record.line, lock, WriteOrder::LockingFirst);
+                append(appFolder, next->line, lock, WriteOrder::LockingFirst, send);
             if (outcome == WriteOutcome::Busy) {
                 stop = SendStop::Busy;
                 break;
@@ -316,26 +375,16 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
                                                         : SendStop::JournalMissing;
                 break;
             }
-            // Its date's hours first: once off the spool, the record is done with.
-            deriveHoursOfSent(record.line);
-            spool.remove(record.line);
+            if (removeError) {
+                std::rethrow_exception(removeError);  // sent, but still waiting: stop here
+            }
         }
         noteSendProblem({});
     } catch (const FileError& e) {
-        if (isUnreachableError(e.errorNumber()) || shareLooksUnreachable(appFolder)) {
-            stop = SendStop::Unreachable;
-        } else {
-            stop = SendStop::Failed;
-            if (error != nullptr) {
-                *error = std::current_exception();
-            }
-        }
+        stop = isUnreachable(e) ? SendStop::Unreachable : SendStop::Failed;
         noteSendProblem(e.what());
     } catch (const std::exception& e) {
         stop = SendStop::Failed;
-        if (error != nullptr) {
-            *error = std::current_exception();
-        }
         noteSendProblem(e.what());
     }
     refreshStatus();
@@ -343,7 +392,7 @@ JournalWriter::State::SendStop JournalWriter::State::sendWaiting(std::exception_
 }
 
 // A manual record makes sure of its date's working hours, sent late or not.
-void JournalWriter::State::deriveHoursOfSent(const QString& line) {
+void JournalWriter::WriterThread::deriveHoursOfSent(const QString& line) {
     const auto record = readPunchRecord(line);
     const auto* punch = std::get_if<PunchRecord>(&record);
     if (punch == nullptr || punch->source != RecordSource::Manual) {
@@ -356,7 +405,7 @@ void JournalWriter::State::deriveHoursOfSent(const QString& line) {
     }
 }
 
-void JournalWriter::State::noteSendProblem(const std::string& problem) {
+void JournalWriter::WriterThread::noteSendProblem(const std::string& problem) {
     std::lock_guard guard(mutex);
     if (problem != lastSendProblem && !problem.empty()) {
         log("records wait in the spool: " + problem);
@@ -364,10 +413,15 @@ void JournalWriter::State::noteSendProblem(const std::string& problem) {
     lastSendProblem = problem;
 }
 
-void JournalWriter::State::refreshStatus() {
+void JournalWriter::WriterThread::refreshStatus() {
     SpoolStatus now;
     try {
         const SpoolContents contents = spool.load();
+        if (!contents.setAside.isEmpty()) {
+            log("the spool held " + std::to_string(contents.setAside.size()) +
+                " bytes that are no whole record; they were moved to " +
+                contents.setAsideFile.string());
+        }
         now.waiting = static_cast<int>(contents.records.size());
         if (!contents.records.empty()) {
             now.oldest = contents.records.front().keptAt;
@@ -402,58 +456,58 @@ void JournalWriter::State::refreshStatus() {
 }
 
 WriteOutcome JournalWriter::appendToShare(const std::filesystem::path& appFolder,
-                                          const QString& line, JournalLock& lock,
-                                          WriteOrder order) {
+                                          const QString& line, JournalLock& lock, WriteOrder order,
+                                          const WhileLocked& whileLocked) {
     return order == WriteOrder::LockingFirst
-               ? writeRecordLockingFirst(appFolder, line, lock)
-               : writeRecordCheckingJournalFirst(appFolder, line, lock);
+               ? writeRecordLockingFirst(appFolder, line, lock, whileLocked)
+               : writeRecordCheckingJournalFirst(appFolder, line, lock, whileLocked);
 }
 
 JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
                              Clock clock, Append append)
-    : state_(std::make_shared<State>(std::move(appFolder), std::move(spoolFolder), std::move(clock),
-                                     std::move(append))) {}
+    : writer_(std::make_shared<WriterThread>(std::move(appFolder), std::move(spoolFolder),
+                                             std::move(clock), std::move(append))) {}
 
 JournalWriter::~JournalWriter() {
-    std::unique_lock guard(state_->mutex);
-    state_->stopping = true;
-    state_->wake.notify_all();
+    std::unique_lock guard(writer_->mutex);
+    writer_->stopping = true;
+    writer_->wake.notify_all();
     if (!thread_.joinable()) {
         return;
     }
     const bool ended =
-        state_->finished.wait_for(guard, kExitWait, [this] { return state_->ended; });
+        writer_->finished.wait_for(guard, kExitWait, [this] { return writer_->ended; });
     guard.unlock();
     if (ended) {
         thread_.join();
     } else {
         log("a write to the share still hangs at exit; its record is kept on this PC");
-        const std::lock_guard again(state_->mutex);
-        state_->onStatusChanged = {};  // whoever listened is going away
+        const std::lock_guard again(writer_->mutex);
+        writer_->onStatusChanged = {};  // whoever listened is going away
         thread_.detach();
     }
 }
 
 void JournalWriter::setStatusChanged(StatusChanged onChange) {
-    const std::lock_guard guard(state_->mutex);
-    state_->onStatusChanged = std::move(onChange);
+    const std::lock_guard guard(writer_->mutex);
+    writer_->onStatusChanged = std::move(onChange);
 }
 
 void JournalWriter::start() {
     if (!thread_.joinable()) {
-        thread_ = std::thread([state = state_] { state->run(); });
+        thread_ = std::thread([writer = writer_] { writer->run(); });
     }
 }
 
 std::shared_ptr<JournalWriter::Pending> JournalWriter::submit(WriteRequest request) {
     if (!request.madeAt.isValid()) {
-        request.madeAt = state_->clock();
+        request.madeAt = writer_->clock();
     }
     start();
-    auto pending = std::make_shared<Pending>(std::move(request), state_);
-    const std::lock_guard guard(state_->mutex);
-    state_->queue.push_back(pending);
-    state_->wake.notify_all();
+    auto pending = std::make_shared<Pending>(std::move(request), writer_);
+    const std::lock_guard guard(writer_->mutex);
+    writer_->queue.push_back(pending);
+    writer_->wake.notify_all();
     return pending;
 }
 
@@ -480,7 +534,28 @@ WriteResult JournalWriter::await(const std::shared_ptr<Pending>& pending,
         return *pending->result;
     }
     guard.unlock();
-    return pending->state->keep(*pending, true);
+    const std::shared_ptr<WriterThread> writer = pending->writer.lock();
+    if (!writer) {
+        WriteResult gone;
+        gone.error = std::make_exception_ptr(std::runtime_error("the journal writer has ended"));
+        return gone;
+    }
+    const WriteResult kept = writer->keepForScreen(*pending);
+    if (kept.kind != WriteResult::Kind::Failed) {
+        return kept;
+    }
+    // Neither written nor kept yet: the append may still go through, so only its own
+    // outcome may say "failed".
+    guard.lock();
+    while (!pending->result) {
+        pending->done.wait_for(guard, kSlice);
+        if (!pending->result && between) {
+            guard.unlock();
+            between();
+            guard.lock();
+        }
+    }
+    return *pending->result;
 }
 
 WriteResult JournalWriter::write(WriteRequest request, const std::function<void()>& between) {
@@ -488,12 +563,12 @@ WriteResult JournalWriter::write(WriteRequest request, const std::function<void(
 }
 
 SpoolStatus JournalWriter::spoolStatus() const {
-    const std::lock_guard guard(state_->mutex);
-    return state_->status;
+    const std::lock_guard guard(writer_->mutex);
+    return writer_->status;
 }
 
 const std::filesystem::path& JournalWriter::spoolFolder() const {
-    return state_->spool.folder();
+    return writer_->spool.folder();
 }
 
 }  // namespace tavomi

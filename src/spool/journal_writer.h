@@ -50,21 +50,12 @@ struct WriteResult {
     std::exception_ptr hoursError;
 };
 
-// Follows a screen's success message when the record was kept on this PC.
-inline constexpr const char16_t* kKeptOnThisPcNote =
-    u"\r\n\r\nファイルサーバーが応答しないため、この記録はこのPCに保存しました\r\n"
-    u"ファイルサーバーが応答したら自動で送ります";
-
 struct SpoolStatus {
     int waiting = 0;
     QDateTime oldest;                    // when the oldest waiting record was kept
     std::filesystem::path setAsideFile;  // set when damaged spool bytes were moved there
     bool operator==(const SpoolStatus&) const = default;
 };
-
-// The main screen's line while records wait: 「未送信 3件（07:52から）このPCに保存しています」,
-// with the date when the oldest is not from today; empty when nothing waits or was set aside.
-QString spoolStatusText(const SpoolStatus& status, const QDate& today);
 
 // True for the errors of a share that does not answer (as opposed to one that refuses).
 bool isUnreachableError(int errnum);
@@ -77,11 +68,13 @@ class JournalWriter {
     using Clock = std::function<QDateTime()>;
     using StatusChanged = std::function<void(const SpoolStatus&)>;
     // One append in the given order; tests put a share that hangs or fails in between.
-    using Append =
-        std::function<WriteOutcome(const std::filesystem::path& appFolder, const QString& line,
-                                   JournalLock& lock, WriteOrder order)>;
+    // `whileLocked` runs under the journal's lock (see writeRecordLockingFirst).
+    using Append = std::function<WriteOutcome(const std::filesystem::path& appFolder,
+                                              const QString& line, JournalLock& lock,
+                                              WriteOrder order, const WhileLocked& whileLocked)>;
     static WriteOutcome appendToShare(const std::filesystem::path& appFolder, const QString& line,
-                                      JournalLock& lock, WriteOrder order);
+                                      JournalLock& lock, WriteOrder order,
+                                      const WhileLocked& whileLocked);
     static constexpr std::chrono::milliseconds kScreenWait{2000};
     static constexpr std::chrono::milliseconds kRetryEvery{5000};
     static constexpr std::chrono::milliseconds kExitWait{3000};
@@ -96,7 +89,8 @@ class JournalWriter {
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    // Told on the writer's thread whenever the spool's status changes.
+    // Told whenever the spool's status changes: on the writer's thread, or on a screen's
+    // thread when its wait ran out and it kept the record itself (await).
     void setStatusChanged(StatusChanged onChange);
 
     // Starts the thread, which first sends on what an earlier run left in the spool. The
@@ -108,7 +102,9 @@ class JournalWriter {
 
     // Waits for the outcome up to `wait` (in slices, calling `between` after each, so a
     // screen can repaint). Without an outcome by then the record is kept in the spool
-    // (Kept), or Failed when the spool cannot be written.
+    // (Kept). When the spool cannot take it either, the append may still go through, so
+    // it goes on waiting for the append's own outcome: "failed" for a record that then
+    // lands would have the teacher punch twice.
     static WriteResult await(const std::shared_ptr<Pending>& pending,
                              std::chrono::milliseconds wait,
                              const std::function<void()>& between = {});
@@ -119,10 +115,9 @@ class JournalWriter {
     SpoolStatus spoolStatus() const;
     const std::filesystem::path& spoolFolder() const;
 
-    struct State;
-
   private:
-    std::shared_ptr<State> state_;
+    class WriterThread;
+    std::shared_ptr<WriterThread> writer_;
     std::thread thread_;
 };
 

@@ -11,8 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -23,38 +26,79 @@ namespace {
 
 constexpr auto kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
+// Every account of the group keeps and sends what another one kept; the umask would say no.
+constexpr mode_t kShared = 0660;
+constexpr mode_t kSharedFolder = 0770;
+
+using std::chrono::steady_clock;
+
+std::unique_lock<std::timed_mutex> lockUntil(std::timed_mutex& mutex,
+                                             steady_clock::time_point deadline,
+                                             const std::filesystem::path& file) {
+    std::unique_lock guard(mutex, deadline);
+    if (!guard.owns_lock()) {
+        throw FileError(file, "cannot lock", EWOULDBLOCK);
+    }
+    return guard;
+}
+
 // Opens and locks the spool file that stands at the path now: another process may have
 // replaced it while this one waited for the lock. An empty descriptor when the file is not
-// there and `flags` do not create it.
-UniqueFd openLocked(const std::filesystem::path& file, int flags) {
+// there and `flags` do not create it. Waits for another holder of the lock only until
+// `deadline`.
+UniqueFd openLocked(const std::filesystem::path& file, int flags,
+                    steady_clock::time_point deadline) {
+    constexpr std::chrono::milliseconds kRetry{10};
     for (;;) {
-        UniqueFd fd = (flags & O_CREAT) != 0 ? openDataFile(file, flags, "cannot open")
+        UniqueFd fd = (flags & O_CREAT) != 0 ? openDataFile(file, flags, "cannot open", kShared)
                                              : openDataFileIfPresent(file, flags, "cannot open");
         if (!fd) {
             return fd;
         }
-        if (::flock(fd.get(), LOCK_EX) != 0) {
-            throw FileError(file, "cannot lock", errno);
+        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EWOULDBLOCK || steady_clock::now() >= deadline) {
+                throw FileError(file, "cannot lock", errno);
+            }
+            std::this_thread::sleep_for(kRetry);
         }
         struct stat opened {
         }, current{};
-        if (::fstat(fd.get(), &opened) == 0 && ::stat(file.c_str(), &current) == 0 &&
+        if (::fstat(fd.get(), &opened) == 0 && ::lstat(file.c_str(), &current) == 0 &&
             opened.st_dev == current.st_dev && opened.st_ino == current.st_ino) {
             return fd;
         }
     }
 }
 
-void writeAll(int fd, const QByteArray& bytes, const std::filesystem::path& file) {
-    if (const int error =
-            writeFully(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()))) {
-        throw FileError(file, "cannot write", error);
+void makeFolder(const std::filesystem::path& folder) {
+    if (::mkdir(folder.c_str(), kSharedFolder) == 0) {
+        ::chmod(folder.c_str(), kSharedFolder);
+    } else if (errno != EEXIST) {
+        throw FileError(folder, "cannot create the folder", errno);
     }
 }
 
-void syncOrThrow(int fd, const std::filesystem::path& file) {
-    if (::fsync(fd) != 0) {
-        throw FileError(file, "cannot sync", errno);
+// Appends `bytes` whole and synced, or leaves the file as it was: a write that stops part
+// way (a full disk) is cut off again, so that the next append never continues a torn line.
+void appendWhole(int fd, const QByteArray& bytes, const std::filesystem::path& file) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        throw FileError(file, "cannot write", errno);
+    }
+    int error = writeFully(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const char* action = "cannot write";
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+        action = "cannot sync";
+    }
+    if (error != 0) {
+        if (::ftruncate(fd, st.st_size) != 0 || ::fsync(fd) != 0) {
+            action = "cannot restore";
+        }
+        throw FileError(file, action, error);
     }
 }
 
@@ -88,32 +132,70 @@ std::optional<SpooledRecord> readSpoolLine(QByteArrayView bytes) {
     return record;
 }
 
-// Replaces the spool with `bytes` whole: a crash leaves the old file or the new one.
+void setAside(const std::filesystem::path& file, const QByteArray& bytes) {
+    const UniqueFd aside =
+        openDataFile(file, O_RDWR | O_CREAT | O_APPEND, "cannot open for appending", kShared);
+    ::fchmod(aside.get(), kShared);
+    appendWhole(aside.get(), bytes, file);
+}
+
+// A crash part way through a keep leaves a torn last line: it goes aside before the next
+// record is appended, which must never join it.
+void setAsideTornEnd(int fd, const std::filesystem::path& file) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        throw FileError(file, "cannot read", errno);
+    }
+    char last[2] = {};
+    const off_t from = std::max<off_t>(0, st.st_size - 2);
+    const ssize_t got = readFully(fd, last, static_cast<std::size_t>(st.st_size - from), from);
+    if (got < 0) {
+        throw FileError(file, "cannot read", errno);
+    }
+    if (got == 0 || (got == 2 && last[0] == '\r' && last[1] == '\n')) {
+        return;
+    }
+    QByteArray bytes(static_cast<qsizetype>(st.st_size), '\0');
+    if (readFully(fd, bytes.data(), static_cast<std::size_t>(bytes.size()), 0) != bytes.size()) {
+        throw FileError(file, "cannot read", errno != 0 ? errno : EIO);
+    }
+    const qsizetype lineBreak = bytes.lastIndexOf("\r\n");
+    const qsizetype wholeEnd = lineBreak < 0 ? 0 : lineBreak + 2;
+    // Set aside first: a crash in between keeps the torn bytes twice, never none.
+    setAside(file.string() + RecordSpool::kSetAsideSuffix, bytes.sliced(wholeEnd));
+    if (::ftruncate(fd, wholeEnd) != 0 || ::fsync(fd) != 0) {
+        throw FileError(file, "cannot write", errno);
+    }
+}
+
+// Replaces the spool with `bytes` whole: a crash leaves the old file or the new one, and a
+// failure leaves the old one and no new one.
 void replaceFile(const std::filesystem::path& file, const QByteArray& bytes) {
     const std::filesystem::path next = file.string() + ".new";
-    {
-        UniqueFd fd = openDataFile(next, O_WRONLY | O_CREAT | O_TRUNC, "cannot create");
-        writeAll(fd.get(), bytes, next);
-        syncOrThrow(fd.get(), next);
+    try {
+        UniqueFd fd = openDataFile(next, O_WRONLY | O_CREAT | O_TRUNC, "cannot create", kShared);
+        ::fchmod(fd.get(), kShared);
+        if (const int error =
+                writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()))) {
+            throw FileError(next, "cannot write", error);
+        }
+        if (::fsync(fd.get()) != 0) {
+            throw FileError(next, "cannot sync", errno);
+        }
         if (fd.close() != 0) {
             throw FileError(next, "cannot close", errno);
         }
-    }
-    if (::rename(next.c_str(), file.c_str()) != 0) {
-        const int error = errno;
+        if (::rename(next.c_str(), file.c_str()) != 0) {
+            throw FileError(file, "cannot replace", errno);
+        }
+    } catch (...) {
         ::unlink(next.c_str());
-        throw FileError(file, "cannot replace", error);
+        throw;
     }
     UniqueFd folder(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder) {
         ::fsync(folder.get());
     }
-}
-
-void appendSynced(const std::filesystem::path& file, const QByteArray& bytes) {
-    UniqueFd fd = openDataFile(file, O_WRONLY | O_CREAT | O_APPEND, "cannot open for appending");
-    writeAll(fd.get(), bytes, file);
-    syncOrThrow(fd.get(), file);
 }
 
 }  // namespace
@@ -126,21 +208,20 @@ QByteArray spoolLine(const SpooledRecord& record) {
 RecordSpool::RecordSpool(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
 void RecordSpool::keep(const SpooledRecord& record) {
-    const std::lock_guard guard(mutex_);
-    if (::mkdir(folder_.c_str(), 0770) != 0 && errno != EEXIST) {
-        throw FileError(folder_, "cannot create the folder", errno);
-    }
-    const UniqueFd fd = openLocked(file(), O_WRONLY | O_CREAT | O_APPEND);
-    // Every account of the group sends what another one kept; the umask would say no.
-    ::fchmod(fd.get(), 0660);
-    writeAll(fd.get(), spoolLine(record), file());
-    syncOrThrow(fd.get(), file());
+    const auto deadline = steady_clock::now() + kLockWait;
+    const auto guard = lockUntil(mutex_, deadline, file());
+    makeFolder(folder_);
+    const UniqueFd fd = openLocked(file(), O_RDWR | O_CREAT | O_APPEND, deadline);
+    ::fchmod(fd.get(), kShared);
+    setAsideTornEnd(fd.get(), file());
+    appendWhole(fd.get(), spoolLine(record), file());
 }
 
 SpoolContents RecordSpool::load() {
-    const std::lock_guard guard(mutex_);
+    const auto deadline = steady_clock::now() + kLockWait;
+    const auto guard = lockUntil(mutex_, deadline, file());
     SpoolContents contents;
-    const UniqueFd fd = openLocked(file(), O_RDONLY);
+    const UniqueFd fd = openLocked(file(), O_RDONLY, deadline);
     if (!fd) {
         return contents;
     }
@@ -161,22 +242,61 @@ SpoolContents RecordSpool::load() {
     if (!contents.setAside.isEmpty()) {
         contents.setAsideFile = file().string() + kSetAsideSuffix;
         // Set aside first: a crash in between keeps the damaged bytes twice, never none.
-        appendSynced(contents.setAsideFile, contents.setAside);
+        setAside(contents.setAsideFile, contents.setAside);
         replaceFile(file(), whole);
     }
     return contents;
 }
 
-void RecordSpool::remove(const QString& line) {
-    const std::lock_guard guard(mutex_);
-    const UniqueFd fd = openLocked(file(), O_RDONLY);
+std::optional<SpooledRecord> RecordSpool::first() {
+    {
+        const auto deadline = steady_clock::now() + kLockWait;
+        const auto guard = lockUntil(mutex_, deadline, file());
+        const UniqueFd fd = openLocked(file(), O_RDONLY, deadline);
+        if (!fd) {
+            return std::nullopt;
+        }
+        QByteArray bytes;
+        char buffer[4096];
+        qsizetype lineEnd = -1;
+        while (lineEnd < 0) {
+            const ssize_t n = readOnce(fd.get(), buffer, sizeof buffer);
+            if (n < 0) {
+                throw FileError(file(), "cannot read", errno);
+            }
+            if (n == 0) {
+                break;
+            }
+            bytes.append(buffer, n);
+            lineEnd = bytes.indexOf("\r\n");
+        }
+        if (bytes.isEmpty()) {
+            return std::nullopt;
+        }
+        if (lineEnd >= 0) {
+            if (auto record = readSpoolLine(QByteArrayView(bytes).first(lineEnd))) {
+                return record;
+            }
+        }
+    }
+    SpoolContents contents = load();
+    if (contents.records.empty()) {
+        return std::nullopt;
+    }
+    return std::move(contents.records.front());
+}
+
+void RecordSpool::remove(const SpooledRecord& record) {
+    const auto deadline = steady_clock::now() + kLockWait;
+    const auto guard = lockUntil(mutex_, deadline, file());
+    const UniqueFd fd = openLocked(file(), O_RDONLY, deadline);
     if (!fd) {
         return;
     }
     const QByteArray bytes = readToEnd(fd.get(), file());
-    const QByteArray wanted = '\t' + encodeCp932(line) + "\r\n";
+    const QByteArray wanted = spoolLine(record);
     for (const QByteArrayView entry : entriesOf(bytes)) {
-        if (entry.endsWith(wanted) && entry.indexOf('\t') == entry.size() - wanted.size()) {
+        if (entry == wanted) {
             const qsizetype start = entry.data() - bytes.constData();
             replaceFile(file(), bytes.first(start) + bytes.sliced(start + entry.size()));
             return;

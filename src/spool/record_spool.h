@@ -6,8 +6,10 @@
 #include <QDateTime>
 #include <QString>
 
+#include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -15,6 +17,7 @@ namespace tavomi {
 struct SpooledRecord {
     QDateTime keptAt;
     QString line;  // the journal's line, without its line break
+    bool operator==(const SpooledRecord&) const = default;
 };
 
 struct SpoolContents {
@@ -28,18 +31,23 @@ struct SpoolContents {
 // One file, spool.txt, in a folder on the local disk: a line per record, "keptAt TAB
 // record" in CP932 with CR LF, appended and synced before the record counts as kept;
 // every other change replaces the file whole. Safe to use from several threads, and from
-// several processes on this PC (an exclusive flock).
+// several processes and accounts of the group on this PC (an exclusive flock; the files
+// and the folder are group-writable whatever the umask). No call waits for another
+// longer than kLockWait: it fails instead, so a screen never freezes on a spool that
+// someone holds.
 class RecordSpool {
   public:
     static constexpr const char* kFileName = "spool.txt";
     static constexpr const char* kSetAsideSuffix = ".damaged";
+    static constexpr std::chrono::milliseconds kLockWait{300};
 
     explicit RecordSpool(std::filesystem::path folder);
 
     const std::filesystem::path& folder() const { return folder_; }
     std::filesystem::path file() const { return folder_ / kFileName; }
 
-    // Appends and syncs. Makes the folder when it is not there. Throws FileError.
+    // Appends and syncs. Makes the folder when it is not there. Throws FileError; the
+    // file is then as it was (an append that failed part way is cut off again).
     void keep(const SpooledRecord& record);
 
     // The records waiting, oldest first. A damaged part is moved aside first (the file
@@ -47,13 +55,17 @@ class RecordSpool {
     // repaired; a missing spool is an empty one.
     SpoolContents load();
 
-    // Takes the oldest record whose line is `line` off the spool; nothing when there is
+    // The oldest record waiting, read without the rest; nothing when none waits. Damage
+    // before it is set aside first, as load() does. Throws FileError.
+    std::optional<SpooledRecord> first();
+
+    // Takes the oldest record equal to `record` off the spool; nothing when there is
     // none. Throws FileError.
-    void remove(const QString& line);
+    void remove(const SpooledRecord& record);
 
   private:
     std::filesystem::path folder_;
-    std::mutex mutex_;
+    std::timed_mutex mutex_;
 };
 
 // A record as the spool file holds it, line break included.

@@ -62,6 +62,7 @@ std::vector<AppendCase> appendCases() {
         {"records before", h + rec, kRecord, h + rec + rec},
         {"no final line break", h + "x,y", kRecord, h + "x,y\r\n" + rec},
         {"bare LF at the end", h + "x,y\n", kRecord, h + "x,y\n" + rec},
+        {"CR without LF at the end", h + "x,y\r", kRecord, h + "x,y\r\n" + rec},
         {"0x1A as last byte", h + "\x1A", kRecord, h + rec},
         {"NUL bytes a server's power cut left", h + rec + QByteArray(53, '\0'), kRecord,
          h + rec + rec},

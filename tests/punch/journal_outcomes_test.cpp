@@ -1,5 +1,6 @@
 // What the two card screens do when the journal cannot take their record: the
 // lock file is present, the journal is missing, or appending fails.
+#include "dialogs/kept_note.h"
 #include "punch/screens_fixture.h"
 
 #include "sound/sound.h"
@@ -251,9 +252,9 @@ TEST(ShareNotAnswering, ThePunchIsKeptOnThisPcAndTheTeacherIsToldAndHearsIt) {
         auto release = std::make_shared<std::promise<void>>();
         std::shared_future<void> released = release->get_future().share();
         Screens s([released](const std::filesystem::path& app, const QString& line,
-                             JournalLock& lock, WriteOrder order) {
+                             JournalLock& lock, WriteOrder order, const WhileLocked& whileLocked) {
             released.wait();
-            return JournalWriter::appendToShare(app, line, lock, order);
+            return JournalWriter::appendToShare(app, line, lock, order, whileLocked);
         });
         const auto data = s.folder.file(kJournalFile).parent_path();
         if (c.hangs) {

@@ -4,11 +4,22 @@
 #include "spool/record_spool.h"
 #include "files/cp932.h"
 #include "files/file_error.h"
+#include "files/unique_fd.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +41,22 @@ void writeFile(const std::filesystem::path& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
+// A disk that holds no more than `bytes` in any file, while it lives (SIGXFSZ ignored).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        const rlimit limit{bytes, before_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &before_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit before_{};
+};
+
 class RecordSpoolTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
@@ -38,13 +65,15 @@ class RecordSpoolTest : public ::testing::Test {
 
 TEST_F(RecordSpoolTest, KeepsInOrderAndRemovesByLine) {
     EXPECT_TRUE(spool.load().records.empty());  // no folder yet: nothing waits
+    EXPECT_FALSE(spool.first());
     spool.keep({kAt, kFirst});
     spool.keep({kAt.addSecs(60), kSecond});
     spool.keep({kAt.addSecs(120), kFirst});
     EXPECT_EQ(readFile(spool.file()).left(20), "2026-12-10 07:52:03\t");
     EXPECT_TRUE(readFile(spool.file()).endsWith(encodeCp932(kFirst) + "\r\n"));
 
-    spool.remove(kFirst);  // the oldest of the two alike
+    EXPECT_EQ(spool.first(), (SpooledRecord{kAt, kFirst}));
+    spool.remove({kAt, kFirst});
     const SpoolContents contents = spool.load();
     ASSERT_EQ(contents.records.size(), 2u);
     EXPECT_EQ(contents.records[0].line, kSecond);
@@ -79,6 +108,114 @@ TEST_F(RecordSpoolTest, DamagedPartsGoAsideAndWholeRecordsStay) {
         EXPECT_EQ(readFile(contents.setAsideFile), c.damage);
         EXPECT_EQ(readFile(spool.file()), whole);  // repaired: the next load finds no damage
         EXPECT_TRUE(spool.load().setAside.isEmpty());
+    }
+}
+
+// A disk that fills at any byte of a kept line: the keep fails, the spool is as it was, and
+// once there is room again the next keep and everything waiting come out whole.
+TEST_F(RecordSpoolTest, AFullDiskAtAnyByteOfALineLeavesTheSpoolAsItWas) {
+    const QByteArray line = spoolLine({kAt, kSecond});
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    for (qsizetype cut = 0; cut < line.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        std::filesystem::remove_all(spool.folder());
+        spool.keep({kAt, kFirst});
+        const QByteArray before = readFile(spool.file());
+        {
+            const FileSizeLimit full(static_cast<rlim_t>(before.size() + cut));
+            EXPECT_THROW(spool.keep({kAt, kSecond}), FileError);
+        }
+        EXPECT_EQ(readFile(spool.file()), before);
+        spool.keep({kAt.addSecs(60), kSecond});
+        const SpoolContents contents = spool.load();
+        ASSERT_EQ(contents.records.size(), 2u);
+        EXPECT_EQ(contents.records[1].line, kSecond);
+        EXPECT_TRUE(contents.setAside.isEmpty());
+        EXPECT_FALSE(std::filesystem::exists(spool.file().string() + ".new"));
+    }
+    std::signal(SIGXFSZ, previous);
+}
+
+// A crash part way through a keep leaves a torn line; the next record never joins it, and
+// the torn one (never reported kept) goes aside as it is.
+TEST_F(RecordSpoolTest, ATornLineGoesAsideBeforeTheNextKeep) {
+    const QByteArray whole = spoolLine({kAt, kFirst});
+    const QByteArray torn = spoolLine({kAt, kSecond});
+    for (qsizetype cut = 1; cut < torn.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        std::filesystem::remove_all(spool.folder());
+        std::filesystem::create_directories(spool.folder());
+        writeFile(spool.file(), whole + torn.left(cut));
+        spool.keep({kAt.addSecs(60), kFirst});
+        const SpoolContents contents = spool.load();
+        ASSERT_EQ(contents.records.size(), 2u);
+        EXPECT_EQ(contents.records[0], (SpooledRecord{kAt, kFirst}));
+        EXPECT_EQ(contents.records[1], (SpooledRecord{kAt.addSecs(60), kFirst}));
+        EXPECT_EQ(readFile(spool.file().string() + RecordSpool::kSetAsideSuffix), torn.left(cut));
+    }
+}
+
+// Another account of the group sends what this one kept and keeps after it sent: every
+// file the spool makes, and its folder, are group-writable under Debian's umask 022.
+TEST_F(RecordSpoolTest, FilesAndFolderAreGroupWritableUnderUmask022) {
+    const mode_t previous = ::umask(022);
+    spool.keep({kAt, kFirst});
+    spool.keep({kAt, kSecond});
+    writeFile(spool.file(), readFile(spool.file()) + "torn");
+    spool.load();                 // sets the torn part aside, replaces spool.txt
+    spool.remove({kAt, kFirst});  // replaces spool.txt
+    ::umask(previous);
+    for (const std::filesystem::path& made :
+         {spool.folder(), spool.file(),
+          std::filesystem::path(spool.file().string() + RecordSpool::kSetAsideSuffix)}) {
+        SCOPED_TRACE(made.string());
+        struct stat st {};
+        ASSERT_EQ(::stat(made.c_str(), &st), 0);
+        EXPECT_NE(st.st_mode & S_IWGRP, 0u);
+    }
+}
+
+// A spool that someone holds, or a FIFO where a spool file goes, is an error at once
+// (within the spool's short lock wait), never a wait without end.
+TEST_F(RecordSpoolTest, AHeldLockOrAFifoIsAnErrorWithinTheLockWait) {
+    using std::chrono::steady_clock;
+    struct Case {
+        const char* what;
+        std::function<UniqueFd()> arrange;  // what it returns is held during the calls
+    };
+    const Case cases[] = {
+        {"another process holds the spool's lock",
+         [&] {
+             spool.keep({kAt, kFirst});
+             UniqueFd held(::open(spool.file().c_str(), O_RDONLY | O_CLOEXEC));
+             ::flock(held.get(), LOCK_EX);
+             return held;
+         }},
+        {"a FIFO as spool.txt",
+         [&] {
+             std::filesystem::create_directories(spool.folder());
+             ::mkfifo(spool.file().c_str(), 0660);
+             return UniqueFd();
+         }},
+        {"a FIFO as spool.txt.damaged",
+         [&] {
+             std::filesystem::create_directories(spool.folder());
+             writeFile(spool.file(), "torn");
+             ::mkfifo((spool.file().string() + RecordSpool::kSetAsideSuffix).c_str(), 0660);
+             return UniqueFd();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(spool.folder());
+        const UniqueFd held = c.arrange();
+        const auto start = steady_clock::now();
+        EXPECT_THROW(spool.load(), FileError);
+        if (std::string_view(c.what).find("damaged") == std::string_view::npos) {
+            EXPECT_THROW(spool.keep({kAt, kSecond}), FileError);
+            EXPECT_THROW(spool.remove({kAt, kFirst}), FileError);
+        }
+        EXPECT_LT(steady_clock::now() - start, 4 * RecordSpool::kLockWait);
     }
 }
 
