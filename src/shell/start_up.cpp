@@ -109,6 +109,23 @@ std::optional<QString> notWritableMessage(const std::filesystem::path& dataFolde
 
 }  // namespace
 
+std::vector<StartUpMessage> workingHoursMessages(std::optional<DerivationOutcome> outcome,
+                                                 std::exception_ptr error) {
+    if (error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const FileError& e) {
+            return {{StartUpMessage::Kind::Error, e.japaneseText()}};
+        } catch (const std::exception& e) {
+            return {{StartUpMessage::Kind::Error, QString::fromLocal8Bit(e.what())}};
+        }
+    }
+    if (outcome == DerivationOutcome::NoWorkingHours) {
+        return {{StartUpMessage::Kind::Plain, kNoHoursToday}};
+    }
+    return {};
+}
+
 StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate& today,
                             const Wait& wait) {
     StartUpOutcome outcome;
@@ -126,15 +143,17 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
     if (const auto mount = riskyMountOf(appFolder / kDataFolderName)) {
         say(StartUpMessage::Kind::Plain, riskyMountMessage(*mount));
     }
+    std::optional<DerivationOutcome> hours;
+    std::exception_ptr hoursError;
     try {
-        if (deriveWaitingOutAppends(appFolder, today, wait) == DerivationOutcome::NoWorkingHours) {
-            say(StartUpMessage::Kind::Plain, kNoHoursToday);
-        }
-    } catch (const FileError& e) {
-        say(StartUpMessage::Kind::Error, e.japaneseText());
-        return outcome;
-    } catch (const std::exception& e) {
-        say(StartUpMessage::Kind::Error, QString::fromLocal8Bit(e.what()));
+        hours = deriveWaitingOutAppends(appFolder, today, wait);
+    } catch (const std::exception&) {
+        hoursError = std::current_exception();
+    }
+    for (StartUpMessage& message : workingHoursMessages(hours, hoursError)) {
+        outcome.messages.push_back(std::move(message));
+    }
+    if (hoursError) {
         return outcome;
     }
     // One that another PC holds right now is left alone.

@@ -2,11 +2,14 @@
 // What the program checks and prepares before its main screen comes up, without widgets.
 
 #include "files/journal_lock.h"
+#include "files/working_hours.h"
 
 #include <QDate>
 #include <QString>
 
+#include <exception>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -26,6 +29,12 @@ struct StartUpOutcome {
     bool dataFolderComplete = true;        // false: the program ends after the messages
     std::vector<StartUpMessage> messages;  // in the order they are shown
 };
+
+// What a start says about a date's working hours, also said when a running clock derives
+// a new date's: nothing when they were there or were made, the message that there are
+// none, or the error.
+std::vector<StartUpMessage> workingHoursMessages(std::optional<DerivationOutcome> outcome,
+                                                 std::exception_ptr error);
 
 // The seven-file check, today's working hours and a lock file left behind by a run that
 // ended while writing. A working-hours file that fails is reported and the rest is

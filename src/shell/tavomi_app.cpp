@@ -9,6 +9,7 @@
 #include "shell/administration.h"
 #include "shell/screens.h"
 #include "shell/single_instance.h"
+#include "shell/start_up.h"
 #include "sound/sound.h"
 #include "spool/journal_writer.h"
 
@@ -113,6 +114,33 @@ void showSpoolStatus(JournalWriter& writer, MainScreen& mainScreen, const Clock&
     });
 }
 
+// A clock left running derives each new date's working hours as a start does, on the writer's
+// thread, and says what a start would say, at the main screen's next tick.
+void deriveHoursOfNewDates(JournalWriter& writer, MainScreen& mainScreen, const Clock& clock) {
+    const QPointer<MainScreen> screen(&mainScreen);
+    mainScreen.watchForNewDate(
+        [clock] { return clock().date(); },
+        [&writer, screen](const QDate& date) {
+            writer.deriveHoursOf(date, [screen](std::optional<DerivationOutcome> outcome,
+                                                std::exception_ptr error) {
+                const std::vector<StartUpMessage> messages = workingHoursMessages(outcome, error);
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [screen, messages] {
+                        for (const StartUpMessage& message : messages) {
+                            if (screen) {
+                                screen->showAtNextTick(message.kind == StartUpMessage::Kind::Error
+                                                           ? MainScreen::MessageKind::Error
+                                                           : MainScreen::MessageKind::Plain,
+                                                       message.text);
+                            }
+                        }
+                    },
+                    Qt::QueuedConnection);
+            });
+        });
+}
+
 }  // namespace
 
 int runTavomi(int argc, char** argv) {
@@ -176,6 +204,7 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
         return 0;
     }
     showSpoolStatus(writer, *mainScreen, clock);
+    deriveHoursOfNewDates(writer, *mainScreen, clock);
     // Only now: the start-up's look at a leftover lock comes before any send.
     writer.start();
     if (options.wakeOnCardEvents) {

@@ -122,6 +122,8 @@ class JournalWriter::WriterThread {
     std::condition_variable wake;
     std::condition_variable finished;
     std::deque<std::shared_ptr<Pending>> queue;
+    std::deque<std::pair<QDate, HoursDone>> hoursToDerive;  // oldest first
+    bool hoursAdded = false;                                // since the thread last looked
     bool stopping = false;
     bool ended = false;
     SpoolStatus status;
@@ -143,6 +145,7 @@ class JournalWriter::WriterThread {
     SendStop sendWaiting();
     bool isUnreachable(const FileError& error) const;
     void deriveHoursOfSent(const QString& line);
+    void deriveWaitingHours();
     void refreshStatus();
     void noteSendProblem(const std::string& problem);
 };
@@ -153,8 +156,8 @@ void JournalWriter::WriterThread::run() {
         std::shared_ptr<Pending> job;
         {
             std::unique_lock guard(mutex);
-            auto ready = [this] { return stopping || !queue.empty(); };
-            if (status.waiting > 0) {
+            auto ready = [this] { return stopping || !queue.empty() || hoursAdded; };
+            if (status.waiting > 0 || !hoursToDerive.empty()) {
                 wake.wait_for(guard, kRetryEvery, ready);
             } else {
                 wake.wait(guard, ready);
@@ -166,11 +169,13 @@ void JournalWriter::WriterThread::run() {
                 job = std::move(queue.front());
                 queue.pop_front();
             }
+            hoursAdded = false;
         }
         if (job) {
             runJob(job);
         } else {
             sendWaiting();
+            deriveWaitingHours();
         }
     }
     const std::lock_guard guard(mutex);
@@ -405,6 +410,40 @@ void JournalWriter::WriterThread::deriveHoursOfSent(const QString& line) {
     }
 }
 
+void JournalWriter::WriterThread::deriveWaitingHours() {
+    for (;;) {
+        std::pair<QDate, HoursDone> next;
+        {
+            const std::lock_guard guard(mutex);
+            if (hoursToDerive.empty()) {
+                return;
+            }
+            next = hoursToDerive.front();
+        }
+        std::optional<DerivationOutcome> outcome;
+        std::exception_ptr error;
+        try {
+            outcome = deriveWorkingHours(appFolder, next.first);
+        } catch (const FileError& e) {
+            if (isUnreachable(e)) {
+                noteSendProblem(std::string("the new date's working hours wait for the share: ") +
+                                e.what());
+                return;  // tried again at the next retry, before any later date
+            }
+            error = std::current_exception();
+        } catch (const std::exception&) {
+            error = std::current_exception();
+        }
+        {
+            const std::lock_guard guard(mutex);
+            hoursToDerive.pop_front();
+        }
+        if (next.second) {
+            next.second(outcome, error);
+        }
+    }
+}
+
 void JournalWriter::WriterThread::noteSendProblem(const std::string& problem) {
     std::lock_guard guard(mutex);
     if (problem != lastSendProblem && !problem.empty()) {
@@ -497,6 +536,14 @@ void JournalWriter::start() {
     if (!thread_.joinable()) {
         thread_ = std::thread([writer = writer_] { writer->run(); });
     }
+}
+
+void JournalWriter::deriveHoursOf(const QDate& date, HoursDone done) {
+    start();
+    const std::lock_guard guard(writer_->mutex);
+    writer_->hoursToDerive.emplace_back(date, std::move(done));
+    writer_->hoursAdded = true;
+    writer_->wake.notify_all();
 }
 
 std::shared_ptr<JournalWriter::Pending> JournalWriter::submit(WriteRequest request) {

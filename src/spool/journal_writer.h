@@ -112,6 +112,14 @@ class JournalWriter {
     // Submit and await with kScreenWait.
     WriteResult write(WriteRequest request, const std::function<void()>& between = {});
 
+    // Derives the date's working hours on the writer's thread, after the jobs before it,
+    // as a start derives today's: a clock left running over midnight makes each new date's
+    // entry. `done` is called on the writer's thread with the outcome, or with the error
+    // (a FileError: the file in use by another PC for long, or not writable). While the
+    // share does not answer, it is tried again with the spool's retries, never given up.
+    using HoursDone = std::function<void(std::optional<DerivationOutcome>, std::exception_ptr)>;
+    void deriveHoursOf(const QDate& date, HoursDone done);
+
     SpoolStatus spoolStatus() const;
     const std::filesystem::path& spoolFolder() const;
 

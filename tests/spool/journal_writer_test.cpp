@@ -206,6 +206,31 @@ TEST_F(JournalWriterTest, TwentyPunchesWhileTheShareIsGoneArriveOnceAndInOrder) 
     }));
 }
 
+// A clock left running over midnight: the new date's working hours are derived on the
+// writer's thread, with the outcome a start would have.
+TEST_F(JournalWriterTest, ANewDatesWorkingHoursAreDerivedOnTheWritersThread) {
+    struct Told {
+        std::mutex mutex;
+        std::vector<std::optional<DerivationOutcome>> outcomes;
+    };
+    const auto told = std::make_shared<Told>();
+    for (const QDate date : {QDate(2026, 12, 14), QDate(2026, 12, 14), QDate(2026, 12, 19)}) {
+        writer->deriveHoursOf(
+            date, [told](std::optional<DerivationOutcome> outcome, std::exception_ptr error) {
+                const std::lock_guard guard(told->mutex);
+                told->outcomes.push_back(error ? std::nullopt : outcome);
+            });
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        const std::lock_guard guard(told->mutex);
+        return told->outcomes.size() == 3;
+    }));
+    EXPECT_EQ(told->outcomes, (std::vector<std::optional<DerivationOutcome>>{
+                                  DerivationOutcome::Appended, DerivationOutcome::AlreadyPresent,
+                                  DerivationOutcome::NoWorkingHours}));
+    EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/14,"_s));
+}
+
 // A crash after the journal's sync and before the spool's update: the record is at the
 // journal's end and still in the spool.
 TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsNotSentAgainAndAManualOneGetsItsHours) {
