@@ -1,6 +1,6 @@
 #pragma once
-// tavomi-office's window: who is in, a month's sheets, and card registration, on one
-// data folder. It reads the journal without its lock, as tavomi-report does.
+// tavomi-office's window: who is in, a month's sheets, card registration and the school's
+// calendar, on one data folder. It reads the journal without its lock, as tavomi-report does.
 
 #include "clock/clock.h"
 

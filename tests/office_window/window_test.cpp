@@ -239,7 +239,11 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
 TEST_F(OfficeWindowTest, AMissingDataFolderIsSaidOnEveryPage) {
     QTemporaryDir empty;
     open(QFile::encodeName(empty.path()).toStdString());
-    for (const char* page : {"presencePage", "monthPage", "cardPage"}) {
+    // The calendar reads when it is shown.
+    auto* pages = window->findChild<QTabWidget*>("pages");
+    pages->setCurrentWidget(window->findChild<QWidget*>("calendarPage"));
+    EXPECT_EQ(pages->tabText(pages->currentIndex()), u"学校の暦"_s);
+    for (const char* page : {"presencePage", "monthPage", "cardPage", "calendarPage"}) {
         SCOPED_TRACE(page);
         EXPECT_TRUE(waitUntil(
             [&] { return message(page)->text().contains(u"データフォルダーが見つかりません"_s); }));
