@@ -79,47 +79,88 @@ std::optional<FoundOption> riskyOption(std::string_view fileSystem, std::string_
     return std::nullopt;
 }
 
-}  // namespace
+// One line of mountinfo: its mount point, file system, source and options.
+struct MountLine {
+    std::string mountPoint;
+    std::string_view fileSystem;
+    std::string_view source;
+    std::string options;  // the mount's and the super block's
+};
 
-std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
-                                       const std::filesystem::path& folder) {
-    std::optional<RiskyMount> found;
-    std::size_t longest = 0;
-    for (std::string_view line : split(mountinfo, '\n')) {
-        const auto fields = split(line, ' ');
-        std::size_t dash = 0;
-        while (dash < fields.size() && fields[dash] != "-") {
-            ++dash;
+std::optional<MountLine> readMountLine(std::string_view line) {
+    const auto fields = split(line, ' ');
+    std::size_t dash = 0;
+    while (dash < fields.size() && fields[dash] != "-") {
+        ++dash;
+    }
+    if (fields.size() < 6 || dash + 1 >= fields.size()) {
+        return std::nullopt;
+    }
+    const std::string_view superOptions = dash + 3 < fields.size() ? fields[dash + 3] : "";
+    return MountLine{unescaped(fields[4]), fields[dash + 1],
+                     dash + 2 < fields.size() ? fields[dash + 2] : std::string_view(),
+                     std::string(fields[5]) + ',' + std::string(superOptions)};
+}
+
+// The innermost mount that holds the folder.
+std::optional<MountLine> mountHolding(std::string_view mountinfo,
+                                      const std::filesystem::path& folder) {
+    std::optional<MountLine> found;
+    for (std::string_view text : split(mountinfo, '\n')) {
+        auto line = readMountLine(text);
+        if (line && holds(line->mountPoint, folder) &&
+            (!found || line->mountPoint.size() >= found->mountPoint.size())) {
+            found = std::move(line);
         }
-        if (fields.size() < 6 || dash + 1 >= fields.size()) {
-            continue;
-        }
-        const std::string mountPoint = unescaped(fields[4]);
-        if (!holds(mountPoint, folder) || mountPoint.size() < longest) {
-            continue;
-        }
-        longest = mountPoint.size();
-        const std::string_view fileSystem = fields[dash + 1];
-        const std::string_view superOptions = dash + 3 < fields.size() ? fields[dash + 3] : "";
-        const std::string options = std::string(fields[5]) + ',' + std::string(superOptions);
-        const auto option = riskyOption(fileSystem, options);
-        found = option ? std::optional<RiskyMount>(RiskyMount{
-                             std::string(fileSystem), option->option, mountPoint, option->missing})
-                       : std::nullopt;
     }
     return found;
 }
 
-std::optional<RiskyMount> riskyMountOf(const std::filesystem::path& folder) {
+std::string ownMountinfo() {
     std::ifstream file("/proc/self/mountinfo");
-    if (!file) {
-        return std::nullopt;
-    }
     std::stringstream text;
     text << file.rdbuf();
+    return text.str();
+}
+
+std::filesystem::path resolved(const std::filesystem::path& folder) {
     std::error_code ec;
-    const auto resolved = std::filesystem::canonical(folder, ec);
-    return riskyMountIn(text.str(), ec ? folder : resolved);
+    const auto canonical = std::filesystem::canonical(folder, ec);
+    return ec ? folder : canonical;
+}
+
+}  // namespace
+
+std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
+                                       const std::filesystem::path& folder) {
+    const auto mount = mountHolding(mountinfo, folder);
+    if (!mount) {
+        return std::nullopt;
+    }
+    const auto option = riskyOption(mount->fileSystem, mount->options);
+    if (!option) {
+        return std::nullopt;
+    }
+    return RiskyMount{std::string(mount->fileSystem), option->option, mount->mountPoint,
+                      option->missing};
+}
+
+std::optional<MountSource> mountSourceIn(std::string_view mountinfo,
+                                         const std::filesystem::path& folder) {
+    const auto mount = mountHolding(mountinfo, folder);
+    if (!mount) {
+        return std::nullopt;
+    }
+    return MountSource{unescaped(mount->source), std::string(mount->fileSystem),
+                       mount->mountPoint};
+}
+
+std::optional<MountSource> mountSourceOf(const std::filesystem::path& folder) {
+    return mountSourceIn(ownMountinfo(), resolved(folder));
+}
+
+std::optional<RiskyMount> riskyMountOf(const std::filesystem::path& folder) {
+    return riskyMountIn(ownMountinfo(), resolved(folder));
 }
 
 }  // namespace tavomi

@@ -27,4 +27,17 @@ std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
 // The same for this process's mounts and a folder as given.
 std::optional<RiskyMount> riskyMountOf(const std::filesystem::path& folder);
 
+// Where the mount that holds `folder` comes from, as a mountinfo text names it
+// ("//server/share", "server:/export", "/dev/vda1"), and its file system; nullopt when no
+// mount holds it.
+struct MountSource {
+    std::string source;
+    std::string fileSystem;
+    std::string mountPoint;
+    bool operator==(const MountSource&) const = default;
+};
+std::optional<MountSource> mountSourceIn(std::string_view mountinfo,
+                                         const std::filesystem::path& folder);
+std::optional<MountSource> mountSourceOf(const std::filesystem::path& folder);
+
 }  // namespace tavomi

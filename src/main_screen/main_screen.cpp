@@ -202,6 +202,10 @@ void MainScreen::watchForNewDate(std::function<QDate()> today,
     lastDate_ = today_();
 }
 
+void MainScreen::setCardholdersRead(std::function<void()> onRead) {
+    cardholdersRead_ = std::move(onRead);
+}
+
 void MainScreen::showAtNextTick(MessageKind kind, const QString& text) {
     waitingMessages_.emplace_back(kind, text);
 }
@@ -243,6 +247,12 @@ void MainScreen::runPollingTick() {
     try {
         const PollingCycle::Tick tick = cycle_.tick();
         readerNameLabel_->setText(cycle_.state().readerName);
+        if (cycle_.state().listReads != listReadsSeen_) {
+            listReadsSeen_ = cycle_.state().listReads;
+            if (cardholdersRead_) {
+                cardholdersRead_();
+            }
+        }
         if (tick.displayChanged) {
             showStatus();
         }

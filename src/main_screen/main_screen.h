@@ -51,6 +51,10 @@ class MainScreen : public QWidget {
     // The line about records kept on this PC; empty hides it.
     void showSpoolStatus(const QString& text);
 
+    // Told after a tick that read the cardholder list whole (the first, and each that found
+    // it changed): the shell keeps a copy of what a start needs then.
+    void setCardholdersRead(std::function<void()> onRead);
+
     // Told, on a tick, when the clock's date is no longer the one it last saw (a clock left
     // running over midnight): the shell derives the new date's working hours then.
     void watchForNewDate(std::function<QDate()> today, std::function<void(const QDate&)> onNewDate);
@@ -89,6 +93,8 @@ class MainScreen : public QWidget {
     bool pollingStarted_ = false;  // the timer runs from the first showing on
     std::unique_ptr<CardEventSource> cardEvents_;
     std::atomic<bool> cardEventQueued_ = false;  // a burst of events runs one tick
+    std::function<void()> cardholdersRead_;
+    int listReadsSeen_ = 0;
     std::function<QDate()> today_;
     std::function<void(const QDate&)> onNewDate_;
     QDate lastDate_;

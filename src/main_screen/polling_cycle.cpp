@@ -73,6 +73,7 @@ std::optional<std::string> PollingCycle::loadCardholders() {
     } catch (const std::exception& e) {
         return std::string(e.what());
     }
+    ++state_.listReads;
     return std::nullopt;
 }
 
@@ -99,6 +100,7 @@ void PollingCycle::reloadIfListChanged() {
     }
     cardholders_ = std::move(reloaded);
     loadedStamp_ = now;
+    ++state_.listReads;
     state_.listHasEntries = hasEntries;
     lookUpCard();
 }

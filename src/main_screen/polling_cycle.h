@@ -32,6 +32,7 @@ struct PollingState {
     QString holderName;              // its holder, when registered
     QString cardId;                  // the card identifier of the tick
     QString readerName;              // the reader the tick's poll tried last
+    int listReads = 0;               // how often the cardholder list was read whole
 };
 
 class PollingCycle {

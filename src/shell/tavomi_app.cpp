@@ -12,6 +12,7 @@
 #include "shell/start_up.h"
 #include "sound/sound.h"
 #include "spool/journal_writer.h"
+#include "spool/local_copy.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -141,6 +142,19 @@ void deriveHoursOfNewDates(JournalWriter& writer, MainScreen& mainScreen, const 
         });
 }
 
+// After each whole read of the cardholder list (the first tick's among them), the copy of
+// what a start needs, on this PC's disk; one that cannot be made never stops a punch.
+void keepCopiesForStart(MainScreen& mainScreen, const std::filesystem::path& appFolder,
+                        const std::filesystem::path& spoolFolder, const Clock& clock) {
+    mainScreen.setCardholdersRead([appFolder, spoolFolder, clock] {
+        try {
+            keepLocalCopy(appFolder, spoolFolder, clock());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tavomi: the local copy for a start: %s\n", e.what());
+        }
+    });
+}
+
 }  // namespace
 
 int runTavomi(int argc, char** argv) {
@@ -205,6 +219,7 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
     }
     showSpoolStatus(writer, *mainScreen, clock);
     deriveHoursOfNewDates(writer, *mainScreen, clock);
+    keepCopiesForStart(*mainScreen, appFolder, writer.spoolFolder(), clock);
     // Only now: the start-up's look at a leftover lock comes before any send.
     writer.start();
     if (options.wakeOnCardEvents) {

@@ -65,5 +65,18 @@ TEST(RiskyMount, TheInnermostMountHoldingTheFolderDecides) {
     EXPECT_TRUE(riskyMountIn(mounts, "/mnt/other").has_value());
 }
 
+// What the data folder was mounted from, kept with the clock's local copy so that what it
+// keeps is never sent to another share: the innermost mount, its source unescaped.
+TEST(MountSource, TheInnermostMountThatHoldsTheFolder) {
+    const std::string mounts = kRoot + mountLine("/mnt/data", "rw", "cifs", "rw") +
+                               "41 40 0:51 / /mnt/data/sub\\040dir rw - nfs4 srv:/export\\040x rw\n";
+    EXPECT_EQ(mountSourceIn(mounts, "/mnt/data/attendance_manegement"),
+              (MountSource{"//srv/share", "cifs", "/mnt/data"}));
+    EXPECT_EQ(mountSourceIn(mounts, "/mnt/data/sub dir/x"),
+              (MountSource{"srv:/export x", "nfs4", "/mnt/data/sub dir"}));
+    EXPECT_EQ(mountSourceIn(mounts, "/home/office"), (MountSource{"/dev/sda1", "ext4", "/"}));
+    EXPECT_EQ(mountSourceIn("", "/home/office"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace tavomi

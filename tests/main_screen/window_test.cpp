@@ -230,6 +230,22 @@ TEST_F(MainScreenTest, ANewDateIsToldOnceAndItsMessageShownAtTheNextTick) {
     EXPECT_TRUE(punched);
 }
 
+// The shell keeps its copy for a start after each whole read of the list: the first tick's,
+// and one that a changed file brings for a card the list did not know.
+TEST_F(MainScreenTest, EachWholeReadOfTheListIsTold) {
+    int reads = 0;
+    form.setCardholdersRead([&] { ++reads; });
+    form.runPollingTick();
+    form.runPollingTick();
+    EXPECT_EQ(reads, 1);
+
+    folder.writeLines(kCardholderListFile, {u"カードID,氏名"_s, test::kStrangerCard + u",W"_s});
+    poller.steady = ScriptedPoller::card(test::kStrangerCard);
+    form.setPunchScreen([](const QString&) {});
+    form.runPollingTick();
+    EXPECT_EQ(reads, 2);
+}
+
 TEST_F(MainScreenTest, ListWithOnlyItsHeaderReportsEveryCard) {
     folder.writeLines(kCardholderListFile, {kHanakoCard + u',' + kHanako});
     poller.steady = ScriptedPoller::card(kHanakoCard);
