@@ -66,8 +66,13 @@ TEST_F(CardEventsRigTest, ACardRegisteredWhileRunningOpensThePunchScreen) {
         ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 1; }, kCardWaitMs));
     }
     const QString newcomer = QStringLiteral("佐藤　次郎");
-    folder_.writeLines(kCardholderListFile, test::cardholderListWithHanako() +
-                                                QStringList{test::kStrangerCard + u',' + newcomer});
+    // Replaced whole, as an editor saves it: a tick that reads a half-written list would
+    // answer the card as unregistered.
+    folder_.writeLines(
+        "associate_with_card.txt.new",
+        test::cardholderListWithHanako() + QStringList{test::kStrangerCard + u',' + newcomer});
+    std::filesystem::rename(folder_.file("associate_with_card.txt.new"),
+                            folder_.file(kCardholderListFile));
     VirtualCard card(1, test::kStrangerCard.toStdString());
     ASSERT_TRUE(waitUntil([&] { return handedOver_.size() == 2; }, kCardWaitMs));
     EXPECT_EQ(handedOver_.back(), newcomer);
