@@ -138,7 +138,10 @@ Journal makeJournal(Shape shape) {
             }
         };
         write(data / kCardholderListFile, list);
+        // No working hours at all, as since the bench began: every day counts as a day off,
+        // so the figures stay comparable run to run.
         write(data / kWorkingHoursFile, cp932(u"日付,開始,終了,休憩\r\n"));
+        write(data / kWeeklyTableFile, cp932(u"曜日,開始,終了,休憩\r\n"));
 
         j.keeper = data / kJournalFile;
         std::FILE* f = std::fopen(j.keeper.c_str(), "wb");

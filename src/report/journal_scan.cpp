@@ -288,9 +288,17 @@ class Scanner {
         }
         const std::string_view nameBytes(name, static_cast<std::size_t>(date - 1 - name));
         const bool leave = (*kind == RecordKind::GoingOut || *kind == RecordKind::Return) &&
-                           isOnLeave(reasonField(date, end));
+                           !endsWithNoReason(date, end) && isOnLeave(reasonField(date, end));
         scan_.earlier[earlierTeacher(nameBytes)].push_back(
             {*day, static_cast<qint16>(*minutes), *kind, leave});
+    }
+
+    // Whether the line ends in ",事由なし", as nearly every line does: told from its last
+    // bytes, without looking for the field.
+    bool endsWithNoReason(const char* date, const char* end) const {
+        const auto size = static_cast<std::ptrdiff_t>(noReason_.size());
+        return end - date > size && end[-size - 1] == ',' &&
+               std::memcmp(end - size, noReason_.data(), noReason_.size()) == 0;
     }
 
     // The last field's bytes: the reason (事由なし, 事由年休).

@@ -148,7 +148,25 @@ TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teach
 }
 
 QString hoursText(int minutes) {
-    return u"%1:%2"_s.arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
+    // Written by hand: a month's sheets make a hundred thousand of these, and QString::arg
+    // twice costs several times as much.
+    const bool negative = minutes < 0;
+    unsigned rest = negative ? 0u - static_cast<unsigned>(minutes) : static_cast<unsigned>(minutes);
+    char text[16];
+    char* end = text + sizeof text;
+    char* p = end;
+    *--p = static_cast<char>('0' + rest % 10);
+    *--p = static_cast<char>('0' + rest % 60 / 10);
+    *--p = ':';
+    rest /= 60;
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest > 0);
+    if (negative) {
+        *--p = '-';
+    }
+    return QString::fromLatin1(p, end - p);
 }
 
 QStringList capFlags(const TeacherTotals& totals) {
