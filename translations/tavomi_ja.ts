@@ -120,10 +120,6 @@ IDm：%2
         <translation>ほかのプログラムが書き込み中です（%1 があります）。しばらくしてからもう一度試してください。消えないときは、タイムレコーダーを起動し直すと片付きます</translation>
     </message>
     <message>
-        <source>say read or register</source>
-        <translation>read か register を指定してください</translation>
-    </message>
-    <message>
         <source>read takes no names</source>
         <translation>read には氏名を付けません</translation>
     </message>
@@ -144,18 +140,56 @@ IDm：%2
         <translation>--timeout には秒数を整数で指定してください</translation>
     </message>
     <message>
+        <source>the card %1 is not registered</source>
+        <translation>カード %1 は登録されていません</translation>
+    </message>
+    <message>
+        <source>retire the card %1 of %2? Tavomi will answer it as not registered. [y/N] </source>
+        <translation>%2 さんのカード %1 を使えなくしますか？　このカードは未登録のカードとして扱われます。[y/N] </translation>
+    </message>
+    <message>
+        <source>nothing changed
+</source>
+        <translation>何も変えませんでした
+</translation>
+    </message>
+    <message>
+        <source>retired %1 (it was %2&apos;s)
+</source>
+        <translation>カード %1 を使えなくしました（%2 さんのカードでした）
+</translation>
+    </message>
+    <message>
+        <source>%1 changed while you were asked; nothing was written, try again</source>
+        <translation>確認の間に %1 が変わりました。何も書き込んでいません。もう一度やり直してください</translation>
+    </message>
+    <message>
+        <source>say read, register or retire</source>
+        <translation>read、register か retire を指定してください</translation>
+    </message>
+    <message>
+        <source>retire needs the card&apos;s IDm</source>
+        <translation>retire にはカードの IDm を指定してください</translation>
+    </message>
+    <message>
         <source>usage: tavomi-card read [--timeout S] [--data DIR]
        tavomi-card register NAME [PARTICULARS...] [--reassign] [--timeout S] [--data DIR]
+       tavomi-card retire IDM [--yes] [--data DIR]
   read      wait for a FeliCa card and print its reader, IDm and holder
   register  wait for a card and add it to the cardholder list as NAME
+  retire    take a card (lost or returned) off the cardholder list, after asking
+  --yes        retire without asking
   --timeout S  give up after S seconds without a card (default 30; 0: look once)
   --reassign   give a registered card to NAME (the list&apos;s last line for a card wins)
   --data DIR   the data folder (default: attendance_manegement beside the program)
 </source>
         <translation>使い方: tavomi-card read [--timeout S] [--data DIR]
         tavomi-card register 氏名 [職名・備考...] [--reassign] [--timeout S] [--data DIR]
+        tavomi-card retire IDm [--yes] [--data DIR]
   read      FeliCa カードを待ち、リーダー、IDm、登録された氏名を表示します
   register  カードを待ち、氏名とともにカード登録ファイルに加えます
+  retire    なくした・返したカードを、確かめてからカード登録ファイルから外します
+  --yes        確かめずに外します
   --timeout S  S 秒のうちにカードが置かれなければやめます（既定は 30、0 は一度だけ見ます）
   --reassign   登録済みのカードを、その氏名に登録し直します（カードの最後の行が有効です）
   --data DIR   データフォルダー（既定はプログラムと同じ場所の attendance_manegement）

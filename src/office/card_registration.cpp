@@ -1,12 +1,20 @@
 #include "office/card_registration.h"
 
 #include "files/cardholder_list.h"
+#include "files/comma_text.h"
 #include "files/cp932.h"
+#include "files/data_file_io.h"
 #include "files/data_folder.h"
+#include "files/file_error.h"
 #include "files/punch_journal.h"
 
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <system_error>
 
 namespace tavomi {
@@ -18,6 +26,62 @@ constexpr const char16_t* kListHeader = u"カードID,氏名,備考";
 
 bool cp932Writes(const QString& character) {
     return decodeCp932(encodeCp932(character)) == character;
+}
+
+// The list's lines with their line breaks, the first (the header) included.
+std::vector<QByteArray> linesWithBreaks(const QByteArray& bytes) {
+    std::vector<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', start);
+        const qsizetype next = lf < 0 ? bytes.size() : lf + 1;
+        lines.push_back(bytes.mid(start, next - start));
+        start = next;
+    }
+    return lines;
+}
+
+// Whether a data line of the list is the card's, as the time clock reads it.
+bool isCardsLine(const QByteArray& line, const QString& cardId) {
+    QByteArray text = line;
+    while (text.endsWith('\n') || text.endsWith('\r')) {
+        text.chop(1);
+    }
+    return commaTextRow(1, decodeCp932(text))[1] == cardId;
+}
+
+// Writes the new list beside the old one with its owner's permissions, then puts it in
+// the old one's place.
+void replaceList(const std::filesystem::path& list, const QByteArray& bytes) {
+    struct stat old {};
+    if (::stat(list.c_str(), &old) != 0) {
+        throw FileError(list, "cannot read", errno);
+    }
+    const std::filesystem::path next = list.string() + ".new";
+    {
+        UniqueFd fd =
+            openDataFile(next, O_WRONLY | O_CREAT | O_EXCL, "cannot create", old.st_mode & 07777);
+        int error = ::fchmod(fd.get(), old.st_mode & 07777) == 0 ? 0 : errno;
+        // The group that may read it stays; another owner is not ours to set.
+        if (error == 0 && ::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+            error = 0;
+        }
+        if (error == 0) {
+            error = writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        }
+        if (error == 0 && (::fsync(fd.get()) != 0 || fd.close() != 0)) {
+            error = errno;
+        }
+        if (error != 0) {
+            ::unlink(next.c_str());
+            throw FileError(next, "cannot write", error);
+        }
+    }
+    if (::rename(next.c_str(), list.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(next.c_str());
+        throw FileError(list, "cannot replace", error);
+    }
 }
 
 }  // namespace
@@ -130,6 +194,42 @@ RegisterResult registerCard(const std::filesystem::path& appFolder, const QStrin
         text = QString::fromUtf16(kListHeader) + QStringLiteral("\r\n") + text;
     }
     appendLine(list, text);
+    return result;
+}
+
+RetireResult retireCard(const std::filesystem::path& appFolder, const QString& cardId,
+                        const std::optional<FileStamp>& seen) {
+    const auto list = dataFilePath(appFolder, kCardholderListFile);
+    if (!regularFileExists(list)) {
+        return {RetireStatus::ListMissing, {}};
+    }
+    const auto lockFile = dataFilePath(appFolder, kLockFile);
+    JournalLock lock;
+    if (!lock.take(lockFile)) {
+        return {RetireStatus::Busy, {}};
+    }
+    const JournalLockHold hold(lock, lockFile);
+    if (seen && fileStampOf(list) != *seen) {
+        return {RetireStatus::ListChanged, {}};
+    }
+    RetireResult result;
+    CardholderTable table;
+    table.load(appFolder);
+    const auto holder = table.lookup(cardId);
+    if (!holder) {
+        return {RetireStatus::NotRegistered, {}};
+    }
+    result.formerHolder = *holder;
+    const UniqueFd fd = openDataFile(list, O_RDONLY, "cannot open");
+    QByteArray kept;
+    bool header = true;
+    for (const QByteArray& line : linesWithBreaks(readToEnd(fd.get(), list))) {
+        if (header || !isCardsLine(line, cardId)) {
+            kept += line;
+        }
+        header = false;
+    }
+    replaceList(list, kept);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/file_stamp.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -50,5 +52,27 @@ struct RegisterResult {
 // first line is never read as an entry. Throws FileError; the list is then unchanged.
 RegisterResult registerCard(const std::filesystem::path& appFolder, const QString& cardId,
                             const QString& name, const QStringList& particulars, bool reassign);
+
+enum class RetireStatus {
+    Retired,
+    NotRegistered,  // no line of the list holds the card
+    ListChanged,    // the list is not the one the office looked at; nothing written
+    ListMissing,
+    Busy,  // rock_file.txt exists: another writer, or one that crashed
+};
+
+struct RetireResult {
+    RetireStatus status = RetireStatus::Retired;
+    QString formerHolder;  // the holder the time clock found for the card
+};
+
+// Takes a card (lost or returned) off the cardholder list, after the office confirmed it
+// on the list whose stamp is `seen` (as fileStampOf read it; nullopt: whatever is there
+// now). Every line of the card goes, and the other lines stay byte for byte; the list is
+// replaced whole (a new file beside it with the old one's permissions, synced, then
+// renamed), under the journal's lock, so that a reader never sees half a list. The time
+// clock then answers the card as unregistered. Throws FileError; the list is then unchanged.
+RetireResult retireCard(const std::filesystem::path& appFolder, const QString& cardId,
+                        const std::optional<FileStamp>& seen);
 
 }  // namespace tavomi

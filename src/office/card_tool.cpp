@@ -3,6 +3,7 @@
 #include "files/cardholder_list.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
+#include "files/file_stamp.h"
 #include "office/card_registration.h"
 #include "office/tool_output.h"
 
@@ -182,15 +183,89 @@ int registerLaidCard(const CardCommand& command, const std::filesystem::path& ap
     return 1;
 }
 
+bool answeredYes(std::FILE* in) {
+    char answer[16] = {};
+    if (std::fgets(answer, sizeof answer, in) == nullptr) {
+        return false;
+    }
+    return answer[0] == 'y' || answer[0] == 'Y';
+}
+
+int retireListedCard(const CardCommand& command, const std::filesystem::path& appFolder,
+                     std::FILE* out, std::FILE* err, std::FILE* in) {
+    const auto list = dataFilePath(appFolder, kCardholderListFile);
+    if (!regularFileExists(list)) {
+        return refuse(err, noListText(list));
+    }
+    // The office confirms this version of the list: one changed meanwhile is not written.
+    const FileStamp seen = fileStampOf(list);
+    CardholderTable table;
+    try {
+        table.load(appFolder);
+    } catch (const FileError& e) {
+        return refuse(err, fileErrorText(e));
+    }
+    const auto holder = table.lookup(command.cardId);
+    if (!holder) {
+        return refuse(err,
+                      QCoreApplication::translate("tavomi-card", "the card %1 is not registered")
+                          .arg(command.cardId));
+    }
+    if (!command.confirmed) {
+        print(out, QCoreApplication::translate("tavomi-card",
+                                               "retire the card %1 of %2? Tavomi will answer it as "
+                                               "not registered. [y/N] ")
+                       .arg(command.cardId, withControlPictures(*holder)));
+        if (!answeredYes(in)) {
+            print(out, QCoreApplication::translate("tavomi-card", "nothing changed\n"));
+            return 1;
+        }
+    }
+    RetireResult result;
+    try {
+        result = retireCard(appFolder, command.cardId, seen);
+    } catch (const FileError& e) {
+        return refuse(err, fileErrorText(e));
+    }
+    switch (result.status) {
+        case RetireStatus::Retired:
+            print(out, QCoreApplication::translate("tavomi-card", "retired %1 (it was %2's)\n")
+                           .arg(command.cardId, withControlPictures(result.formerHolder)));
+            return 0;
+        case RetireStatus::NotRegistered:
+            return refuse(
+                err, QCoreApplication::translate("tavomi-card", "the card %1 is not registered")
+                         .arg(command.cardId));
+        case RetireStatus::ListChanged:
+            return refuse(err,
+                          QCoreApplication::translate(
+                              "tavomi-card",
+                              "%1 changed while you were asked; nothing was written, try again")
+                              .arg(pathText(list)));
+        case RetireStatus::ListMissing:
+            return refuse(err, noListText(list));
+        case RetireStatus::Busy:
+            return refuse(err, QCoreApplication::translate(
+                                   "tavomi-card",
+                                   "%1 exists: another program is writing, or one stopped while "
+                                   "writing (the time clock removes it when it starts); try again")
+                                   .arg(pathText(dataFilePath(appFolder, kLockFile))));
+    }
+    return 1;
+}
+
 }  // namespace
 
 int runCardCommand(const CardCommand& command, const std::filesystem::path& appFolder,
-                   CardPoller& poller, CardWait wait, std::FILE* out, std::FILE* err) {
+                   CardPoller& poller, CardWait wait, std::FILE* out, std::FILE* err,
+                   std::FILE* in) {
     switch (command.action) {
         case CardCommand::Action::Read:
             return readCard(command, appFolder, poller, wait, out, err);
         case CardCommand::Action::Register:
             return registerLaidCard(command, appFolder, poller, wait, out, err);
+        case CardCommand::Action::Retire:
+            return retireListedCard(command, appFolder, out, err, in);
         case CardCommand::Action::Help:
             print(out, cardUsage());
             return 0;

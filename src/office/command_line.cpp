@@ -74,8 +74,9 @@ bool hasOption(const Words& words, const char* name) {
 }  // namespace
 
 std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments) {
-    const auto split = splitWords(arguments, {QStringLiteral("--reassign")},
-                                  {QStringLiteral("--timeout"), QStringLiteral("--data")});
+    const auto split =
+        splitWords(arguments, {QStringLiteral("--reassign"), QStringLiteral("--yes")},
+                   {QStringLiteral("--timeout"), QStringLiteral("--data")});
     if (const auto* error = std::get_if<QString>(&split)) {
         return *error;
     }
@@ -85,7 +86,7 @@ std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments
         return command;
     }
     if (words.plain.isEmpty()) {
-        return QCoreApplication::translate("tavomi-card", "say read or register");
+        return QCoreApplication::translate("tavomi-card", "say read, register or retire");
     }
     const QString& action = words.plain.front();
     if (action == QStringLiteral("read")) {
@@ -104,6 +105,13 @@ std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments
         command.name = words.plain[1];
         command.particulars = words.plain.mid(2);
         command.reassign = hasOption(words, "--reassign");
+    } else if (action == QStringLiteral("retire")) {
+        if (words.plain.size() != 2) {
+            return QCoreApplication::translate("tavomi-card", "retire needs the card's IDm");
+        }
+        command.action = CardCommand::Action::Retire;
+        command.cardId = words.plain[1].toUpper();
+        command.confirmed = hasOption(words, "--yes");
     } else {
         return QCoreApplication::translate("tavomi-card", "unknown command %1").arg(action);
     }

@@ -16,8 +16,11 @@ inline constexpr const char* kCardUsage = QT_TRANSLATE_NOOP(
     "tavomi-card",
     "usage: tavomi-card read [--timeout S] [--data DIR]\n"
     "       tavomi-card register NAME [PARTICULARS...] [--reassign] [--timeout S] [--data DIR]\n"
+    "       tavomi-card retire IDM [--yes] [--data DIR]\n"
     "  read      wait for a FeliCa card and print its reader, IDm and holder\n"
     "  register  wait for a card and add it to the cardholder list as NAME\n"
+    "  retire    take a card (lost or returned) off the cardholder list, after asking\n"
+    "  --yes        retire without asking\n"
     "  --timeout S  give up after S seconds without a card (default 30; 0: look once)\n"
     "  --reassign   give a registered card to NAME (the list's last line for a card wins)\n"
     "  --data DIR   the data folder (default: attendance_manegement beside the program)\n");
@@ -42,8 +45,10 @@ inline constexpr const char* kOfficeUsage =
 inline constexpr int kDefaultCardTimeoutSeconds = 30;
 
 struct CardCommand {
-    enum class Action { Read, Register, Help };
+    enum class Action { Read, Register, Retire, Help };
     Action action = Action::Help;
+    QString cardId;          // retire
+    bool confirmed = false;  // retire --yes
     QString name;
     QStringList particulars;
     bool reassign = false;

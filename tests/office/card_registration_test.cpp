@@ -1,12 +1,16 @@
 // What may go into the cardholder list, and registering under the journal's lock.
 #include "office/card_registration.h"
+#include "office/card_tool.h"
 
 #include "files/cardholder_list.h"
 #include "files/data_folder.h"
 #include "support/data_folder_fixture.h"
 #include "support/qt_printers.h"
+#include "support/scripted_poller.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -115,6 +119,107 @@ TEST_F(RegisterCardTest, ReassigningAppendsTheNewHolderWhoThenWins) {
     EXPECT_EQ(reassigned.status, RegisterStatus::Registered);
     EXPECT_EQ(reassigned.formerHolder, u"山田　花子"_s);
     EXPECT_EQ(holderOf(QStringLiteral("0123456789ABCDEF")), u"佐藤太郎"_s);
+}
+
+// A lost card leaves the list: each of its lines goes, every other line stays byte for byte
+// and the file keeps its permissions; the time clock then answers the card as unregistered.
+TEST(RetireCard, TakesEveryLineOfTheCardAndNothingElse) {
+    test::DataFolder data;
+    const QByteArray before = test::DataFolder::cp932Lines(
+        {u"カードID,氏名,職名"_s, u"0123456789ABCDEF,山田　花子,教諭"_s,
+         u"1111111111111111,佐藤太郎,教頭,担任"_s, u"0123456789ABCDEF,山田　花子,教諭"_s,
+         u"2222222222222222,鈴木　一郎"_s});
+    data.writeBytes(kCardholderListFile, before);
+    ASSERT_EQ(::chmod(data.file(kCardholderListFile).c_str(), 0640), 0);
+
+    const RetireResult result = retireCard(data.appFolder(), u"0123456789ABCDEF"_s,
+                                           fileStampOf(data.file(kCardholderListFile)));
+    EXPECT_EQ(result.status, RetireStatus::Retired);
+    EXPECT_EQ(result.formerHolder, u"山田　花子"_s);
+    EXPECT_EQ(data.readBytes(kCardholderListFile),
+              test::DataFolder::cp932Lines({u"カードID,氏名,職名"_s,
+                                            u"1111111111111111,佐藤太郎,教頭,担任"_s,
+                                            u"2222222222222222,鈴木　一郎"_s}));
+    struct stat st {};
+    ASSERT_EQ(::stat(data.file(kCardholderListFile).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    CardholderTable table;
+    table.load(data.appFolder());
+    EXPECT_EQ(table.lookup(u"0123456789ABCDEF"_s), std::nullopt);
+    EXPECT_FALSE(data.exists(kLockFile));
+    EXPECT_FALSE(data.exists("associate_with_card.txt.new"));
+}
+
+// Each refusal writes nothing: a list changed by someone else since the office looked, a
+// card not on it, another writer's lock, no list.
+TEST(RetireCard, RefusalsLeaveTheListAsItWas) {
+    struct Case {
+        const char* what;
+        std::function<std::optional<FileStamp>(const test::DataFolder&)> arrange;
+        RetireStatus expected;
+    };
+    const Case cases[] = {
+        {"changed since seen",
+         [](const test::DataFolder& data) {
+             const FileStamp seen = fileStampOf(data.file(kCardholderListFile));
+             data.writeLines(kCardholderListFile,
+                             {u"カードID,氏名"_s, u"0123456789ABCDEF,山田　花子"_s,
+                              u"3333333333333333,新任"_s});
+             return std::optional(seen);
+         },
+         RetireStatus::ListChanged},
+        {"not registered", [](const test::DataFolder&) { return std::optional<FileStamp>(); },
+         RetireStatus::NotRegistered},
+        {"lock held",
+         [](const test::DataFolder& data) {
+             data.writeBytes(kLockFile, QByteArray());
+             return std::optional<FileStamp>();
+         },
+         RetireStatus::Busy},
+        {"no list",
+         [](const test::DataFolder& data) {
+             data.remove(kCardholderListFile);
+             return std::optional<FileStamp>();
+         },
+         RetireStatus::ListMissing},
+    };
+    for (const Case& c : cases) {
+        test::DataFolder data;
+        data.writeLines(kCardholderListFile,
+                        {u"カードID,氏名"_s, u"0123456789ABCDEF,山田　花子"_s});
+        const std::optional<FileStamp> seen = c.arrange(data);
+        const QByteArray before =
+            data.exists(kCardholderListFile) ? data.readBytes(kCardholderListFile) : QByteArray();
+        const QString card = c.expected == RetireStatus::NotRegistered ? u"FEDCBA9876543210"_s
+                                                                       : u"0123456789ABCDEF"_s;
+        EXPECT_EQ(retireCard(data.appFolder(), card, seen).status, c.expected) << c.what;
+        if (data.exists(kCardholderListFile)) {
+            EXPECT_EQ(data.readBytes(kCardholderListFile), before) << c.what;
+        }
+    }
+}
+
+// The tool asks before it retires, and a "no" (or no answer) writes nothing.
+TEST(RetireCard, TheToolAsksFirst) {
+    for (const char* answer : {"n\n", "", "y\n"}) {
+        test::DataFolder data;
+        data.writeLines(kCardholderListFile,
+                        {u"カードID,氏名"_s, u"0123456789ABCDEF,山田　花子"_s});
+        const QByteArray before = data.readBytes(kCardholderListFile);
+        CardCommand command;
+        command.action = CardCommand::Action::Retire;
+        command.cardId = u"0123456789ABCDEF"_s;
+        std::string typed(answer);
+        std::FILE* in = ::fmemopen(typed.data(), typed.size(), "r");
+        std::FILE* out = std::tmpfile();
+        test::ScriptedPoller poller;
+        const int exitCode = runCardCommand(command, data.appFolder(), poller, {}, out, out, in);
+        std::fclose(in);
+        std::fclose(out);
+        const bool yes = answer[0] == 'y';
+        EXPECT_EQ(exitCode, yes ? 0 : 1) << answer;
+        EXPECT_EQ(data.readBytes(kCardholderListFile) == before, !yes) << answer;
+    }
 }
 
 }  // namespace

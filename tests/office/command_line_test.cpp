@@ -18,10 +18,12 @@ QString cardSummary(const QStringList& arguments) {
         return QStringLiteral("error: ") + *error;
     }
     const CardCommand& c = std::get<CardCommand>(parsed);
-    static const char* actions[] = {"read", "register", "help"};
+    static const char* actions[] = {"read", "register", "retire", "help"};
     return QStringLiteral("%1 [%2] [%3]%4 timeout %5 data [%6]")
-        .arg(QLatin1String(actions[int(c.action)]), c.name, c.particulars.join(u'|'),
-             c.reassign ? QStringLiteral(" reassign") : QString())
+        .arg(QLatin1String(actions[int(c.action)]),
+             c.action == CardCommand::Action::Retire ? c.cardId : c.name, c.particulars.join(u'|'),
+             c.reassign ? QStringLiteral(" reassign")
+                        : (c.confirmed ? QStringLiteral(" yes") : QString()))
         .arg(c.timeoutSeconds)
         .arg(c.dataFolder.isNull() ? QStringLiteral("beside") : c.dataFolder);
 }
@@ -67,7 +69,12 @@ TEST(CommandLineTest, CardToolArguments) {
         {{"read", "--timeout", "-1"}, "error: --timeout needs a whole number of seconds"},
         {{"read", "--timeout"}, "error: --timeout needs a value"},
         {{"read", "--colour"}, "error: unknown option --colour"},
-        {{}, "error: say read or register"},
+        {{}, "error: say read, register or retire"},
+        // The IDm as the list writes it, in capitals.
+        {{"retire", "0123456789abcdef"}, "retire [0123456789ABCDEF] [] timeout 30 data [beside]"},
+        {{"retire", "0123456789ABCDEF", "--yes"},
+         "retire [0123456789ABCDEF] [] yes timeout 30 data [beside]"},
+        {{"retire"}, "error: retire needs the card's IDm"},
     };
     for (const LineCase& c : cases) {
         EXPECT_EQ(cardSummary(c.arguments), c.summary) << c.arguments.join(u' ').toStdString();
