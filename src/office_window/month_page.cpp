@@ -7,10 +7,12 @@
 #include "office_window/page_parts.h"
 #include "report/report_pdf.h"
 #include "report/report_text.h"
+#include "report/report_xlsx.h"
 
 #include <QColor>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -81,6 +83,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     findingsList_ = look::named(new QListWidget(this), "findingsList");
     csvButton_ = look::named(new QPushButton(u"CSV に保存…"_s, this), "csvButton");
     pdfButton_ = look::named(new QPushButton(u"PDF に保存…"_s, this), "pdfButton");
+    xlsxButton_ = look::named(new QPushButton(u"Excel に保存…"_s, this), "xlsxButton");
     messageLabel_ = office::messageLine(this);
     progressBar_ = office::readProgressBar(this);
 
@@ -94,6 +97,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     top->addStretch();
     top->addWidget(csvButton_);
     top->addWidget(pdfButton_);
+    top->addWidget(xlsxButton_);
 
     auto* findings = new QGroupBox(u"確認が必要な記録と読めない行"_s, this);
     (new QVBoxLayout(findings))->addWidget(findingsList_);
@@ -136,6 +140,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
             [this](int row) { showTeacher(row); });
     connect(csvButton_, &QPushButton::clicked, this, [this] { save(Format::Csv); });
     connect(pdfButton_, &QPushButton::clicked, this, [this] { save(Format::Pdf); });
+    connect(xlsxButton_, &QPushButton::clicked, this, [this] { save(Format::Xlsx); });
     read();
 }
 
@@ -143,8 +148,7 @@ void MonthPage::read() {
     const ReportPeriod month = ReportPeriod::ofMonth(yearSpin_->value(), monthSpin_->value());
     shown_.reset();
     savable_ = false;
-    csvButton_->setEnabled(false);
-    pdfButton_->setEnabled(false);
+    setSaveButtonsEnabled(false);
     headingLabel_->setText(monthTitle(month) + u"の勤務表"_s);
     progressBar_->setValue(0);
     progressBar_->show();
@@ -189,10 +193,15 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
     shown_ = std::move(report);
     // A month without records is no sheet to hand in.
     savable_ = anyRecord;
-    csvButton_->setEnabled(savable_);
-    pdfButton_->setEnabled(savable_);
+    setSaveButtonsEnabled(savable_);
     if (teacherTable_->rowCount() > 0) {
         teacherTable_->setCurrentCell(0, 0);
+    }
+}
+
+void MonthPage::setSaveButtonsEnabled(bool enabled) {
+    for (QPushButton* button : {csvButton_, pdfButton_, xlsxButton_}) {
+        button->setEnabled(enabled);
     }
 }
 
@@ -214,14 +223,15 @@ void MonthPage::save(Format format) {
     }
     const QDate first = shown_->period.first();
     const QString stem = u"勤務表_%1-%2"_s.arg(first.year()).arg(first.month(), 2, 10, QChar(u'0'));
-    const QString file = format == Format::Csv
-                             ? choosePath_(u"CSV に保存"_s, stem + u".csv"_s, u"CSV (*.csv)"_s)
-                             : choosePath_(u"PDF に保存"_s, stem + u".pdf"_s, u"PDF (*.pdf)"_s);
+    const QString file =
+        format == Format::Csv ? choosePath_(u"CSV に保存"_s, stem + u".csv"_s, u"CSV (*.csv)"_s)
+        : format == Format::Pdf
+            ? choosePath_(u"PDF に保存"_s, stem + u".pdf"_s, u"PDF (*.pdf)"_s)
+            : choosePath_(u"Excel に保存"_s, stem + u".xlsx"_s, u"Excel ブック (*.xlsx)"_s);
     if (file.isEmpty()) {
         return;
     }
-    csvButton_->setEnabled(false);
-    pdfButton_->setEnabled(false);
+    setSaveButtonsEnabled(false);
     office::showMessage(messageLabel_, u"保存しています…"_s, false);
     saving_.run(
         [report = shown_, file, format,
@@ -229,16 +239,20 @@ void MonthPage::save(Format format) {
             if (isDataFile(file, folder)) {
                 return dataFileRefusal(file);
             }
-            const QString error =
-                format == Format::Csv ? writeMonthCsv(*report, file) : writeMonthPdf(*report, file);
+            if (QFileInfo(file).isDir()) {
+                return u"%1 はフォルダーです。保存するファイルの名前を指定してください。"_s.arg(
+                    file);
+            }
+            const QString error = format == Format::Csv   ? writeMonthCsv(*report, file)
+                                  : format == Format::Pdf ? writeMonthPdf(*report, file)
+                                                          : writeMonthWorkbook(*report, file);
             if (!error.isEmpty()) {
                 return u"保存できませんでした。\nファイル：%1\n理由：%2"_s.arg(file, error);
             }
             return Saved{};
         },
         [this, file](Outcome<Saved> outcome) {
-            csvButton_->setEnabled(savable_);
-            pdfButton_->setEnabled(savable_);
+            setSaveButtonsEnabled(savable_);
             if (const auto* message = std::get_if<QString>(&outcome)) {
                 office::showMessage(messageLabel_, *message, true);
             } else {

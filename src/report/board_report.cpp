@@ -144,32 +144,29 @@ QStringList boardTeacherHeader() {
             u"時間外"_s,
             u"月30時間目標"_s,
             u"45時間超の月（年度）"_s,
+            u"年6か月まで"_s,
             u"年度累計時間外"_s,
             u"年360時間"_s,
             u"年720時間"_s,
             u"2～6か月平均の最大"_s,
+            u"平均の月数"_s,
             u"平均80時間"_s};
 }
 
 QStringList boardTeacherRow(const BoardTeacher& teacher) {
     const TeacherTotals& t = teacher.totals;
-    QString months = u"%1か月"_s.arg(t.monthsOver45);
-    if (t.tooManyMonthsOver45()) {
-        months += u"（6か月超）"_s;
-    }
-    QString average;
-    if (t.highestAverageMonths > 0) {
-        average = u"%1（%2か月）"_s.arg(hoursText(t.highestAverage)).arg(t.highestAverageMonths);
-    }
+    const bool averaged = t.highestAverageMonths > 0;
     return {t.name,
             jobText(teacher.job),
             hoursText(t.overtime),
             overText(t.overtime > kMonthlyTargetMinutes),
-            months,
+            u"%1か月"_s.arg(t.monthsOver45),
+            overText(t.tooManyMonthsOver45()),
             hoursText(t.fiscalYearOvertime),
             overText(t.over360()),
             overText(t.over720()),
-            average,
+            averaged ? hoursText(t.highestAverage) : QString(),
+            averaged ? u"%1か月"_s.arg(t.highestAverageMonths) : QString(),
             overText(t.over80())};
 }
 

@@ -26,7 +26,8 @@ ReportInputs readReportInputs(const std::filesystem::path& appFolder, const Repo
         }
     };
     readOrNote(InputProblem::File::Cardholders, [&] {
-        Cardholders list = readCardholders(dataFilePath(appFolder, kCardholderListFile), jobField);
+        Cardholders list =
+            readCardholderList(dataFilePath(appFolder, kCardholderListFile), jobField);
         inputs.cardholders = std::move(list.names);
         inputs.jobs = std::move(list.jobs);
     });

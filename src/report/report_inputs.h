@@ -30,7 +30,7 @@ struct InputProblem {
 struct ReportInputs {
     JournalScan scan;
     QStringList cardholders;
-    QHash<QString, QString> jobs;  // each cardholder's job, see readCardholders
+    QHash<QString, QString> jobs;  // each cardholder's job, see readCardholderList
     ReportCalendar calendar;
     std::vector<InputProblem> problems;
     bool stopped = false;  // the progress said stop: the scan is not whole

@@ -114,7 +114,8 @@ qsizetype jobFieldOf(const QStringList& headerFields) {
     return 2;
 }
 
-Cardholders readCardholders(const std::filesystem::path& file, std::optional<qsizetype> jobField) {
+Cardholders readCardholderList(const std::filesystem::path& file,
+                               std::optional<qsizetype> jobField) {
     const QStringList lines = readDataFileLines(file);
     const Table table = tableOfLines(lines);
     if (table.empty()) {
@@ -143,7 +144,7 @@ Cardholders readCardholders(const std::filesystem::path& file, std::optional<qsi
 }
 
 QStringList readCardholderNames(const std::filesystem::path& file) {
-    return readCardholders(file).names;
+    return readCardholderList(file).names;
 }
 
 std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, JournalScan scan,

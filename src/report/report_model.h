@@ -39,8 +39,8 @@ qsizetype jobFieldOf(const QStringList& headerFields);
 // Reads the cardholder list; `jobField` (from 0) where the office chose one, else
 // jobFieldOf the header. A name on several lines (a second card) takes the first job given.
 // Throws FileError.
-Cardholders readCardholders(const std::filesystem::path& file,
-                            std::optional<qsizetype> jobField = std::nullopt);
+Cardholders readCardholderList(const std::filesystem::path& file,
+                               std::optional<qsizetype> jobField = std::nullopt);
 
 // The names of the cardholder list alone. Throws FileError.
 QStringList readCardholderNames(const std::filesystem::path& file);

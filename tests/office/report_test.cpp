@@ -9,7 +9,11 @@
 #include "report_fixture.h"
 #include "support/qt_printers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -226,6 +230,173 @@ TEST_F(ReportTest, MissingCardholderListLeavesTheJournalsNames) {
     EXPECT_TRUE(run.err.contains(QStringLiteral("associate_with_card.txt")));
     EXPECT_TRUE(run.out.contains(u"田中　花"_s));
     EXPECT_FALSE(run.out.contains(u"鈴木　一郎"_s));
+}
+
+// A workbook as openpyxl reads it: each sheet's rows, each cell as [kind, value, number
+// format] with kind s (text), n (number), t (hours as minutes) or d (a date, ISO), or null.
+const char* const kReadWorkbook = R"py(
+import datetime, json, sys
+import openpyxl
+book = openpyxl.load_workbook(sys.argv[1])
+def cell(c):
+    v, f = c.value, c.number_format
+    if v is None:
+        return None
+    if f == "[h]:mm":
+        if isinstance(v, datetime.timedelta):
+            m = v.total_seconds() / 60
+        elif isinstance(v, datetime.datetime):
+            m = (v - datetime.datetime(1899, 12, 30)).total_seconds() / 60
+        elif isinstance(v, datetime.time):
+            m = v.hour * 60 + v.minute
+        else:
+            m = v * 1440
+        return ["t", round(m), f]
+    if isinstance(v, datetime.datetime):
+        return ["d", v.date().isoformat(), f]
+    if isinstance(v, str):
+        return ["s", v, f]
+    return ["n", v, f]
+out = {"sheets": book.sheetnames, "rows": {}}
+for ws in book.worksheets:
+    out["rows"][ws.title] = [[cell(c) for c in row] for row in ws.iter_rows()]
+json.dump(out, sys.stdout, ensure_ascii=False)
+)py";
+
+QJsonObject readWorkbook(const QString& file) {
+    QProcess python;
+    // Debian's Python, which python3-openpyxl is installed for, whatever else is on the PATH.
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(kReadWorkbook), file});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        ADD_FAILURE() << "openpyxl could not read " << file.toStdString() << ": "
+                      << python.readAllStandardError().toStdString();
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+// Row `row`, column `column` of a sheet (both from 0) as [kind, value]: the number format
+// is checked where it matters.
+QString cellOf(const QJsonObject& book, const QString& sheet, int row, int column) {
+    const QJsonArray rows = book[u"rows"_s].toObject()[sheet].toArray();
+    const QJsonValue cell = rows.at(row).toArray().at(column);
+    if (!cell.isArray()) {
+        return u"-"_s;
+    }
+    const QJsonArray c = cell.toArray();
+    const QJsonValue value = c.at(1);
+    return c.at(0).toString() + u' ' +
+           (value.isString() ? value.toString() : QString::number(value.toDouble()));
+}
+
+TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
+    const QString xlsx = outputPath("august.xlsx");
+    const auto before = dataFiles();
+
+    const ReportRun run = report({"month", "2019/08", "--xlsx", xlsx});
+
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(dataFiles(), before);
+    const QJsonObject book = readWorkbook(xlsx);
+    QStringList sheets;
+    for (const QJsonValue& name : book[u"sheets"_s].toArray()) {
+        sheets.append(name.toString());
+    }
+    EXPECT_EQ(sheets, (QStringList{u"校長"_s, u"教育委員会"_s, u"確認事項"_s, u"山田　花子"_s,
+                                   u"佐藤太郎"_s, u"鈴木　一郎"_s, u"伊藤　美咲"_s, u"田中　花"_s,
+                                   u"山田,次郎"_s}));
+    struct Cell {
+        const char16_t* sheet;
+        int row;
+        int column;
+        const char16_t* value;
+    };
+    const Cell cells[] = {
+        // The principal's: a row a teacher under the header, hours as minutes of a [h]:mm cell.
+        {u"校長", 2, 3, u"s 在校等時間"},
+        {u"校長", 3, 0, u"s 山田　花子"},
+        {u"校長", 3, 1, u"s 教諭"},
+        {u"校長", 3, 2, u"n 3"},
+        {u"校長", 3, 3, u"t 1497"},  // 24:57
+        {u"校長", 3, 6, u"t 567"},   // 9:27
+        {u"校長", 3, 9, u"t 283"},   // 4:43 over two months
+        {u"校長", 3, 10, u"n 2"},
+        {u"校長", 4, 4, u"t 420"},  // 佐藤's 7:00 outside
+        {u"校長", 8, 0, u"s 山田,次郎"},
+        // The board's: five teachers with records (鈴木 has none in August), all within 45 h;
+        // the usual jobs first, those without one last.
+        {u"教育委員会", 3, 0, u"s 全体"},
+        {u"教育委員会", 3, 1, u"n 5"},
+        {u"教育委員会", 3, 2, u"n 5"},
+        {u"教育委員会", 3, 3, u"n 1"},     // a share of 100%
+        {u"教育委員会", 3, 10, u"t 154"},  // (567 + 207 + 0 + 0 + 0) / 5 minutes, 2:34
+        {u"教育委員会", 4, 0, u"s 教頭"},
+        {u"教育委員会", 5, 0, u"s 教諭"},
+        {u"教育委員会", 6, 0, u"s 養護教諭"},
+        {u"教育委員会", 7, 0, u"s （職名なし）"},
+        {u"教育委員会", 7, 1, u"n 2"},
+        {u"教育委員会", 9, 0, u"s 氏名"},
+        {u"教育委員会", 10, 0, u"s 山田　花子"},
+        {u"教育委員会", 10, 4, u"n 0"},  // months over 45 h this fiscal year
+        {u"教育委員会", 16, 1, u"s 鈴木　一郎"},
+        // A teacher's: a row a day from the 1st; 2 August, until 25:30.
+        {u"山田　花子", 4, 0, u"d 2019-08-02"},
+        {u"山田　花子", 4, 2, u"t 495"},   // scheduled from 8:15
+        {u"山田　花子", 4, 5, u"t 490"},   // in at 8:10
+        {u"山田　花子", 4, 6, u"t 1530"},  // out at 25:30
+        {u"山田　花子", 4, 10, u"t 995"},  // 16:35 at school
+        {u"山田　花子", 4, 13, u"t 530"},  // 8:50 over
+        // The things to check, with the lines of the journal they come from.
+        {u"確認事項", 3, 0, u"s 山田　花子"},
+        {u"確認事項", 3, 1, u"d 2019-08-05"},
+    };
+    for (const Cell& c : cells) {
+        const QString sheet = QString::fromUtf16(c.sheet);
+        EXPECT_EQ(cellOf(book, sheet, c.row, c.column), QString::fromUtf16(c.value))
+            << sheet.toStdString() << " row " << c.row << " column " << c.column;
+    }
+    const QJsonArray checks = book[u"rows"_s].toObject()[u"確認事項"_s].toArray();
+    QStringList lines;
+    for (const QJsonValue& row : checks) {
+        const QJsonArray cells = row.toArray();
+        if (cells.at(4).isArray()) {
+            lines.append(cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 3)
+                             .section(u' ', 1) +
+                         u" @ "_s +
+                         cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 5));
+        }
+    }
+    // 伊藤's open day is one record, line 30; 山田's of the 20th two; a garbled line its own.
+    EXPECT_TRUE(lines.contains(u"退勤なし @ n 30"_s)) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(u"退勤なし @ s 31、35"_s)) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(u"読めない行：あ\uFFFD,\uFFFD @ n 24"_s))
+        << lines.join(u'\n').toStdString();
+}
+
+// A workbook the report cannot write leaves one message and no file.
+TEST_F(ReportTest, WorkbookThatCannotBeWrittenIsOneMessageAndNoFile) {
+    const std::filesystem::path folder = data.appFolder() / kDataFolderName;
+    const struct {
+        QString path;
+        const char* says;
+    } cases[] = {
+        {dir.path(), "is a folder"},
+        {QString::fromStdString((folder / kJournalFile).string()), "data files"},
+        // Not writable, whoever runs the test (root included).
+        {u"/proc/august.xlsx"_s, "cannot write"},
+        {outputPath("no-such-folder") + u"/august.xlsx"_s, "cannot write"},
+    };
+    const auto before = dataFiles();
+    for (const auto& c : cases) {
+        const ReportRun run =
+            report({"month", "2019/08", "--xlsx", c.path, "--csv", outputPath("beside.csv")});
+        EXPECT_EQ(run.exitCode, 1) << c.path.toStdString();
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.says))) << run.err.toStdString();
+        EXPECT_EQ(dataFiles(), before);
+        EXPECT_FALSE(QFile::exists(outputPath("beside.csv"))) << c.path.toStdString();
+    }
 }
 
 QString runPoppler(const QString& program, const QStringList& arguments) {

@@ -15,6 +15,7 @@
 #include "support/wait.h"
 
 #include <QDateEdit>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -191,7 +192,7 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
     EXPECT_TRUE(texts.join(u'\n').contains(
         u"週の表（ordinary_working_hours.txt）の時間で数えた日: 8/8（木）"_s));
 
-    // The CSV is the report tool's, byte for byte; the PDF is written whole.
+    // The CSV is the report tool's, byte for byte; the PDF and the workbook are written whole.
     QTemporaryDir out;
     QString chosen;
     auto* page = window->findChild<MonthPage*>("monthPage");
@@ -206,7 +207,7 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
         runReportCommand(command, folder.appFolder(), [this] { return now; }, devNull, devNull, {}),
         0);
     std::fclose(devNull);
-    for (const char* button : {"csvButton", "pdfButton"}) {
+    for (const char* button : {"csvButton", "pdfButton", "xlsxButton"}) {
         chosen = out.filePath(QString::fromLatin1(button));
         find<QPushButton>("monthPage", button)->click();
         ASSERT_TRUE(waitUntil([&] {
@@ -220,6 +221,16 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
                 pdf.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), tool.readAll());
     EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+    QFile workbook(out.filePath(u"xlsxButton"_s));
+    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(workbook.readAll().startsWith("PK"));  // a zip, as every .xlsx is
+
+    // A folder is no workbook: one message, nothing written.
+    const auto entries = QDir(out.path()).entryList(QDir::Files);
+    chosen = out.path();
+    find<QPushButton>("monthPage", "xlsxButton")->click();
+    EXPECT_TRUE(waitUntil([&] { return message("monthPage")->text().contains(u"フォルダー"_s); }));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), entries);
 
     // A data file is never written over, whatever the dialog gave.
     const QByteArray journal = folder.readBytes(kJournalFile);
