@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -118,6 +119,68 @@ QString shareText(int count, int total) {
 
 QString jobText(const QString& job) {
     return job.isEmpty() ? u"（職名なし）"_s : job;
+}
+
+const std::array<CapLevelLook, 3>& capLevelLooks() {
+    static const std::array<CapLevelLook, 3> looks = {{
+        {CapLevel::Over45, u"▲"_s, u"月45時間超"_s, 0xFFE699},
+        {CapLevel::AverageOver80, u"◆"_s, u"2～6か月平均80時間超"_s, 0xF8B26A},
+        {CapLevel::Over100, u"●"_s, u"月100時間以上"_s, 0xF28080},
+    }};
+    return looks;
+}
+
+const CapLevelLook& capLevelLook(CapLevel level) {
+    return capLevelLooks()[static_cast<std::size_t>(level)];
+}
+
+std::vector<CapLevel> capLevels(const TeacherTotals& totals) {
+    std::vector<CapLevel> levels;
+    if (totals.over45()) {
+        levels.push_back(CapLevel::Over45);
+    }
+    if (totals.over80()) {
+        levels.push_back(CapLevel::AverageOver80);
+    }
+    if (totals.over100()) {
+        levels.push_back(CapLevel::Over100);
+    }
+    return levels;
+}
+
+std::optional<CapLevel> gravestCapLevel(const TeacherTotals& totals) {
+    const std::vector<CapLevel> levels = capLevels(totals);
+    return levels.empty() ? std::nullopt : std::optional(levels.back());
+}
+
+QString markedCapFlags(const TeacherTotals& totals) {
+    QStringList flags;
+    const std::vector<CapLevel> levels = capLevels(totals);
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+        const CapLevelLook& look = capLevelLook(*level);
+        flags.append(look.mark + u' ' + look.name);
+    }
+    if (totals.over360()) {
+        flags.append(u"年360時間超"_s);
+    }
+    return flags.join(u' ');
+}
+
+QString capLevelLegend() {
+    QStringList parts;
+    for (const CapLevelLook& look : capLevelLooks()) {
+        parts.append(look.mark + u' ' + look.name);
+    }
+    return u"凡例: "_s + parts.join(u"　"_s);
+}
+
+std::vector<std::size_t> byOvertimeLargestFirst(const std::vector<TeacherTotals>& totals) {
+    std::vector<std::size_t> order(totals.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&totals](std::size_t a, std::size_t b) {
+        return totals[a].overtime > totals[b].overtime;
+    });
+    return order;
 }
 
 QStringList boardBandHeader() {

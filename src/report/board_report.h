@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -59,6 +60,36 @@ QString shareText(int count, int total);
 
 // The job as shown: （職名なし） for none.
 QString jobText(const QString& job);
+
+// The three levels a principal acts on, each in its colour and always with its mark beside
+// it, so that a black-and-white print or a reader who does not tell the colours apart
+// loses nothing: ▲ 月45時間超, ◆ 2～6か月平均80時間超, ● 月100時間以上.
+enum class CapLevel { Over45, AverageOver80, Over100 };
+
+struct CapLevelLook {
+    CapLevel level;
+    QString mark;
+    QString name;
+    unsigned rgb;  // a light fill: the text on it stays black
+};
+
+// The three, from the mildest.
+const std::array<CapLevelLook, 3>& capLevelLooks();
+const CapLevelLook& capLevelLook(CapLevel level);
+
+// The levels the teacher's month reached, from the mildest.
+std::vector<CapLevel> capLevels(const TeacherTotals& totals);
+// The gravest of them, which colours the teacher's row.
+std::optional<CapLevel> gravestCapLevel(const TeacherTotals& totals);
+// The levels reached, each with its mark, the gravest first, then 年360時間超 when over:
+// "● 月100時間以上 ▲ 月45時間超". Empty when none.
+QString markedCapFlags(const TeacherTotals& totals);
+// "凡例: ▲ 月45時間超　◆ 2～6か月平均80時間超　● 月100時間以上"
+QString capLevelLegend();
+
+// The teachers' places in `totals` by the month's overtime, largest first; equal ones keep
+// their order.
+std::vector<std::size_t> byOvertimeLargestFirst(const std::vector<TeacherTotals>& totals);
 
 // The report as tables, for the terminal, the window, the PDF and the workbook alike.
 QStringList boardBandHeader();

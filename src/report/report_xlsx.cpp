@@ -50,6 +50,9 @@ struct Formats {
     lxw_format* date;
     lxw_format* share;
     lxw_format* text;
+    // Each cap level's fill, on hours and on text.
+    std::array<lxw_format*, 3> levelHours;
+    std::array<lxw_format*, 3> levelText;
 };
 
 Formats makeFormats(lxw_workbook* book) {
@@ -70,6 +73,15 @@ Formats makeFormats(lxw_workbook* book) {
     format_set_num_format(f.share, "0.0%");
     f.text = workbook_add_format(book);
     format_set_num_format(f.text, "@");
+    for (const CapLevelLook& look : capLevelLooks()) {
+        const auto level = static_cast<std::size_t>(look.level);
+        f.levelHours[level] = workbook_add_format(book);
+        format_set_num_format(f.levelHours[level], "[h]:mm");
+        format_set_bg_color(f.levelHours[level], look.rgb);
+        f.levelText[level] = workbook_add_format(book);
+        format_set_num_format(f.levelText[level], "@");
+        format_set_bg_color(f.levelText[level], look.rgb);
+    }
     return f;
 }
 
@@ -91,8 +103,8 @@ class Sheet {
         keep(worksheet_write_number(sheet_, static_cast<lxw_row_t>(row),
                                     static_cast<lxw_col_t>(column), value, format));
     }
-    void hours(int row, int column, int minutes) {
-        number(row, column, excelHours(minutes), f_.hours);
+    void hours(int row, int column, int minutes, lxw_format* format = nullptr) {
+        number(row, column, excelHours(minutes), format ? format : f_.hours);
     }
     void date(int row, int column, const QDate& date) {
         number(row, column, excelDate(date), f_.date);
@@ -119,6 +131,8 @@ class Sheet {
                                       static_cast<lxw_col_t>(headings.size() - 1)));
         }
     }
+    const Formats& formats() const { return f_; }
+
     void freeze(int rows, int columns) {
         worksheet_freeze_panes(sheet_, static_cast<lxw_row_t>(rows),
                                static_cast<lxw_col_t>(columns));
@@ -161,34 +175,42 @@ QStringList principalHeader() {
             u"記録なしの日"_s};
 }
 
+// The principal's list, largest overtime first; a teacher at a cap level has the overtime
+// and the flags in the level's colour, the flags beginning with the level's mark.
 void writePrincipal(Sheet& sheet, const PeriodReport& report) {
     sheet.title(monthTitle(report.period) + u"　在校等時間と時間外（校長用）"_s);
+    sheet.text(1, 0, capLevelLegend());
     const int top = 2;
     const int rows = static_cast<int>(report.totals.size());
     sheet.header(top, principalHeader(), top + rows);
-    for (int i = 0; i < rows; ++i) {
-        const TeacherTotals& t = report.totals[static_cast<std::size_t>(i)];
+    int row = top;
+    for (const std::size_t i : byOvertimeLargestFirst(report.totals)) {
+        const TeacherTotals& t = report.totals[i];
         const QStringList texts = totalsRow(t);
-        const int row = top + 1 + i;
+        const std::optional<CapLevel> level = gravestCapLevel(t);
+        const auto fill = [&](const std::array<lxw_format*, 3>& formats) {
+            return level ? formats[static_cast<std::size_t>(*level)] : nullptr;
+        };
+        ++row;
         sheet.text(row, 0, t.name);
         sheet.text(row, 1, report.jobs.value(t.name));
         sheet.number(row, 2, t.attendanceDays);
         sheet.hours(row, 3, t.present);
         sheet.hours(row, 4, t.outside);
         sheet.hours(row, 5, t.scheduled);
-        sheet.hours(row, 6, t.overtime);
+        sheet.hours(row, 6, t.overtime, fill(sheet.formats().levelHours));
         sheet.hours(row, 7, t.fiscalYearOvertime);
         sheet.number(row, 8, t.monthsOver45);
         if (t.highestAverageMonths > 0) {
             sheet.hours(row, 9, t.highestAverage);
             sheet.number(row, 10, t.highestAverageMonths);
         }
-        sheet.text(row, 11, texts[8]);
+        sheet.text(row, 11, markedCapFlags(t), fill(sheet.formats().levelText));
         sheet.text(row, 12, texts[9]);
         sheet.text(row, 13, texts[10]);
     }
     sheet.freeze(top + 1, 1);
-    sheet.widths({16, 10, 8, 10, 10, 10, 10, 10, 10, 10, 8, 24, 30, 30});
+    sheet.widths({16, 10, 8, 10, 10, 10, 10, 10, 10, 10, 8, 30, 30, 30});
 }
 
 void writeBoard(Sheet& sheet, const PeriodReport& report) {

@@ -8,6 +8,7 @@
 #include "report/report_text.h"
 #include "report_fixture.h"
 #include "support/qt_printers.h"
+#include "support/workbook_reader.h"
 
 #include <QDir>
 #include <QFile>
@@ -232,64 +233,6 @@ TEST_F(ReportTest, MissingCardholderListLeavesTheJournalsNames) {
     EXPECT_FALSE(run.out.contains(u"鈴木　一郎"_s));
 }
 
-// A workbook as openpyxl reads it: each sheet's rows, each cell as [kind, value, number
-// format] with kind s (text), n (number), t (hours as minutes) or d (a date, ISO), or null.
-const char* const kReadWorkbook = R"py(
-import datetime, json, sys
-import openpyxl
-book = openpyxl.load_workbook(sys.argv[1])
-def cell(c):
-    v, f = c.value, c.number_format
-    if v is None:
-        return None
-    if f == "[h]:mm":
-        if isinstance(v, datetime.timedelta):
-            m = v.total_seconds() / 60
-        elif isinstance(v, datetime.datetime):
-            m = (v - datetime.datetime(1899, 12, 30)).total_seconds() / 60
-        elif isinstance(v, datetime.time):
-            m = v.hour * 60 + v.minute
-        else:
-            m = v * 1440
-        return ["t", round(m), f]
-    if isinstance(v, datetime.datetime):
-        return ["d", v.date().isoformat(), f]
-    if isinstance(v, str):
-        return ["s", v, f]
-    return ["n", v, f]
-out = {"sheets": book.sheetnames, "rows": {}}
-for ws in book.worksheets:
-    out["rows"][ws.title] = [[cell(c) for c in row] for row in ws.iter_rows()]
-json.dump(out, sys.stdout, ensure_ascii=False)
-)py";
-
-QJsonObject readWorkbook(const QString& file) {
-    QProcess python;
-    // Debian's Python, which python3-openpyxl is installed for, whatever else is on the PATH.
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"), QString::fromUtf8(kReadWorkbook), file});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-        ADD_FAILURE() << "openpyxl could not read " << file.toStdString() << ": "
-                      << python.readAllStandardError().toStdString();
-        return {};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
-
-// Row `row`, column `column` of a sheet (both from 0) as [kind, value]: the number format
-// is checked where it matters.
-QString cellOf(const QJsonObject& book, const QString& sheet, int row, int column) {
-    const QJsonArray rows = book[u"rows"_s].toObject()[sheet].toArray();
-    const QJsonValue cell = rows.at(row).toArray().at(column);
-    if (!cell.isArray()) {
-        return u"-"_s;
-    }
-    const QJsonArray c = cell.toArray();
-    const QJsonValue value = c.at(1);
-    return c.at(0).toString() + u' ' +
-           (value.isString() ? value.toString() : QString::number(value.toDouble()));
-}
-
 TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
     const QString xlsx = outputPath("august.xlsx");
     const auto before = dataFiles();
@@ -298,7 +241,7 @@ TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
 
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(dataFiles(), before);
-    const QJsonObject book = readWorkbook(xlsx);
+    const QJsonObject book = test::readWorkbook(xlsx);
     QStringList sheets;
     for (const QJsonValue& name : book[u"sheets"_s].toArray()) {
         sheets.append(name.toString());
@@ -313,7 +256,9 @@ TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
         const char16_t* value;
     };
     const Cell cells[] = {
-        // The principal's: a row a teacher under the header, hours as minutes of a [h]:mm cell.
+        // The principal's: a row a teacher under the header, largest overtime first (then as
+        // listed), hours as minutes of a [h]:mm cell.
+        {u"校長", 1, 0, u"s 凡例: ▲ 月45時間超　◆ 2～6か月平均80時間超　● 月100時間以上"},
         {u"校長", 2, 3, u"s 在校等時間"},
         {u"校長", 3, 0, u"s 山田　花子"},
         {u"校長", 3, 1, u"s 教諭"},
@@ -353,7 +298,7 @@ TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
     };
     for (const Cell& c : cells) {
         const QString sheet = QString::fromUtf16(c.sheet);
-        EXPECT_EQ(cellOf(book, sheet, c.row, c.column), QString::fromUtf16(c.value))
+        EXPECT_EQ(test::cellOf(book, sheet, c.row, c.column), QString::fromUtf16(c.value))
             << sheet.toStdString() << " row " << c.row << " column " << c.column;
     }
     const QJsonArray checks = book[u"rows"_s].toObject()[u"確認事項"_s].toArray();
@@ -361,10 +306,10 @@ TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
     for (const QJsonValue& row : checks) {
         const QJsonArray cells = row.toArray();
         if (cells.at(4).isArray()) {
-            lines.append(cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 3)
+            lines.append(test::cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 3)
                              .section(u' ', 1) +
                          u" @ "_s +
-                         cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 5));
+                         test::cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 5));
         }
     }
     // 伊藤's open day is one record, line 30; 山田's of the 20th two; a garbled line its own.

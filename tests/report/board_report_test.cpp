@@ -179,5 +179,47 @@ TEST(BoardReport, YearlyCapsAtTheirEdges) {
     }
 }
 
+TEST(CapLevels, EachWithItsMarkTheGravestFirst) {
+    const struct {
+        int overtime;
+        int average;
+        int fiscalYear;
+        QString marked;
+        std::optional<CapLevel> gravest;
+    } cases[] = {
+        {h(45), h(80), h(360), u""_s, std::nullopt},
+        {h(45, 1), 0, 0, u"▲ 月45時間超"_s, CapLevel::Over45},
+        {0, h(80, 1), 0, u"◆ 2～6か月平均80時間超"_s, CapLevel::AverageOver80},
+        // 100 hours is already the gravest level (100 or more), as a month of 99:59 is not.
+        {h(99, 59), 0, 0, u"▲ 月45時間超"_s, CapLevel::Over45},
+        {h(100), h(90), h(400),
+         u"● 月100時間以上 ◆ 2～6か月平均80時間超 ▲ 月45時間超 年360時間超"_s, CapLevel::Over100},
+    };
+    for (const auto& c : cases) {
+        TeacherTotals t;
+        t.overtime = c.overtime;
+        t.highestAverage = c.average;
+        t.fiscalYearOvertime = c.fiscalYear;
+        EXPECT_EQ(markedCapFlags(t), c.marked) << c.overtime;
+        EXPECT_EQ(gravestCapLevel(t), c.gravest) << c.overtime;
+    }
+    // Three colours, three marks: none shared.
+    const auto& looks = capLevelLooks();
+    EXPECT_NE(looks[0].rgb, looks[1].rgb);
+    EXPECT_NE(looks[1].rgb, looks[2].rgb);
+    EXPECT_NE(looks[0].mark, looks[1].mark);
+    EXPECT_NE(looks[1].mark, looks[2].mark);
+    EXPECT_EQ(capLevelLegend(), u"凡例: ▲ 月45時間超　◆ 2～6か月平均80時間超　● 月100時間以上"_s);
+}
+
+TEST(CapLevels, PrincipalsOrderIsLargestOvertimeFirstTiesAsListed) {
+    std::vector<TeacherTotals> totals(5);
+    const int overtime[] = {h(10), h(50), 0, h(50), h(101)};
+    for (std::size_t i = 0; i < totals.size(); ++i) {
+        totals[i].overtime = overtime[i];
+    }
+    EXPECT_EQ(byOvertimeLargestFirst(totals), (std::vector<std::size_t>{4, 1, 3, 0, 2}));
+}
+
 }  // namespace
 }  // namespace tavomi
