@@ -54,6 +54,7 @@ class MonthPage : public QWidget {
     QSpinBox* yearSpin_;
     QSpinBox* monthSpin_;
     QLabel* headingLabel_;
+    QLabel* legendLabel_;
     QTableWidget* teacherTable_;
     QTableWidget* sheetTable_;
     QListWidget* findingsList_;
