@@ -16,6 +16,7 @@ set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libpcsclite-dev
   libcanberra-dev
+  libxlsxwriter-dev  # the month's workbook
   qt6-tools-dev qt6-l10n-tools)  # lrelease for the tools' Japanese messages
 package=("${build[@]}" dpkg-dev file)
 demo=("${build[@]}" pcscd libccid vsmartcard-vpcd iproute2 util-linux
@@ -26,7 +27,8 @@ test=("${package[@]}" "${demo[@]}" "${screenshots[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xauth xvfb x11-utils poppler-utils
   lintian desktop-file-utils sudo systemd  # the package's checks, its installation as README says
-  libfuse3-dev fuse3)  # the stand-in file share of tests/share
+  libfuse3-dev fuse3  # the stand-in file share of tests/share
+  python3-openpyxl)  # reads the month's workbook back
 share_lab=("${build[@]}" debootstrap qemu-system-x86 qemu-utils e2fsprogs socat util-linux)
 
 [[ $# -ge 1 ]] || { sed -n '4,14s/^# \{0,1\}//p' "$0" >&2; exit 2; }

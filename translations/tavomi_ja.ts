@@ -207,10 +207,6 @@ IDm：%2
         <translation>today にはほかの語を付けません（日付は --date で指定します）</translation>
     </message>
     <message>
-        <source>--csv and --pdf belong to month</source>
-        <translation>--csv と --pdf は month に付けるオプションです</translation>
-    </message>
-    <message>
         <source>--date needs a date written YYYY/MM/DD</source>
         <translation>--date には日付を YYYY/MM/DD で指定してください</translation>
     </message>
@@ -227,32 +223,8 @@ IDm：%2
         <translation>month には月を YYYY/MM で指定してください（%1 は月として読めません）</translation>
     </message>
     <message>
-        <source>--csv and --pdf need a file</source>
-        <translation>--csv と --pdf にはファイル名が必要です</translation>
-    </message>
-    <message>
         <source>unknown command %1</source>
         <translation>%1 というコマンドはありません</translation>
-    </message>
-    <message>
-        <source>usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]
-       tavomi-report --date YYYY/MM/DD [--data DIR]
-       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]
-         (the month also as YYYY-MM, YYYY/M, or M月 for the latest such month)
-  today  each teacher&apos;s records of the day and where each stands now
-  month  each teacher&apos;s time sheet of the month; with --csv or --pdf, written to
-         FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher)
-  --data DIR  the data folder (default: attendance_manegement beside the program)
-</source>
-        <translation>使い方: tavomi-report today [--date YYYY/MM/DD] [--data DIR]
-        tavomi-report --date YYYY/MM/DD [--data DIR]
-        tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]
-          （月は YYYY-MM、YYYY/M、M月 でも書けます。M月 は直近のその月）
-  today  その日の各教員の記録と、いまの在校状況
-  month  その月の各教員の勤務表。--csv か --pdf を付けると FILE に保存します
-         （CSV は表計算ソフト用の CP932、PDF は教員ごとに A4 1ページ）
-  --data DIR  データフォルダー（既定はプログラムと同じ場所の attendance_manegement）
-</translation>
     </message>
     <message>
         <source>nobody to report (no cardholder and no record)</source>
@@ -309,6 +281,40 @@ IDm：%2
     <message>
         <source> (the school&apos;s calendar is not used)</source>
         <translation>（学校の暦は使っていません）</translation>
+    </message>
+    <message>
+        <source>--csv, --pdf and --xlsx belong to month</source>
+        <translation>--csv、--pdf、--xlsx は month に付けるオプションです</translation>
+    </message>
+    <message>
+        <source>--csv, --pdf and --xlsx need a file</source>
+        <translation>--csv、--pdf、--xlsx にはファイル名が必要です</translation>
+    </message>
+    <message>
+        <source>usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]
+       tavomi-report --date YYYY/MM/DD [--data DIR]
+       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data DIR]
+         (the month also as YYYY-MM, YYYY/M, or M月 for the latest such month)
+  today  each teacher&apos;s records of the day and where each stands now
+  month  each teacher&apos;s time sheet of the month; with --csv, --pdf or --xlsx, written
+         to FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher;
+         a workbook with the principal&apos;s and the board&apos;s sheets and one a teacher)
+  --data DIR  the data folder (default: attendance_manegement beside the program)
+</source>
+        <translation>使い方: tavomi-report today [--date YYYY/MM/DD] [--data DIR]
+        tavomi-report --date YYYY/MM/DD [--data DIR]
+        tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data DIR]
+          （月は YYYY-MM、YYYY/M、M月 でも書けます。M月 は直近のその月）
+  today  その日の各教員の記録と、いまの在校状況
+  month  その月の各教員の勤務表。--csv、--pdf、--xlsx を付けると FILE に保存します
+         （CSV は表計算ソフト用の CP932、PDF は教員ごとに A4 1ページ、
+         Excel のブックは校長用・教育委員会用のシートと教員ごとのシート）
+  --data DIR  データフォルダー（既定はプログラムと同じ場所の attendance_manegement）
+</translation>
+    </message>
+    <message>
+        <source>%1 is a folder; give a file&apos;s name</source>
+        <translation>%1 はフォルダーです。ファイル名を指定してください</translation>
     </message>
 </context>
 <context>

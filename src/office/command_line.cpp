@@ -134,9 +134,10 @@ std::variant<CardCommand, QString> parseCardCommand(const QStringList& arguments
 
 std::variant<ReportCommand, QString> parseReportCommand(const QStringList& arguments,
                                                         const QDate& today) {
-    const auto split = splitWords(arguments, {},
-                                  {QStringLiteral("--date"), QStringLiteral("--csv"),
-                                   QStringLiteral("--pdf"), QStringLiteral("--data")});
+    const auto split =
+        splitWords(arguments, {},
+                   {QStringLiteral("--date"), QStringLiteral("--csv"), QStringLiteral("--pdf"),
+                    QStringLiteral("--xlsx"), QStringLiteral("--data")});
     if (const auto* error = std::get_if<QString>(&split)) {
         return *error;
     }
@@ -156,8 +157,9 @@ std::variant<ReportCommand, QString> parseReportCommand(const QStringList& argum
             return QCoreApplication::translate(
                 "tavomi-report", "today takes no other words (a date goes with --date)");
         }
-        if (hasOption(words, "--csv") || hasOption(words, "--pdf")) {
-            return QCoreApplication::translate("tavomi-report", "--csv and --pdf belong to month");
+        if (hasOption(words, "--csv") || hasOption(words, "--pdf") || hasOption(words, "--xlsx")) {
+            return QCoreApplication::translate("tavomi-report",
+                                               "--csv, --pdf and --xlsx belong to month");
         }
         command.action = ReportCommand::Action::Today;
         if (hasOption(words, "--date")) {
@@ -184,9 +186,12 @@ std::variant<ReportCommand, QString> parseReportCommand(const QStringList& argum
         }
         command.csvFile = optionValue(words, "--csv");
         command.pdfFile = optionValue(words, "--pdf");
+        command.xlsxFile = optionValue(words, "--xlsx");
         if ((hasOption(words, "--csv") && command.csvFile.isEmpty()) ||
-            (hasOption(words, "--pdf") && command.pdfFile.isEmpty())) {
-            return QCoreApplication::translate("tavomi-report", "--csv and --pdf need a file");
+            (hasOption(words, "--pdf") && command.pdfFile.isEmpty()) ||
+            (hasOption(words, "--xlsx") && command.xlsxFile.isEmpty())) {
+            return QCoreApplication::translate("tavomi-report",
+                                               "--csv, --pdf and --xlsx need a file");
         }
     } else {
         return QCoreApplication::translate("tavomi-report", "unknown command %1").arg(action);

@@ -29,16 +29,17 @@ inline constexpr const char* kReportUsage = QT_TRANSLATE_NOOP(
     "tavomi-report",
     "usage: tavomi-report today [--date YYYY/MM/DD] [--data DIR]\n"
     "       tavomi-report --date YYYY/MM/DD [--data DIR]\n"
-    "       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--data DIR]\n"
+    "       tavomi-report month YYYY/MM [--csv FILE] [--pdf FILE] [--xlsx FILE] [--data DIR]\n"
     "         (the month also as YYYY-MM, YYYY/M, or M月 for the latest such month)\n"
     "  today  each teacher's records of the day and where each stands now\n"
-    "  month  each teacher's time sheet of the month; with --csv or --pdf, written to\n"
-    "         FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher)\n"
+    "  month  each teacher's time sheet of the month; with --csv, --pdf or --xlsx, written\n"
+    "         to FILE (CSV in CP932 for a spreadsheet; PDF with one A4 page per teacher;\n"
+    "         a workbook with the principal's and the board's sheets and one a teacher)\n"
     "  --data DIR  the data folder (default: attendance_manegement beside the program)\n");
 
 inline constexpr const char* kOfficeUsage =
     "usage: tavomi-office [--data DIR]\n"
-    "  the office's window: who is in today, a month's time sheets (CSV, PDF), and\n"
+    "  the office's window: who is in today, a month's time sheets (CSV, PDF, Excel), and\n"
     "  registering a card laid on the reader\n"
     "  --data DIR  the data folder (default: attendance_manegement beside the program)\n";
 
@@ -63,6 +64,7 @@ struct ReportCommand {
     std::optional<ReportPeriod> month;  // month
     QString csvFile;
     QString pdfFile;
+    QString xlsxFile;
     QString dataFolder;
 };
 

@@ -6,9 +6,11 @@
 #include "report/report_inputs.h"
 #include "report/report_model.h"
 #include "report/report_text.h"
+#include "report/report_xlsx.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <sys/stat.h>
@@ -63,6 +65,15 @@ bool writeCsv(const PeriodReport& report, const QString& file, std::FILE* err) {
 
 int writeMonthFiles(const ReportCommand& command, const PeriodReport& report, std::FILE* out,
                     std::FILE* err, const MonthPdfWriter& writePdf) {
+    // The workbook first: one that cannot be written leaves no other file behind either.
+    if (!command.xlsxFile.isEmpty()) {
+        if (const QString error = writeMonthWorkbook(report, command.xlsxFile); !error.isEmpty()) {
+            warn(err, cannotWriteText(command.xlsxFile, error));
+            return 1;
+        }
+        print(out,
+              QCoreApplication::translate("tavomi-report", "wrote %1\n").arg(command.xlsxFile));
+    }
     if (!command.csvFile.isEmpty()) {
         if (!writeCsv(report, command.csvFile, err)) {
             return 1;
@@ -143,12 +154,18 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
         print(out, reportUsage());
         return 0;
     }
-    for (const QString& file : {command.csvFile, command.pdfFile}) {
+    for (const QString& file : {command.csvFile, command.pdfFile, command.xlsxFile}) {
         if (!file.isEmpty() && isDataFile(file, appFolder)) {
             warn(err, QCoreApplication::translate(
                           "tavomi-report",
                           "%1 is one of Tavomi's data files; a report never writes them")
                           .arg(file));
+            return 1;
+        }
+        if (!file.isEmpty() && QFileInfo(file).isDir()) {
+            warn(err,
+                 QCoreApplication::translate("tavomi-report", "%1 is a folder; give a file's name")
+                     .arg(file));
             return 1;
         }
     }
@@ -165,7 +182,7 @@ int runReportCommand(const ReportCommand& command, const std::filesystem::path& 
     }
     warnOfProblems(inputs.problems, err);
     if (command.action == ReportCommand::Action::Month && command.csvFile.isEmpty() &&
-        command.pdfFile.isEmpty()) {
+        command.pdfFile.isEmpty() && command.xlsxFile.isEmpty()) {
         printMonthAsMade(period, std::move(inputs), out);
         return 0;
     }

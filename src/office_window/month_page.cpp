@@ -5,12 +5,15 @@
 #include "office/tool_output.h"
 #include "office/window_texts.h"
 #include "office_window/page_parts.h"
+#include "report/board_report.h"
 #include "report/report_pdf.h"
 #include "report/report_text.h"
+#include "report/report_xlsx.h"
 
 #include <QColor>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,25 +38,96 @@ QStringList teacherHeadings() {
     return totalsHeader() << u"確認が必要な日"_s;
 }
 
+// Columns of totalsHeader() the page colours and first sorts by.
+constexpr int kOvertimeColumn = 5;
+constexpr int kFlagsColumn = 8;
+constexpr int kSortRole = Qt::UserRole + 1;
+constexpr int kTeacherRole = Qt::UserRole;
+
 QStringList teacherCells(const PeriodReport& report, std::size_t row) {
     const TeacherDays& teacher = report.teachers[row];
     QStringList cells =
         row < report.totals.size() ? totalsRow(report.totals[row]) : QStringList{teacher.name};
     cells.resize(totalsHeader().size());
     cells.front() = withControlPictures(teacher.name);
+    if (row < report.totals.size()) {
+        cells[kFlagsColumn] = markedCapFlags(report.totals[row]);
+    }
     const int days = daysWithExceptions(teacher);
     return cells << (days == 0 ? QString() : u"%1日"_s.arg(days));
 }
 
-// A teacher over a cap stands out in red.
-void markCapFlags(QTableWidget* table, int row) {
-    const int column = static_cast<int>(totalsHeader().indexOf(u"上限超過"_s));
-    if (QTableWidgetItem* flags = table->item(row, column); flags && !flags->text().isEmpty()) {
-        flags->setForeground(QColor(0xb0, 0x00, 0x20));
-        QFont bold = flags->font();
-        bold.setBold(true);
-        flags->setFont(bold);
+// What a column sorts by: the minutes or the count behind the text, for the columns that
+// hold them; the gravest level for the flags.
+QList<QVariant> sortKeys(const PeriodReport& report, std::size_t row) {
+    QList<QVariant> keys(teacherHeadings().size());
+    if (row >= report.totals.size()) {
+        return keys;
     }
+    const TeacherTotals& t = report.totals[row];
+    keys[1] = t.attendanceDays;
+    keys[2] = t.present;
+    keys[3] = t.outside;
+    keys[4] = t.scheduled;
+    keys[kOvertimeColumn] = t.overtime;
+    keys[6] = t.fiscalYearOvertime;
+    keys[7] = t.highestAverage;
+    const std::optional<CapLevel> level = gravestCapLevel(t);
+    keys[kFlagsColumn] = level ? static_cast<int>(*level) + 1 : 0;
+    keys[9] = static_cast<int>(t.uncounted.size());
+    keys[10] = static_cast<int>(t.noRecord.size());
+    keys[11] = daysWithExceptions(report.teachers[row]);
+    return keys;
+}
+
+// A cell that sorts by its key where it has one, else by its text.
+class SortableItem : public QTableWidgetItem {
+  public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem& other) const override {
+        const QVariant mine = data(kSortRole);
+        const QVariant theirs = other.data(kSortRole);
+        if (mine.isValid() && theirs.isValid()) {
+            return mine.toInt() < theirs.toInt();
+        }
+        return QTableWidgetItem::operator<(other);
+    }
+};
+
+// A teacher's row: the teacher's place in the report on the name, and at a cap level the
+// overtime and the flags in the level's colour (the flags begin with its mark).
+void setTeacherRow(QTableWidget* table, int row, const PeriodReport& report, std::size_t teacher) {
+    const QStringList cells = teacherCells(report, teacher);
+    const QList<QVariant> keys = sortKeys(report, teacher);
+    for (int column = 0; column < cells.size() && column < table->columnCount(); ++column) {
+        auto* item = new SortableItem(cells[column]);
+        if (keys[column].isValid()) {
+            item->setData(kSortRole, keys[column]);
+        }
+        table->setItem(row, column, item);
+    }
+    table->item(row, 0)->setData(kTeacherRole, static_cast<qulonglong>(teacher));
+    if (teacher >= report.totals.size()) {
+        return;
+    }
+    if (const auto level = gravestCapLevel(report.totals[teacher])) {
+        const QColor fill = QColor::fromRgb(capLevelLook(*level).rgb);
+        for (const int column : {kOvertimeColumn, kFlagsColumn}) {
+            table->item(row, column)->setBackground(fill);
+            table->item(row, column)->setForeground(Qt::black);
+        }
+    }
+}
+
+// The legend: each level's mark on its colour, and its name.
+QString legendHtml() {
+    QStringList parts;
+    for (const CapLevelLook& look : capLevelLooks()) {
+        parts.append(
+            u"<span style=\"background-color:%1; color:black\">&nbsp;%2&nbsp;</span> %3"_s.arg(
+                QColor::fromRgb(look.rgb).name(), look.mark, look.name));
+    }
+    return u"凡例: "_s + parts.join(u"　"_s);
 }
 
 QString dataFileRefusal(const QString& file) {
@@ -77,10 +151,13 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     monthSpin_->setValue(today.month());
     headingLabel_ = look::named(new QLabel(this), "headingLabel");
     teacherTable_ = office::textTable("teacherTable", teacherHeadings(), this);
+    legendLabel_ = look::named(new QLabel(legendHtml(), this), "capLegend");
+    legendLabel_->setTextFormat(Qt::RichText);
     sheetTable_ = office::textTable("sheetTable", sheetHeader(), this);
     findingsList_ = look::named(new QListWidget(this), "findingsList");
     csvButton_ = look::named(new QPushButton(u"CSV に保存…"_s, this), "csvButton");
     pdfButton_ = look::named(new QPushButton(u"PDF に保存…"_s, this), "pdfButton");
+    xlsxButton_ = look::named(new QPushButton(u"Excel に保存…"_s, this), "xlsxButton");
     messageLabel_ = office::messageLine(this);
     progressBar_ = office::readProgressBar(this);
 
@@ -94,6 +171,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     top->addStretch();
     top->addWidget(csvButton_);
     top->addWidget(pdfButton_);
+    top->addWidget(xlsxButton_);
 
     auto* findings = new QGroupBox(u"確認が必要な記録と読めない行"_s, this);
     (new QVBoxLayout(findings))->addWidget(findingsList_);
@@ -112,8 +190,13 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomLayout->addWidget(findings);
     bottomLayout->addWidget(rules);
+    auto* teachers = new QWidget(this);
+    auto* teachersLayout = new QVBoxLayout(teachers);
+    teachersLayout->setContentsMargins(0, 0, 0, 0);
+    teachersLayout->addWidget(legendLabel_);
+    teachersLayout->addWidget(teacherTable_);
     auto* tables = new QSplitter(Qt::Horizontal, this);
-    tables->addWidget(teacherTable_);
+    tables->addWidget(teachers);
     tables->addWidget(sheetTable_);
     // The totals and their flags are what the office reads first: the teachers' side
     // gets as much room as the day-by-day sheet.
@@ -136,6 +219,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
             [this](int row) { showTeacher(row); });
     connect(csvButton_, &QPushButton::clicked, this, [this] { save(Format::Csv); });
     connect(pdfButton_, &QPushButton::clicked, this, [this] { save(Format::Pdf); });
+    connect(xlsxButton_, &QPushButton::clicked, this, [this] { save(Format::Xlsx); });
     read();
 }
 
@@ -143,8 +227,7 @@ void MonthPage::read() {
     const ReportPeriod month = ReportPeriod::ofMonth(yearSpin_->value(), monthSpin_->value());
     shown_.reset();
     savable_ = false;
-    csvButton_->setEnabled(false);
-    pdfButton_->setEnabled(false);
+    setSaveButtonsEnabled(false);
     headingLabel_->setText(monthTitle(month) + u"の勤務表"_s);
     progressBar_->setValue(0);
     progressBar_->show();
@@ -180,28 +263,42 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
     }
     office::showMessage(messageLabel_, messages.join(u'\n'), !messages.isEmpty());
 
+    // Filled unsorted, then the largest overtime first (equal ones as listed); a click on a
+    // heading sorts by that column.
+    teacherTable_->setSortingEnabled(false);
     teacherTable_->setRowCount(static_cast<int>(report->teachers.size()));
     for (int i = 0; i < teacherTable_->rowCount(); ++i) {
-        office::setRow(teacherTable_, i, teacherCells(*report, static_cast<std::size_t>(i)));
-        markCapFlags(teacherTable_, i);
+        setTeacherRow(teacherTable_, i, *report, static_cast<std::size_t>(i));
     }
+    teacherTable_->setSortingEnabled(true);
+    teacherTable_->sortItems(kOvertimeColumn, Qt::DescendingOrder);
     findingsList_->addItems(findingTexts(*report));
     shown_ = std::move(report);
     // A month without records is no sheet to hand in.
     savable_ = anyRecord;
-    csvButton_->setEnabled(savable_);
-    pdfButton_->setEnabled(savable_);
+    setSaveButtonsEnabled(savable_);
     if (teacherTable_->rowCount() > 0) {
         teacherTable_->setCurrentCell(0, 0);
     }
 }
 
+void MonthPage::setSaveButtonsEnabled(bool enabled) {
+    for (QPushButton* button : {csvButton_, pdfButton_, xlsxButton_}) {
+        button->setEnabled(enabled);
+    }
+}
+
 void MonthPage::showTeacher(int row) {
     sheetTable_->setRowCount(0);
-    if (!shown_ || row < 0 || row >= static_cast<int>(shown_->teachers.size())) {
+    const QTableWidgetItem* name = row < 0 ? nullptr : teacherTable_->item(row, 0);
+    if (!shown_ || name == nullptr) {
         return;
     }
-    const TeacherDays& teacher = shown_->teachers[static_cast<std::size_t>(row)];
+    const auto index = name->data(kTeacherRole).toULongLong();
+    if (index >= shown_->teachers.size()) {
+        return;
+    }
+    const TeacherDays& teacher = shown_->teachers[index];
     sheetTable_->setRowCount(static_cast<int>(teacher.days.size()));
     for (int i = 0; i < sheetTable_->rowCount(); ++i) {
         office::setRow(sheetTable_, i, sheetRow(teacher.days[static_cast<std::size_t>(i)]));
@@ -214,14 +311,15 @@ void MonthPage::save(Format format) {
     }
     const QDate first = shown_->period.first();
     const QString stem = u"勤務表_%1-%2"_s.arg(first.year()).arg(first.month(), 2, 10, QChar(u'0'));
-    const QString file = format == Format::Csv
-                             ? choosePath_(u"CSV に保存"_s, stem + u".csv"_s, u"CSV (*.csv)"_s)
-                             : choosePath_(u"PDF に保存"_s, stem + u".pdf"_s, u"PDF (*.pdf)"_s);
+    const QString file =
+        format == Format::Csv ? choosePath_(u"CSV に保存"_s, stem + u".csv"_s, u"CSV (*.csv)"_s)
+        : format == Format::Pdf
+            ? choosePath_(u"PDF に保存"_s, stem + u".pdf"_s, u"PDF (*.pdf)"_s)
+            : choosePath_(u"Excel に保存"_s, stem + u".xlsx"_s, u"Excel ブック (*.xlsx)"_s);
     if (file.isEmpty()) {
         return;
     }
-    csvButton_->setEnabled(false);
-    pdfButton_->setEnabled(false);
+    setSaveButtonsEnabled(false);
     office::showMessage(messageLabel_, u"保存しています…"_s, false);
     saving_.run(
         [report = shown_, file, format,
@@ -229,16 +327,20 @@ void MonthPage::save(Format format) {
             if (isDataFile(file, folder)) {
                 return dataFileRefusal(file);
             }
-            const QString error =
-                format == Format::Csv ? writeMonthCsv(*report, file) : writeMonthPdf(*report, file);
+            if (QFileInfo(file).isDir()) {
+                return u"%1 はフォルダーです。保存するファイルの名前を指定してください。"_s.arg(
+                    file);
+            }
+            const QString error = format == Format::Csv   ? writeMonthCsv(*report, file)
+                                  : format == Format::Pdf ? writeMonthPdf(*report, file)
+                                                          : writeMonthWorkbook(*report, file);
             if (!error.isEmpty()) {
                 return u"保存できませんでした。\nファイル：%1\n理由：%2"_s.arg(file, error);
             }
             return Saved{};
         },
         [this, file](Outcome<Saved> outcome) {
-            csvButton_->setEnabled(savable_);
-            pdfButton_->setEnabled(savable_);
+            setSaveButtonsEnabled(savable_);
             if (const auto* message = std::get_if<QString>(&outcome)) {
                 office::showMessage(messageLabel_, *message, true);
             } else {

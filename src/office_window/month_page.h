@@ -1,6 +1,6 @@
 #pragma once
 // 月の勤務表: a month per teacher and day as the report has it, what needs checking, and
-// the CSV and PDF that tavomi-report writes.
+// the CSV, PDF and workbook that tavomi-report writes.
 
 #include "clock/clock.h"
 #include "office/window_reads.h"
@@ -34,13 +34,14 @@ class MonthPage : public QWidget {
     void setSavePathChooser(SavePathChooser chooser) { choosePath_ = std::move(chooser); }
 
   private:
-    enum class Format { Csv, Pdf };
+    enum class Format { Csv, Pdf, Xlsx };
     struct Saved {};
 
     void read();
     void showRead(Outcome<PeriodRead> outcome);
     void showTeacher(int row);
     void save(Format format);
+    void setSaveButtonsEnabled(bool enabled);
 
     std::filesystem::path appFolder_;
     Clock clock_;
@@ -53,11 +54,13 @@ class MonthPage : public QWidget {
     QSpinBox* yearSpin_;
     QSpinBox* monthSpin_;
     QLabel* headingLabel_;
+    QLabel* legendLabel_;
     QTableWidget* teacherTable_;
     QTableWidget* sheetTable_;
     QListWidget* findingsList_;
     QPushButton* csvButton_;
     QPushButton* pdfButton_;
+    QPushButton* xlsxButton_;
     QLabel* messageLabel_;
     QProgressBar* progressBar_;
 };

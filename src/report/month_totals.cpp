@@ -131,7 +131,9 @@ TeacherTotals teacherTotals(const MonthSchedule& month, const TeacherDays& teach
         return m == months->end() ? 0 : m->second;
     };
     for (int m = month.fiscalYearStart; m <= month.thisMonth; ++m) {
-        t.fiscalYearOvertime += overtimeOf(m);
+        const int overtime = overtimeOf(m);
+        t.fiscalYearOvertime += overtime;
+        t.monthsOver45 += overtime > kMonthlyCapMinutes ? 1 : 0;
     }
     // A month before the journal began is no month without overtime: it is unknown.
     t.averageMonthsAvailable =

@@ -26,6 +26,11 @@ inline constexpr int kYearlyCapMinutes = 360 * 60;
 inline constexpr int kAverageCapMinutes = 80 * 60;
 inline constexpr int kSingleMonthLimitMinutes = 100 * 60;
 inline constexpr int kLongestAverageMonths = 6;
+// Under special circumstances: 720 hours a year, and at most six months over 45 hours.
+inline constexpr int kSpecialYearlyCapMinutes = 720 * 60;
+inline constexpr int kMonthsOver45Allowed = 6;
+// The national target for the average month (by FY2029).
+inline constexpr int kMonthlyTargetMinutes = 30 * 60;
 
 // The records of a day as its hours need them.
 std::vector<TimedRecord> timedRecords(const std::vector<PunchEvent>& events);
@@ -42,6 +47,7 @@ struct TeacherTotals {
     int scheduled = 0;       // the month's scheduled hours (the school's, every working day)
     int overtime = 0;        // this month
     int fiscalYearOvertime = 0;
+    int monthsOver45 = 0;    // the fiscal year's months over 45 hours so far, this one included
     int highestAverage = 0;  // the highest average over the last 2 to 6 months
     int highestAverageMonths = 0;
     // The months the averages could look at: the journal's own, up to six. Fewer than six
@@ -54,6 +60,8 @@ struct TeacherTotals {
     bool over80() const { return highestAverage > kAverageCapMinutes; }
     bool over100() const { return overtime >= kSingleMonthLimitMinutes; }
     bool over360() const { return fiscalYearOvertime > kYearlyCapMinutes; }
+    bool over720() const { return fiscalYearOvertime > kSpecialYearlyCapMinutes; }
+    bool tooManyMonthsOver45() const { return monthsOver45 > kMonthsOver45Allowed; }
 };
 
 // Each earlier month's overtime of each teacher, from the earlier records of a scan made

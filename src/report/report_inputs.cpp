@@ -5,7 +5,8 @@
 namespace tavomi {
 
 ReportInputs readReportInputs(const std::filesystem::path& appFolder, const ReportPeriod& period,
-                              const QDate& today, const ScanProgress& progress) {
+                              const QDate& today, const ScanProgress& progress,
+                              std::optional<qsizetype> jobField) {
     ReportInputs inputs;
     inputs.calendar.today = today;
     inputs.scan = scanJournal(dataFilePath(appFolder, kJournalFile), period,
@@ -25,7 +26,10 @@ ReportInputs readReportInputs(const std::filesystem::path& appFolder, const Repo
         }
     };
     readOrNote(InputProblem::File::Cardholders, [&] {
-        inputs.cardholders = readCardholderNames(dataFilePath(appFolder, kCardholderListFile));
+        Cardholders list =
+            readCardholderList(dataFilePath(appFolder, kCardholderListFile), jobField);
+        inputs.cardholders = std::move(list.names);
+        inputs.jobs = std::move(list.jobs);
     });
     ReportCalendar& calendar = inputs.calendar;
     readOrNote(InputProblem::File::WorkingHours, [&] {
@@ -40,7 +44,10 @@ ReportInputs readReportInputs(const std::filesystem::path& appFolder, const Repo
 }
 
 PeriodReport buildReport(const ReportPeriod& period, ReportInputs inputs) {
-    return buildReport(period, std::move(inputs.scan), inputs.cardholders, inputs.calendar);
+    PeriodReport report =
+        buildReport(period, std::move(inputs.scan), inputs.cardholders, inputs.calendar);
+    report.jobs = std::move(inputs.jobs);
+    return report;
 }
 
 }  // namespace tavomi

@@ -30,6 +30,7 @@ struct InputProblem {
 struct ReportInputs {
     JournalScan scan;
     QStringList cardholders;
+    QHash<QString, QString> jobs;  // each cardholder's job, see readCardholderList
     ReportCalendar calendar;
     std::vector<InputProblem> problems;
     bool stopped = false;  // the progress said stop: the scan is not whole
@@ -37,10 +38,12 @@ struct ReportInputs {
 
 // Reads the journal for the period (and for a month the months its caps look back on), then
 // the cardholder list, the working hours, the weekly table and the school's calendar (a
-// missing calendar is an empty one). `today` ends what a month's checks look at. Throws
-// FileError when the journal cannot be read.
+// missing calendar is an empty one). `today` ends what a month's checks look at; `jobField`
+// is the cardholder list's field the office chose for the job, if any. Throws FileError
+// when the journal cannot be read.
 ReportInputs readReportInputs(const std::filesystem::path& appFolder, const ReportPeriod& period,
-                              const QDate& today, const ScanProgress& progress = {});
+                              const QDate& today, const ScanProgress& progress = {},
+                              std::optional<qsizetype> jobField = std::nullopt);
 
 // The report the inputs make.
 PeriodReport buildReport(const ReportPeriod& period, ReportInputs inputs);

@@ -1,6 +1,7 @@
 #include "report/report_model.h"
 
 #include "files/cardholder_list.h"
+#include "files/comma_text.h"
 #include "files/working_hours.h"
 #include "record/punch_record.h"
 
@@ -103,17 +104,47 @@ WeeklyHours readWeeklyHours(const std::filesystem::path& file) {
     return week;
 }
 
-QStringList readCardholderNames(const std::filesystem::path& file) {
-    QStringList names;
-    QSet<QString> seen;
-    for (const CardholderRow& row : readCardholderRows(file)) {
-        const QString& name = row.name;
-        if (!name.trimmed().isEmpty() && !seen.contains(name)) {
-            seen.insert(name);
-            names.append(name);
+qsizetype jobFieldOf(const QStringList& headerFields) {
+    for (qsizetype i = 2; i < headerFields.size(); ++i) {
+        const QString heading = headerFields[i].trimmed();
+        if (heading == u"職名"_s || heading == u"職種"_s || heading == u"役職"_s) {
+            return i;
         }
     }
-    return names;
+    return 2;
+}
+
+Cardholders readCardholderList(const std::filesystem::path& file,
+                               std::optional<qsizetype> jobField) {
+    const QStringList lines = readDataFileLines(file);
+    const Table table = tableOfLines(lines);
+    if (table.empty()) {
+        return {};
+    }
+    const qsizetype job = jobField.value_or(jobFieldOf(commaTextFields(lines.front())));
+    Cardholders list;
+    QSet<QString> seen;  // a hash: a list may hold a thousand names
+    for (std::size_t row = 1; row < table.size(); ++row) {
+        const QString name = CardholderRow::fromTableRow(table[row]).name;
+        if (name.trimmed().isEmpty()) {
+            continue;
+        }
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            list.names.append(name);
+        }
+        if (!list.jobs.contains(name)) {
+            const QStringList fields = commaTextFields(lines[static_cast<qsizetype>(row)]);
+            if (const QString given = fields.value(job).trimmed(); !given.isEmpty()) {
+                list.jobs.insert(name, given);
+            }
+        }
+    }
+    return list;
+}
+
+QStringList readCardholderNames(const std::filesystem::path& file) {
+    return readCardholderList(file).names;
 }
 
 std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, JournalScan scan,
@@ -168,7 +199,7 @@ std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, Journa
 
 PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
                          const QStringList& cardholders, const ReportCalendar& calendar) {
-    PeriodReport report{period, {}, {}, {}, {}};
+    PeriodReport report{period, {}, {}, {}, {}, {}};
     if (!period.isDay()) {
         report.scheduleChecks = scheduleChecks(period, calendar);
     }

@@ -1,6 +1,7 @@
 #include "report/report_pdf.h"
 
 #include "record/vocabulary.h"
+#include "report/board_report.h"
 #include "report/report_text.h"
 #include "report/text_table.h"
 
@@ -12,6 +13,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <array>
 #include <numeric>
 
@@ -32,7 +34,9 @@ constexpr double kTableBottom = kTableTop + 32 * kRowHeight;
 constexpr double kPageWidth = 210 - 2 * kMargin;
 // The principal's summary: name, days, 在校等時間, of it outside, overtime, fiscal year,
 // average, flags; then how the totals are counted.
-constexpr std::array<double, 8> kSummaryWidths = {36, 12, 18, 14, 16, 18, 30, 42};
+constexpr std::array<double, 8> kSummaryWidths = {30, 12, 18, 14, 16, 18, 24, 54};
+constexpr std::size_t kSummaryOvertimeColumn = 4;
+constexpr std::size_t kSummaryFlagsColumn = 7;
 constexpr int kSummaryRowsPerPage = 28;
 constexpr int kGarbledRowsPerPage = 40;
 constexpr double kSealBox = 20;
@@ -81,8 +85,11 @@ class SheetPainter {
                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, legendText());
     }
 
-    // The principal's page: one line per teacher, `count` of them from `from`.
-    void drawSummaryPage(const PeriodReport& report, std::size_t from, std::size_t count) {
+    // The principal's page: one line per teacher, the `count` from `from` in `order` (the
+    // largest overtime first); a teacher at a cap level has the overtime and the flags in
+    // the level's colour, the flags with the level's mark.
+    void drawSummaryPage(const PeriodReport& report, const std::vector<std::size_t>& order,
+                         std::size_t from, std::size_t count) {
         setFont(15, true);
         painter_.drawText(rect(kMargin, kMargin, 130, 10), Qt::AlignLeft | Qt::AlignVCenter,
                           u"在校等時間と時間外の集計　"_s + monthTitle(report.period));
@@ -90,21 +97,27 @@ class SheetPainter {
         painter_.drawText(rect(kMargin, kMargin + 12, 150, 10),
                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                           u"上限: 時間外は月45時間・年360時間（年度は4月から）、"
-                          u"月100時間未満、2～6か月の平均80時間以内"_s);
+                          u"月100時間未満、2～6か月の平均80時間以内（時間外の多い順）"_s);
+        drawLegend(kTableTop - 5.5);
         drawSealBoxes({u"校長"});
         const QStringList heads = {
             u"氏名"_s,   u"出勤日数"_s, u"在校等時間"_s,         u"うち校外"_s,
             u"時間外"_s, u"年度累計"_s, u"2～6か月平均の最大"_s, u"上限超過"_s};
         setFont(7.5, true);
         drawCells(kTableTop, heads, kSummaryWidths, true);
-        setFont(8, false);
+        setFont(7, false);
         double y = kTableTop + kRowHeight;
         for (std::size_t i = from; i < from + count; ++i) {
-            const QStringList row = totalsRow(report.totals[i]);
+            const TeacherTotals& totals = report.totals[order[i]];
+            const QStringList row = totalsRow(totals);
             // totalsRow: name, days, present, outside, scheduled, overtime, year, average,
             // flags, ...
-            drawCells(y, {row[0], row[1], row[2], row[3], row[5], row[6], row[7], row[8]},
-                      kSummaryWidths, false, !row[8].isEmpty());
+            const std::optional<CapLevel> level = gravestCapLevel(totals);
+            drawCells(
+                y, {row[0], row[1], row[2], row[3], row[5], row[6], row[7], markedCapFlags(totals)},
+                kSummaryWidths, false, false,
+                level ? QColor::fromRgb(capLevelLook(*level).rgb) : QColor(),
+                {kSummaryOvertimeColumn, kSummaryFlagsColumn});
             y += kRowHeight;
         }
         y += 3;
@@ -159,14 +172,34 @@ class SheetPainter {
         return QString::fromUtf16(kLegend) + u"\n業務の記号: "_s + codes.join(u"　"_s);
     }
 
+    // The levels' legend above the table: each colour with its mark and its name.
+    void drawLegend(double y) {
+        setFont(7.5, false);
+        painter_.drawText(rect(kMargin, y, 10, 4.5), Qt::AlignLeft | Qt::AlignVCenter, u"凡例"_s);
+        double x = kMargin + 10;
+        for (const CapLevelLook& look : capLevelLooks()) {
+            const QRectF swatch = rect(x, y, 5, 4.5);
+            painter_.fillRect(swatch, QColor::fromRgb(look.rgb));
+            painter_.drawRect(swatch);
+            painter_.drawText(swatch, Qt::AlignCenter, look.mark);
+            painter_.drawText(rect(x + 6, y, 40, 4.5), Qt::AlignLeft | Qt::AlignVCenter, look.name);
+            x += 6 + 2.2 * look.name.size() + 5;
+        }
+    }
+
+    // `fill`, when valid, colours the cells of `filled` alone.
     template <std::size_t N>
     void drawCells(double y, const QStringList& cells, const std::array<double, N>& widths,
-                   bool heading, bool shaded = false) {
+                   bool heading, bool shaded = false, const QColor& fill = QColor(),
+                   std::initializer_list<std::size_t> filled = {}) {
         double x = kMargin;
         for (std::size_t c = 0; c < N; ++c) {
             const QRectF cell = rect(x, y, widths[c], kRowHeight);
             if (heading || shaded) {
                 painter_.fillRect(cell, QColor(232, 232, 232));
+            } else if (fill.isValid() &&
+                       std::find(filled.begin(), filled.end(), c) != filled.end()) {
+                painter_.fillRect(cell, fill);
             }
             painter_.drawRect(cell);
             const auto column = static_cast<qsizetype>(c);
@@ -261,10 +294,12 @@ QString writeMonthPdf(const PeriodReport& report, const QString& file, int* page
                 writer.newPage();
             }
         };
+        const std::vector<std::size_t> order = byOvertimeLargestFirst(report.totals);
         for (std::size_t i = 0; i < report.totals.size(); i += kSummaryRowsPerPage) {
             nextPage();
             sheet.drawSummaryPage(
-                report, i, std::min<std::size_t>(kSummaryRowsPerPage, report.totals.size() - i));
+                report, order, i,
+                std::min<std::size_t>(kSummaryRowsPerPage, report.totals.size() - i));
         }
         for (std::size_t i = 0; i < report.teachers.size(); ++i) {
             nextPage();

@@ -47,6 +47,9 @@ QString reportSummary(const QStringList& arguments) {
     if (!c.csvFile.isEmpty() || !c.pdfFile.isEmpty()) {
         text += QStringLiteral(" csv [%1] pdf [%2]").arg(c.csvFile, c.pdfFile);
     }
+    if (!c.xlsxFile.isEmpty()) {
+        text += QStringLiteral(" xlsx [%1]").arg(c.xlsxFile);
+    }
     return text;
 }
 
@@ -101,8 +104,12 @@ TEST(CommandLineTest, ReportToolArguments) {
         {{"month", "2026/07/01"}, "error: month needs a month written YYYY/MM, not 2026/07/01"},
         {{"month", "2019/13"}, "error: month needs a month written YYYY/MM, not 2019/13"},
         {{"month"}, "error: month needs one month, written YYYY/MM"},
-        {{"month", "2019/08", "--pdf="}, "error: --csv and --pdf need a file"},
-        {{"today", "--csv", "a.csv"}, "error: --csv and --pdf belong to month"},
+        {{"month", "2019/08", "--xlsx", u"勤務表.xlsx"_s},
+         u"month 2019-08-01..2019-08-31 xlsx [勤務表.xlsx]"_s},
+        {{"month", "2019/08", "--pdf="}, "error: --csv, --pdf and --xlsx need a file"},
+        {{"month", "2019/08", "--xlsx="}, "error: --csv, --pdf and --xlsx need a file"},
+        {{"today", "--csv", "a.csv"}, "error: --csv, --pdf and --xlsx belong to month"},
+        {{"today", "--xlsx", "a.xlsx"}, "error: --csv, --pdf and --xlsx belong to month"},
         {{"month", "2019/08", "--date", "2019/08/01"}, "error: --date belongs to today"},
     };
     for (const LineCase& c : cases) {

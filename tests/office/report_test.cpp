@@ -8,8 +8,13 @@
 #include "report/report_text.h"
 #include "report_fixture.h"
 #include "support/qt_printers.h"
+#include "support/workbook_reader.h"
 
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -226,6 +231,117 @@ TEST_F(ReportTest, MissingCardholderListLeavesTheJournalsNames) {
     EXPECT_TRUE(run.err.contains(QStringLiteral("associate_with_card.txt")));
     EXPECT_TRUE(run.out.contains(u"田中　花"_s));
     EXPECT_FALSE(run.out.contains(u"鈴木　一郎"_s));
+}
+
+TEST_F(ReportTest, MonthWorkbookReadsBackAsSheetsOfNumbers) {
+    const QString xlsx = outputPath("august.xlsx");
+    const auto before = dataFiles();
+
+    const ReportRun run = report({"month", "2019/08", "--xlsx", xlsx});
+
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(dataFiles(), before);
+    const QJsonObject book = test::readWorkbook(xlsx);
+    QStringList sheets;
+    for (const QJsonValue& name : book[u"sheets"_s].toArray()) {
+        sheets.append(name.toString());
+    }
+    EXPECT_EQ(sheets, (QStringList{u"校長"_s, u"教育委員会"_s, u"確認事項"_s, u"山田　花子"_s,
+                                   u"佐藤太郎"_s, u"鈴木　一郎"_s, u"伊藤　美咲"_s, u"田中　花"_s,
+                                   u"山田,次郎"_s}));
+    struct Cell {
+        const char16_t* sheet;
+        int row;
+        int column;
+        const char16_t* value;
+    };
+    const Cell cells[] = {
+        // The principal's: a row a teacher under the header, largest overtime first (then as
+        // listed), hours as minutes of a [h]:mm cell.
+        {u"校長", 1, 0, u"s 凡例: ▲ 月45時間超　◆ 2～6か月平均80時間超　● 月100時間以上"},
+        {u"校長", 2, 3, u"s 在校等時間"},
+        {u"校長", 3, 0, u"s 山田　花子"},
+        {u"校長", 3, 1, u"s 教諭"},
+        {u"校長", 3, 2, u"n 3"},
+        {u"校長", 3, 3, u"t 1497"},  // 24:57
+        {u"校長", 3, 6, u"t 567"},   // 9:27
+        {u"校長", 3, 9, u"t 283"},   // 4:43 over two months
+        {u"校長", 3, 10, u"n 2"},
+        {u"校長", 4, 4, u"t 420"},  // 佐藤's 7:00 outside
+        {u"校長", 8, 0, u"s 山田,次郎"},
+        // The board's: five teachers with records (鈴木 has none in August), all within 45 h;
+        // the usual jobs first, those without one last.
+        {u"教育委員会", 3, 0, u"s 全体"},
+        {u"教育委員会", 3, 1, u"n 5"},
+        {u"教育委員会", 3, 2, u"n 5"},
+        {u"教育委員会", 3, 3, u"n 1"},     // a share of 100%
+        {u"教育委員会", 3, 10, u"t 154"},  // (567 + 207 + 0 + 0 + 0) / 5 minutes, 2:34
+        {u"教育委員会", 4, 0, u"s 教頭"},
+        {u"教育委員会", 5, 0, u"s 教諭"},
+        {u"教育委員会", 6, 0, u"s 養護教諭"},
+        {u"教育委員会", 7, 0, u"s （職名なし）"},
+        {u"教育委員会", 7, 1, u"n 2"},
+        {u"教育委員会", 9, 0, u"s 氏名"},
+        {u"教育委員会", 10, 0, u"s 山田　花子"},
+        {u"教育委員会", 10, 4, u"n 0"},  // months over 45 h this fiscal year
+        {u"教育委員会", 16, 1, u"s 鈴木　一郎"},
+        // A teacher's: a row a day from the 1st; 2 August, until 25:30.
+        {u"山田　花子", 4, 0, u"d 2019-08-02"},
+        {u"山田　花子", 4, 2, u"t 495"},   // scheduled from 8:15
+        {u"山田　花子", 4, 5, u"t 490"},   // in at 8:10
+        {u"山田　花子", 4, 6, u"t 1530"},  // out at 25:30
+        {u"山田　花子", 4, 10, u"t 995"},  // 16:35 at school
+        {u"山田　花子", 4, 13, u"t 530"},  // 8:50 over
+        // The things to check, with the lines of the journal they come from.
+        {u"確認事項", 3, 0, u"s 山田　花子"},
+        {u"確認事項", 3, 1, u"d 2019-08-05"},
+    };
+    for (const Cell& c : cells) {
+        const QString sheet = QString::fromUtf16(c.sheet);
+        EXPECT_EQ(test::cellOf(book, sheet, c.row, c.column), QString::fromUtf16(c.value))
+            << sheet.toStdString() << " row " << c.row << " column " << c.column;
+    }
+    const QJsonArray checks = book[u"rows"_s].toObject()[u"確認事項"_s].toArray();
+    QStringList lines;
+    for (const QJsonValue& row : checks) {
+        const QJsonArray cells = row.toArray();
+        if (cells.at(4).isArray()) {
+            lines.append(test::cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 3)
+                             .section(u' ', 1) +
+                         u" @ "_s +
+                         test::cellOf(book, u"確認事項"_s, static_cast<int>(lines.size() + 3), 5));
+        }
+    }
+    // 伊藤's open day is one record, line 30; 山田's of the 20th two; a garbled line its own.
+    EXPECT_TRUE(lines.contains(u"退勤なし @ n 30"_s)) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(u"退勤なし @ s 31、35"_s)) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(u"読めない行：あ\uFFFD,\uFFFD @ n 24"_s))
+        << lines.join(u'\n').toStdString();
+}
+
+// A workbook the report cannot write leaves one message and no file.
+TEST_F(ReportTest, WorkbookThatCannotBeWrittenIsOneMessageAndNoFile) {
+    const std::filesystem::path folder = data.appFolder() / kDataFolderName;
+    const struct {
+        QString path;
+        const char* says;
+    } cases[] = {
+        {dir.path(), "is a folder"},
+        {QString::fromStdString((folder / kJournalFile).string()), "data files"},
+        // Not writable, whoever runs the test (root included).
+        {u"/proc/august.xlsx"_s, "cannot write"},
+        {outputPath("no-such-folder") + u"/august.xlsx"_s, "cannot write"},
+    };
+    const auto before = dataFiles();
+    for (const auto& c : cases) {
+        const ReportRun run =
+            report({"month", "2019/08", "--xlsx", c.path, "--csv", outputPath("beside.csv")});
+        EXPECT_EQ(run.exitCode, 1) << c.path.toStdString();
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.says))) << run.err.toStdString();
+        EXPECT_EQ(dataFiles(), before);
+        EXPECT_FALSE(QFile::exists(outputPath("beside.csv"))) << c.path.toStdString();
+    }
 }
 
 QString runPoppler(const QString& program, const QStringList& arguments) {

@@ -15,6 +15,7 @@
 #include "support/wait.h"
 
 #include <QDateEdit>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -191,7 +192,7 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
     EXPECT_TRUE(texts.join(u'\n').contains(
         u"週の表（ordinary_working_hours.txt）の時間で数えた日: 8/8（木）"_s));
 
-    // The CSV is the report tool's, byte for byte; the PDF is written whole.
+    // The CSV is the report tool's, byte for byte; the PDF and the workbook are written whole.
     QTemporaryDir out;
     QString chosen;
     auto* page = window->findChild<MonthPage*>("monthPage");
@@ -206,7 +207,7 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
         runReportCommand(command, folder.appFolder(), [this] { return now; }, devNull, devNull, {}),
         0);
     std::fclose(devNull);
-    for (const char* button : {"csvButton", "pdfButton"}) {
+    for (const char* button : {"csvButton", "pdfButton", "xlsxButton"}) {
         chosen = out.filePath(QString::fromLatin1(button));
         find<QPushButton>("monthPage", button)->click();
         ASSERT_TRUE(waitUntil([&] {
@@ -220,6 +221,16 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
                 pdf.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), tool.readAll());
     EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+    QFile workbook(out.filePath(u"xlsxButton"_s));
+    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(workbook.readAll().startsWith("PK"));  // a zip, as every .xlsx is
+
+    // A folder is no workbook: one message, nothing written.
+    const auto entries = QDir(out.path()).entryList(QDir::Files);
+    chosen = out.path();
+    find<QPushButton>("monthPage", "xlsxButton")->click();
+    EXPECT_TRUE(waitUntil([&] { return message("monthPage")->text().contains(u"フォルダー"_s); }));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), entries);
 
     // A data file is never written over, whatever the dialog gave.
     const QByteArray journal = folder.readBytes(kJournalFile);
@@ -234,6 +245,72 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
     EXPECT_TRUE(waitUntil(
         [&] { return message("monthPage")->text().contains(u"2019年10月の記録はありません"_s); }));
     EXPECT_FALSE(find<QPushButton>("monthPage", "csvButton")->isEnabled());
+}
+
+// The principal's list: largest overtime first, any column sorted by what it counts, and
+// each cap level in its colour with its mark.
+TEST_F(OfficeWindowTest, TeachersSortByTheirNumbersAndShowTheirLevels) {
+    // Whole weekend days, 05:00 to 28:00 (23 hours of overtime each): five for 田中
+    // (115:00, 月100時間以上), two for 伊藤 (46:00, 月45時間超).
+    QByteArray journal = folder.readBytes(kJournalFile);  // its end-of-file mark gone in SetUp
+    const std::pair<const char16_t*, const char16_t*> days[] = {
+        {u"田中　花", u"03"}, {u"田中　花", u"04"},   {u"田中　花", u"10"},   {u"田中　花", u"11"},
+        {u"田中　花", u"17"}, {u"伊藤　美咲", u"18"}, {u"伊藤　美咲", u"24"},
+    };
+    for (const auto& [name, day] : days) {
+        for (const auto& [kind, time] : {std::pair{u"出勤", u"05:00"}, {u"退勤", u"28:00"}}) {
+            journal += encodeCp932(u"%1,%2,2019/08/%3,%4,IC記録,詳細なし,事由なし\r\n"_s.arg(
+                QString::fromUtf16(kind), QString::fromUtf16(name), QString::fromUtf16(day),
+                QString::fromUtf16(time)));
+        }
+    }
+    folder.writeBytes(kJournalFile, journal);
+    open();
+    auto* teachers = find<QTableWidget>("monthPage", "teacherTable");
+    auto* sheet = find<QTableWidget>("monthPage", "sheetTable");
+    ASSERT_TRUE(waitUntil([&] { return teachers->rowCount() == 7; }));
+    const struct {
+        const char16_t* name;
+        const char16_t* overtime;
+        const char16_t* flags;
+        QColor fill;
+    } expected[] = {
+        {u"田中　花", u"115:00", u"● 月100時間以上 ▲ 月45時間超", QColor(0xF2, 0x80, 0x80)},
+        {u"伊藤　美咲", u"46:00", u"▲ 月45時間超", QColor(0xFF, 0xE6, 0x99)},
+        {u"山田　花子", u"9:27", u"", QColor()},
+        {u"佐藤太郎", u"3:27", u"", QColor()},
+    };
+    for (int row = 0; row < static_cast<int>(std::size(expected)); ++row) {
+        const auto& e = expected[row];
+        SCOPED_TRACE(row);
+        EXPECT_EQ(cell(teachers, row, 0), QString::fromUtf16(e.name));
+        EXPECT_EQ(cell(teachers, row, 5), QString::fromUtf16(e.overtime));
+        EXPECT_EQ(cell(teachers, row, 8), QString::fromUtf16(e.flags));
+        for (const int column : {5, 8}) {
+            const QBrush brush = teachers->item(row, column)->background();
+            EXPECT_EQ(brush.style() == Qt::NoBrush ? QColor() : brush.color(), e.fill);
+        }
+    }
+    // The legend names each level beside its mark, which stands on the level's colour.
+    const QString legend = find<QLabel>("monthPage", "capLegend")->text();
+    for (const QString& part :
+         {u"▲&nbsp;</span> 月45時間超"_s, u"◆&nbsp;</span> 2～6か月平均80時間超"_s,
+          u"#f28080; color:black\">&nbsp;●&nbsp;</span> 月100時間以上"_s}) {
+        EXPECT_TRUE(legend.contains(part)) << legend.toStdString();
+    }
+
+    // By the hours, not by their text: 9:27 comes before 46:00 and 115:00.
+    ASSERT_TRUE(teachers->isSortingEnabled());
+    teachers->sortByColumn(5, Qt::AscendingOrder);
+    const int last = teachers->rowCount() - 1;
+    EXPECT_EQ(cell(teachers, last, 0), u"田中　花"_s);
+    EXPECT_EQ(cell(teachers, last - 1, 0), u"伊藤　美咲"_s);
+    EXPECT_EQ(cell(teachers, last - 2, 0), u"山田　花子"_s);
+    // A row chosen after sorting shows its own teacher's sheet: 伊藤's 18th from 05:00.
+    teachers->setCurrentCell(last - 1, 0);
+    ASSERT_EQ(sheet->rowCount(), 31);
+    EXPECT_EQ(cell(sheet, 17, 4), u"05:00"_s);
+    EXPECT_EQ(cell(sheet, 17, 5), u"28:00"_s);
 }
 
 TEST_F(OfficeWindowTest, AMissingDataFolderIsSaidOnEveryPage) {
