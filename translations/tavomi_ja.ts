@@ -145,7 +145,7 @@ IDm：%2
     </message>
     <message>
         <source>retire the card %1 of %2? Tavomi will answer it as not registered. [y/N] </source>
-        <translation>%2 さんのカード %1 を使えなくしますか？　このカードは未登録のカードとして扱われます。[y/N] </translation>
+        <translation>%2 さんのカード %1 を使えなくしますか？&#x3000;このカードは未登録のカードとして扱われます。[y/N] </translation>
     </message>
     <message>
         <source>nothing changed
