@@ -1,6 +1,7 @@
 #include "office_window/card_page.h"
 
 #include "dialogs/screen_look.h"
+#include "files/data_folder.h"
 #include "files/file_error.h"
 #include "office/tool_output.h"
 #include "office/window_reads.h"
@@ -47,6 +48,10 @@ CardPage::CardPage(std::filesystem::path appFolder, CardPoller& poller, QWidget*
     givenNameEdit_ = look::named(new QLineEdit(this), "givenNameEdit");
     particularsEdit_ = look::named(new QLineEdit(this), "particularsEdit");
     registerButton_ = look::named(new QPushButton(u"このカードを登録"_s, this), "registerButton");
+    retireButton_ =
+        look::named(new QPushButton(u"このカードを使えなくする"_s, this), "retireButton");
+    retireButton_->setToolTip(u"なくした・返したカードをカード登録ファイルから外します"_s);
+    retireButton_->setEnabled(false);
     messageLabel_ = office::messageLine(this);
     pollTimer_ = look::named(new QTimer(this), "pollTimer");
 
@@ -55,6 +60,7 @@ CardPage::CardPage(std::filesystem::path appFolder, CardPoller& poller, QWidget*
     cardForm->addRow(promptLabel_);
     cardForm->addRow(u"IDm"_s, cardIdLabel_);
     cardForm->addRow(u"登録"_s, holderLabel_);
+    cardForm->addRow(retireButton_);
     auto* holder = new QGroupBox(u"登録する人"_s, this);
     auto* holderForm = new QFormLayout(holder);
     auto* names = new QHBoxLayout;
@@ -76,6 +82,7 @@ CardPage::CardPage(std::filesystem::path appFolder, CardPoller& poller, QWidget*
 
     connect(pollTimer_, &QTimer::timeout, this, &CardPage::poll);
     connect(registerButton_, &QPushButton::clicked, this, &CardPage::registerLaidCard);
+    connect(retireButton_, &QPushButton::clicked, this, &CardPage::retireLaidCard);
     readList();
 }
 
@@ -91,24 +98,28 @@ void CardPage::hideEvent(QHideEvent* event) {
 
 void CardPage::readList() {
     listReading_.run(
-        [folder = appFolder_](const ReadProgress&) -> Outcome<std::vector<CardholderRow>> {
+        [folder = appFolder_](const ReadProgress&) -> Outcome<ListRead> {
+            // The stamp before the read: a change during it makes a retire refuse, not guess.
+            const FileStamp stamp = fileStampOf(dataFilePath(folder, kCardholderListFile));
             auto read = readCardholders(folder);
             if (auto* message = std::get_if<QString>(&read)) {
                 return *message;
             }
-            return std::get<std::vector<CardholderRow>>(std::move(read));
+            return ListRead{std::get<std::vector<CardholderRow>>(std::move(read)), stamp};
         },
-        [this](Outcome<std::vector<CardholderRow>> outcome) { showList(std::move(outcome)); });
+        [this](Outcome<ListRead> outcome) { showList(std::move(outcome)); });
 }
 
-void CardPage::showList(Outcome<std::vector<CardholderRow>> outcome) {
+void CardPage::showList(Outcome<ListRead> outcome) {
     if (const auto* message = std::get_if<QString>(&outcome)) {
         rows_.clear();
         listTable_->setRowCount(0);
         office::showMessage(messageLabel_, *message, true);
         return;
     }
-    rows_ = std::get<std::vector<CardholderRow>>(std::move(outcome));
+    ListRead& read = std::get<ListRead>(outcome);
+    rows_ = std::move(read.rows);
+    listStamp_ = read.stamp;
     listTable_->setRowCount(static_cast<int>(rows_.size()));
     for (int i = 0; i < listTable_->rowCount(); ++i) {
         const CardholderRow& row = rows_[static_cast<std::size_t>(i)];
@@ -174,6 +185,87 @@ void CardPage::showLaidCard() {
     cardIdLabel_->setText(laidCardId_);
     const auto holder = holderOf(laidCardId_);
     holderLabel_->setText(holder ? withControlPictures(*holder) + u" さん"_s : u"未登録のカード"_s);
+    retireButton_->setEnabled(holder.has_value());
+}
+
+std::optional<QString> CardPage::otherCardOf(const QString& name) const {
+    for (const CardholderRow& row : rows_) {
+        if (row.name == name && row.cardId != laidCardId_ && holderOf(row.cardId) == name) {
+            return row.cardId;
+        }
+    }
+    return std::nullopt;
+}
+
+bool CardPage::askFirst(const QString& text, const QString& yesCaption) {
+    QMessageBox question(QMessageBox::Question, u"カード登録"_s, text, QMessageBox::NoButton, this);
+    question.setTextFormat(Qt::PlainText);
+    QPushButton* yes = question.addButton(yesCaption, QMessageBox::AcceptRole);
+    question.addButton(u"やめる"_s, QMessageBox::RejectRole);
+    question.exec();
+    return question.clickedButton() == yes;
+}
+
+void CardPage::retireLaidCard() {
+    const auto holder = holderOf(laidCardId_);
+    if (retiring_.busy() || !holder) {
+        return;
+    }
+    if (!askFirst(u"%1 さんのカード %2 を使えなくしますか？\n"
+                  u"カード登録ファイルからこのカードの行を外し、タイムレコーダーは"
+                  u"このカードを未登録のカードとして扱います。"_s.arg(withControlPictures(*holder),
+                                                                      laidCardId_),
+                  u"使えなくする"_s)) {
+        return;
+    }
+    retireButton_->setEnabled(false);
+    retiring_.run(
+        [folder = appFolder_, cardId = laidCardId_,
+         seen = listStamp_](const ReadProgress&) -> Outcome<Retirement> {
+            try {
+                return Retirement{retireCard(folder, cardId, seen), cardId};
+            } catch (const FileError& e) {
+                return e.japaneseText().replace(u"\r\n"_s, u"\n"_s);
+            }
+        },
+        [this](Outcome<Retirement> outcome) { showRetirement(std::move(outcome)); });
+}
+
+void CardPage::showRetirement(Outcome<Retirement> outcome) {
+    showLaidCard();
+    if (const auto* message = std::get_if<QString>(&outcome)) {
+        office::showMessage(messageLabel_, *message, true);
+        return;
+    }
+    const Retirement& done = std::get<Retirement>(outcome);
+    switch (done.result.status) {
+        case RetireStatus::Retired:
+            office::showMessage(messageLabel_,
+                                u"カード %1 を使えなくしました（%2 さんのカードでした）。"_s.arg(
+                                    done.cardId, withControlPictures(done.result.formerHolder)),
+                                false);
+            break;
+        case RetireStatus::NotRegistered:
+            office::showMessage(messageLabel_,
+                                u"カード %1 は登録されていません。"_s.arg(done.cardId), true);
+            break;
+        case RetireStatus::ListChanged:
+            office::showMessage(
+                messageLabel_,
+                u"カード登録ファイルがほかの人に変えられました。何も書き込んでいません。"
+                u"一覧を確かめて、もう一度やり直してください。"_s,
+                true);
+            break;
+        case RetireStatus::ListMissing:
+            office::showMessage(messageLabel_, u"カード登録ファイルが見つかりません。"_s, true);
+            break;
+        case RetireStatus::Busy:
+            office::showMessage(
+                messageLabel_,
+                u"ほかのプログラムが書き込み中です。しばらくしてからやり直してください。"_s, true);
+            break;
+    }
+    readList();
 }
 
 void CardPage::registerLaidCard() {
@@ -201,6 +293,14 @@ void CardPage::registerLaidCard() {
     if (laidCardId_.isEmpty()) {
         office::showMessage(messageLabel_, u"このカードは IDm を返さないため登録できません。"_s,
                             true);
+        return;
+    }
+    if (const auto other = otherCardOf(name);
+        other && !askFirst(u"%1 さんにはすでにカード %2 が登録されています。\n"
+                           u"このカード %3 も %1 さんのカードとして登録しますか？"_s.arg(
+                               withControlPictures(name), *other, laidCardId_),
+                           u"登録する"_s)) {
+        office::showMessage(messageLabel_, u"登録しませんでした。"_s, false);
         return;
     }
     startRegistration(name, particulars.isEmpty() ? QStringList() : QStringList{particulars},

@@ -4,6 +4,7 @@
 
 #include "card/card_poller.h"
 #include "files/cardholder_list.h"
+#include "files/file_stamp.h"
 #include "office/card_registration.h"
 #include "office_window/background.h"
 
@@ -41,9 +42,17 @@ class CardPage : public QWidget {
         QString cardId;
         QString name;
     };
+    struct ListRead {
+        std::vector<CardholderRow> rows;
+        FileStamp stamp;
+    };
+    struct Retirement {
+        RetireResult result;
+        QString cardId;
+    };
 
     void readList();
-    void showList(Outcome<std::vector<CardholderRow>> outcome);
+    void showList(Outcome<ListRead> outcome);
     void poll();
     void showPoll(const PollResult& result);
     void showLaidCard();
@@ -51,16 +60,22 @@ class CardPage : public QWidget {
     void startRegistration(const QString& name, const QStringList& particulars, bool reassign);
     void showRegistration(Outcome<Registration> outcome, const QStringList& particulars);
     std::optional<QString> holderOf(const QString& cardId) const;
+    std::optional<QString> otherCardOf(const QString& name) const;
+    bool askFirst(const QString& text, const QString& yesCaption);
+    void retireLaidCard();
+    void showRetirement(Outcome<Retirement> outcome);
 
     std::filesystem::path appFolder_;
     CardPoller& poller_;
     std::vector<CardholderRow> rows_;
-    QString laidCardId_;  // the last card read; it stays for registering after it is lifted
+    FileStamp listStamp_;  // of the list the table shows: a retire is of that list
+    QString laidCardId_;   // the last card read; it stays for registering after it is lifted
     bool cardRead_ = false;
     qint64 pollStartedAt_ = 0;
-    BackgroundWork<std::vector<CardholderRow>> listReading_{this};
+    BackgroundWork<ListRead> listReading_{this};
     BackgroundWork<PollResult> polling_{this};
     BackgroundWork<Registration> registering_{this};
+    BackgroundWork<Retirement> retiring_{this};
 
     QTableWidget* listTable_;
     QLabel* promptLabel_;
@@ -70,6 +85,7 @@ class CardPage : public QWidget {
     QLineEdit* givenNameEdit_;
     QLineEdit* particularsEdit_;
     QPushButton* registerButton_;
+    QPushButton* retireButton_;
     QLabel* messageLabel_;
     QTimer* pollTimer_;
 };

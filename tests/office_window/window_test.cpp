@@ -394,6 +394,43 @@ TEST_F(CardPageTest, ALaidCardIsRegisteredOrReassignedAfterTheQuestion) {
                     .endsWith(test::kHanakoCard + u",鈴木　一郎\r\n"_s));
 }
 
+// A lost card leaves the list after the question; a teacher who already holds a card gets a
+// second one only when the office says so.
+TEST_F(CardPageTest, ALostCardIsRetiredAndASecondCardIsAskedFirst) {
+    test::ModalAnswerer answers;
+    const auto press = [](const QString& caption) {
+        return [caption](QWidget* box) {
+            for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons()) {
+                if (button->text() == caption) {
+                    button->click();
+                }
+            }
+        };
+    };
+    lay(test::kStrangerCard);
+    EXPECT_FALSE(find<QPushButton>("cardPage", "retireButton")->isEnabled());
+    const QByteArray before = folder.readBytes(kCardholderListFile);
+    answers.then(press(u"やめる"_s));
+    enter(u"山田"_s, u"花子"_s, QString());
+    ASSERT_TRUE(told(u"登録しませんでした"_s));
+    EXPECT_TRUE(answers.texts().back().contains(u"すでにカード "_s + test::kHanakoCard))
+        << answers.texts().back().toStdString();
+    EXPECT_EQ(folder.readBytes(kCardholderListFile), before);
+
+    lay(test::kHanakoCard);
+    auto* retire = find<QPushButton>("cardPage", "retireButton");
+    ASSERT_TRUE(retire->isEnabled());
+    answers.then(press(u"やめる"_s));
+    retire->click();
+    EXPECT_EQ(folder.readBytes(kCardholderListFile), before);
+    answers.then(press(u"使えなくする"_s));
+    retire->click();
+    ASSERT_TRUE(told(u"使えなくしました"_s));
+    EXPECT_FALSE(decodeCp932(folder.readBytes(kCardholderListFile)).contains(test::kHanakoCard));
+    EXPECT_TRUE(waitUntil([&] { return list->rowCount() == 4; }));
+    EXPECT_EQ(find<QLabel>("cardPage", "holderLabel")->text(), u"未登録のカード"_s);
+}
+
 TEST_F(CardPageTest, EveryRefusalIsSaidInJapaneseAndNothingIsWritten) {
     lay(test::kStrangerCard);
     const QByteArray before = folder.readBytes(kCardholderListFile);
