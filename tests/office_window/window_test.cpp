@@ -383,15 +383,15 @@ TEST_F(CardPageTest, ALaidCardIsRegisteredOrReassignedAfterTheQuestion) {
     };
     answers.then(press(u"やめる"_s));
     const QByteArray before = folder.readBytes(kCardholderListFile);
-    enter(u"鈴木"_s, u"一郎"_s, QString());
+    enter(u"高橋"_s, u"三郎"_s, QString());
     ASSERT_TRUE(told(u"すでに 山田　花子 さんに登録されています"_s));
     EXPECT_EQ(folder.readBytes(kCardholderListFile), before);
     answers.then(press(u"登録し直す"_s));
-    enter(u"鈴木"_s, u"一郎"_s, QString());
+    enter(u"高橋"_s, u"三郎"_s, QString());
     ASSERT_TRUE(told(u"登録し直しました"_s));
     EXPECT_EQ(answers.count(), 2);
     EXPECT_TRUE(decodeCp932(folder.readBytes(kCardholderListFile))
-                    .endsWith(test::kHanakoCard + u",鈴木　一郎\r\n"_s));
+                    .endsWith(test::kHanakoCard + u",高橋　三郎\r\n"_s));
 }
 
 // A lost card leaves the list after the question; a teacher who already holds a card gets a
@@ -452,12 +452,12 @@ TEST_F(CardPageTest, EveryRefusalIsSaidInJapaneseAndNothingIsWritten) {
     }
     // Another writer holds the lock; then the list is gone.
     folder.writeBytes(kLockFile, "busy");
-    enter(u"山田"_s, u"花子"_s, QString());
+    enter(u"佐藤"_s, u"次郎"_s, QString());
     EXPECT_TRUE(told(u"ほかのプログラムが書き込み中です"_s));
     EXPECT_EQ(folder.readBytes(kCardholderListFile), before);
     folder.remove(kLockFile);
     folder.remove(kCardholderListFile);
-    enter(u"山田"_s, u"花子"_s, QString());
+    enter(u"佐藤"_s, u"次郎"_s, QString());
     EXPECT_TRUE(told(u"カード登録ファイル（associate_with_card.txt）がありません"_s));
     EXPECT_FALSE(folder.exists(kCardholderListFile));
 }
