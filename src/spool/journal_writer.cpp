@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -30,31 +31,80 @@ namespace tavomi {
 
 namespace {
 
-// How far back from the journal's end a record sent before a crash is looked for.
-constexpr off_t kTailToSearch = 64 * 1024;
+// Records sent in one append and taken off the spool in one replacement: a long backlog
+// goes in time proportional to its records, not to their square.
+constexpr std::size_t kBatch = 500;
 
 void log(const std::string& text) {
     std::fprintf(stderr, "tavomi: %s\n", text.c_str());
 }
 
-// True when the journal's last bytes hold the line whole: it was sent before a crash
-// took the spool's update with it.
-bool journalEndsNear(const std::filesystem::path& journal, const QString& line) {
+// The journal's size as the file server has it now (a fresh open asks it).
+qint64 journalSize(const std::filesystem::path& journal) {
     const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
         throw FileError(journal, "cannot read", errno);
     }
-    const off_t from = std::max<off_t>(0, st.st_size - kTailToSearch);
-    QByteArray tail(static_cast<qsizetype>(st.st_size - from), '\0');
+    return st.st_size;
+}
+
+// Of the first `count` records waiting, those an append carried before a crash took the
+// spool's update with it. Only a record with a note can be in the journal, and only in
+// what was appended after the size the note gives (a whole line ending past it); there
+// the lines equal to it are counted against the records equal to it that have notes, so
+// an earlier identical record never counts and a weekend of others' records in between
+// hides none.
+std::vector<bool> alreadySent(const std::filesystem::path& journal, const SpoolContents& waiting,
+                              std::size_t count) {
+    std::vector<bool> sent(count, false);
+    struct Same {
+        std::vector<std::size_t> records;
+        qint64 from = 0;
+    };
+    std::map<QByteArray, Same> noted;
+    qint64 earliest = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const auto from = waiting.sentFrom[i]) {
+            Same& same = noted[lineBytesAsWritten(waiting.records[i].line)];
+            same.from = same.records.empty() ? *from : std::min(same.from, *from);
+            same.records.push_back(i);
+            earliest = earliest < 0 ? *from : std::min(earliest, *from);
+        }
+    }
+    if (noted.empty()) {
+        return sent;
+    }
+    const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        throw FileError(journal, "cannot read", errno);
+    }
+    // From a little before: a line cut in at an end-of-file mark starts before the size.
+    const qint64 readFrom = std::max<qint64>(0, earliest - 1024);
+    if (st.st_size <= readFrom) {
+        return sent;
+    }
+    QByteArray bytes(static_cast<qsizetype>(st.st_size - readFrom), '\0');
     const ssize_t done =
-        readFully(fd.get(), tail.data(), static_cast<std::size_t>(tail.size()), from);
+        readFully(fd.get(), bytes.data(), static_cast<std::size_t>(bytes.size()), readFrom);
     if (done < 0) {
         throw FileError(journal, "cannot read", errno);
     }
-    tail.truncate(done);
-    const QByteArray wanted = lineBytesAsWritten(line);
-    return (from == 0 && tail.startsWith(wanted)) || tail.contains('\n' + wanted);
+    bytes.truncate(done);
+    for (const auto& [line, same] : noted) {
+        std::size_t found = 0;
+        for (qsizetype at = bytes.indexOf(line); at >= 0; at = bytes.indexOf(line, at + 1)) {
+            const bool lineStart = at > 0 ? bytes[at - 1] == '\n' : readFrom == 0;
+            if (lineStart && readFrom + at + line.size() > same.from) {
+                ++found;
+            }
+        }
+        for (std::size_t k = 0; k < std::min(found, same.records.size()); ++k) {
+            sent[same.records[k]] = true;
+        }
+    }
+    return sent;
 }
 
 }  // namespace
@@ -90,6 +140,8 @@ class JournalWriter::Pending {
     bool kept = false;       // in the spool
     bool abandoned = false;  // kept by the screen, which went on without its outcome
     bool written = false;    // in the journal, whatever the outcome says yet
+    // The journal's size just before its append, once the append has begun.
+    std::optional<qint64> journalSizeBefore;
 };
 
 // The writer thread's body: the jobs of the screens in order, and what waits in the spool.
@@ -141,6 +193,7 @@ class JournalWriter::WriterThread {
     WriteResult keepOnThread(Pending& job);
     WriteResult keepJob(Pending& job, bool forScreen);
     void finish(Pending& job, WriteResult result);
+    void noteSending(Pending& job) noexcept;  // with job.mutex held
     void removeFromSpool(const SpooledRecord& record) noexcept;
     SendStop sendWaiting();
     bool isUnreachable(const FileError& error) const;
@@ -236,7 +289,18 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
     // Kept meanwhile by a screen that went on, the record comes off the spool before the
     // journal's lock goes: no copy of Tavomi on this PC may send it again.
     const WhileLocked takeOffTheSpool{
-        {}, [this, &job] {
+        [this, &job] {
+            // Where the record goes: kept by a screen meanwhile, it carries a note of it, so
+            // that a crash after the append finds it in the journal and never sends it again.
+            const qint64 size = journalSize(dataFilePath(appFolder, kJournalFile));
+            const std::lock_guard guard(job.mutex);
+            job.journalSizeBefore = size;
+            if (job.kept) {
+                noteSending(job);
+            }
+            return QStringList{job.request.line};
+        },
+        [this, &job] {
             const std::lock_guard guard(job.mutex);
             job.written = true;
             if (job.kept) {
@@ -307,6 +371,9 @@ WriteResult JournalWriter::WriterThread::keepJob(Pending& job, bool forScreen) {
                 result.error = std::current_exception();
                 return result;
             }
+            if (job.journalSizeBefore) {
+                noteSending(job);  // its append has begun and may still land
+            }
         }
         if (forScreen) {
             job.abandoned = true;
@@ -329,6 +396,15 @@ void JournalWriter::WriterThread::finish(Pending& job, WriteResult result) {
     refreshStatus();  // a kept record that went through after all is off the spool
 }
 
+void JournalWriter::WriterThread::noteSending(Pending& job) noexcept {
+    try {
+        spool.noteSending({{job.request.madeAt, job.request.line}}, *job.journalSizeBefore);
+    } catch (const std::exception& e) {
+        // The append goes on: a punch is never held back for its note.
+        log(std::string("cannot note a kept record's append in the spool: ") + e.what());
+    }
+}
+
 void JournalWriter::WriterThread::removeFromSpool(const SpooledRecord& record) noexcept {
     try {
         spool.remove(record);
@@ -347,28 +423,47 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
             while (screensKeeping.load() > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            // Under the journal's lock, which every copy of Tavomi on this PC takes to send:
-            // the record is still the oldest waiting unless another copy sent it, and it
-            // is at the journal's end only when it went out before a crash.
-            bool waiting = false;
+            std::vector<SpooledRecord> batch;  // off the spool once appended
             std::exception_ptr removeError;
-            const WhileLocked send{[&] {
-                                       waiting = spool.first() == next;
-                                       return waiting && !journalEndsNear(journal, next->line);
-                                   },
-                                   [&] {
-                                       if (!waiting) {
-                                           return;
-                                       }
-                                       // Its date's hours first: once off the spool, the
-                                       // record is done with.
-                                       deriveHoursOfSent(next->line);
-                                       try {
-                                           spool.remove(*next);
-                                       } catch (...) {
-                                           removeError = std::current_exception();
-                                       }
-                                   }};
+            const WhileLocked send{
+                [&] {
+                    // Under the journal's lock, which every copy of Tavomi on this PC takes
+                    // to send: what waits now is what no other copy has sent.
+                    const SpoolContents waiting = spool.load();
+                    const std::size_t count = std::min(kBatch, waiting.records.size());
+                    const std::vector<bool> sent = alreadySent(journal, waiting, count);
+                    std::vector<SpooledRecord> unnoted;
+                    QStringList lines;
+                    for (std::size_t i = 0; i < count; ++i) {
+                        batch.push_back(waiting.records[i]);
+                        if (sent[i]) {
+                            continue;
+                        }
+                        lines << waiting.records[i].line;
+                        if (!waiting.sentFrom[i]) {
+                            unnoted.push_back(waiting.records[i]);
+                        }
+                    }
+                    // A noted record not found keeps its older note, which still covers
+                    // this append.
+                    if (!lines.isEmpty()) {
+                        spool.noteSending(unnoted, journalSize(journal));
+                    }
+                    return lines;
+                },
+                [&] {
+                    // Their dates' hours first: once off the spool, the records are done
+                    // with.
+                    for (const SpooledRecord& record : batch) {
+                        deriveHoursOfSent(record.line);
+                    }
+                    try {
+                        spool.remove(batch);
+                    } catch (...) {
+                        removeError = std::current_exception();
+                    }
+                }};
+            // The line given stands for the batch, which is decided under the lock.
             const WriteOutcome outcome =
                 append(appFolder, next->line, lock, WriteOrder::LockingFirst, send);
             if (outcome == WriteOutcome::Busy) {

@@ -231,21 +231,131 @@ TEST_F(JournalWriterTest, ANewDatesWorkingHoursAreDerivedOnTheWritersThread) {
     EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/14,"_s));
 }
 
-// A crash after the journal's sync and before the spool's update: the record is at the
-// journal's end and still in the spool.
-TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsNotSentAgainAndAManualOneGetsItsHours) {
+// A crash after the journal's sync and before the spool's update: the records are in the
+// journal and still in the spool, with the note of the journal's size before their append.
+// Only what was appended after that size counts, and each identical line once.
+TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsSentOnceWhateverFollowedIt) {
     writer.reset();
     const QString manual = u"退勤,山田　花子,2026/12/11,16:45,手動記録,詳細なし,事由なし"_s;
-    RecordSpool spool(spoolFolder());
-    spool.keep({QDateTime::currentDateTime(), record(1)});
-    spool.keep({QDateTime::currentDateTime(), manual});
-    folder.writeLines(kJournalFile, {u"header"_s, record(1)});
+    QStringList weekend;  // another PC's records, far more than 64 KiB of them
+    for (int i = 0; i < 1500; ++i) {
+        weekend << u"出勤,佐藤　一郎,2026/12/12,%1:%2,IC記録,詳細なし,事由なし"_s
+                       .arg(i / 60 % 24, 2, 10, QChar(u'0'))
+                       .arg(i % 60, 2, 10, QChar(u'0'));
+    }
+    struct Case {
+        const char* what;
+        QStringList before;  // in the journal when the append began
+        QStringList kept;    // waiting, each noted as going in that append
+        QStringList landed;  // what of it reached the journal before the crash
+        QStringList after;   // what others appended since
+        QStringList resent;  // what the writer appends after all that
+    };
+    const Case cases[] = {
+        {"the append landed", {}, {record(1), manual}, {record(1), manual}, {}, {}},
+        {"the append landed and a weekend of records followed",
+         {},
+         {record(1)},
+         {record(1)},
+         weekend,
+         {}},
+        {"the append never landed; an identical record was written before it",
+         {record(1)},
+         {record(1)},
+         {},
+         {},
+         {record(1)}},
+        {"two identical records noted, the append never landed, one identical line after",
+         {},
+         {record(1), record(1)},
+         {},
+         {record(1)},
+         {record(1)}},
+        {"two identical records noted, both landed",
+         {},
+         {record(1), record(1)},
+         {record(1), record(1)},
+         {},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(spoolFolder());
+        folder.writeLines(kJournalFile, QStringList{u"header"_s} + c.before);
+        const qint64 size = folder.readBytes(kJournalFile).size();
+        RecordSpool spool(spoolFolder());
+        std::vector<SpooledRecord> kept;
+        for (const QString& line : c.kept) {
+            kept.push_back({QDateTime(QDate(2026, 12, 10), QTime(7, 52)), line});
+            spool.keep(kept.back());
+        }
+        spool.noteSending(kept, size);
+        folder.writeLines(kJournalFile, QStringList{u"header"_s} + c.before + c.landed + c.after);
 
+        writer = makeWriter();
+        writer->start();
+        ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+        writer.reset();
+        EXPECT_EQ(journal(), c.before + c.landed + c.after + c.resent);
+        if (c.kept.contains(manual)) {
+            EXPECT_TRUE(
+                decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/11,"_s));
+        }
+    }
+}
+
+// A punch's own append that lands while its record is kept (the screen's wait ran out, or
+// the share reported an error after all), and a crash before the spool's update: the
+// record carries the note of where its append went and is not sent again.
+TEST_F(JournalWriterTest, APunchKeptWhileItsAppendLandsIsNotSentAgainAfterACrash) {
+    for (const bool screenKeepsFirst : {false, true}) {
+        SCOPED_TRACE(screenKeepsFirst ? "kept by the screen before the append began"
+                                      : "kept after the append");
+        writer.reset();
+        std::filesystem::remove_all(spoolFolder());
+        folder.writeLines(kJournalFile, {u"header"_s});
+        share->hang();
+        if (!screenKeepsFirst) {
+            share->answer();
+        }
+        auto crashing = std::make_unique<JournalWriter>(
+            folder.appFolder(), spoolFolder(), [] { return QDateTime::currentDateTime(); },
+            [self = share](const std::filesystem::path& appFolder, const QString& line,
+                           JournalLock& lock, WriteOrder order, const WhileLocked& whileLocked) {
+                // The record lands, and the process dies before it can say so.
+                const WhileLocked landsOnly{whileLocked.lines, {}};
+                self->appendThrough(appFolder, line, lock, order, landsOnly);
+                throw FileError(appFolder, "cannot write", EIO);
+                return WriteOutcome::Written;
+            });
+        const auto pending = crashing->submit({record(1), WriteOrder::LockingFirst, {}, {}});
+        if (screenKeepsFirst) {
+            EXPECT_EQ(JournalWriter::await(pending, kShortWait).kind, Kind::Kept);
+            share->answer();
+        } else {
+            EXPECT_EQ(JournalWriter::await(pending, JournalWriter::kScreenWait).kind, Kind::Kept);
+        }
+        ASSERT_TRUE(waitUntil([&] { return journal().size() == 1; }));
+        crashing.reset();
+        EXPECT_EQ(spooled(), QStringList{record(1)});
+
+        writer = makeWriter();
+        writer->start();
+        ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+        EXPECT_EQ(journal(), QStringList{record(1)});
+    }
+}
+
+// A record kept but never sent is sent, even when the journal's end holds the same line:
+// the same teacher, kind and minute written earlier is another punch.
+TEST_F(JournalWriterTest, AKeptRecordIdenticalToAnEarlierOneIsSent) {
+    writer.reset();
+    RecordSpool(spoolFolder()).keep({QDateTime::currentDateTime(), record(1)});
+    folder.writeLines(kJournalFile, {u"header"_s, record(1)});
     writer = makeWriter();
     writer->start();
     ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
-    EXPECT_EQ(journal(), (QStringList{record(1), manual}));
-    EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/11,"_s));
+    EXPECT_EQ(journal(), (QStringList{record(1), record(1)}));
 }
 
 // The look at the journal's end for a record sent before a crash opens keeper.txt as every
