@@ -237,10 +237,15 @@ bool JournalLock::standsInTheWay(const std::filesystem::path& lockFile) {
 bool JournalLock::isStale(const LockSighting& found) {
     const auto now = now_();
     if (!inTheWay_ || !inTheWay_->lock.sameLockAs(found)) {
-        inTheWay_ = Sighting{found, now};
+        inTheWay_ = Sighting{found, now, now};
         return false;
     }
+    inTheWay_->last = now;
     return now - inTheWay_->since >= kStaleAfter;
+}
+
+std::chrono::steady_clock::duration JournalLock::inTheWayFor() const {
+    return inTheWay_ ? inTheWay_->last - inTheWay_->since : std::chrono::steady_clock::duration{};
 }
 
 void waitOnThisThread(std::chrono::milliseconds duration) {

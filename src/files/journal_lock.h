@@ -73,6 +73,10 @@ class JournalLock {
     // and no longer counts.
     bool standsInTheWay(const std::filesystem::path& lockFile);
 
+    // How long the lock that stood in the way at the last look had stood then, counted
+    // from when this object first found that same lock; zero when none stood there.
+    std::chrono::steady_clock::duration inTheWayFor() const;
+
     // The holder line of the lock this object holds (empty when it holds none).
     const std::string& holderLine() const { return taken_; }
 
@@ -82,6 +86,7 @@ class JournalLock {
     struct Sighting {
         LockSighting lock;
         std::chrono::steady_clock::time_point since;
+        std::chrono::steady_clock::time_point last;  // the latest look that found it
     };
 
     Now now_;

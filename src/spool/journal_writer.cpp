@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,6 +116,26 @@ bool isUnreachableError(int errnum) {
     return std::find(kErrors.begin(), kErrors.end(), errnum) != kErrors.end();
 }
 
+bool anotherPcHoldsTheJournal(const FileError& error, const std::filesystem::path& journal) {
+    const int errnum = error.errorNumber();
+    if (error.path() != journal ||
+        (errnum != EAGAIN && errnum != EWOULDBLOCK && errnum != EACCES)) {
+        return false;
+    }
+    struct statfs fs {};
+    if (::statfs(journal.c_str(), &fs) != 0) {
+        return false;
+    }
+    // cifs (old and new magic), SMB, NFS, and FUSE file systems such as sshfs.
+    static constexpr std::array<unsigned long, 5> kShares = {0xff534d42, 0xfe534d42, 0x517b, 0x6969,
+                                                             0x65735546};
+    if (std::find(kShares.begin(), kShares.end(), static_cast<unsigned long>(fs.f_type)) ==
+        kShares.end()) {
+        return false;
+    }
+    return errnum != EACCES || ::faccessat(AT_FDCWD, journal.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+}
+
 bool shareLooksUnreachable(const std::filesystem::path& appFolder) {
     struct stat st {};
     const std::filesystem::path folder = appFolder / kDataFolderName;
@@ -191,6 +212,8 @@ class JournalWriter::WriterThread {
     void runJob(const std::shared_ptr<Pending>& job);
     WriteResult writeNow(Pending& job);
     WriteResult keepOnThread(Pending& job);
+    WriteResult busyOrKept(Pending& job);
+    std::filesystem::path journalFile() const { return dataFilePath(appFolder, kJournalFile); }
     WriteResult keepJob(Pending& job, bool forScreen);
     void finish(Pending& job, WriteResult result);
     void noteSending(Pending& job) noexcept;  // with job.mutex held
@@ -256,7 +279,7 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
                 result = keepOnThread(*job);
                 break;
             case SendStop::Busy:
-                result.kind = WriteResult::Kind::Busy;
+                result = busyOrKept(*job);
                 break;
             case SendStop::JournalMissing:
                 result.kind = WriteResult::Kind::JournalMissing;
@@ -271,7 +294,7 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
                 break;
         }
     } catch (const FileError& e) {
-        if (isUnreachable(e)) {
+        if (isUnreachable(e) || anotherPcHoldsTheJournal(e, journalFile())) {
             result = keepOnThread(*job);
         } else {
             result.kind = WriteResult::Kind::Failed;
@@ -312,8 +335,7 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
     WriteResult result;
     switch (outcome) {
         case WriteOutcome::Busy:
-            result.kind = WriteResult::Kind::Busy;
-            return result;
+            return busyOrKept(job);
         case WriteOutcome::JournalMissing:
             if (shareLooksUnreachable(appFolder)) {
                 throw FileError(appFolder / kDataFolderName, "cannot reach", ENOTCONN);
@@ -332,6 +354,18 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
         }
     }
     return result;
+}
+
+WriteResult JournalWriter::WriterThread::busyOrKept(Pending& job) {
+    if (lock.inTheWayFor() >= kKeepBehindALockAfter) {
+        WriteResult kept = keepOnThread(job);
+        if (kept.kind == WriteResult::Kind::Kept) {
+            return kept;
+        }
+    }
+    WriteResult busy;
+    busy.kind = WriteResult::Kind::Busy;
+    return busy;
 }
 
 WriteResult JournalWriter::WriterThread::keepOnThread(Pending& job) {
@@ -481,7 +515,9 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
         }
         noteSendProblem({});
     } catch (const FileError& e) {
-        stop = isUnreachable(e) ? SendStop::Unreachable : SendStop::Failed;
+        stop = isUnreachable(e) || anotherPcHoldsTheJournal(e, journalFile())
+                   ? SendStop::Unreachable
+                   : SendStop::Failed;
         noteSendProblem(e.what());
     } catch (const std::exception& e) {
         stop = SendStop::Failed;

@@ -358,6 +358,25 @@ TEST_F(JournalWriterTest, AKeptRecordIdenticalToAnEarlierOneIsSent) {
     EXPECT_EQ(journal(), (QStringList{record(1), record(1)}));
 }
 
+// Another PC's lock that stands for more than a few seconds is no append of the moment:
+// a punch that meets it is kept and goes out, in order, when the lock goes; a lock just
+// taken is busy, as before.
+TEST_F(JournalWriterTest, APunchBehindALockThatStandsIsKeptAndAFreshLockIsBusy) {
+    folder.writeBytes(kLockFile, "host=other pid=1 boot=b token=1\r\n");
+    EXPECT_EQ(write(record(1), JournalWriter::kScreenWait).kind, Kind::Busy);
+    std::this_thread::sleep_for(JournalWriter::kKeepBehindALockAfter + kShortWait);
+    EXPECT_EQ(write(record(2), JournalWriter::kScreenWait).kind, Kind::Kept);
+    EXPECT_EQ(write(record(3), JournalWriter::kScreenWait).kind, Kind::Kept);
+    folder.writeBytes(kLockFile, "host=other pid=1 boot=b token=2\r\n");  // taken anew
+    EXPECT_EQ(write(record(4), JournalWriter::kScreenWait).kind, Kind::Busy);
+    EXPECT_EQ(spooled(), (QStringList{record(2), record(3)}));
+
+    folder.remove(kLockFile);
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); },
+                          static_cast<int>(2 * JournalWriter::kRetryEvery.count())));
+    EXPECT_EQ(journal(), (QStringList{record(2), record(3)}));
+}
+
 // The look at the journal's end for a record sent before a crash opens keeper.txt as every
 // data file is opened: a link in its place is never taken for the journal, so a file it
 // points at that happens to end with the record does not make the record count as sent.
