@@ -193,7 +193,7 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
     appendLines(file, QStringList{line});
 }
 
-void appendLines(const std::filesystem::path& file, const QStringList& lines) {
+qint64 appendLines(const std::filesystem::path& file, const QStringList& lines) {
     UniqueFd fd = openForAppending(file);
     const FileEnd end = readFileEnd(fd.get(), file);
     const QByteArray bytes = lineBytes(end, lines);
@@ -225,6 +225,7 @@ void appendLines(const std::filesystem::path& file, const QStringList& lines) {
         const FileError late(file, "cannot close", errno);
         std::fprintf(stderr, "tavomi: %s (the line was written and synced)\n", late.what());
     }
+    return end.writeAt + (end.needsLineBreak ? (end.endsInCr ? 1 : 2) : 0);
 }
 
 namespace {
@@ -232,11 +233,9 @@ namespace {
 WriteOutcome appendWhileLocked(const std::filesystem::path& journal, const QString& line,
                                const WhileLocked& whileLocked) {
     const QStringList lines = whileLocked.lines ? whileLocked.lines() : QStringList{line};
-    if (!lines.isEmpty()) {
-        appendLines(journal, lines);
-    }
+    const qint64 at = lines.isEmpty() ? -1 : appendLines(journal, lines);
     if (whileLocked.done) {
-        whileLocked.done();
+        whileLocked.done(at);
     }
     return WriteOutcome::Written;
 }

@@ -28,7 +28,8 @@ QByteArray lineBytesAsWritten(const QString& line);
 void appendLine(const std::filesystem::path& file, const QString& line);
 
 // The same for several lines in one write: all of them are in the file, or none.
-void appendLines(const std::filesystem::path& file, const QStringList& lines);
+// Returns the offset where the first of them begins.
+qint64 appendLines(const std::filesystem::path& file, const QStringList& lines);
 
 enum class WriteOutcome { Written, Busy, JournalMissing };
 
@@ -38,11 +39,12 @@ const char* writeOutcomeName(WriteOutcome outcome);
 // What a writer does while it holds the journal's lock around one append. `lines`, when
 // set, says what goes in, each its own line, in place of the line given (none: nothing is
 // appended and the outcome is still Written); `done` runs after the append, before the
-// lock goes, and must not throw: the lines are in the journal by then. Either may be
+// lock goes, with the offset where the first line begins (-1 when nothing was
+// appended), and must not throw: the lines are in the journal by then. Either may be
 // empty.
 struct WhileLocked {
     std::function<QStringList()> lines;
-    std::function<void()> done;
+    std::function<void(qint64 at)> done;
 };
 
 // The card screens' order: lock present -> Busy; else take the lock, append when

@@ -170,11 +170,12 @@ class JournalWriter::Pending {
 class JournalWriter::WriterThread {
   public:
     WriterThread(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
-                 Append append)
+                 Append append, std::chrono::milliseconds recheckAfter)
         : appFolder(std::move(appFolder)),
           spool(std::move(spoolFolder)),
           clock(std::move(clock)),
-          append(std::move(append)) {}
+          append(std::move(append)),
+          recheckAfter(recheckAfter) {}
 
     void run();
     // Keeps the record of a job whose wait ran out, on the screen's thread; an outcome that
@@ -186,6 +187,7 @@ class JournalWriter::WriterThread {
     RecordSpool spool;  // safe from any thread by itself
     const Clock clock;
     const Append append;
+    const std::chrono::milliseconds recheckAfter;
 
     // Screens keeping a record just now, which the send of a long backlog lets go first.
     std::atomic<int> screensKeeping{0};
@@ -206,8 +208,20 @@ class JournalWriter::WriterThread {
   private:
     enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
 
+    // A record this writer put in the journal, to be read back when a late write of
+    // another PC can no longer land on it.
+    struct Landed {
+        qint64 at = 0;
+        QString line;
+        std::chrono::steady_clock::time_point due;
+    };
+
     // The writer thread's alone.
     JournalLock lock;
+    std::deque<Landed> toRecheck;  // by due time
+
+    void noteLanded(qint64 at, const QStringList& lines);
+    void recheckDue();
 
     void runJob(const std::shared_ptr<Pending>& job);
     WriteResult writeNow(Pending& job);
@@ -233,8 +247,15 @@ void JournalWriter::WriterThread::run() {
         {
             std::unique_lock guard(mutex);
             auto ready = [this] { return stopping || !queue.empty() || hoursAdded; };
+            std::optional<std::chrono::steady_clock::time_point> until;
             if (status.waiting > 0 || !hoursToDerive.empty()) {
-                wake.wait_for(guard, kRetryEvery, ready);
+                until = std::chrono::steady_clock::now() + kRetryEvery;
+            }
+            if (!toRecheck.empty() && (!until || toRecheck.front().due < *until)) {
+                until = toRecheck.front().due;
+            }
+            if (until) {
+                wake.wait_until(guard, *until, ready);
             } else {
                 wake.wait(guard, ready);
             }
@@ -253,6 +274,7 @@ void JournalWriter::WriterThread::run() {
             sendWaiting();
             deriveWaitingHours();
         }
+        recheckDue();
     }
     const std::lock_guard guard(mutex);
     queue.clear();  // their screens kept them, or went away
@@ -323,7 +345,8 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
             }
             return QStringList{job.request.line};
         },
-        [this, &job] {
+        [this, &job](qint64 at) {
+            noteLanded(at, {job.request.line});
             const std::lock_guard guard(job.mutex);
             job.written = true;
             if (job.kept) {
@@ -458,6 +481,7 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             std::vector<SpooledRecord> batch;  // off the spool once appended
+            QStringList appended;              // what of it goes in now
             std::exception_ptr removeError;
             const WhileLocked send{
                 [&] {
@@ -483,9 +507,11 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
                     if (!lines.isEmpty()) {
                         spool.noteSending(unnoted, journalSize(journal));
                     }
+                    appended = lines;
                     return lines;
                 },
-                [&] {
+                [&](qint64 at) {
+                    noteLanded(at, appended);
                     // Their dates' hours first: once off the spool, the records are done
                     // with.
                     for (const SpooledRecord& record : batch) {
@@ -525,6 +551,100 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
     }
     refreshStatus();
     return stop;
+}
+
+void JournalWriter::WriterThread::noteLanded(qint64 at, const QStringList& lines) {
+    if (at < 0) {
+        return;
+    }
+    const auto due = std::chrono::steady_clock::now() + recheckAfter;
+    for (const QString& line : lines) {
+        toRecheck.push_back({at, line, due});
+        at += lineBytesAsWritten(line).size();
+    }
+}
+
+// Reads back the records whose time has come. One that is no longer at its place, nor
+// anywhere after it, was overwritten by a late write of another PC: it is kept in the
+// spool and so written again, in order, under the lock, with the note that keeps it from
+// going twice. A journal that cannot be read now is read again later.
+void JournalWriter::WriterThread::recheckDue() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<Landed> due;
+    while (!toRecheck.empty() && toRecheck.front().due <= now) {
+        due.push_back(std::move(toRecheck.front()));
+        toRecheck.pop_front();
+    }
+    if (due.empty()) {
+        return;
+    }
+    const auto tryLater = [&](std::vector<Landed> again) {
+        for (Landed& landed : again) {
+            landed.due = now + kRetryEvery;
+        }
+        toRecheck.insert(toRecheck.end(), again.begin(), again.end());
+        std::stable_sort(toRecheck.begin(), toRecheck.end(),
+                         [](const Landed& a, const Landed& b) { return a.due < b.due; });
+    };
+    const std::filesystem::path journal = journalFile();
+    qint64 from = due.front().at;
+    for (const Landed& landed : due) {
+        from = std::min(from, landed.at);
+    }
+    QByteArray bytes;
+    try {
+        const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) {
+            throw FileError(journal, "cannot read", errno);
+        }
+        bytes.resize(static_cast<qsizetype>(std::max<qint64>(0, st.st_size - from)));
+        const ssize_t got =
+            readFully(fd.get(), bytes.data(), static_cast<std::size_t>(bytes.size()), from);
+        if (got < 0) {
+            throw FileError(journal, "cannot read", errno);
+        }
+        bytes.truncate(got);
+    } catch (const std::exception& e) {
+        noteSendProblem(std::string("the check of records written waits: ") + e.what());
+        tryLater(std::move(due));
+        return;
+    }
+    std::vector<Landed> missing;
+    for (Landed& landed : due) {
+        const QByteArray wanted = lineBytesAsWritten(landed.line);
+        const qsizetype place = static_cast<qsizetype>(landed.at - from);
+        if (bytes.sliced(std::min(place, bytes.size())).startsWith(wanted)) {
+            continue;
+        }
+        bool elsewhere = false;
+        for (qsizetype at = bytes.indexOf(wanted, place); at >= 0 && !elsewhere;
+             at = bytes.indexOf(wanted, at + 1)) {
+            elsewhere = at == 0 || bytes[at - 1] == '\n';
+        }
+        if (!elsewhere) {
+            missing.push_back(std::move(landed));
+        }
+    }
+    std::vector<Landed> notKept;
+    for (Landed& landed : missing) {
+        log("a record written at byte " + std::to_string(landed.at) + " of " + journal.string() +
+            " is no longer there (a late write of another PC landed on it); it is written "
+            "again: " +
+            landed.line.toStdString());
+        try {
+            spool.keep({clock(), landed.line});
+        } catch (const std::exception& e) {
+            log(std::string("cannot keep it: ") + e.what());
+            notKept.push_back(std::move(landed));
+        }
+    }
+    if (!notKept.empty()) {
+        tryLater(std::move(notKept));
+    }
+    if (missing.size() > notKept.size()) {
+        sendWaiting();
+    }
 }
 
 // A manual record makes sure of its date's working hours, sent late or not.
@@ -634,9 +754,9 @@ WriteOutcome JournalWriter::appendToShare(const std::filesystem::path& appFolder
 }
 
 JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
-                             Clock clock, Append append)
+                             Clock clock, Append append, std::chrono::milliseconds recheckAfter)
     : writer_(std::make_shared<WriterThread>(std::move(appFolder), std::move(spoolFolder),
-                                             std::move(clock), std::move(append))) {}
+                                             std::move(clock), std::move(append), recheckAfter)) {}
 
 JournalWriter::~JournalWriter() {
     std::unique_lock guard(writer_->mutex);

@@ -89,11 +89,16 @@ class JournalWriter {
     // is kept and sent when the lock goes, instead of being refused as busy again and
     // again. A lock seen for less is another PC appending right now: busy.
     static constexpr std::chrono::seconds kKeepBehindALockAfter{5};
+    // A record written is read back this long after: by then a write of another PC held
+    // up by a network cut, which lands at the offset it was given, has landed or failed.
+    // A record found overwritten is written again.
+    static constexpr std::chrono::milliseconds kRecheckAfter = JournalLock::kStaleAfter;
 
     // Appends to the data folder of appFolder, under a journal lock of its own; keeps
     // records in spoolFolder on the local disk. `clock` dates the records it keeps.
     JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
-                  Append append = &appendToShare);
+                  Append append = &appendToShare,
+                  std::chrono::milliseconds recheckAfter = kRecheckAfter);
     // Waits up to kExitWait for a write in progress; a write that still hangs is left to
     // the process's end (its record is in the spool by then).
     ~JournalWriter();

@@ -5,6 +5,7 @@
 #include "files/cp932.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
+#include "files/punch_journal.h"
 #include "files/unique_fd.h"
 #include "support/data_folder_fixture.h"
 #include "support/wait.h"
@@ -356,6 +357,53 @@ TEST_F(JournalWriterTest, AKeptRecordIdenticalToAnEarlierOneIsSent) {
     writer->start();
     ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
     EXPECT_EQ(journal(), (QStringList{record(1), record(1)}));
+}
+
+// A record written is read back once a late write of another PC could no longer land on
+// it. One that such a write overwrote (the same length: nothing looks torn) is written
+// again, once; one still in place is left alone; a journal that cannot be read at the
+// time is read again later.
+TEST_F(JournalWriterTest, ARecordOverwrittenByALateWriteIsWrittenAgainOnce) {
+    constexpr std::chrono::milliseconds kRecheck{300};
+    const QString late = u"退勤,佐藤　一郎,2026/12/10,07:01,IC記録,詳細なし,事由なし"_s;
+    ASSERT_EQ(lineBytesAsWritten(late).size(), lineBytesAsWritten(record(1)).size());
+    const auto data = folder.appFolder() / kDataFolderName;
+    const auto away = folder.appFolder() / "unmounted";
+    struct Case {
+        const char* what;
+        bool overwritten;
+        bool awayAtTheCheck;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"left in place", false, false, {record(1)}},
+        {"overwritten", true, false, {late, record(1)}},
+        {"overwritten, the share away at the check", true, true, {late, record(1)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writer.reset();
+        std::filesystem::remove_all(spoolFolder());
+        folder.writeLines(kJournalFile, {u"header"_s});
+        writer = std::make_unique<JournalWriter>(
+            folder.appFolder(), spoolFolder(), [] { return QDateTime::currentDateTime(); },
+            share->append(), kRecheck);
+        ASSERT_EQ(write(record(1)).kind, Kind::Written);
+        if (c.overwritten) {
+            folder.writeLines(kJournalFile, {u"header"_s, late});
+        }
+        if (c.awayAtTheCheck) {
+            std::filesystem::rename(data, away);
+            std::this_thread::sleep_for(3 * kRecheck);
+            std::filesystem::rename(away, data);
+        }
+        ASSERT_TRUE(waitUntil([&] { return journal() == c.expected; },
+                              static_cast<int>(3 * JournalWriter::kRetryEvery.count())))
+            << journal().join(u'|').toStdString();
+        std::this_thread::sleep_for(5 * kRecheck);  // its own check finds it in place
+        EXPECT_EQ(journal(), c.expected);
+        EXPECT_TRUE(spooled().isEmpty());
+    }
 }
 
 // Another PC's lock that stands for more than a few seconds is no append of the moment:
