@@ -92,6 +92,33 @@ void BM_HungShare(benchmark::State& state) {
 }
 BENCHMARK(BM_HungShare)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// A backlog the spool kept while the share was away (a day of a large school, or a
+// week's outage), sent when the share answers again: the time until the next punch is
+// written after it.
+void BM_SendBacklog(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        const auto app = makeDataFolder(dir);
+        RecordSpool spool(app / "spool");
+        for (int i = 0; i < count; ++i) {
+            spool.keep(
+                {now(), u"出勤,教員%1,2019/08/28,07:%2,IC記録,詳細なし,事由なし"_s.arg(i).arg(
+                            i % 60, 2, 10, QChar(u'0'))});
+        }
+        state.ResumeTiming();
+        JournalWriter writer(app, app / "spool", &now);
+        const WriteResult result = JournalWriter::await(
+            writer.submit({kRecord, WriteOrder::LockingFirst, {}, {}}), std::chrono::minutes(10));
+        if (result.kind != WriteResult::Kind::Written) {
+            state.SkipWithError("not written");
+        }
+    }
+    state.counters["records"] = count;
+}
+BENCHMARK(BM_SendBacklog)->Arg(3000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
 }  // namespace
 
 int main(int argc, char** argv) {

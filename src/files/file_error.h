@@ -20,6 +20,7 @@ class FileError : public std::runtime_error {
               const std::string& cause);
 
     int errorNumber() const { return errnum_; }
+    const std::filesystem::path& path() const { return path_; }
 
     // The same for a teacher at the screen, in Japanese: what could not be done, the
     // file, and the system's reason.

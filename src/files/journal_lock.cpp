@@ -237,45 +237,33 @@ bool JournalLock::standsInTheWay(const std::filesystem::path& lockFile) {
 bool JournalLock::isStale(const LockSighting& found) {
     const auto now = now_();
     if (!inTheWay_ || !inTheWay_->lock.sameLockAs(found)) {
-        inTheWay_ = Sighting{found, now};
+        inTheWay_ = Sighting{found, now, now};
         return false;
     }
+    inTheWay_->last = now;
     return now - inTheWay_->since >= kStaleAfter;
+}
+
+std::chrono::steady_clock::duration JournalLock::inTheWayFor() const {
+    return inTheWay_ ? inTheWay_->last - inTheWay_->since : std::chrono::steady_clock::duration{};
 }
 
 void waitOnThisThread(std::chrono::milliseconds duration) {
     std::this_thread::sleep_for(duration);
 }
 
-LeftoverLockCheck clearLeftoverJournalLock(const std::filesystem::path& appFolder,
-                                           const Wait& wait) {
+LeftoverLockCheck clearLeftoverJournalLock(const std::filesystem::path& appFolder) {
     LeftoverLockCheck check{LeftoverLock::None, dataFilePath(appFolder, kLockFile)};
     const auto found = lookAtLock(check.lockFile);
     if (!found) {
         return check;
     }
-    if (found->identity.type != S_IFREG) {
-        check.found = removeIfUnchanged(check.lockFile, found->identity) ? LeftoverLock::Removed
-                                                                         : LeftoverLock::Blocking;
+    if (found->identity.type == S_IFREG) {
+        check.found = LeftoverLock::LeftStanding;
         return check;
     }
-    wait(kLeftoverLockWait);
-    const auto after = lookAtLock(check.lockFile);
-    if (!after || !after->sameLockAs(*found) || after->identity != found->identity) {
-        check.found = LeftoverLock::Fresh;
-        return check;
-    }
-    switch (removeLockIf(check.lockFile, *found, lockToken())) {
-        case Removal::Gone:
-            check.found = LeftoverLock::Removed;
-            break;
-        case Removal::Kept:
-            check.found = LeftoverLock::Fresh;
-            break;
-        case Removal::Failed:
-            check.found = LeftoverLock::NotRemoved;
-            break;
-    }
+    check.found = removeIfUnchanged(check.lockFile, found->identity) ? LeftoverLock::Removed
+                                                                     : LeftoverLock::Blocking;
     return check;
 }
 

@@ -50,13 +50,18 @@ std::optional<LockSighting> lookAtLock(const std::filesystem::path& lockFile);
 // random token). A lock whose holder line still stands kStaleAfter after this program
 // first found it in the way belongs to a writer that will never release it (a crash):
 // it is moved aside atomically, removed, and the lock taken in the usual exclusive
-// way. kStaleAfter outlasts the network outages measured on real shares (an append
-// blocked for up to 87 s), so a writer that is only cut off is not taken over. Time
-// is this machine's monotonic clock, never compared with the file server's.
+// way. Time is this machine's monotonic clock, never compared with the file server's.
+//
+// kStaleAfter is long enough that a writer only cut off from the share has landed or
+// failed its write for good before anyone takes its lock: a held write that lands late
+// goes to the offset it was given, on top of whatever another PC appended meanwhile.
+// Appends were measured blocking 63-87 s on NFS (up to 116 s with a loaded client) and
+// 66 s before EAGAIN on cifs; 300 s is well above all of them. Nobody waits for it: a
+// punch behind a lock that stands is kept on this PC and sent when the lock goes.
 class JournalLock {
   public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
-    static constexpr std::chrono::seconds kStaleAfter{120};
+    static constexpr std::chrono::seconds kStaleAfter{300};
 
     explicit JournalLock(Now now = &std::chrono::steady_clock::now);
 
@@ -73,6 +78,10 @@ class JournalLock {
     // and no longer counts.
     bool standsInTheWay(const std::filesystem::path& lockFile);
 
+    // How long the lock that stood in the way at the last look had stood then, counted
+    // from when this object first found that same lock; zero when none stood there.
+    std::chrono::steady_clock::duration inTheWayFor() const;
+
     // The holder line of the lock this object holds (empty when it holds none).
     const std::string& holderLine() const { return taken_; }
 
@@ -82,6 +91,7 @@ class JournalLock {
     struct Sighting {
         LockSighting lock;
         std::chrono::steady_clock::time_point since;
+        std::chrono::steady_clock::time_point last;  // the latest look that found it
     };
 
     Now now_;
@@ -107,11 +117,10 @@ class JournalLockHold {
 
 // What start-up found at the lock file's place.
 enum class LeftoverLock {
-    None,        // nothing
-    Fresh,       // it went or changed during the wait: a running writer's, left alone
-    Removed,     // a lock file that outlived the wait, or a link or empty folder: removed
-    NotRemoved,  // a lock file that outlived the wait but could not be removed (ignored)
-    Blocking,    // a folder with content, or a link or folder that cannot be removed
+    None,          // nothing
+    LeftStanding,  // a lock file: left to the running rule (kStaleAfter), whoever left it
+    Removed,       // a link or an empty folder, which no writer makes: removed
+    Blocking,      // a folder with content, or a link or folder that cannot be removed
 };
 
 struct LeftoverLockCheck {
@@ -123,18 +132,14 @@ struct LeftoverLockCheck {
     bool needsMessage() const { return found == LeftoverLock::Blocking; }
 };
 
-// Far longer than any append takes: a lock file that is still the same file
-// after this wait was left by a writer that ended without releasing it.
-inline constexpr std::chrono::milliseconds kLeftoverLockWait{2000};
-
 using Wait = std::function<void(std::chrono::milliseconds)>;
 void waitOnThisThread(std::chrono::milliseconds duration);
 
-// At start-up: removes a lock file left behind by a writer that never finished,
-// leaving alone one that a writer on another machine holds right now. A link or
-// an empty folder in its place is removed at once (writers only ever create
-// regular files, and the link's target is not touched).
-LeftoverLockCheck clearLeftoverJournalLock(const std::filesystem::path& appFolder,
-                                           const Wait& wait = waitOnThisThread);
+// At start-up: removes what stands at the lock file's place if it is no lock file at all
+// (a link, whose target is not touched, or an empty folder). A lock file is left alone,
+// however old it looks: a PC starting while another one's write is held up by a network
+// cut must not write beside it. A lock that a crash left is taken over by the running
+// rule, and the spool keeps what cannot wait meanwhile.
+LeftoverLockCheck clearLeftoverJournalLock(const std::filesystem::path& appFolder);
 
 }  // namespace tavomi

@@ -171,13 +171,15 @@ int restoreFileEnd(int fd, const FileEnd& end) {
     throw FileError(file, "cannot write", error);
 }
 
-QByteArray lineBytes(const FileEnd& end, const QString& line) {
+QByteArray lineBytes(const FileEnd& end, const QStringList& lines) {
     QByteArray bytes;
     if (end.needsLineBreak) {
         // Never join the record to an unterminated last line, nor leave its CR doubled.
         bytes += end.endsInCr ? "\n" : "\r\n";
     }
-    bytes += lineBytesAsWritten(line);
+    for (const QString& line : lines) {
+        bytes += lineBytesAsWritten(line);
+    }
     return bytes;
 }
 
@@ -188,9 +190,13 @@ QByteArray lineBytesAsWritten(const QString& line) {
 }
 
 void appendLine(const std::filesystem::path& file, const QString& line) {
+    appendLines(file, QStringList{line});
+}
+
+qint64 appendLines(const std::filesystem::path& file, const QStringList& lines) {
     UniqueFd fd = openForAppending(file);
     const FileEnd end = readFileEnd(fd.get(), file);
-    const QByteArray bytes = lineBytes(end, line);
+    const QByteArray bytes = lineBytes(end, lines);
 
     // The cut at the 0x1A mark goes before the write: a crash between the two then
     // leaves the file as it was less its discarded tail, never the tail's remains
@@ -219,17 +225,17 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
         const FileError late(file, "cannot close", errno);
         std::fprintf(stderr, "tavomi: %s (the line was written and synced)\n", late.what());
     }
+    return end.writeAt + (end.needsLineBreak ? (end.endsInCr ? 1 : 2) : 0);
 }
 
 namespace {
 
 WriteOutcome appendWhileLocked(const std::filesystem::path& journal, const QString& line,
                                const WhileLocked& whileLocked) {
-    if (!whileLocked.needed || whileLocked.needed()) {
-        appendLine(journal, line);
-    }
+    const QStringList lines = whileLocked.lines ? whileLocked.lines() : QStringList{line};
+    const qint64 at = lines.isEmpty() ? -1 : appendLines(journal, lines);
     if (whileLocked.done) {
-        whileLocked.done();
+        whileLocked.done(at);
     }
     return WriteOutcome::Written;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 #include <functional>
@@ -26,18 +27,24 @@ QByteArray lineBytesAsWritten(const QString& line);
 // is synced it counts as written: a failure to close after that is only logged to standard error.
 void appendLine(const std::filesystem::path& file, const QString& line);
 
+// The same for several lines in one write: all of them are in the file, or none.
+// Returns the offset where the first of them begins.
+qint64 appendLines(const std::filesystem::path& file, const QStringList& lines);
+
 enum class WriteOutcome { Written, Busy, JournalMissing };
 
 // "Written", "Busy" or "JournalMissing": how the tools that drive appends print an outcome.
 const char* writeOutcomeName(WriteOutcome outcome);
 
-// What a writer does while it holds the journal's lock around one append. `needed` says
-// whether the line is still to go in (false: the append is left out and the outcome is
-// still Written); `done` runs after that, before the lock goes, and must not throw: the
-// line is in the journal by then. Either may be empty.
+// What a writer does while it holds the journal's lock around one append. `lines`, when
+// set, says what goes in, each its own line, in place of the line given (none: nothing is
+// appended and the outcome is still Written); `done` runs after the append, before the
+// lock goes, with the offset where the first line begins (-1 when nothing was
+// appended), and must not throw: the lines are in the journal by then. Either may be
+// empty.
 struct WhileLocked {
-    std::function<bool()> needed;
-    std::function<void()> done;
+    std::function<QStringList()> lines;
+    std::function<void(qint64 at)> done;
 };
 
 // The card screens' order: lock present -> Busy; else take the lock, append when

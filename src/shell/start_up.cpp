@@ -156,8 +156,8 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
     if (hoursError) {
         return outcome;
     }
-    // One that another PC holds right now is left alone.
-    const LeftoverLockCheck lock = clearLeftoverJournalLock(appFolder, wait);
+    // A lock file is left to the writer's running rule, whoever left it.
+    const LeftoverLockCheck lock = clearLeftoverJournalLock(appFolder);
     if (lock.needsMessage()) {
         say(StartUpMessage::Kind::Plain, lockInTheWayMessage(lock.lockFile));
     }

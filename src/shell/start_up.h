@@ -36,9 +36,10 @@ struct StartUpOutcome {
 std::vector<StartUpMessage> workingHoursMessages(std::optional<DerivationOutcome> outcome,
                                                  std::exception_ptr error);
 
-// The seven-file check, today's working hours and a lock file left behind by a run that
-// ended while writing. A working-hours file that fails is reported and the rest is
-// skipped (the program runs on; a stale lock stays until the next start).
+// The seven-file check, today's working hours and what stands at the lock file's place
+// (a lock file is left to the writer's running rule; something that is no lock file is
+// removed, or named). A working-hours file that fails is reported and the rest is
+// skipped (the program runs on).
 StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate& today,
                             const Wait& wait = waitOnThisThread);
 

@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -30,31 +32,80 @@ namespace tavomi {
 
 namespace {
 
-// How far back from the journal's end a record sent before a crash is looked for.
-constexpr off_t kTailToSearch = 64 * 1024;
+// Records sent in one append and taken off the spool in one replacement: a long backlog
+// goes in time proportional to its records, not to their square.
+constexpr std::size_t kBatch = 500;
 
 void log(const std::string& text) {
     std::fprintf(stderr, "tavomi: %s\n", text.c_str());
 }
 
-// True when the journal's last bytes hold the line whole: it was sent before a crash
-// took the spool's update with it.
-bool journalEndsNear(const std::filesystem::path& journal, const QString& line) {
+// The journal's size as the file server has it now (a fresh open asks it).
+qint64 journalSize(const std::filesystem::path& journal) {
     const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
         throw FileError(journal, "cannot read", errno);
     }
-    const off_t from = std::max<off_t>(0, st.st_size - kTailToSearch);
-    QByteArray tail(static_cast<qsizetype>(st.st_size - from), '\0');
+    return st.st_size;
+}
+
+// Of the first `count` records waiting, those an append carried before a crash took the
+// spool's update with it. Only a record with a note can be in the journal, and only in
+// what was appended after the size the note gives (a whole line ending past it); there
+// the lines equal to it are counted against the records equal to it that have notes, so
+// an earlier identical record never counts and a weekend of others' records in between
+// hides none.
+std::vector<bool> alreadySent(const std::filesystem::path& journal, const SpoolContents& waiting,
+                              std::size_t count) {
+    std::vector<bool> sent(count, false);
+    struct Same {
+        std::vector<std::size_t> records;
+        qint64 from = 0;
+    };
+    std::map<QByteArray, Same> noted;
+    qint64 earliest = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const auto from = waiting.sentFrom[i]) {
+            Same& same = noted[lineBytesAsWritten(waiting.records[i].line)];
+            same.from = same.records.empty() ? *from : std::min(same.from, *from);
+            same.records.push_back(i);
+            earliest = earliest < 0 ? *from : std::min(earliest, *from);
+        }
+    }
+    if (noted.empty()) {
+        return sent;
+    }
+    const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        throw FileError(journal, "cannot read", errno);
+    }
+    // From a little before: a line cut in at an end-of-file mark starts before the size.
+    const qint64 readFrom = std::max<qint64>(0, earliest - 1024);
+    if (st.st_size <= readFrom) {
+        return sent;
+    }
+    QByteArray bytes(static_cast<qsizetype>(st.st_size - readFrom), '\0');
     const ssize_t done =
-        readFully(fd.get(), tail.data(), static_cast<std::size_t>(tail.size()), from);
+        readFully(fd.get(), bytes.data(), static_cast<std::size_t>(bytes.size()), readFrom);
     if (done < 0) {
         throw FileError(journal, "cannot read", errno);
     }
-    tail.truncate(done);
-    const QByteArray wanted = lineBytesAsWritten(line);
-    return (from == 0 && tail.startsWith(wanted)) || tail.contains('\n' + wanted);
+    bytes.truncate(done);
+    for (const auto& [line, same] : noted) {
+        std::size_t found = 0;
+        for (qsizetype at = bytes.indexOf(line); at >= 0; at = bytes.indexOf(line, at + 1)) {
+            const bool lineStart = at > 0 ? bytes[at - 1] == '\n' : readFrom == 0;
+            if (lineStart && readFrom + at + line.size() > same.from) {
+                ++found;
+            }
+        }
+        for (std::size_t k = 0; k < std::min(found, same.records.size()); ++k) {
+            sent[same.records[k]] = true;
+        }
+    }
+    return sent;
 }
 
 }  // namespace
@@ -63,6 +114,26 @@ bool isUnreachableError(int errnum) {
     static constexpr std::array kErrors = {EIO,      ETIMEDOUT, EHOSTDOWN,
                                            ENOTCONN, ESTALE,    ENETUNREACH};
     return std::find(kErrors.begin(), kErrors.end(), errnum) != kErrors.end();
+}
+
+bool anotherPcHoldsTheJournal(const FileError& error, const std::filesystem::path& journal) {
+    const int errnum = error.errorNumber();
+    if (error.path() != journal ||
+        (errnum != EAGAIN && errnum != EWOULDBLOCK && errnum != EACCES)) {
+        return false;
+    }
+    struct statfs fs {};
+    if (::statfs(journal.c_str(), &fs) != 0) {
+        return false;
+    }
+    // cifs (old and new magic), SMB, NFS, and FUSE file systems such as sshfs.
+    static constexpr std::array<unsigned long, 5> kShares = {0xff534d42, 0xfe534d42, 0x517b, 0x6969,
+                                                             0x65735546};
+    if (std::find(kShares.begin(), kShares.end(), static_cast<unsigned long>(fs.f_type)) ==
+        kShares.end()) {
+        return false;
+    }
+    return errnum != EACCES || ::faccessat(AT_FDCWD, journal.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
 }
 
 bool shareLooksUnreachable(const std::filesystem::path& appFolder) {
@@ -90,6 +161,8 @@ class JournalWriter::Pending {
     bool kept = false;       // in the spool
     bool abandoned = false;  // kept by the screen, which went on without its outcome
     bool written = false;    // in the journal, whatever the outcome says yet
+    // The journal's size just before its append, once the append has begun.
+    std::optional<qint64> journalSizeBefore;
 };
 
 // The writer thread's body: the jobs of the screens in order, and what waits in the spool.
@@ -97,11 +170,12 @@ class JournalWriter::Pending {
 class JournalWriter::WriterThread {
   public:
     WriterThread(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
-                 Append append)
+                 Append append, std::chrono::milliseconds recheckAfter)
         : appFolder(std::move(appFolder)),
           spool(std::move(spoolFolder)),
           clock(std::move(clock)),
-          append(std::move(append)) {}
+          append(std::move(append)),
+          recheckAfter(recheckAfter) {}
 
     void run();
     // Keeps the record of a job whose wait ran out, on the screen's thread; an outcome that
@@ -113,6 +187,7 @@ class JournalWriter::WriterThread {
     RecordSpool spool;  // safe from any thread by itself
     const Clock clock;
     const Append append;
+    const std::chrono::milliseconds recheckAfter;
 
     // Screens keeping a record just now, which the send of a long backlog lets go first.
     std::atomic<int> screensKeeping{0};
@@ -133,14 +208,29 @@ class JournalWriter::WriterThread {
   private:
     enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
 
+    // A record this writer put in the journal, to be read back when a late write of
+    // another PC can no longer land on it.
+    struct Landed {
+        qint64 at = 0;
+        QString line;
+        std::chrono::steady_clock::time_point due;
+    };
+
     // The writer thread's alone.
     JournalLock lock;
+    std::deque<Landed> toRecheck;  // by due time
+
+    void noteLanded(qint64 at, const QStringList& lines);
+    void recheckDue();
 
     void runJob(const std::shared_ptr<Pending>& job);
     WriteResult writeNow(Pending& job);
     WriteResult keepOnThread(Pending& job);
+    WriteResult busyOrKept(Pending& job);
+    std::filesystem::path journalFile() const { return dataFilePath(appFolder, kJournalFile); }
     WriteResult keepJob(Pending& job, bool forScreen);
     void finish(Pending& job, WriteResult result);
+    void noteSending(Pending& job) noexcept;  // with job.mutex held
     void removeFromSpool(const SpooledRecord& record) noexcept;
     SendStop sendWaiting();
     bool isUnreachable(const FileError& error) const;
@@ -157,8 +247,15 @@ void JournalWriter::WriterThread::run() {
         {
             std::unique_lock guard(mutex);
             auto ready = [this] { return stopping || !queue.empty() || hoursAdded; };
+            std::optional<std::chrono::steady_clock::time_point> until;
             if (status.waiting > 0 || !hoursToDerive.empty()) {
-                wake.wait_for(guard, kRetryEvery, ready);
+                until = std::chrono::steady_clock::now() + kRetryEvery;
+            }
+            if (!toRecheck.empty() && (!until || toRecheck.front().due < *until)) {
+                until = toRecheck.front().due;
+            }
+            if (until) {
+                wake.wait_until(guard, *until, ready);
             } else {
                 wake.wait(guard, ready);
             }
@@ -177,6 +274,7 @@ void JournalWriter::WriterThread::run() {
             sendWaiting();
             deriveWaitingHours();
         }
+        recheckDue();
     }
     const std::lock_guard guard(mutex);
     queue.clear();  // their screens kept them, or went away
@@ -203,7 +301,7 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
                 result = keepOnThread(*job);
                 break;
             case SendStop::Busy:
-                result.kind = WriteResult::Kind::Busy;
+                result = busyOrKept(*job);
                 break;
             case SendStop::JournalMissing:
                 result.kind = WriteResult::Kind::JournalMissing;
@@ -218,7 +316,7 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
                 break;
         }
     } catch (const FileError& e) {
-        if (isUnreachable(e)) {
+        if (isUnreachable(e) || anotherPcHoldsTheJournal(e, journalFile())) {
             result = keepOnThread(*job);
         } else {
             result.kind = WriteResult::Kind::Failed;
@@ -236,7 +334,19 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
     // Kept meanwhile by a screen that went on, the record comes off the spool before the
     // journal's lock goes: no copy of Tavomi on this PC may send it again.
     const WhileLocked takeOffTheSpool{
-        {}, [this, &job] {
+        [this, &job] {
+            // Where the record goes: kept by a screen meanwhile, it carries a note of it, so
+            // that a crash after the append finds it in the journal and never sends it again.
+            const qint64 size = journalSize(dataFilePath(appFolder, kJournalFile));
+            const std::lock_guard guard(job.mutex);
+            job.journalSizeBefore = size;
+            if (job.kept) {
+                noteSending(job);
+            }
+            return QStringList{job.request.line};
+        },
+        [this, &job](qint64 at) {
+            noteLanded(at, {job.request.line});
             const std::lock_guard guard(job.mutex);
             job.written = true;
             if (job.kept) {
@@ -248,8 +358,7 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
     WriteResult result;
     switch (outcome) {
         case WriteOutcome::Busy:
-            result.kind = WriteResult::Kind::Busy;
-            return result;
+            return busyOrKept(job);
         case WriteOutcome::JournalMissing:
             if (shareLooksUnreachable(appFolder)) {
                 throw FileError(appFolder / kDataFolderName, "cannot reach", ENOTCONN);
@@ -268,6 +377,18 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
         }
     }
     return result;
+}
+
+WriteResult JournalWriter::WriterThread::busyOrKept(Pending& job) {
+    if (lock.inTheWayFor() >= kKeepBehindALockAfter) {
+        WriteResult kept = keepOnThread(job);
+        if (kept.kind == WriteResult::Kind::Kept) {
+            return kept;
+        }
+    }
+    WriteResult busy;
+    busy.kind = WriteResult::Kind::Busy;
+    return busy;
 }
 
 WriteResult JournalWriter::WriterThread::keepOnThread(Pending& job) {
@@ -307,6 +428,9 @@ WriteResult JournalWriter::WriterThread::keepJob(Pending& job, bool forScreen) {
                 result.error = std::current_exception();
                 return result;
             }
+            if (job.journalSizeBefore) {
+                noteSending(job);  // its append has begun and may still land
+            }
         }
         if (forScreen) {
             job.abandoned = true;
@@ -329,6 +453,15 @@ void JournalWriter::WriterThread::finish(Pending& job, WriteResult result) {
     refreshStatus();  // a kept record that went through after all is off the spool
 }
 
+void JournalWriter::WriterThread::noteSending(Pending& job) noexcept {
+    try {
+        spool.noteSending({{job.request.madeAt, job.request.line}}, *job.journalSizeBefore);
+    } catch (const std::exception& e) {
+        // The append goes on: a punch is never held back for its note.
+        log(std::string("cannot note a kept record's append in the spool: ") + e.what());
+    }
+}
+
 void JournalWriter::WriterThread::removeFromSpool(const SpooledRecord& record) noexcept {
     try {
         spool.remove(record);
@@ -347,28 +480,50 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
             while (screensKeeping.load() > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            // Under the journal's lock, which every copy of Tavomi on this PC takes to send:
-            // the record is still the oldest waiting unless another copy sent it, and it
-            // is at the journal's end only when it went out before a crash.
-            bool waiting = false;
+            std::vector<SpooledRecord> batch;  // off the spool once appended
+            QStringList appended;              // what of it goes in now
             std::exception_ptr removeError;
-            const WhileLocked send{[&] {
-                                       waiting = spool.first() == next;
-                                       return waiting && !journalEndsNear(journal, next->line);
-                                   },
-                                   [&] {
-                                       if (!waiting) {
-                                           return;
-                                       }
-                                       // Its date's hours first: once off the spool, the
-                                       // record is done with.
-                                       deriveHoursOfSent(next->line);
-                                       try {
-                                           spool.remove(*next);
-                                       } catch (...) {
-                                           removeError = std::current_exception();
-                                       }
-                                   }};
+            const WhileLocked send{
+                [&] {
+                    // Under the journal's lock, which every copy of Tavomi on this PC takes
+                    // to send: what waits now is what no other copy has sent.
+                    const SpoolContents waiting = spool.load();
+                    const std::size_t count = std::min(kBatch, waiting.records.size());
+                    const std::vector<bool> sent = alreadySent(journal, waiting, count);
+                    std::vector<SpooledRecord> unnoted;
+                    QStringList lines;
+                    for (std::size_t i = 0; i < count; ++i) {
+                        batch.push_back(waiting.records[i]);
+                        if (sent[i]) {
+                            continue;
+                        }
+                        lines << waiting.records[i].line;
+                        if (!waiting.sentFrom[i]) {
+                            unnoted.push_back(waiting.records[i]);
+                        }
+                    }
+                    // A noted record not found keeps its older note, which still covers
+                    // this append.
+                    if (!lines.isEmpty()) {
+                        spool.noteSending(unnoted, journalSize(journal));
+                    }
+                    appended = lines;
+                    return lines;
+                },
+                [&](qint64 at) {
+                    noteLanded(at, appended);
+                    // Their dates' hours first: once off the spool, the records are done
+                    // with.
+                    for (const SpooledRecord& record : batch) {
+                        deriveHoursOfSent(record.line);
+                    }
+                    try {
+                        spool.remove(batch);
+                    } catch (...) {
+                        removeError = std::current_exception();
+                    }
+                }};
+            // The line given stands for the batch, which is decided under the lock.
             const WriteOutcome outcome =
                 append(appFolder, next->line, lock, WriteOrder::LockingFirst, send);
             if (outcome == WriteOutcome::Busy) {
@@ -386,7 +541,9 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
         }
         noteSendProblem({});
     } catch (const FileError& e) {
-        stop = isUnreachable(e) ? SendStop::Unreachable : SendStop::Failed;
+        stop = isUnreachable(e) || anotherPcHoldsTheJournal(e, journalFile())
+                   ? SendStop::Unreachable
+                   : SendStop::Failed;
         noteSendProblem(e.what());
     } catch (const std::exception& e) {
         stop = SendStop::Failed;
@@ -394,6 +551,100 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
     }
     refreshStatus();
     return stop;
+}
+
+void JournalWriter::WriterThread::noteLanded(qint64 at, const QStringList& lines) {
+    if (at < 0) {
+        return;
+    }
+    const auto due = std::chrono::steady_clock::now() + recheckAfter;
+    for (const QString& line : lines) {
+        toRecheck.push_back({at, line, due});
+        at += lineBytesAsWritten(line).size();
+    }
+}
+
+// Reads back the records whose time has come. One that is no longer at its place, nor
+// anywhere after it, was overwritten by a late write of another PC: it is kept in the
+// spool and so written again, in order, under the lock, with the note that keeps it from
+// going twice. A journal that cannot be read now is read again later.
+void JournalWriter::WriterThread::recheckDue() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<Landed> due;
+    while (!toRecheck.empty() && toRecheck.front().due <= now) {
+        due.push_back(std::move(toRecheck.front()));
+        toRecheck.pop_front();
+    }
+    if (due.empty()) {
+        return;
+    }
+    const auto tryLater = [&](std::vector<Landed> again) {
+        for (Landed& landed : again) {
+            landed.due = now + kRetryEvery;
+        }
+        toRecheck.insert(toRecheck.end(), again.begin(), again.end());
+        std::stable_sort(toRecheck.begin(), toRecheck.end(),
+                         [](const Landed& a, const Landed& b) { return a.due < b.due; });
+    };
+    const std::filesystem::path journal = journalFile();
+    qint64 from = due.front().at;
+    for (const Landed& landed : due) {
+        from = std::min(from, landed.at);
+    }
+    QByteArray bytes;
+    try {
+        const UniqueFd fd = openDataFile(journal, O_RDONLY, "cannot open");
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) {
+            throw FileError(journal, "cannot read", errno);
+        }
+        bytes.resize(static_cast<qsizetype>(std::max<qint64>(0, st.st_size - from)));
+        const ssize_t got =
+            readFully(fd.get(), bytes.data(), static_cast<std::size_t>(bytes.size()), from);
+        if (got < 0) {
+            throw FileError(journal, "cannot read", errno);
+        }
+        bytes.truncate(got);
+    } catch (const std::exception& e) {
+        noteSendProblem(std::string("the check of records written waits: ") + e.what());
+        tryLater(std::move(due));
+        return;
+    }
+    std::vector<Landed> missing;
+    for (Landed& landed : due) {
+        const QByteArray wanted = lineBytesAsWritten(landed.line);
+        const qsizetype place = static_cast<qsizetype>(landed.at - from);
+        if (bytes.sliced(std::min(place, bytes.size())).startsWith(wanted)) {
+            continue;
+        }
+        bool elsewhere = false;
+        for (qsizetype at = bytes.indexOf(wanted, place); at >= 0 && !elsewhere;
+             at = bytes.indexOf(wanted, at + 1)) {
+            elsewhere = at == 0 || bytes[at - 1] == '\n';
+        }
+        if (!elsewhere) {
+            missing.push_back(std::move(landed));
+        }
+    }
+    std::vector<Landed> notKept;
+    for (Landed& landed : missing) {
+        log("a record written at byte " + std::to_string(landed.at) + " of " + journal.string() +
+            " is no longer there (a late write of another PC landed on it); it is written "
+            "again: " +
+            landed.line.toStdString());
+        try {
+            spool.keep({clock(), landed.line});
+        } catch (const std::exception& e) {
+            log(std::string("cannot keep it: ") + e.what());
+            notKept.push_back(std::move(landed));
+        }
+    }
+    if (!notKept.empty()) {
+        tryLater(std::move(notKept));
+    }
+    if (missing.size() > notKept.size()) {
+        sendWaiting();
+    }
 }
 
 // A manual record makes sure of its date's working hours, sent late or not.
@@ -503,9 +754,9 @@ WriteOutcome JournalWriter::appendToShare(const std::filesystem::path& appFolder
 }
 
 JournalWriter::JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder,
-                             Clock clock, Append append)
+                             Clock clock, Append append, std::chrono::milliseconds recheckAfter)
     : writer_(std::make_shared<WriterThread>(std::move(appFolder), std::move(spoolFolder),
-                                             std::move(clock), std::move(append))) {}
+                                             std::move(clock), std::move(append), recheckAfter)) {}
 
 JournalWriter::~JournalWriter() {
     std::unique_lock guard(writer_->mutex);

@@ -3,6 +3,7 @@
 // never holds up a screen; a record the share cannot take now waits in the spool on this
 // PC and is sent on when the share answers again.
 
+#include "files/file_error.h"
 #include "files/journal_lock.h"
 #include "files/punch_journal.h"
 #include "files/working_hours.h"
@@ -60,6 +61,12 @@ struct SpoolStatus {
 // True for the errors of a share that does not answer (as opposed to one that refuses).
 bool isUnreachableError(int errnum);
 
+// True when the error is a network share's refusal of the journal that another PC's lock
+// on it explains (EAGAIN, or EACCES where this account may write it): that PC is
+// writing, or stopped while it held the lock; no fault of this PC's. On a local disk the
+// same refusal is another program of this PC, reported as it is.
+bool anotherPcHoldsTheJournal(const FileError& error, const std::filesystem::path& journal);
+
 // True when the data folder is gone, or none of its files is there (an empty mount point).
 bool shareLooksUnreachable(const std::filesystem::path& appFolder);
 
@@ -78,11 +85,20 @@ class JournalWriter {
     static constexpr std::chrono::milliseconds kScreenWait{2000};
     static constexpr std::chrono::milliseconds kRetryEvery{5000};
     static constexpr std::chrono::milliseconds kExitWait{3000};
+    // A lock that has stood this long is no append of the moment: a punch that meets it
+    // is kept and sent when the lock goes, instead of being refused as busy again and
+    // again. A lock seen for less is another PC appending right now: busy.
+    static constexpr std::chrono::seconds kKeepBehindALockAfter{5};
+    // A record written is read back this long after: by then a write of another PC held
+    // up by a network cut, which lands at the offset it was given, has landed or failed.
+    // A record found overwritten is written again.
+    static constexpr std::chrono::milliseconds kRecheckAfter = JournalLock::kStaleAfter;
 
     // Appends to the data folder of appFolder, under a journal lock of its own; keeps
     // records in spoolFolder on the local disk. `clock` dates the records it keeps.
     JournalWriter(std::filesystem::path appFolder, std::filesystem::path spoolFolder, Clock clock,
-                  Append append = &appendToShare);
+                  Append append = &appendToShare,
+                  std::chrono::milliseconds recheckAfter = kRecheckAfter);
     // Waits up to kExitWait for a write in progress; a write that still hangs is left to
     // the process's end (its record is in the spool by then).
     ~JournalWriter();

@@ -198,6 +198,55 @@ void replaceFile(const std::filesystem::path& file, const QByteArray& bytes) {
     }
 }
 
+struct SpoolEntry {
+    SpooledRecord record;
+    std::optional<qint64> sentFrom;  // set for a note
+};
+
+QByteArray noteLine(const SpooledRecord& record, qint64 journalSize) {
+    return '@' + QByteArray::number(journalSize) + '\t' + spoolLine(record);
+}
+
+// A record line, or a note on one ("@SIZE TAB" before the record's own line).
+std::optional<SpoolEntry> readSpoolEntry(QByteArrayView bytes) {
+    if (!bytes.startsWith('@')) {
+        auto record = readSpoolLine(bytes);
+        return record ? std::optional<SpoolEntry>(SpoolEntry{std::move(*record), {}})
+                      : std::nullopt;
+    }
+    const qsizetype tab = bytes.indexOf('\t');
+    bool ok = false;
+    const qint64 size = tab > 1 ? bytes.sliced(1, tab - 1).toLongLong(&ok) : 0;
+    auto record = ok && size >= 0 ? readSpoolLine(bytes.sliced(tab + 1)) : std::nullopt;
+    if (!record) {
+        return std::nullopt;
+    }
+    return SpoolEntry{std::move(*record), size};
+}
+
+// A note belongs to the oldest record before it that is equal and has none yet.
+bool attachNote(SpoolContents& contents, const SpoolEntry& note) {
+    for (std::size_t i = 0; i < contents.records.size(); ++i) {
+        if (!contents.sentFrom[i] && contents.records[i] == note.record) {
+            contents.sentFrom[i] = note.sentFrom;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The spool's file as it holds `contents`: each note right after its record.
+QByteArray spoolBytes(const SpoolContents& contents) {
+    QByteArray bytes;
+    for (std::size_t i = 0; i < contents.records.size(); ++i) {
+        bytes += spoolLine(contents.records[i]);
+        if (contents.sentFrom[i]) {
+            bytes += noteLine(contents.records[i], *contents.sentFrom[i]);
+        }
+    }
+    return bytes;
+}
+
 }  // namespace
 
 QByteArray spoolLine(const SpooledRecord& record) {
@@ -220,30 +269,36 @@ void RecordSpool::keep(const SpooledRecord& record) {
 SpoolContents RecordSpool::load() {
     const auto deadline = steady_clock::now() + kLockWait;
     const auto guard = lockUntil(mutex_, deadline, file());
-    SpoolContents contents;
     const UniqueFd fd = openLocked(file(), O_RDONLY, deadline);
     if (!fd) {
-        return contents;
+        return {};
     }
-    const QByteArray bytes = readToEnd(fd.get(), file());
-    QByteArray whole;
+    return loadLocked(fd.get());
+}
+
+SpoolContents RecordSpool::loadLocked(int fd) {
+    SpoolContents contents;
+    const QByteArray bytes = readToEnd(fd, file());
+    bool staleNote = false;
     for (const QByteArrayView entry : entriesOf(bytes)) {
-        std::optional<SpooledRecord> record;
-        if (entry.endsWith("\r\n")) {
-            record = readSpoolLine(entry.chopped(2));
-        }
-        if (record) {
-            contents.records.push_back(std::move(*record));
-            whole.append(entry);
-        } else {
+        const std::optional<SpoolEntry> read =
+            entry.endsWith("\r\n") ? readSpoolEntry(entry.chopped(2)) : std::nullopt;
+        if (!read) {
             contents.setAside.append(entry);
+        } else if (!read->sentFrom) {
+            contents.records.push_back(read->record);
+            contents.sentFrom.emplace_back();
+        } else if (!attachNote(contents, *read)) {
+            staleNote = true;  // its record went with an older version's rewrite
         }
     }
     if (!contents.setAside.isEmpty()) {
         contents.setAsideFile = file().string() + kSetAsideSuffix;
         // Set aside first: a crash in between keeps the damaged bytes twice, never none.
         setAside(contents.setAsideFile, contents.setAside);
-        replaceFile(file(), whole);
+    }
+    if (!contents.setAside.isEmpty() || staleNote) {
+        replaceFile(file(), spoolBytes(contents));
     }
     return contents;
 }
@@ -286,22 +341,54 @@ std::optional<SpooledRecord> RecordSpool::first() {
     return std::move(contents.records.front());
 }
 
-void RecordSpool::remove(const SpooledRecord& record) {
+void RecordSpool::noteSending(const std::vector<SpooledRecord>& records, qint64 journalSize) {
+    if (records.empty()) {
+        return;
+    }
+    const auto deadline = steady_clock::now() + kLockWait;
+    const auto guard = lockUntil(mutex_, deadline, file());
+    const UniqueFd fd = openLocked(file(), O_RDWR | O_APPEND, deadline);
+    if (!fd) {
+        return;  // nothing waits: nothing to note
+    }
+    setAsideTornEnd(fd.get(), file());
+    QByteArray notes;
+    for (const SpooledRecord& record : records) {
+        notes += noteLine(record, journalSize);
+    }
+    appendWhole(fd.get(), notes, file());
+}
+
+void RecordSpool::remove(const std::vector<SpooledRecord>& records) {
     const auto deadline = steady_clock::now() + kLockWait;
     const auto guard = lockUntil(mutex_, deadline, file());
     const UniqueFd fd = openLocked(file(), O_RDONLY, deadline);
     if (!fd) {
         return;
     }
-    const QByteArray bytes = readToEnd(fd.get(), file());
-    const QByteArray wanted = spoolLine(record);
-    for (const QByteArrayView entry : entriesOf(bytes)) {
-        if (entry == wanted) {
-            const qsizetype start = entry.data() - bytes.constData();
-            replaceFile(file(), bytes.first(start) + bytes.sliced(start + entry.size()));
-            return;
+    SpoolContents contents = loadLocked(fd.get());
+    std::vector<bool> gone(contents.records.size(), false);
+    bool changed = false;
+    for (const SpooledRecord& record : records) {
+        for (std::size_t i = 0; i < contents.records.size(); ++i) {
+            if (!gone[i] && contents.records[i] == record) {
+                gone[i] = true;
+                changed = true;
+                break;
+            }
         }
     }
+    if (!changed) {
+        return;
+    }
+    SpoolContents left;
+    for (std::size_t i = 0; i < contents.records.size(); ++i) {
+        if (!gone[i]) {
+            left.records.push_back(contents.records[i]);
+            left.sentFrom.push_back(contents.sentFrom[i]);
+        }
+    }
+    replaceFile(file(), spoolBytes(left));
 }
 
 }  // namespace tavomi

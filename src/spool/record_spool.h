@@ -22,6 +22,9 @@ struct SpooledRecord {
 
 struct SpoolContents {
     std::vector<SpooledRecord> records;
+    // Per record: the journal's size just before an append that may have carried it, so
+    // that a crash after the append finds it there; none for a record not sent yet.
+    std::vector<std::optional<qint64>> sentFrom;
     // Bytes that were no whole record (a torn last line, text that is no record); they
     // were moved to the file named here and are no longer in the spool.
     QByteArray setAside;
@@ -30,7 +33,9 @@ struct SpoolContents {
 
 // One file, spool.txt, in a folder on the local disk: a line per record, "keptAt TAB
 // record" in CP932 with CR LF, appended and synced before the record counts as kept;
-// every other change replaces the file whole. Safe to use from several threads, and from
+// before a record is sent, a note "@SIZE TAB keptAt TAB record" after it says how long
+// the journal was just before the append that carries it. Every other change replaces
+// the file whole, so a record and its note go together. Safe to use from several threads, and from
 // several processes and accounts of the group on this PC (an exclusive flock; the files
 // and the folder are group-writable whatever the umask). No call waits for another
 // longer than kLockWait: it fails instead, so a screen never freezes on a spool that
@@ -59,11 +64,19 @@ class RecordSpool {
     // before it is set aside first, as load() does. Throws FileError.
     std::optional<SpooledRecord> first();
 
-    // Takes the oldest record equal to `record` off the spool; nothing when there is
-    // none. Throws FileError.
-    void remove(const SpooledRecord& record);
+    // Notes that `records` (waiting, without a note) go to the journal in an append made
+    // when it held `journalSize` bytes: appended and synced before that append. Throws
+    // FileError.
+    void noteSending(const std::vector<SpooledRecord>& records, qint64 journalSize);
+
+    // Takes each of `records` off the spool (the oldest equal one, with its note) in one
+    // replacement; a record not there is passed over. Throws FileError.
+    void remove(const std::vector<SpooledRecord>& records);
+    void remove(const SpooledRecord& record) { remove(std::vector<SpooledRecord>{record}); }
 
   private:
+    SpoolContents loadLocked(int fd);
+
     std::filesystem::path folder_;
     std::timed_mutex mutex_;
 };

@@ -10,8 +10,7 @@
 // taking-over meets the lock that stands there, lets it stand kStaleAfter on this
 // writer's clock, and then writes locking first (taking it over if it is still the same).
 // Prints Written, Busy, JournalMissing or "FileError <errno> <text>"; start-up prints
-// what the start-up check found (None, Fresh, Removed, NotRemoved or Blocking), its
-// wait left out: nothing changes meanwhile.
+// what the start-up check found (None, LeftStanding, Removed or Blocking).
 
 #include "files/data_folder.h"
 #include "files/file_error.h"
@@ -32,12 +31,10 @@ const char* leftoverLockName(LeftoverLock found) {
     switch (found) {
         case LeftoverLock::None:
             return "None";
-        case LeftoverLock::Fresh:
-            return "Fresh";
+        case LeftoverLock::LeftStanding:
+            return "LeftStanding";
         case LeftoverLock::Removed:
             return "Removed";
-        case LeftoverLock::NotRemoved:
-            return "NotRemoved";
         case LeftoverLock::Blocking:
             return "Blocking";
     }
@@ -67,7 +64,7 @@ const char* write(const std::filesystem::path& where, const char* how, const QSt
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[2], "start-up") == 0) {
-        std::printf("%s\n", leftoverLockName(clearLeftoverJournalLock(argv[1], [](auto) {}).found));
+        std::printf("%s\n", leftoverLockName(clearLeftoverJournalLock(argv[1]).found));
         return 0;
     }
     if (argc != 4) {

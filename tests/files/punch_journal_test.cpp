@@ -363,14 +363,18 @@ TEST_F(WriterProcess, KilledAtAnyStepItLeavesOnlyWholeLines) {
     }
 }
 
-// After such a crash the next start-up clears the lock it left, and writing goes on.
-TEST_F(WriterProcess, AfterACrashStartUpClearsTheLockAndTheNextRecordFollowsWhole) {
+// After such a crash the lock it left stands until the running rule takes it over, and
+// writing goes on.
+TEST_F(WriterProcess, AfterACrashTheLockIsTakenOverAndTheNextRecordFollowsWhole) {
     folder.writeBytes(kJournalFile, kOneRecord + kLongTail);
     ASSERT_EQ(write("pwrite:1:kill-before").killedBy, SIGKILL);
 
-    const LeftoverLockCheck check = clearLeftoverJournalLock(folder.appFolder(), [](auto) {});
-    EXPECT_EQ(check.found, LeftoverLock::Removed);
-    EXPECT_EQ(write().outcome, "Written");
+    EXPECT_EQ(clearLeftoverJournalLock(folder.appFolder()).found, LeftoverLock::LeftStanding);
+    EXPECT_EQ(write().outcome, "Busy");
+    EXPECT_EQ(test::runWriter({folder.appFolder().string(), "taking-over", kRecord.toStdString()},
+                              test::WriterConditions::withFaults({}))
+                  .outcome,
+              "Written");
     EXPECT_EQ(journalBytes(), kOneRecord + kRecordBytes + "\r\n");
     EXPECT_FALSE(folder.exists(kLockFile));
 }

@@ -3,6 +3,7 @@
 
 #include "files/cp932.h"
 #include "files/data_folder.h"
+#include "files/unique_fd.h"
 #include "spool/journal_writer.h"
 #include "support/data_folder_fixture.h"
 #include "support/wait.h"
@@ -13,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <chrono>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -84,6 +89,25 @@ TEST_F(SpoolOnAShareTest, PunchesDuringACutArriveOnceInOrderAfterIt) {
                                 static_cast<int>(3 * JournalWriter::kRetryEvery.count())));
     EXPECT_EQ(journal(), (QStringList{record(1), record(2), record(3)}));
     EXPECT_FALSE(server.exists(kLockFile));
+}
+
+// Another PC holds keeper.txt's lock on the server (its append, or a PC stopped while it
+// appended) while no lock file stands in the way: that PC is writing, so the punch is
+// kept, never reported as a file error, and goes out once the other lets go.
+TEST_F(SpoolOnAShareTest, AnotherPcsLockOnTheJournalKeepsThePunch) {
+    test::StandInShare other(server.appFolder());
+    ASSERT_TRUE(other.mounted()) << other.whyNot();
+    std::optional<UniqueFd> held(UniqueFd(
+        ::open((other.appFolder() / kDataFolderName / kJournalFile).c_str(), O_RDWR | O_CLOEXEC)));
+    ASSERT_EQ(::flock(held->get(), LOCK_EX | LOCK_NB), 0);
+
+    const WriteResult result = punch(1);
+    EXPECT_EQ(result.kind, Kind::Kept);
+    EXPECT_EQ(writer->spoolStatus().waiting, 1);
+    held.reset();
+    ASSERT_TRUE(test::waitUntil([&] { return spoolEmpty(); },
+                                static_cast<int>(2 * JournalWriter::kRetryEvery.count())));
+    EXPECT_EQ(journal(), QStringList{record(1)});
 }
 
 }  // namespace

@@ -39,9 +39,11 @@ class AppRigTest : public ::testing::Test {
 // An unknown card on the second reader is reported again after each OK while it
 // lies there; a registered card opens the punch screen with its holder's name.
 TEST_F(AppRigTest, CardsOnTheReadersReachThePunchScreen) {
-    appFolder.data.writeBytes(kLockFile, QByteArray());
+    const QByteArray hoursBefore = appFolder.data.readBytes(kWorkingHoursFile);
     QProcess& probe = appFolder.start("tavomi_probe");
-    ASSERT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000))
+    // Today's working hours are made at start: it has started.
+    ASSERT_TRUE(waitUntil(
+        [&] { return appFolder.data.readBytes(kWorkingHoursFile) != hoursBefore; }, 15000))
         << probe.readAllStandardError().toStdString();
 
     const QString notRegistered =

@@ -5,6 +5,7 @@
 #include "files/cp932.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
+#include "files/punch_journal.h"
 #include "files/unique_fd.h"
 #include "support/data_folder_fixture.h"
 #include "support/wait.h"
@@ -231,21 +232,197 @@ TEST_F(JournalWriterTest, ANewDatesWorkingHoursAreDerivedOnTheWritersThread) {
     EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/14,"_s));
 }
 
-// A crash after the journal's sync and before the spool's update: the record is at the
-// journal's end and still in the spool.
-TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsNotSentAgainAndAManualOneGetsItsHours) {
+// A crash after the journal's sync and before the spool's update: the records are in the
+// journal and still in the spool, with the note of the journal's size before their append.
+// Only what was appended after that size counts, and each identical line once.
+TEST_F(JournalWriterTest, ARecordSentBeforeACrashIsSentOnceWhateverFollowedIt) {
     writer.reset();
     const QString manual = u"退勤,山田　花子,2026/12/11,16:45,手動記録,詳細なし,事由なし"_s;
-    RecordSpool spool(spoolFolder());
-    spool.keep({QDateTime::currentDateTime(), record(1)});
-    spool.keep({QDateTime::currentDateTime(), manual});
-    folder.writeLines(kJournalFile, {u"header"_s, record(1)});
+    QStringList weekend;  // another PC's records, far more than 64 KiB of them
+    for (int i = 0; i < 1500; ++i) {
+        weekend << u"出勤,佐藤　一郎,2026/12/12,%1:%2,IC記録,詳細なし,事由なし"_s
+                       .arg(i / 60 % 24, 2, 10, QChar(u'0'))
+                       .arg(i % 60, 2, 10, QChar(u'0'));
+    }
+    struct Case {
+        const char* what;
+        QStringList before;  // in the journal when the append began
+        QStringList kept;    // waiting, each noted as going in that append
+        QStringList landed;  // what of it reached the journal before the crash
+        QStringList after;   // what others appended since
+        QStringList resent;  // what the writer appends after all that
+    };
+    const Case cases[] = {
+        {"the append landed", {}, {record(1), manual}, {record(1), manual}, {}, {}},
+        {"the append landed and a weekend of records followed",
+         {},
+         {record(1)},
+         {record(1)},
+         weekend,
+         {}},
+        {"the append never landed; an identical record was written before it",
+         {record(1)},
+         {record(1)},
+         {},
+         {},
+         {record(1)}},
+        {"two identical records noted, the append never landed, one identical line after",
+         {},
+         {record(1), record(1)},
+         {},
+         {record(1)},
+         {record(1)}},
+        {"two identical records noted, both landed",
+         {},
+         {record(1), record(1)},
+         {record(1), record(1)},
+         {},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(spoolFolder());
+        folder.writeLines(kJournalFile, QStringList{u"header"_s} + c.before);
+        const qint64 size = folder.readBytes(kJournalFile).size();
+        RecordSpool spool(spoolFolder());
+        std::vector<SpooledRecord> kept;
+        for (const QString& line : c.kept) {
+            kept.push_back({QDateTime(QDate(2026, 12, 10), QTime(7, 52)), line});
+            spool.keep(kept.back());
+        }
+        spool.noteSending(kept, size);
+        folder.writeLines(kJournalFile, QStringList{u"header"_s} + c.before + c.landed + c.after);
 
+        writer = makeWriter();
+        writer->start();
+        ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+        writer.reset();
+        EXPECT_EQ(journal(), c.before + c.landed + c.after + c.resent);
+        if (c.kept.contains(manual)) {
+            EXPECT_TRUE(
+                decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/11,"_s));
+        }
+    }
+}
+
+// A punch's own append that lands while its record is kept (the screen's wait ran out, or
+// the share reported an error after all), and a crash before the spool's update: the
+// record carries the note of where its append went and is not sent again.
+TEST_F(JournalWriterTest, APunchKeptWhileItsAppendLandsIsNotSentAgainAfterACrash) {
+    for (const bool screenKeepsFirst : {false, true}) {
+        SCOPED_TRACE(screenKeepsFirst ? "kept by the screen before the append began"
+                                      : "kept after the append");
+        writer.reset();
+        std::filesystem::remove_all(spoolFolder());
+        folder.writeLines(kJournalFile, {u"header"_s});
+        share->hang();
+        if (!screenKeepsFirst) {
+            share->answer();
+        }
+        auto crashing = std::make_unique<JournalWriter>(
+            folder.appFolder(), spoolFolder(), [] { return QDateTime::currentDateTime(); },
+            [self = share](const std::filesystem::path& appFolder, const QString& line,
+                           JournalLock& lock, WriteOrder order, const WhileLocked& whileLocked) {
+                // The record lands, and the process dies before it can say so.
+                const WhileLocked landsOnly{whileLocked.lines, {}};
+                self->appendThrough(appFolder, line, lock, order, landsOnly);
+                throw FileError(appFolder, "cannot write", EIO);
+                return WriteOutcome::Written;
+            });
+        const auto pending = crashing->submit({record(1), WriteOrder::LockingFirst, {}, {}});
+        if (screenKeepsFirst) {
+            EXPECT_EQ(JournalWriter::await(pending, kShortWait).kind, Kind::Kept);
+            share->answer();
+        } else {
+            EXPECT_EQ(JournalWriter::await(pending, JournalWriter::kScreenWait).kind, Kind::Kept);
+        }
+        ASSERT_TRUE(waitUntil([&] { return journal().size() == 1; }));
+        crashing.reset();
+        EXPECT_EQ(spooled(), QStringList{record(1)});
+
+        writer = makeWriter();
+        writer->start();
+        ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+        EXPECT_EQ(journal(), QStringList{record(1)});
+    }
+}
+
+// A record kept but never sent is sent, even when the journal's end holds the same line:
+// the same teacher, kind and minute written earlier is another punch.
+TEST_F(JournalWriterTest, AKeptRecordIdenticalToAnEarlierOneIsSent) {
+    writer.reset();
+    RecordSpool(spoolFolder()).keep({QDateTime::currentDateTime(), record(1)});
+    folder.writeLines(kJournalFile, {u"header"_s, record(1)});
     writer = makeWriter();
     writer->start();
     ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
-    EXPECT_EQ(journal(), (QStringList{record(1), manual}));
-    EXPECT_TRUE(decodeCp932(folder.readBytes(kWorkingHoursFile)).contains(u"2026/12/11,"_s));
+    EXPECT_EQ(journal(), (QStringList{record(1), record(1)}));
+}
+
+// A record written is read back once a late write of another PC could no longer land on
+// it. One that such a write overwrote (the same length: nothing looks torn) is written
+// again, once; one still in place is left alone; a journal that cannot be read at the
+// time is read again later.
+TEST_F(JournalWriterTest, ARecordOverwrittenByALateWriteIsWrittenAgainOnce) {
+    constexpr std::chrono::milliseconds kRecheck{300};
+    const QString late = u"退勤,佐藤　一郎,2026/12/10,07:01,IC記録,詳細なし,事由なし"_s;
+    ASSERT_EQ(lineBytesAsWritten(late).size(), lineBytesAsWritten(record(1)).size());
+    const auto data = folder.appFolder() / kDataFolderName;
+    const auto away = folder.appFolder() / "unmounted";
+    struct Case {
+        const char* what;
+        bool overwritten;
+        bool awayAtTheCheck;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"left in place", false, false, {record(1)}},
+        {"overwritten", true, false, {late, record(1)}},
+        {"overwritten, the share away at the check", true, true, {late, record(1)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writer.reset();
+        std::filesystem::remove_all(spoolFolder());
+        folder.writeLines(kJournalFile, {u"header"_s});
+        writer = std::make_unique<JournalWriter>(
+            folder.appFolder(), spoolFolder(), [] { return QDateTime::currentDateTime(); },
+            share->append(), kRecheck);
+        ASSERT_EQ(write(record(1)).kind, Kind::Written);
+        if (c.overwritten) {
+            folder.writeLines(kJournalFile, {u"header"_s, late});
+        }
+        if (c.awayAtTheCheck) {
+            std::filesystem::rename(data, away);
+            std::this_thread::sleep_for(3 * kRecheck);
+            std::filesystem::rename(away, data);
+        }
+        ASSERT_TRUE(waitUntil([&] { return journal() == c.expected; },
+                              static_cast<int>(3 * JournalWriter::kRetryEvery.count())))
+            << journal().join(u'|').toStdString();
+        std::this_thread::sleep_for(5 * kRecheck);  // its own check finds it in place
+        EXPECT_EQ(journal(), c.expected);
+        EXPECT_TRUE(spooled().isEmpty());
+    }
+}
+
+// Another PC's lock that stands for more than a few seconds is no append of the moment:
+// a punch that meets it is kept and goes out, in order, when the lock goes; a lock just
+// taken is busy, as before.
+TEST_F(JournalWriterTest, APunchBehindALockThatStandsIsKeptAndAFreshLockIsBusy) {
+    folder.writeBytes(kLockFile, "host=other pid=1 boot=b token=1\r\n");
+    EXPECT_EQ(write(record(1), JournalWriter::kScreenWait).kind, Kind::Busy);
+    std::this_thread::sleep_for(JournalWriter::kKeepBehindALockAfter + kShortWait);
+    EXPECT_EQ(write(record(2), JournalWriter::kScreenWait).kind, Kind::Kept);
+    EXPECT_EQ(write(record(3), JournalWriter::kScreenWait).kind, Kind::Kept);
+    folder.writeBytes(kLockFile, "host=other pid=1 boot=b token=2\r\n");  // taken anew
+    EXPECT_EQ(write(record(4), JournalWriter::kScreenWait).kind, Kind::Busy);
+    EXPECT_EQ(spooled(), (QStringList{record(2), record(3)}));
+
+    folder.remove(kLockFile);
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); },
+                          static_cast<int>(2 * JournalWriter::kRetryEvery.count())));
+    EXPECT_EQ(journal(), (QStringList{record(2), record(3)}));
 }
 
 // The look at the journal's end for a record sent before a crash opens keeper.txt as every

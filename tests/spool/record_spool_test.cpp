@@ -82,6 +82,28 @@ TEST_F(RecordSpoolTest, KeepsInOrderAndRemovesByLine) {
     EXPECT_TRUE(contents.setAside.isEmpty());
 }
 
+// A record's note of the append that carries it goes with the record: kept through
+// keeps after it, a damaged part set aside, and taken off with the record alone.
+TEST_F(RecordSpoolTest, ANoteOfWhereARecordWentGoesWithItsRecord) {
+    spool.keep({kAt, kFirst});
+    spool.keep({kAt, kSecond});
+    spool.keep({kAt, kFirst});
+    spool.noteSending({{kAt, kFirst}, {kAt, kSecond}}, 4096);
+    spool.keep({kAt.addSecs(60), kSecond});
+    writeFile(spool.file(), readFile(spool.file()) + "torn");
+    SpoolContents contents = spool.load();
+    ASSERT_EQ(contents.records.size(), 4u);
+    EXPECT_EQ(contents.sentFrom, (std::vector<std::optional<qint64>>{4096, 4096, {}, {}}));
+    EXPECT_EQ(contents.setAside, "torn");
+
+    spool.remove(std::vector<SpooledRecord>{{kAt, kFirst}, {kAt, kSecond}});
+    contents = spool.load();
+    ASSERT_EQ(contents.records.size(), 2u);
+    EXPECT_EQ(contents.records[0], (SpooledRecord{kAt, kFirst}));
+    // The identical record left behind was never noted: its note went with the other.
+    EXPECT_EQ(contents.sentFrom, (std::vector<std::optional<qint64>>{{}, {}}));
+}
+
 TEST_F(RecordSpoolTest, DamagedPartsGoAsideAndWholeRecordsStay) {
     const QByteArray whole = spoolLine({kAt, kFirst});
     struct Case {
