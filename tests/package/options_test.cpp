@@ -31,8 +31,7 @@ Answer ask(const test::ProgramFolder& appFolder, const QStringList& args) {
     }
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(QString::fromStdString((appFolder.data.appFolder() / "tavomi").string()),
-                  args);
+    process.start(QString::fromStdString((appFolder.data.appFolder() / "tavomi").string()), args);
     if (!process.waitForFinished(10000)) {
         process.kill();
         process.waitForFinished();
@@ -58,8 +57,7 @@ class OptionsTest : public ::testing::Test {
 };
 
 TEST_F(OptionsTest, HelpAndVersionAnswerAndStartNothing) {
-    // A stale lock file goes at start-up; still there, it shows the clock never started.
-    appFolder.data.writeBytes(kLockFile, QByteArray());
+    // A start would make today's working hours: an unchanged folder shows none happened.
     const auto before = appFolder.snapshot();
 
     const Answer version = ask({"--version"});
@@ -124,7 +122,6 @@ TEST(OptionsHelpTest, HelpDescribesTheDataFolder) {
 }
 
 TEST_F(OptionsTest, AnythingElseIsRefusedInOneLine) {
-    appFolder.data.writeBytes(kLockFile, QByteArray());
     const auto before = appFolder.snapshot();
     struct Case {
         QStringList args;
@@ -151,9 +148,11 @@ TEST_F(OptionsTest, AnythingElseIsRefusedInOneLine) {
 
 // An administrator asks on the reception PC while Tavomi runs in the session.
 TEST_F(OptionsTest, VersionAnswersWhileACopyRuns) {
-    appFolder.data.writeBytes(kLockFile, QByteArray());
+    const QByteArray hoursBefore = appFolder.data.readBytes(kWorkingHoursFile);
     QProcess& running = appFolder.start("tavomi");
-    ASSERT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000))
+    // Today's working hours are made at start: it has started.
+    ASSERT_TRUE(waitUntil(
+        [&] { return appFolder.data.readBytes(kWorkingHoursFile) != hoursBefore; }, 15000))
         << running.readAllStandardError().toStdString();
 
     const Answer version = ask({"--version"});

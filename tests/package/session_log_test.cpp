@@ -75,13 +75,14 @@ TEST_P(SessionLogTest, NamesWhatIsMissingOrNotWritable) {
     test::ProgramFolder appFolder;
     const fs::path folder = appFolder.data.appFolder() / std::string(kDataFolderName);
     const fs::path elsewhere = appFolder.data.appFolder() / "share";
-    appFolder.data.writeBytes(kLockFile, QByteArray());
     c.arrange(folder, elsewhere);
     QString expected = QString::fromUtf8(c.line);
     expected.replace(QStringLiteral("%F"), QString::fromStdString(folder.string()))
         .replace(QStringLiteral("%E"), QString::fromStdString(elsewhere.string()))
         .replace(QStringLiteral("%U"), userName());
 
+    const QByteArray hoursBefore =
+        c.startRefused ? QByteArray() : appFolder.data.readBytes(kWorkingHoursFile);
     QProcess probe;
     startAsAUser(appFolder, probe);
     QString err;
@@ -95,8 +96,9 @@ TEST_P(SessionLogTest, NamesWhatIsMissingOrNotWritable) {
         ASSERT_EQ(boxes.size(), 1) << err.toStdString();
         EXPECT_TRUE(boxes[0].contains(u"内のファイルが不整合です"_s));
     } else if (expected.isEmpty()) {
-        // Start-up has removed the stale lock file: any line would have come before.
-        EXPECT_TRUE(waitUntil([&] { return !appFolder.data.exists(kLockFile); }, 15000));
+        // Start-up has made today's working hours: any line would have come before.
+        EXPECT_TRUE(waitUntil(
+            [&] { return appFolder.data.readBytes(kWorkingHoursFile) != hoursBefore; }, 15000));
         err = QString::fromUtf8(probe.readAllStandardError());
     } else {
         EXPECT_TRUE(waitUntil(
