@@ -124,8 +124,13 @@ std::optional<SpooledRecord> readSpoolLine(QByteArrayView bytes) {
     record.keptAt = QDateTime::fromString(QString::fromLatin1(bytes.first(tab)), kTimeFormat);
     const QByteArrayView lineBytes = bytes.sliced(tab + 1);
     record.line = decodeCp932(lineBytes);
-    // A record survives the round trip unchanged; anything else is damage.
-    if (!record.keptAt.isValid() || encodeCp932(record.line) != lineBytes ||
+    // A record survives the round trip unchanged, and holds no control character (a record's
+    // line never does: 0x1A would cut the journal short, a lone LF split it); anything else
+    // is damage, set aside rather than sent.
+    const bool hasControl = std::any_of(record.line.begin(), record.line.end(), [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7F;
+    });
+    if (!record.keptAt.isValid() || hasControl || encodeCp932(record.line) != lineBytes ||
         std::holds_alternative<LineProblem>(readPunchRecord(record.line))) {
         return std::nullopt;
     }

@@ -61,7 +61,7 @@ class StandInShareTest : public ::testing::Test {
         }
     }
 
-    // A writer process on `pc`, writing `how` (see journal_writer.cpp).
+    // A writer process on `pc`, writing `how` (see tests/files/append_process.cpp).
     WriterProcess& writer(StandInShare& pc, const char* how, const QString& line) {
         return *writers.emplace_back(std::make_unique<WriterProcess>(
             std::vector<std::string>{pc.appFolder().string(), how, line.toStdString()}));

@@ -147,7 +147,7 @@ std::string StandInShare::command(const std::string& line) {
 }
 
 WriterProcess::WriterProcess(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{TAVOMI_JOURNAL_WRITER};
+    std::vector<std::string> argv{TAVOMI_APPEND_PROCESS};
     argv.insert(argv.end(), args.begin(), args.end());
     int input = -1;
     pid_ = start(argv, &input, &output_, nullptr);

@@ -41,7 +41,7 @@ class StandInShare {
     std::string whyNot_;
 };
 
-// files_journal_writer with the arguments, running until outcome() is asked for.
+// files_append_process with the arguments, running until outcome() is asked for.
 class WriterProcess {
   public:
     explicit WriterProcess(const std::vector<std::string>& args);

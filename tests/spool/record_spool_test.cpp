@@ -115,6 +115,15 @@ TEST_F(RecordSpoolTest, DamagedPartsGoAsideAndWholeRecordsStay) {
         {"a line that is no record", "2026-12-10 07:52:03\tnot a record\r\n"},
         {"bytes that are not CP932", "2026-12-10 07:52:03\t\x81\x20,\xff\r\n"},
         {"no time", encodeCp932(kSecond) + "\r\n"},
+        // A record's line never holds a control character: sent, 0x1A would cut the journal
+        // short at the next append, and a lone LF would split the record in two.
+        {"an end-of-file mark in a name",
+         "2026-12-10 07:52:03\t" +
+             encodeCp932(u"出勤,山田\x1A花子,2026/12/10,07:52,IC記録,詳細なし,事由なし"_s) +
+             "\r\n"},
+        {"a lone LF in a name",
+         "2026-12-10 07:52:03\t" +
+             encodeCp932(u"出勤,山田\n花子,2026/12/10,07:52,IC記録,詳細なし,事由なし"_s) + "\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
