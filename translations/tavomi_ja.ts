@@ -116,10 +116,6 @@ IDm：%2
         <translation>カード %1 はすでに %2 さんに登録されています（--reassign で %3 さんに登録し直せます）</translation>
     </message>
     <message>
-        <source>%1 exists: another program is writing, or one stopped while writing (the time clock removes it when it starts); try again</source>
-        <translation>ほかのプログラムが書き込み中です（%1 があります）。しばらくしてからもう一度試してください。消えないときは、タイムレコーダーを起動し直すと片付きます</translation>
-    </message>
-    <message>
         <source>read takes no names</source>
         <translation>read には氏名を付けません</translation>
     </message>
@@ -194,6 +190,10 @@ IDm：%2
   --reassign   登録済みのカードを、その氏名に登録し直します（カードの最後の行が有効です）
   --data DIR   データフォルダー（既定はプログラムと同じ場所の attendance_manegement）
 </translation>
+    </message>
+    <message>
+        <source>%1 exists: another program is writing, or one stopped while writing (its lock is taken over once it has stood 5 minutes); try again</source>
+        <translation>ほかのプログラムが書き込み中です（%1 があります）。しばらくしてからもう一度試してください。書き込みの途中で止まったプログラムのものは、5分たつと引き取られます</translation>
     </message>
 </context>
 <context>

@@ -123,4 +123,40 @@ int writeFully(int fd, const char* bytes, std::size_t size, off_t at) {
     return 0;
 }
 
+void replaceFileWhole(const std::filesystem::path& file, const QByteArray& bytes, mode_t mode,
+                      std::optional<gid_t> group) {
+    const std::filesystem::path next = file.string() + ".new";
+    try {
+        UniqueFd fd = openDataFile(next, O_WRONLY | O_CREAT | O_TRUNC, "cannot create", mode);
+        if (::fchmod(fd.get(), mode) != 0) {
+            throw FileError(next, "cannot create", errno);
+        }
+        // Who may read it stays; an owner other than ours is not ours to set.
+        if (group) {
+            [[maybe_unused]] const int ignored = ::fchown(fd.get(), static_cast<uid_t>(-1), *group);
+        }
+        if (const int error =
+                writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()))) {
+            throw FileError(next, "cannot write", error);
+        }
+        if (::fsync(fd.get()) != 0) {
+            throw FileError(next, "cannot sync", errno);
+        }
+        if (fd.close() != 0) {
+            throw FileError(next, "cannot close", errno);
+        }
+        if (::rename(next.c_str(), file.c_str()) != 0) {
+            throw FileError(file, "cannot replace", errno);
+        }
+    } catch (...) {
+        ::unlink(next.c_str());
+        throw;
+    }
+    if (const UniqueFd folder(
+            ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folder) {
+        ::fsync(folder.get());
+    }
+}
+
 }  // namespace tavomi

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 
 namespace tavomi {
 
@@ -42,5 +43,12 @@ QByteArray readToEnd(int fd, const std::filesystem::path& file);
 // Writes all `size` bytes, at `at` (pwrite) or, when `at` is -1, at the descriptor's
 // position. Returns 0, or the error that stopped it (EIO for a write that took nothing).
 int writeFully(int fd, const char* bytes, std::size_t size, off_t at = -1);
+
+// Replaces the file with `bytes` whole: written to FILE.new beside it with `mode` (whatever
+// the umask) and, when given, `group`, synced, renamed over it, and the folder synced. A crash
+// leaves the old file or the new one; a failure leaves the old one and no FILE.new. Throws
+// FileError.
+void replaceFileWhole(const std::filesystem::path& file, const QByteArray& bytes, mode_t mode,
+                      std::optional<gid_t> group = std::nullopt);
 
 }  // namespace tavomi

@@ -50,38 +50,13 @@ bool isCardsLine(const QByteArray& line, const QString& cardId) {
     return commaTextRow(1, decodeCp932(text))[1] == cardId;
 }
 
-// Writes the new list beside the old one with its owner's permissions, then puts it in
-// the old one's place.
+// The new list in the old one's place, with its permissions and group.
 void replaceList(const std::filesystem::path& list, const QByteArray& bytes) {
     struct stat old {};
     if (::stat(list.c_str(), &old) != 0) {
         throw FileError(list, "cannot read", errno);
     }
-    const std::filesystem::path next = list.string() + ".new";
-    {
-        UniqueFd fd =
-            openDataFile(next, O_WRONLY | O_CREAT | O_EXCL, "cannot create", old.st_mode & 07777);
-        int error = ::fchmod(fd.get(), old.st_mode & 07777) == 0 ? 0 : errno;
-        // The group that may read it stays; another owner is not ours to set.
-        if (error == 0 && ::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
-            error = 0;
-        }
-        if (error == 0) {
-            error = writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        }
-        if (error == 0 && (::fsync(fd.get()) != 0 || fd.close() != 0)) {
-            error = errno;
-        }
-        if (error != 0) {
-            ::unlink(next.c_str());
-            throw FileError(next, "cannot write", error);
-        }
-    }
-    if (::rename(next.c_str(), list.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(next.c_str());
-        throw FileError(list, "cannot replace", error);
-    }
+    replaceFileWhole(list, bytes, old.st_mode & 07777, old.st_gid);
 }
 
 }  // namespace

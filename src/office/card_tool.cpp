@@ -28,6 +28,15 @@ QString noListText(const std::filesystem::path& list) {
         .arg(pathText(list));
 }
 
+// The lock file stands: another writer now, or one that stopped while writing.
+QString lockInTheWayText(const std::filesystem::path& appFolder) {
+    return QCoreApplication::translate("tavomi-card",
+                                       "%1 exists: another program is writing, or one stopped "
+                                       "while writing (its lock is taken over once it has stood "
+                                       "5 minutes); try again")
+        .arg(pathText(dataFilePath(appFolder, kLockFile)));
+}
+
 int refuse(std::FILE* err, const QString& why) {
     printToolLine(err, kCardTool,
                   QCoreApplication::translate("tavomi-card", "not registered: %1").arg(why));
@@ -174,11 +183,7 @@ int registerLaidCard(const CardCommand& command, const std::filesystem::path& ap
         case RegisterStatus::ListMissing:
             return refuse(err, noListText(list));
         case RegisterStatus::Busy:
-            return refuse(err, QCoreApplication::translate(
-                                   "tavomi-card",
-                                   "%1 exists: another program is writing, or one stopped while "
-                                   "writing (the time clock removes it when it starts); try again")
-                                   .arg(pathText(dataFilePath(appFolder, kLockFile))));
+            return refuse(err, lockInTheWayText(appFolder));
     }
     return 1;
 }
@@ -245,11 +250,7 @@ int retireListedCard(const CardCommand& command, const std::filesystem::path& ap
         case RetireStatus::ListMissing:
             return refuse(err, noListText(list));
         case RetireStatus::Busy:
-            return refuse(err, QCoreApplication::translate(
-                                   "tavomi-card",
-                                   "%1 exists: another program is writing, or one stopped while "
-                                   "writing (the time clock removes it when it starts); try again")
-                                   .arg(pathText(dataFilePath(appFolder, kLockFile))));
+            return refuse(err, lockInTheWayText(appFolder));
     }
     return 1;
 }

@@ -3,8 +3,9 @@
 #include "calendar/national_holidays.h"
 #include "files/cp932.h"
 #include "files/data_dates.h"
-
-#include <QRegularExpression>
+#include "files/working_hours.h"
+#include "report/day_schedule.h"
+#include "report/month_totals.h"
 
 #include <optional>
 #include <tuple>
@@ -15,14 +16,8 @@ namespace tavomi {
 
 namespace {
 
-const QString kWeekdays = u"月火水木金土日"_s;
-constexpr int kLatestHour = 28;  // the file's limit: a night's work runs past midnight
-
 QString minutesText(const std::optional<int>& minutes) {
-    if (!minutes) {
-        return {};
-    }
-    return u"%1:%2"_s.arg(*minutes / 60).arg(*minutes % 60, 2, 10, QChar(u'0'));
+    return minutes ? hoursText(*minutes) : QString();
 }
 
 QString markOf(const QDate& date, const std::optional<QString>& holiday) {
@@ -35,20 +30,6 @@ QString markOf(const QDate& date, const std::optional<QString>& holiday) {
     }
     const QString named = u"祝日（%1）"_s.arg(*holiday);
     return weekend.isEmpty() ? named : weekend + u"・"_s + named;
-}
-
-// h:mm or hh:mm, hours 0-28; nothing for anything else.
-std::optional<int> enteredMinutes(const QString& text) {
-    static const QRegularExpression pattern(u"^([0-9]{1,2}):([0-5][0-9])$"_s);
-    const auto match = pattern.match(text);
-    if (!match.hasMatch()) {
-        return std::nullopt;
-    }
-    const int hours = match.capturedView(1).toInt();
-    if (hours > kLatestHour) {
-        return std::nullopt;
-    }
-    return hours * 60 + match.capturedView(2).toInt();
 }
 
 std::optional<QString> characterCp932Lacks(const QString& text) {
@@ -73,7 +54,7 @@ std::vector<CalendarDayRow> calendarDayRows(int year, int month, const SchoolCal
         CalendarDayRow row;
         row.date = date;
         row.dateText = recordDateText(date);
-        row.weekday = kWeekdays[date.dayOfWeek() - 1];
+        row.weekday = weekdayText(date);
         const auto holiday = nationalHolidayName(date);
         row.mark = markOf(date, holiday);
         // The order in which the report decides a day's hours.
@@ -127,11 +108,10 @@ std::variant<SchoolDay, QString> schoolDayOf(const DayMarking& marking) {
         if (text.isEmpty()) {
             continue;
         }
-        *minutes = enteredMinutes(text);
+        *minutes = readSpreadsheetMinutes(text);
         if (!*minutes) {
             return u"%1の「%2」は時刻として読めません。8:15 のように 時:分 で入れてください"
-                   u"（時は 0〜%3）。"_s.arg(label, text)
-                       .arg(kLatestHour);
+                   u"（時は 0〜28）。"_s.arg(label, text);
         }
     }
     // The report takes a working day's own hours only with both ends; else the usual ones.

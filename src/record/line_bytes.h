@@ -35,6 +35,15 @@ inline bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// The number that n ASCII digits write.
+inline int digitsValue(const char* d, int n) {
+    int value = 0;
+    for (int i = 0; i < n; ++i) {
+        value = value * 10 + (d[i] - '0');
+    }
+    return value;
+}
+
 // Ten bytes shaped like 2019/08/28. The first eight are checked at once: each digit's
 // byte is 0x30 to 0x39 and both slashes are in place.
 inline bool looksLikeDate(const char* d) {

@@ -9,18 +9,6 @@
 
 namespace tavomi {
 
-namespace {
-
-int digitsValue(const char* d, int n) {
-    int value = 0;
-    for (int i = 0; i < n; ++i) {
-        value = value * 10 + (d[i] - '0');
-    }
-    return value;
-}
-
-}  // namespace
-
 KindBytes::KindBytes() {
     for (const RecordKindWord& word : kRecordKindWords) {
         const QByteArray bytes = encodeCp932(QStringView(word.word));

@@ -4,6 +4,8 @@
 #include "files/data_dates.h"
 #include "files/working_hours.h"
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace tavomi {
@@ -78,6 +80,13 @@ std::optional<ScheduledHours> scheduledHoursOn(const WorkingHours& workingHours,
     return found->second;
 }
 
+QString weekdayText(const QDate& date) {
+    // Made once and shared: a month's sheets ask for tens of thousands.
+    static const std::array<QString, 7> kWeekdays = {u"月"_s, u"火"_s, u"水"_s, u"木"_s,
+                                                     u"金"_s, u"土"_s, u"日"_s};
+    return kWeekdays[static_cast<std::size_t>(date.dayOfWeek() - 1)];
+}
+
 DaySchedule scheduleOn(const ReportCalendar& calendar, const QDate& date) {
     if (const auto school = calendar.school.days.find(date); school != calendar.school.days.end()) {
         return fromSchoolDay(calendar, school->second);
@@ -92,13 +101,12 @@ DaySchedule scheduleOn(const ReportCalendar& calendar, const QDate& date) {
 }
 
 QStringList scheduleChecks(const ReportPeriod& month, const ReportCalendar& calendar) {
-    static const QString kWeekdays = u"月火水木金土日"_s;
     QStringList checks;
     QStringList fromWeeklyTable;
     for (QDate date = month.first(); date <= month.last(); date = date.addDays(1)) {
         const DaySchedule day = scheduleOn(calendar, date);
         const QString dateText =
-            u"%1/%2（%3）"_s.arg(date.month()).arg(date.day()).arg(kWeekdays[date.dayOfWeek() - 1]);
+            u"%1/%2（%3）"_s.arg(date.month()).arg(date.day()).arg(weekdayText(date));
         if (day.unreadable && day.hours) {
             const char* file =
                 day.source == ScheduleSource::WeeklyTable      ? "ordinary_working_hours.txt"

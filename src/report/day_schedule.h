@@ -58,6 +58,9 @@ struct ReportCalendar {
     QDate today;
 };
 
+// The weekday as the sheets show it: 月 to 日.
+QString weekdayText(const QDate& date);
+
 DaySchedule scheduleOn(const ReportCalendar& calendar, const QDate& date);
 
 // What the office should look at in the month's scheduled hours, one line each: a time that

@@ -95,16 +95,8 @@ void forEachLine(int fd, const std::filesystem::path& path, OnLine&& onLine,
     }
 }
 
-int digitsOf(const char* p, int count) {
-    int value = 0;
-    for (int i = 0; i < count; ++i) {
-        value = value * 10 + (p[i] - '0');
-    }
-    return value;
-}
-
 bool isMonthNumber(const char* digits) {
-    const int month = digitsOf(digits, 2);
+    const int month = digitsValue(digits, 2);
     return month >= 1 && month <= 12;
 }
 
@@ -184,8 +176,8 @@ class Scanner {
 
     JournalScan take() {
         if (firstMonth_ != kNoMonth) {
-            const QDate first(digitsOf(firstMonthText_.data(), 4),
-                              digitsOf(firstMonthText_.data() + 5, 2), 1);
+            const QDate first(digitsValue(firstMonthText_.data(), 4),
+                              digitsValue(firstMonthText_.data() + 5, 2), 1);
             scan_.firstMonth = first.isValid() ? first : QDate();
         }
         return std::move(scan_);

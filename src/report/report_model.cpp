@@ -214,11 +214,4 @@ PeriodReport buildReport(const ReportPeriod& period, JournalScan scan,
     return report;
 }
 
-QString weekdayText(const QDate& date) {
-    // Made once and shared: a month's sheets ask for tens of thousands.
-    static const std::array<QString, 7> kWeekdays = {u"月"_s, u"火"_s, u"水"_s, u"木"_s,
-                                                     u"金"_s, u"土"_s, u"日"_s};
-    return kWeekdays[static_cast<std::size_t>(date.dayOfWeek() - 1)];
-}
-
 }  // namespace tavomi

@@ -69,7 +69,4 @@ std::vector<GarbledLine> buildReportByTeacher(const ReportPeriod& period, Journa
                                               const ReportCalendar& calendar,
                                               const OnTeacher& onTeacher);
 
-// The weekday as the sheet shows it: 月 to 日.
-QString weekdayText(const QDate& date);
-
 }  // namespace tavomi

@@ -48,30 +48,6 @@ void makeFolder(const std::filesystem::path& folder) {
     }
 }
 
-void replaceWhole(const std::filesystem::path& file, const QByteArray& bytes) {
-    const std::filesystem::path next = file.string() + ".new";
-    {
-        UniqueFd fd =
-            openDataFile(next, O_WRONLY | O_CREAT | O_TRUNC, "cannot create", kGroupReadable);
-        int error = ::fchmod(fd.get(), kGroupReadable) == 0 ? 0 : errno;
-        if (error == 0) {
-            error = writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        }
-        if (error == 0 && (::fsync(fd.get()) != 0 || fd.close() != 0)) {
-            error = errno;
-        }
-        if (error != 0) {
-            ::unlink(next.c_str());
-            throw FileError(next, "cannot write", error);
-        }
-    }
-    if (::rename(next.c_str(), file.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(next.c_str());
-        throw FileError(file, "cannot replace", error);
-    }
-}
-
 QByteArray fileLine(std::string_view name, const QByteArray& bytes) {
     return QByteArray(name.data(), static_cast<qsizetype>(name.size())) + '=' +
            QByteArray::number(bytes.size()) + ' ' + QByteArray::number(checksum(bytes), 16) + '\n';
@@ -98,14 +74,11 @@ void keepLocalCopy(const std::filesystem::path& appFolder, const std::filesystem
         bytes[i] = fileBytes(dataFilePath(appFolder, kCopiedFiles[i]));
     }
     for (std::size_t i = 0; i < kCopiedFiles.size(); ++i) {
-        replaceWhole(folder / kDataFolderName / kCopiedFiles[i], bytes[i]);
+        replaceFileWhole(folder / kDataFolderName / kCopiedFiles[i], bytes[i], kGroupReadable);
         identity += fileLine(kCopiedFiles[i], bytes[i]);
     }
     // Last: a copy is whole only when its files are what this says.
-    replaceWhole(folder / kIdentityFile, identity);
-    if (const UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir) {
-        ::fsync(dir.get());
-    }
+    replaceFileWhole(folder / kIdentityFile, identity, kGroupReadable);
 }
 
 std::optional<LocalCopy> readLocalCopy(const std::filesystem::path& spoolFolder) {

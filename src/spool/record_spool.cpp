@@ -173,36 +173,6 @@ void setAsideTornEnd(int fd, const std::filesystem::path& file) {
     }
 }
 
-// Replaces the spool with `bytes` whole: a crash leaves the old file or the new one, and a
-// failure leaves the old one and no new one.
-void replaceFile(const std::filesystem::path& file, const QByteArray& bytes) {
-    const std::filesystem::path next = file.string() + ".new";
-    try {
-        UniqueFd fd = openDataFile(next, O_WRONLY | O_CREAT | O_TRUNC, "cannot create", kShared);
-        ::fchmod(fd.get(), kShared);
-        if (const int error =
-                writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()))) {
-            throw FileError(next, "cannot write", error);
-        }
-        if (::fsync(fd.get()) != 0) {
-            throw FileError(next, "cannot sync", errno);
-        }
-        if (fd.close() != 0) {
-            throw FileError(next, "cannot close", errno);
-        }
-        if (::rename(next.c_str(), file.c_str()) != 0) {
-            throw FileError(file, "cannot replace", errno);
-        }
-    } catch (...) {
-        ::unlink(next.c_str());
-        throw;
-    }
-    UniqueFd folder(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder) {
-        ::fsync(folder.get());
-    }
-}
-
 struct SpoolEntry {
     SpooledRecord record;
     std::optional<qint64> sentFrom;  // set for a note
@@ -303,7 +273,7 @@ SpoolContents RecordSpool::loadLocked(int fd) {
         setAside(contents.setAsideFile, contents.setAside);
     }
     if (!contents.setAside.isEmpty() || staleNote) {
-        replaceFile(file(), spoolBytes(contents));
+        replaceFileWhole(file(), spoolBytes(contents), kShared);
     }
     return contents;
 }
@@ -393,7 +363,7 @@ void RecordSpool::remove(const std::vector<SpooledRecord>& records) {
             left.sentFrom.push_back(contents.sentFrom[i]);
         }
     }
-    replaceFile(file(), spoolBytes(left));
+    replaceFileWhole(file(), spoolBytes(left), kShared);
 }
 
 }  // namespace tavomi
