@@ -9,6 +9,7 @@
 #include "files/journal_lock.h"
 #include "files/punch_journal.h"
 #include "spool/journal_writer.h"
+#include "spool/record_spool.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -18,6 +19,9 @@
 
 #include <fstream>
 #include <future>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -118,6 +122,64 @@ void BM_SendBacklog(benchmark::State& state) {
     state.counters["records"] = count;
 }
 BENCHMARK(BM_SendBacklog)->Arg(3000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The peak of resident memory since the last reset, in MiB (Linux keeps it per process).
+double peakMiBSinceReset() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;
+        }
+    }
+    return 0;
+}
+
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// A spool.txt of 64 MiB that is no record at all (random bytes, or the zeros a disk gives
+// back after a crash), found by the first punch: the time until it is written, and the
+// memory that took.
+void BM_DamagedSpool(benchmark::State& state) {
+    const bool zeros = state.range(0) != 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        const auto app = makeDataFolder(dir);
+        std::filesystem::create_directories(app / "spool");
+        {
+            std::ofstream damaged(app / "spool" / RecordSpool::kFileName, std::ios::binary);
+            std::mt19937_64 random(20261211);
+            std::vector<std::uint64_t> block(1024 * 1024 / 8);
+            for (int mib = 0; mib < 64; ++mib) {
+                for (std::uint64_t& word : block) {
+                    word = zeros ? 0 : random();
+                }
+                damaged.write(reinterpret_cast<const char*>(block.data()), 1024 * 1024);
+            }
+        }
+        resetPeakMemory();
+        const double before = peakMiBSinceReset();
+        state.ResumeTiming();
+        JournalWriter writer(app, app / "spool", &now);
+        const WriteResult result = JournalWriter::await(
+            writer.submit({kRecord, WriteOrder::LockingFirst, {}, {}}), std::chrono::minutes(1));
+        if (result.kind != WriteResult::Kind::Written) {
+            state.SkipWithError("not written");
+        }
+        state.PauseTiming();
+        state.counters["peak_MiB_over_before"] = peakMiBSinceReset() - before;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DamagedSpool)
+    ->ArgName("zeros")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

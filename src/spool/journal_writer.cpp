@@ -707,8 +707,8 @@ void JournalWriter::WriterThread::refreshStatus() {
     SpoolStatus now;
     try {
         const SpoolContents contents = spool.load();
-        if (!contents.setAside.isEmpty()) {
-            log("the spool held " + std::to_string(contents.setAside.size()) +
+        if (contents.setAsideSize > 0) {
+            log("the spool held " + std::to_string(contents.setAsideSize) +
                 " bytes that are no whole record; they were moved to " +
                 contents.setAsideFile.string());
         }

@@ -102,22 +102,79 @@ void appendWhole(int fd, const QByteArray& bytes, const std::filesystem::path& f
     }
 }
 
-// The spool's lines, each with its CR LF; the last one may lack it (a torn append).
-std::vector<QByteArrayView> entriesOf(const QByteArray& bytes) {
-    std::vector<QByteArrayView> entries;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        const qsizetype end = bytes.indexOf("\r\n", start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 2;
-        entries.emplace_back(bytes.constData() + start, next - start);
-        start = next;
+// No record's line comes near this; a longer one is damage, read past in chunks rather
+// than held whole.
+constexpr qsizetype kLongestEntry = 64 * 1024;
+constexpr std::size_t kReadChunk = 1024 * 1024;
+
+// The spool's entries in order, read a chunk at a time: a spool grown huge with damage (a
+// disk that gave back zeros after a crash, a stray file copied over it) costs neither its
+// size in memory nor a scan per byte.
+class EntryReader {
+  public:
+    struct Entry {
+        QByteArrayView bytes;  // valid until the next call
+        bool whole = false;    // a line with its CR LF, of a record's length at most
+    };
+
+    EntryReader(int fd, std::filesystem::path file) : fd_(fd), file_(std::move(file)) {}
+
+    // The next entry; a damaged run longer than any record comes in parts, none whole.
+    std::optional<Entry> next() {
+        for (;;) {
+            const qsizetype end = buffer_.indexOf("\r\n", std::max(start_, scanned_));
+            if (end >= 0) {
+                const bool partOfLong = std::exchange(inLongLine_, false);
+                return take(end + 2, !partOfLong && end + 2 - start_ <= kLongestEntry);
+            }
+            const qsizetype unread = buffer_.size() - start_;
+            if (unread > kLongestEntry) {
+                inLongLine_ = true;
+                return take(buffer_.size() - 1, false);  // the last byte may be a CR
+            }
+            if (atEnd_) {
+                return unread > 0 ? std::optional(take(buffer_.size(), false)) : std::nullopt;
+            }
+            scanned_ = std::max<qsizetype>(start_, buffer_.size() - 1);
+            readMore();
+        }
     }
-    return entries;
-}
+
+  private:
+    Entry take(qsizetype end, bool whole) {
+        const Entry entry{QByteArrayView(buffer_).sliced(start_, end - start_), whole};
+        start_ = end;
+        scanned_ = end;
+        return entry;
+    }
+
+    void readMore() {
+        buffer_.remove(0, start_);
+        scanned_ -= start_;
+        start_ = 0;
+        const qsizetype had = buffer_.size();
+        buffer_.resize(had + static_cast<qsizetype>(kReadChunk));
+        const ssize_t n = readOnce(fd_, buffer_.data() + had, kReadChunk);
+        if (n < 0) {
+            throw FileError(file_, "cannot read", errno);
+        }
+        buffer_.resize(had + n);
+        atEnd_ = n == 0;
+    }
+
+    int fd_;
+    std::filesystem::path file_;
+    QByteArray buffer_;
+    qsizetype start_ = 0;
+    qsizetype scanned_ = 0;
+    bool atEnd_ = false;
+    bool inLongLine_ = false;
+};
 
 std::optional<SpooledRecord> readSpoolLine(QByteArrayView bytes) {
-    const qsizetype tab = bytes.indexOf('\t');
-    if (tab < 0) {
+    // The time has a fixed length: damage is told at once, not parsed as a time.
+    const qsizetype tab = std::char_traits<char>::length(kTimeFormat);
+    if (bytes.size() <= tab || bytes[tab] != '\t') {
         return std::nullopt;
     }
     SpooledRecord record;
@@ -137,11 +194,75 @@ std::optional<SpooledRecord> readSpoolLine(QByteArrayView bytes) {
     return record;
 }
 
-void setAside(const std::filesystem::path& file, const QByteArray& bytes) {
-    const UniqueFd aside =
-        openDataFile(file, O_RDWR | O_CREAT | O_APPEND, "cannot open for appending", kShared);
-    ::fchmod(aside.get(), kShared);
-    appendWhole(aside.get(), bytes, file);
+// The file damaged bytes are moved to, appended to in parts and synced once; when any part
+// fails, it is cut back to what it held, and the spool keeps its damage for the next try.
+class SetAsideFile {
+  public:
+    explicit SetAsideFile(std::filesystem::path file) : file_(std::move(file)) {}
+
+    const std::filesystem::path& path() const { return file_; }
+    qint64 added() const { return added_; }
+
+    void add(QByteArrayView bytes) {
+        if (!fd_) {
+            fd_ = openDataFile(file_, O_RDWR | O_CREAT | O_APPEND, "cannot open for appending",
+                               kShared);
+            ::fchmod(fd_.get(), kShared);
+            struct stat st {};
+            if (::fstat(fd_.get(), &st) != 0) {
+                throw FileError(file_, "cannot write", errno);
+            }
+            before_ = st.st_size;
+        }
+        if (const int error =
+                writeFully(fd_.get(), bytes.data(), static_cast<std::size_t>(bytes.size()))) {
+            fail("cannot write", error);
+        }
+        added_ += bytes.size();
+    }
+
+    void sync() {
+        if (fd_ && ::fsync(fd_.get()) != 0) {
+            fail("cannot sync", errno);
+        }
+    }
+
+  private:
+    [[noreturn]] void fail(const char* action, int error) {
+        if (::ftruncate(fd_.get(), before_) != 0 || ::fsync(fd_.get()) != 0) {
+            action = "cannot restore";
+        }
+        throw FileError(file_, action, error);
+    }
+
+    std::filesystem::path file_;
+    UniqueFd fd_;
+    off_t before_ = 0;
+    qint64 added_ = 0;
+};
+
+std::filesystem::path setAsidePath(const std::filesystem::path& file) {
+    return file.string() + RecordSpool::kSetAsideSuffix;
+}
+
+// Where the spool's whole lines end: after its last CR LF, looked for from the end.
+off_t wholeLinesEnd(int fd, off_t size, const std::filesystem::path& file) {
+    char buffer[64 * 1024];
+    off_t to = size;
+    while (to > 0) {
+        // One byte more than a step back, so that a CR LF across two reads is seen.
+        const off_t from = std::max<off_t>(0, to - static_cast<off_t>(sizeof buffer) + 1);
+        const ssize_t got = readFully(fd, buffer, static_cast<std::size_t>(to - from), from);
+        if (got != to - from) {
+            throw FileError(file, "cannot read", got < 0 ? errno : EIO);
+        }
+        const QByteArrayView read(buffer, got);
+        if (const qsizetype at = read.lastIndexOf("\r\n"); at >= 0) {
+            return from + at + 2;
+        }
+        to = from == 0 ? 0 : from + 1;
+    }
+    return 0;
 }
 
 // A crash part way through a keep leaves a torn last line: it goes aside before the next
@@ -151,24 +272,25 @@ void setAsideTornEnd(int fd, const std::filesystem::path& file) {
     if (::fstat(fd, &st) != 0) {
         throw FileError(file, "cannot read", errno);
     }
-    char last[2] = {};
-    const off_t from = std::max<off_t>(0, st.st_size - 2);
-    const ssize_t got = readFully(fd, last, static_cast<std::size_t>(st.st_size - from), from);
-    if (got < 0) {
-        throw FileError(file, "cannot read", errno);
-    }
-    if (got == 0 || (got == 2 && last[0] == '\r' && last[1] == '\n')) {
+    const off_t end = wholeLinesEnd(fd, st.st_size, file);
+    if (end == st.st_size) {
         return;
     }
-    QByteArray bytes(static_cast<qsizetype>(st.st_size), '\0');
-    if (readFully(fd, bytes.data(), static_cast<std::size_t>(bytes.size()), 0) != bytes.size()) {
-        throw FileError(file, "cannot read", errno != 0 ? errno : EIO);
-    }
-    const qsizetype lineBreak = bytes.lastIndexOf("\r\n");
-    const qsizetype wholeEnd = lineBreak < 0 ? 0 : lineBreak + 2;
     // Set aside first: a crash in between keeps the torn bytes twice, never none.
-    setAside(file.string() + RecordSpool::kSetAsideSuffix, bytes.sliced(wholeEnd));
-    if (::ftruncate(fd, wholeEnd) != 0 || ::fsync(fd) != 0) {
+    SetAsideFile aside(setAsidePath(file));
+    char buffer[64 * 1024];
+    for (off_t at = end; at < st.st_size;) {
+        const auto size = static_cast<std::size_t>(
+            std::min<off_t>(static_cast<off_t>(sizeof buffer), st.st_size - at));
+        const ssize_t got = readFully(fd, buffer, size, at);
+        if (got <= 0) {
+            throw FileError(file, "cannot read", got < 0 ? errno : EIO);
+        }
+        aside.add(QByteArrayView(buffer, got));
+        at += got;
+    }
+    aside.sync();
+    if (::ftruncate(fd, end) != 0 || ::fsync(fd) != 0) {
         throw FileError(file, "cannot write", errno);
     }
 }
@@ -253,13 +375,16 @@ SpoolContents RecordSpool::load() {
 
 SpoolContents RecordSpool::loadLocked(int fd) {
     SpoolContents contents;
-    const QByteArray bytes = readToEnd(fd, file());
+    SetAsideFile aside(setAsidePath(file()));
+    EntryReader reader(fd, file());
     bool staleNote = false;
-    for (const QByteArrayView entry : entriesOf(bytes)) {
+    for (auto entry = reader.next(); entry; entry = reader.next()) {
         const std::optional<SpoolEntry> read =
-            entry.endsWith("\r\n") ? readSpoolEntry(entry.chopped(2)) : std::nullopt;
+            entry->whole ? readSpoolEntry(entry->bytes.chopped(2)) : std::nullopt;
         if (!read) {
-            contents.setAside.append(entry);
+            // Set aside first: a crash before the spool is replaced keeps the damaged bytes
+            // twice, never none.
+            aside.add(entry->bytes);
         } else if (!read->sentFrom) {
             contents.records.push_back(read->record);
             contents.sentFrom.emplace_back();
@@ -267,12 +392,12 @@ SpoolContents RecordSpool::loadLocked(int fd) {
             staleNote = true;  // its record went with an older version's rewrite
         }
     }
-    if (!contents.setAside.isEmpty()) {
-        contents.setAsideFile = file().string() + kSetAsideSuffix;
-        // Set aside first: a crash in between keeps the damaged bytes twice, never none.
-        setAside(contents.setAsideFile, contents.setAside);
+    aside.sync();
+    if (aside.added() > 0) {
+        contents.setAsideSize = aside.added();
+        contents.setAsideFile = aside.path();
     }
-    if (!contents.setAside.isEmpty() || staleNote) {
+    if (aside.added() > 0 || staleNote) {
         replaceFileWhole(file(), spoolBytes(contents), kShared);
     }
     return contents;
@@ -286,25 +411,13 @@ std::optional<SpooledRecord> RecordSpool::first() {
         if (!fd) {
             return std::nullopt;
         }
-        QByteArray bytes;
-        char buffer[4096];
-        qsizetype lineEnd = -1;
-        while (lineEnd < 0) {
-            const ssize_t n = readOnce(fd.get(), buffer, sizeof buffer);
-            if (n < 0) {
-                throw FileError(file(), "cannot read", errno);
-            }
-            if (n == 0) {
-                break;
-            }
-            bytes.append(buffer, n);
-            lineEnd = bytes.indexOf("\r\n");
-        }
-        if (bytes.isEmpty()) {
+        EntryReader reader(fd.get(), file());
+        const auto entry = reader.next();
+        if (!entry) {
             return std::nullopt;
         }
-        if (lineEnd >= 0) {
-            if (auto record = readSpoolLine(QByteArrayView(bytes).first(lineEnd))) {
+        if (entry->whole) {
+            if (auto record = readSpoolLine(entry->bytes.chopped(2))) {
                 return record;
             }
         }

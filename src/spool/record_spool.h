@@ -25,9 +25,9 @@ struct SpoolContents {
     // Per record: the journal's size just before an append that may have carried it, so
     // that a crash after the append finds it there; none for a record not sent yet.
     std::vector<std::optional<qint64>> sentFrom;
-    // Bytes that were no whole record (a torn last line, text that is no record); they
+    // How many bytes were no whole record (a torn last line, text that is no record); they
     // were moved to the file named here and are no longer in the spool.
-    QByteArray setAside;
+    qint64 setAsideSize = 0;
     std::filesystem::path setAsideFile;
 };
 

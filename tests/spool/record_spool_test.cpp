@@ -79,7 +79,7 @@ TEST_F(RecordSpoolTest, KeepsInOrderAndRemovesByLine) {
     EXPECT_EQ(contents.records[0].line, kSecond);
     EXPECT_EQ(contents.records[1].line, kFirst);
     EXPECT_EQ(contents.records[1].keptAt, kAt.addSecs(120));
-    EXPECT_TRUE(contents.setAside.isEmpty());
+    EXPECT_EQ(contents.setAsideSize, 0);
 }
 
 // A record's note of the append that carries it goes with the record: kept through
@@ -94,7 +94,8 @@ TEST_F(RecordSpoolTest, ANoteOfWhereARecordWentGoesWithItsRecord) {
     SpoolContents contents = spool.load();
     ASSERT_EQ(contents.records.size(), 4u);
     EXPECT_EQ(contents.sentFrom, (std::vector<std::optional<qint64>>{4096, 4096, {}, {}}));
-    EXPECT_EQ(contents.setAside, "torn");
+    EXPECT_EQ(contents.setAsideSize, 4);
+    EXPECT_EQ(readFile(contents.setAsideFile), "torn");
 
     spool.remove(std::vector<SpooledRecord>{{kAt, kFirst}, {kAt, kSecond}});
     contents = spool.load();
@@ -135,11 +136,63 @@ TEST_F(RecordSpoolTest, DamagedPartsGoAsideAndWholeRecordsStay) {
         const SpoolContents contents = spool.load();
         ASSERT_EQ(contents.records.size(), 1u);
         EXPECT_EQ(contents.records[0].line, kFirst);
-        EXPECT_EQ(contents.setAside, c.damage);
+        EXPECT_EQ(contents.setAsideSize, c.damage.size());
         EXPECT_EQ(readFile(contents.setAsideFile), c.damage);
         EXPECT_EQ(readFile(spool.file()), whole);  // repaired: the next load finds no damage
-        EXPECT_TRUE(spool.load().setAside.isEmpty());
+        EXPECT_EQ(spool.load().setAsideSize, 0);
     }
+}
+
+// Damage far longer than any record (a disk that gave back zeros after a crash, a file
+// copied over the spool) is read past in parts: the records around it stay, a record's
+// text inside it is not taken for one, and the damage goes aside byte for byte.
+TEST_F(RecordSpoolTest, DamageLongerThanAnyRecordGoesAsideWhole) {
+    const QByteArray first = spoolLine({kAt, kFirst});
+    const QByteArray second = spoolLine({kAt.addSecs(60), kSecond});
+    const QByteArray zeros(3 * 1024 * 1024 + 17, '\0');
+    struct Case {
+        const char* what;
+        QByteArray spool;
+        QByteArray damage;
+        std::vector<SpooledRecord> records;
+    };
+    const Case cases[] = {
+        {"zeros between two records, ended by a line break",
+         first + zeros + "\r\n" + second,
+         zeros + "\r\n",
+         {{kAt, kFirst}, {kAt.addSecs(60), kSecond}}},
+        {"a record's text at the end of a long line",
+         first + zeros + second,
+         zeros + second,
+         {{kAt, kFirst}}},
+        {"zeros to the end", first + zeros, zeros, {{kAt, kFirst}}},
+        {"nothing but zeros", zeros, zeros, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(spool.folder());
+        std::filesystem::create_directories(spool.folder());
+        writeFile(spool.file(), c.spool);
+        EXPECT_EQ(spool.first(),
+                  c.records.empty() ? std::nullopt : std::optional(c.records.front()));
+        EXPECT_EQ(spool.load().records, c.records);
+        EXPECT_TRUE(readFile(spool.file().string() + RecordSpool::kSetAsideSuffix) == c.damage);
+        spool.keep({kAt.addSecs(120), kFirst});
+        EXPECT_EQ(spool.load().records.size(), c.records.size() + 1);
+    }
+}
+
+// A torn end of any length goes aside before the next keep, and only it.
+TEST_F(RecordSpoolTest, ALongTornEndGoesAsideBeforeTheNextKeep) {
+    const QByteArray first = spoolLine({kAt, kFirst});
+    // Longer than one step back from the end, with a CR at a step's edge.
+    QByteArray torn(200 * 1024, 'x');
+    torn[64 * 1024] = '\r';
+    std::filesystem::create_directories(spool.folder());
+    writeFile(spool.file(), first + torn);
+    spool.keep({kAt.addSecs(60), kSecond});
+    EXPECT_TRUE(readFile(spool.file()) == first + spoolLine({kAt.addSecs(60), kSecond}));
+    EXPECT_TRUE(readFile(spool.file().string() + RecordSpool::kSetAsideSuffix) == torn);
 }
 
 // A disk that fills at any byte of a kept line: the keep fails, the spool is as it was, and
@@ -161,7 +214,7 @@ TEST_F(RecordSpoolTest, AFullDiskAtAnyByteOfALineLeavesTheSpoolAsItWas) {
         const SpoolContents contents = spool.load();
         ASSERT_EQ(contents.records.size(), 2u);
         EXPECT_EQ(contents.records[1].line, kSecond);
-        EXPECT_TRUE(contents.setAside.isEmpty());
+        EXPECT_EQ(contents.setAsideSize, 0);
         EXPECT_FALSE(std::filesystem::exists(spool.file().string() + ".new"));
     }
     std::signal(SIGXFSZ, previous);
