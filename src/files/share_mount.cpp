@@ -129,6 +129,36 @@ std::filesystem::path resolved(const std::filesystem::path& folder) {
     return ec ? folder : canonical;
 }
 
+// As far as the folder exists, with its links resolved; the rest as given.
+std::filesystem::path resolvedAsFarAsItExists(const std::filesystem::path& folder) {
+    std::error_code ec;
+    const auto resolved = std::filesystem::weakly_canonical(folder, ec);
+    return ec ? folder : resolved;
+}
+
+std::string fileText(const char* path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The mount points of an fstab text, as written (escapes undone).
+std::vector<std::string> fstabMountPoints(std::string_view fstab) {
+    std::vector<std::string> points;
+    for (std::string_view line : split(fstab, '\n')) {
+        std::istringstream fields{std::string(line)};
+        std::string source;
+        std::string mountPoint;
+        if (!(fields >> source >> mountPoint) || source.starts_with('#') ||
+            !mountPoint.starts_with('/')) {
+            continue;  // a comment, a blank line, swap ("none")
+        }
+        points.push_back(unescaped(mountPoint));
+    }
+    return points;
+}
+
 }  // namespace
 
 std::optional<RiskyMount> riskyMountIn(std::string_view mountinfo,
@@ -151,12 +181,43 @@ std::optional<MountSource> mountSourceIn(std::string_view mountinfo,
     if (!mount) {
         return std::nullopt;
     }
-    return MountSource{unescaped(mount->source), std::string(mount->fileSystem),
-                       mount->mountPoint};
+    return MountSource{unescaped(mount->source), std::string(mount->fileSystem), mount->mountPoint};
 }
 
 std::optional<MountSource> mountSourceOf(const std::filesystem::path& folder) {
     return mountSourceIn(ownMountinfo(), resolved(folder));
+}
+
+bool isNetworkFileSystem(std::string_view fileSystem) {
+    return fileSystem == "cifs" || fileSystem == "smb3" || fileSystem == "nfs" ||
+           fileSystem == "nfs4";
+}
+
+std::optional<std::string> unmountedMountPointIn(std::string_view fstab, std::string_view mountinfo,
+                                                 const std::filesystem::path& folder) {
+    std::optional<std::string> innermost;
+    for (std::string& point : fstabMountPoints(fstab)) {
+        if (point != "/" && holds(point, folder) &&
+            (!innermost || point.size() > innermost->size())) {
+            innermost = std::move(point);
+        }
+    }
+    if (!innermost) {
+        return std::nullopt;
+    }
+    for (std::string_view text : split(mountinfo, '\n')) {
+        const auto line = readMountLine(text);
+        if (line && std::filesystem::path(line->mountPoint).lexically_normal() ==
+                        std::filesystem::path(*innermost).lexically_normal()) {
+            return std::nullopt;
+        }
+    }
+    return innermost;
+}
+
+std::optional<std::string> unmountedMountPointOf(const std::filesystem::path& folder) {
+    return unmountedMountPointIn(fileText("/etc/fstab"), ownMountinfo(),
+                                 resolvedAsFarAsItExists(folder));
 }
 
 std::optional<RiskyMount> riskyMountOf(const std::filesystem::path& folder) {

@@ -40,4 +40,16 @@ std::optional<MountSource> mountSourceIn(std::string_view mountinfo,
                                          const std::filesystem::path& folder);
 std::optional<MountSource> mountSourceOf(const std::filesystem::path& folder);
 
+// True for the file systems of a file server's share (cifs, smb3, nfs, nfs4).
+bool isNetworkFileSystem(std::string_view fileSystem);
+
+// The innermost mount point of an fstab text that holds `folder` and that no mount of the
+// mountinfo text has now: the folder then is on the local disk under an empty mount point,
+// not on the share it is meant to be on.
+std::optional<std::string> unmountedMountPointIn(std::string_view fstab, std::string_view mountinfo,
+                                                 const std::filesystem::path& folder);
+// The same for /etc/fstab, this process's mounts and a folder as given (links resolved as
+// far as they lead).
+std::optional<std::string> unmountedMountPointOf(const std::filesystem::path& folder);
+
 }  // namespace tavomi

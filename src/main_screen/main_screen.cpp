@@ -139,6 +139,14 @@ void MainScreen::buildWindow() {
     spoolLabel_->setGeometry(270, 116, 298, 72);
     spoolLabel_->hide();
 
+    shareAwayLabel_ = look::named(new QLabel(this), "shareAwayLabel");
+    shareAwayLabel_->setFont(look::pixelFont(font(), 13, true));
+    shareAwayLabel_->setWordWrap(true);
+    shareAwayLabel_->setTextFormat(Qt::RichText);
+    shareAwayLabel_->setStyleSheet("color: #a04000;");
+    shareAwayLabel_->setGeometry(24, 472, 580, 48);
+    shareAwayLabel_->hide();
+
     manualEntryButton_ =
         look::named(new QPushButton(u"手動による入力"_s, statusPanel_), "manualEntryButton");
     manualEntryButton_->setFont(look::pixelFont(font(), 19));
@@ -193,6 +201,11 @@ void MainScreen::setAboutBox(std::function<void()> show) {
 void MainScreen::showSpoolStatus(const QString& text) {
     spoolLabel_->setText(text);
     spoolLabel_->setVisible(!text.isEmpty());
+}
+
+void MainScreen::showShareAway(const QString& html) {
+    shareAwayLabel_->setText(html);
+    shareAwayLabel_->setVisible(!html.isEmpty());
 }
 
 void MainScreen::watchForNewDate(std::function<QDate()> today,

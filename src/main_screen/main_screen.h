@@ -51,6 +51,10 @@ class MainScreen : public QWidget {
     // The line about records kept on this PC; empty hides it.
     void showSpoolStatus(const QString& text);
 
+    // The line saying the clock runs on its local copy while the file server is away (HTML);
+    // empty hides it.
+    void showShareAway(const QString& html);
+
     // Told after a tick that read the cardholder list whole (the first, and each that found
     // it changed): the shell keeps a copy of what a start needs then.
     void setCardholdersRead(std::function<void()> onRead);
@@ -107,6 +111,7 @@ class MainScreen : public QWidget {
     QFrame* statusPanel_;
     QLabel* statusLabel_;
     QLabel* spoolLabel_;
+    QLabel* shareAwayLabel_;
     QSvgWidget* checkingReaderPicture_;
     QSvgWidget* readyPicture_;
     QPushButton* manualEntryButton_;

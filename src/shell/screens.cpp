@@ -8,6 +8,7 @@
 #include "punch/absence_screen.h"
 #include "punch/punch_screen.h"
 #include "shell/start_up.h"
+#include "spool/journal_writer.h"
 
 namespace tavomi {
 
@@ -46,14 +47,20 @@ void show(const StartUpMessage& message) {
 
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller,
-                                          JournalWriter& writer) {
+                                          JournalWriter& writer, StartChecks checks) {
     auto mainScreen = std::make_unique<MainScreen>(appFolder, poller);
-    const StartUpOutcome start = prepareStart(appFolder, clock().date());
-    for (const StartUpMessage& message : start.messages) {
-        show(message);
-    }
-    if (!start.dataFolderComplete) {
-        return nullptr;
+    if (checks == StartChecks::Run) {
+        const StartUpOutcome start = prepareStart(appFolder, clock().date());
+        for (const StartUpMessage& message : start.messages) {
+            show(message);
+        }
+        if (!start.dataFolderComplete) {
+            return nullptr;
+        }
+        if (const auto held =
+                holdRecordsOfAnotherFolder(appFolder, writer.spoolFolder(), clock())) {
+            show(*held);
+        }
     }
     MainScreen* screen = mainScreen.get();
     mainScreen->setOtherScreens([screen, appFolder, clock, &poller, &writer] {

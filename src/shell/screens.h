@@ -17,8 +17,12 @@ class MainScreen;
 // follow, in that order, once the main screen's first frame is up (or when it first
 // needs one of them). Returns null when the data folder is incomplete: its message has
 // been shown and the program ends. The screens that write hand their records to the one writer.
+// Without the start-up checks (StartChecks::None) the screens read what `appFolder` holds:
+// the local copy a clock starts on while its file server is away.
+enum class StartChecks { Run, None };
 std::unique_ptr<MainScreen> createScreens(const std::filesystem::path& appFolder,
                                           const Clock& clock, CardPoller& poller,
-                                          JournalWriter& writer);
+                                          JournalWriter& writer,
+                                          StartChecks checks = StartChecks::Run);
 
 }  // namespace tavomi

@@ -4,6 +4,7 @@
 #include "files/file_error.h"
 #include "files/share_mount.h"
 #include "files/working_hours.h"
+#include "spool/record_spool.h"
 
 #include <QFile>
 
@@ -162,6 +163,59 @@ StartUpOutcome prepareStart(const std::filesystem::path& appFolder, const QDate&
         say(StartUpMessage::Kind::Plain, lockInTheWayMessage(lock.lockFile));
     }
     return outcome;
+}
+
+StartPlan planStart(const std::filesystem::path& appFolder,
+                    const std::filesystem::path& spoolFolder, std::chrono::milliseconds probeWait) {
+    const DataFolderProbe probe = probeDataFolder(appFolder, probeWait);
+    if (probe.state == DataFolderProbe::State::Answers) {
+        return {};
+    }
+    StartPlan plan;
+    plan.why = probe.why;
+    plan.copy = readLocalCopy(spoolFolder);
+    const bool away = probe.state == DataFolderProbe::State::Unreachable;
+    if (plan.copy &&
+        (away || plan.copy->identity.folder == (appFolder / kDataFolderName).string())) {
+        plan.place = StartPlan::Place::LocalCopy;
+    } else if (away) {
+        plan.place = StartPlan::Place::WaitForShare;
+    } else {
+        plan.copy.reset();  // a folder set up wrong: the usual check says what is missing
+    }
+    return plan;
+}
+
+std::optional<StartUpMessage> holdRecordsOfAnotherFolder(const std::filesystem::path& appFolder,
+                                                         const std::filesystem::path& spoolFolder,
+                                                         const QDateTime& now) {
+    const std::optional<LocalCopy> copy = readLocalCopy(spoolFolder);
+    if (!copy || copy->identity == dataFolderIdentity(appFolder)) {
+        return std::nullopt;
+    }
+    RecordSpool spool(spoolFolder);
+    std::size_t waiting = 0;
+    try {
+        waiting = spool.load().records.size();
+    } catch (const FileError&) {
+        return std::nullopt;  // the writer reports a spool it cannot read
+    }
+    if (waiting == 0) {
+        return std::nullopt;
+    }
+    const std::filesystem::path held =
+        spoolFolder / ("spool-held-" + now.toString(u"yyyyMMdd-HHmmss"_s).toStdString() + ".txt");
+    if (::rename(spool.file().c_str(), held.c_str()) != 0) {
+        return StartUpMessage{StartUpMessage::Kind::Error,
+                              FileError(spool.file(), "cannot write", errno).japaneseText()};
+    }
+    const QString from = QString::fromStdString(
+        copy->identity.mountedFrom.empty() ? copy->identity.folder : copy->identity.mountedFrom);
+    return StartUpMessage{
+        StartUpMessage::Kind::Plain,
+        u"このPCに保存されていた記録 %1 件は、別のデータフォルダー（%2）のためのものなので"
+        u"送りませんでした。\r\n\r\n%3 に残してあります"_s.arg(waiting)
+            .arg(from, QFile::decodeName(held.c_str()))};
 }
 
 }  // namespace tavomi

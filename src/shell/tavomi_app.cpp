@@ -5,9 +5,11 @@
 #include "clock/clock.h"
 #include "dialogs/qt_translation.h"
 #include "main_screen/main_screen.h"
+#include "main_screen/share_wait_screen.h"
 #include "main_screen/spool_status_text.h"
 #include "shell/administration.h"
 #include "shell/screens.h"
+#include "shell/share_watch.h"
 #include "shell/single_instance.h"
 #include "shell/start_up.h"
 #include "sound/sound.h"
@@ -155,6 +157,80 @@ void keepCopiesForStart(MainScreen& mainScreen, const std::filesystem::path& app
     });
 }
 
+// What every pass of a run shares.
+struct Run {
+    QApplication& app;
+    std::filesystem::path appFolder;
+    std::filesystem::path spoolFolder;
+    Clock clock;
+    PcscCardPoller& poller;
+    RunOptions options;
+};
+
+// The event loop's code when the file server answered while the clock ran without it.
+constexpr int kShareAnswered = 75;
+
+// Ends the pass for a whole start on the share, once no screen or box is up (a teacher in
+// the middle of a punch finishes it first; the next look tries again).
+std::unique_ptr<ShareWatch> restartWhenShareAnswers(const Run& run) {
+    return std::make_unique<ShareWatch>(run.appFolder, [&app = run.app] {
+        if (QApplication::activeModalWidget() == nullptr &&
+            QApplication::activePopupWidget() == nullptr) {
+            app.exit(kShareAnswered);
+        }
+    });
+}
+
+int runOnShare(const Run& run) {
+    logDataFolderProblems(run.appFolder);
+    JournalWriter writer(run.appFolder, run.spoolFolder, run.clock);
+    const std::unique_ptr<MainScreen> mainScreen =
+        createScreens(run.appFolder, run.clock, run.poller, writer);
+    if (!mainScreen) {
+        return 0;
+    }
+    showSpoolStatus(writer, *mainScreen, run.clock);
+    deriveHoursOfNewDates(writer, *mainScreen, run.clock);
+    keepCopiesForStart(*mainScreen, run.appFolder, writer.spoolFolder(), run.clock);
+    // Only now: the start-up's look at a leftover lock comes before any send.
+    writer.start();
+    if (run.options.wakeOnCardEvents) {
+        mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
+    }
+    mainScreen->show();
+    const int code = run.app.exec();
+    writer.setStatusChanged({});
+    return code;
+}
+
+// The cardholder list and weekly table of the local copy; every record kept on this PC at
+// once; nothing sent until the whole start on the share that follows its return.
+int runOnLocalCopy(const Run& run, const LocalCopy& copy) {
+    JournalWriter writer(run.appFolder, run.spoolFolder, run.clock);
+    const std::unique_ptr<MainScreen> mainScreen =
+        createScreens(copy.appFolder, run.clock, run.poller, writer, StartChecks::None);
+    showSpoolStatus(writer, *mainScreen, run.clock);
+    writer.keepWithoutSending();
+    const QDateTime since = run.clock();
+    mainScreen->showShareAway(shareAwayText(since, copy.takenAt, since));
+    const auto watch = restartWhenShareAnswers(run);
+    if (run.options.wakeOnCardEvents) {
+        mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
+    }
+    mainScreen->show();
+    const int code = run.app.exec();
+    writer.setStatusChanged({});
+    return code;
+}
+
+// No copy to start on yet: a window that says so, until the server answers.
+int waitForShare(const Run& run) {
+    ShareWaitScreen screen(waitingForShareText(run.clock(), run.clock().date()));
+    const auto watch = restartWhenShareAnswers(run);
+    screen.show();
+    return run.app.exec();
+}
+
 }  // namespace
 
 int runTavomi(int argc, char** argv) {
@@ -206,29 +282,34 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
 
     const std::filesystem::path appFolder(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
-    logDataFolderProblems(appFolder);
     PcscCardPoller poller;
     if (commandLine.sound) {
         setSoundPlayer(systemSoundPlayer());
     }
-    const Clock clock = systemClock();
-    JournalWriter writer(appFolder, spoolFolderOf(appFolder), clock);
-    const std::unique_ptr<MainScreen> mainScreen = createScreens(appFolder, clock, poller, writer);
-    if (!mainScreen) {
-        return 0;
+    const Run run{*app, appFolder, spoolFolderOf(appFolder), systemClock(), poller, options};
+    // Each pass is a whole start; one ends early when the file server answers again.
+    for (;;) {
+        const StartPlan plan = planStart(appFolder, run.spoolFolder, ShareWatch::kEvery);
+        if (!plan.why.empty()) {
+            std::fprintf(stderr, "tavomi: the data folder does not answer: %s\n", plan.why.c_str());
+        }
+        int code = 0;
+        switch (plan.place) {
+            case StartPlan::Place::Share:
+                code = runOnShare(run);
+                break;
+            case StartPlan::Place::LocalCopy:
+                code = runOnLocalCopy(run, *plan.copy);
+                break;
+            case StartPlan::Place::WaitForShare:
+                code = waitForShare(run);
+                break;
+        }
+        if (code != kShareAnswered) {
+            return 0;
+        }
+        std::fprintf(stderr, "tavomi: the data folder answers again; starting on it\n");
     }
-    showSpoolStatus(writer, *mainScreen, clock);
-    deriveHoursOfNewDates(writer, *mainScreen, clock);
-    keepCopiesForStart(*mainScreen, appFolder, writer.spoolFolder(), clock);
-    // Only now: the start-up's look at a leftover lock comes before any send.
-    writer.start();
-    if (options.wakeOnCardEvents) {
-        mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
-    }
-    mainScreen->show();
-    app->exec();
-    writer.setStatusChanged({});
-    return 0;
 }
 
 }  // namespace tavomi

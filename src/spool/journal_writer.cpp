@@ -3,6 +3,7 @@
 #include "files/cp932.h"
 #include "files/data_file_io.h"
 #include "files/data_folder.h"
+#include "files/data_folder_probe.h"
 #include "files/file_error.h"
 #include "files/journal_lock.h"
 #include "files/unique_fd.h"
@@ -110,12 +111,6 @@ std::vector<bool> alreadySent(const std::filesystem::path& journal, const SpoolC
 
 }  // namespace
 
-bool isUnreachableError(int errnum) {
-    static constexpr std::array kErrors = {EIO,      ETIMEDOUT, EHOSTDOWN,
-                                           ENOTCONN, ESTALE,    ENETUNREACH};
-    return std::find(kErrors.begin(), kErrors.end(), errnum) != kErrors.end();
-}
-
 bool anotherPcHoldsTheJournal(const FileError& error, const std::filesystem::path& journal) {
     const int errnum = error.errorNumber();
     if (error.path() != journal ||
@@ -181,6 +176,11 @@ class JournalWriter::WriterThread {
     // Keeps the record of a job whose wait ran out, on the screen's thread; an outcome that
     // came meanwhile wins.
     WriteResult keepForScreen(Pending& job);
+    // While the share is known away, or sending is held: the record kept now, and true
+    // with its outcome set; false when it goes the usual way.
+    bool keepAtOnce(Pending& job);
+    // Reads the spool and tells the listener when its status changed.
+    void refreshStatus();
 
     // Set once, read from any thread.
     const std::filesystem::path appFolder;
@@ -191,6 +191,10 @@ class JournalWriter::WriterThread {
 
     // Screens keeping a record just now, which the send of a long backlog lets go first.
     std::atomic<int> screensKeeping{0};
+    // The share did not answer the last write, or one hung for a screen's wait; cleared when
+    // a record lands.
+    std::atomic<bool> shareAway{false};
+    std::atomic<bool> sendingHeld{false};
 
     // `mutex` guards these.
     std::mutex mutex;
@@ -236,7 +240,6 @@ class JournalWriter::WriterThread {
     bool isUnreachable(const FileError& error) const;
     void deriveHoursOfSent(const QString& line);
     void deriveWaitingHours();
-    void refreshStatus();
     void noteSendProblem(const std::string& problem);
 };
 
@@ -298,6 +301,7 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
                 result = writeNow(*job);
                 break;
             case SendStop::Unreachable:
+                shareAway = true;
                 result = keepOnThread(*job);
                 break;
             case SendStop::Busy:
@@ -317,6 +321,7 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
         }
     } catch (const FileError& e) {
         if (isUnreachable(e) || anotherPcHoldsTheJournal(e, journalFile())) {
+            shareAway = shareAway || isUnreachable(e);
             result = keepOnThread(*job);
         } else {
             result.kind = WriteResult::Kind::Failed;
@@ -400,6 +405,20 @@ WriteResult JournalWriter::WriterThread::keepForScreen(Pending& job) {
     WriteResult result = keepJob(job, true);
     --screensKeeping;
     return result;
+}
+
+bool JournalWriter::WriterThread::keepAtOnce(Pending& job) {
+    if (!sendingHeld && !shareAway) {
+        return false;
+    }
+    WriteResult kept = keepForScreen(job);
+    // When the spool fails, the record tries the share as usual, unless nothing is sent.
+    if (kept.kind != WriteResult::Kind::Kept && !sendingHeld) {
+        return false;
+    }
+    const std::lock_guard guard(job.mutex);
+    job.result = std::move(kept);
+    return true;
 }
 
 bool JournalWriter::WriterThread::isUnreachable(const FileError& error) const {
@@ -557,6 +576,7 @@ void JournalWriter::WriterThread::noteLanded(qint64 at, const QStringList& lines
     if (at < 0) {
         return;
     }
+    shareAway = false;
     const auto due = std::chrono::steady_clock::now() + recheckAfter;
     for (const QString& line : lines) {
         toRecheck.push_back({at, line, due});
@@ -784,7 +804,7 @@ void JournalWriter::setStatusChanged(StatusChanged onChange) {
 }
 
 void JournalWriter::start() {
-    if (!thread_.joinable()) {
+    if (!thread_.joinable() && !writer_->sendingHeld) {
         thread_ = std::thread([writer = writer_] { writer->run(); });
     }
 }
@@ -797,12 +817,21 @@ void JournalWriter::deriveHoursOf(const QDate& date, HoursDone done) {
     writer_->wake.notify_all();
 }
 
+void JournalWriter::keepWithoutSending() {
+    writer_->sendingHeld = true;
+    writer_->refreshStatus();  // what an earlier run left, shown from the first
+}
+
 std::shared_ptr<JournalWriter::Pending> JournalWriter::submit(WriteRequest request) {
     if (!request.madeAt.isValid()) {
         request.madeAt = writer_->clock();
     }
-    start();
     auto pending = std::make_shared<Pending>(std::move(request), writer_);
+    if (writer_->keepAtOnce(*pending) && writer_->sendingHeld) {
+        return pending;  // kept, or failed when the spool cannot take it
+    }
+    // A record kept at once still goes to the thread, which sends the spool with it.
+    start();
     const std::lock_guard guard(writer_->mutex);
     writer_->queue.push_back(pending);
     writer_->wake.notify_all();
@@ -839,6 +868,9 @@ WriteResult JournalWriter::await(const std::shared_ptr<Pending>& pending,
         return gone;
     }
     const WriteResult kept = writer->keepForScreen(*pending);
+    if (kept.kind == WriteResult::Kind::Kept) {
+        writer->shareAway = true;  // the write hangs: the next punches need not wait for it
+    }
     if (kept.kind != WriteResult::Kind::Failed) {
         return kept;
     }

@@ -3,6 +3,7 @@
 // never holds up a screen; a record the share cannot take now waits in the spool on this
 // PC and is sent on when the share answers again.
 
+#include "files/data_folder_probe.h"
 #include "files/file_error.h"
 #include "files/journal_lock.h"
 #include "files/punch_journal.h"
@@ -58,9 +59,6 @@ struct SpoolStatus {
     bool operator==(const SpoolStatus&) const = default;
 };
 
-// True for the errors of a share that does not answer (as opposed to one that refuses).
-bool isUnreachableError(int errnum);
-
 // True when the error is a network share's refusal of the journal that another PC's lock
 // on it explains (EAGAIN, or EACCES where this account may write it): that PC is
 // writing, or stopped while it held the lock; no fault of this PC's. On a local disk the
@@ -113,7 +111,15 @@ class JournalWriter {
     // first submit starts it too.
     void start();
 
+    // From now on every record is kept in the spool at once and nothing is sent, nor the
+    // thread started: the clock runs on its local copy while the share is away, and the
+    // next start, with its checks, sends what waits. The status is told once at once.
+    void keepWithoutSending();
+
     class Pending;
+    // While the share is known not to answer (a write hung for a screen's wait, or the last
+    // try found it unreachable) the record is kept at once, and sent with the spool, in
+    // order, once a send goes through again.
     std::shared_ptr<Pending> submit(WriteRequest request);
 
     // Waits for the outcome up to `wait` (in slices, calling `between` after each, so a

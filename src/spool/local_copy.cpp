@@ -55,6 +55,13 @@ QByteArray fileLine(std::string_view name, const QByteArray& bytes) {
 
 }  // namespace
 
+DataFolderIdentity dataFolderIdentity(const std::filesystem::path& appFolder) {
+    const std::filesystem::path dataFolder = appFolder / kDataFolderName;
+    const auto mount = mountSourceOf(dataFolder);
+    const bool network = mount && isNetworkFileSystem(mount->fileSystem);
+    return {dataFolder.string(), network ? mount->source : std::string()};
+}
+
 void keepLocalCopy(const std::filesystem::path& appFolder, const std::filesystem::path& spoolFolder,
                    const QDateTime& now) {
     const std::filesystem::path folder = copyFolder(spoolFolder);
@@ -62,12 +69,9 @@ void keepLocalCopy(const std::filesystem::path& appFolder, const std::filesystem
     makeFolder(folder);
     makeFolder(folder / kDataFolderName);
     QByteArray identity = "taken=" + now.toString(Qt::ISODate).toLatin1() + '\n';
-    const std::filesystem::path dataFolder = appFolder / kDataFolderName;
-    identity += "folder=" + QByteArray::fromStdString(dataFolder.string()) + '\n';
-    const auto mount = mountSourceOf(dataFolder);
-    const bool network =
-        mount && (mount->fileSystem == "cifs" || mount->fileSystem.starts_with("nfs"));
-    identity += "from=" + QByteArray::fromStdString(network ? mount->source : "") + '\n';
+    const DataFolderIdentity folderNow = dataFolderIdentity(appFolder);
+    identity += "folder=" + QByteArray::fromStdString(folderNow.folder) + '\n';
+    identity += "from=" + QByteArray::fromStdString(folderNow.mountedFrom) + '\n';
     // Both read before either is replaced: a file that cannot be read leaves the copy before.
     std::array<QByteArray, kCopiedFiles.size()> bytes;
     for (std::size_t i = 0; i < kCopiedFiles.size(); ++i) {
@@ -97,9 +101,9 @@ std::optional<LocalCopy> readLocalCopy(const std::filesystem::path& spoolFolder)
             if (key == "taken") {
                 copy.takenAt = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate);
             } else if (key == "folder") {
-                copy.dataFolder = value.toStdString();
+                copy.identity.folder = value.toStdString();
             } else if (key == "from") {
-                copy.mountedFrom = value.toStdString();
+                copy.identity.mountedFrom = value.toStdString();
             } else {
                 const std::string name = key.toStdString();
                 const QByteArray bytes = fileBytes(folder / kDataFolderName / name);

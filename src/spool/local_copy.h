@@ -11,12 +11,21 @@
 
 namespace tavomi {
 
+// Which data folder records are made for: its path, and the share it is mounted from.
+struct DataFolderIdentity {
+    std::string folder;
+    std::string mountedFrom;  // empty on a local disk
+    bool operator==(const DataFolderIdentity&) const = default;
+};
+
+// The data folder of appFolder as it is mounted now.
+DataFolderIdentity dataFolderIdentity(const std::filesystem::path& appFolder);
+
 struct LocalCopy {
     // A program folder whose data folder holds the two copies, for the usual readers.
     std::filesystem::path appFolder;
     QDateTime takenAt;
-    std::string dataFolder;   // the data folder's path when the copy was taken
-    std::string mountedFrom;  // what that folder's mount came from; empty on a local disk
+    DataFolderIdentity identity;  // the data folder the copy was taken of
 };
 
 // The copy's folder inside the spool folder.

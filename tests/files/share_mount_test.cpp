@@ -68,14 +68,44 @@ TEST(RiskyMount, TheInnermostMountHoldingTheFolderDecides) {
 // What the data folder was mounted from, kept with the clock's local copy so that what it
 // keeps is never sent to another share: the innermost mount, its source unescaped.
 TEST(MountSource, TheInnermostMountThatHoldsTheFolder) {
-    const std::string mounts = kRoot + mountLine("/mnt/data", "rw", "cifs", "rw") +
-                               "41 40 0:51 / /mnt/data/sub\\040dir rw - nfs4 srv:/export\\040x rw\n";
+    const std::string mounts =
+        kRoot + mountLine("/mnt/data", "rw", "cifs", "rw") +
+        "41 40 0:51 / /mnt/data/sub\\040dir rw - nfs4 srv:/export\\040x rw\n";
     EXPECT_EQ(mountSourceIn(mounts, "/mnt/data/attendance_manegement"),
               (MountSource{"//srv/share", "cifs", "/mnt/data"}));
     EXPECT_EQ(mountSourceIn(mounts, "/mnt/data/sub dir/x"),
               (MountSource{"srv:/export x", "nfs4", "/mnt/data/sub dir"}));
     EXPECT_EQ(mountSourceIn(mounts, "/home/office"), (MountSource{"/dev/sda1", "ext4", "/"}));
     EXPECT_EQ(mountSourceIn("", "/home/office"), std::nullopt);
+}
+
+// A share that is not mounted yet leaves its mount point an empty folder of the local
+// disk: the data folder there is the server's absence, not a folder set up wrong.
+TEST(UnmountedMountPoint, AnFstabMountPointThatHoldsTheFolderAndIsNotMountedNow) {
+    const std::string fstab =
+        "# <file system> <mount point> <type> <options>\n"
+        "UUID=1234 / ext4 errors=remount-ro 0 1\n"
+        "UUID=5678 none swap sw 0 0\n"
+        "//srv/share /srv/tavomi cifs credentials=/etc/tavomi.cred,nolease 0 0\n"
+        "srv:/export\t/mnt/nfs\\040data  nfs  vers=4.2 0 0\n";
+    const std::string mounted = kRoot + mountLine("/srv/tavomi", "rw", "cifs", "rw");
+    struct Case {
+        const char* what;
+        std::string mountinfo;
+        std::filesystem::path folder;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"not mounted", kRoot, "/srv/tavomi/attendance_manegement", "/srv/tavomi"},
+        {"mounted", mounted, "/srv/tavomi/attendance_manegement", std::nullopt},
+        {"a space in the mount point", kRoot, "/mnt/nfs data/x", "/mnt/nfs data"},
+        {"the root file system is always there", kRoot, "/home/office/x", std::nullopt},
+        {"a name that only begins alike", kRoot, "/srv/tavomi2/x", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(unmountedMountPointIn(fstab, c.mountinfo, c.folder), c.expected);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The built program, started from a copy in a temporary program folder, with a
 // private runtime folder for its single-instance marker.
+#include "files/cp932.h"
 #include "files/data_folder.h"
 #include "shell/program_folder.h"
+#include "spool/local_copy.h"
+#include "spool/record_spool.h"
 #include "support/wait.h"
 
 #include <QElapsedTimer>
@@ -126,6 +129,55 @@ TEST_F(AppTest, WithoutADisplayItSaysSoInOneLine) {
     const QString said = QString::fromUtf8(program.readAllStandardError());
     EXPECT_EQ(said.count(QLatin1Char('\n')), 1) << said.toStdString();
     EXPECT_TRUE(said.contains(QStringLiteral("xvfb-run"))) << said.toStdString();
+}
+
+// A clock started while its data folder is not there runs on the copy an earlier run kept,
+// says so on its main screen and in the log, and keeps what it is given; when the folder
+// is back, it runs the whole start-up (its messages shown then) and sends what waits, once.
+TEST_F(AppTest, WithTheDataFolderGoneItStartsOnItsCopyAndStartsAgainWhenItIsBack) {
+    const std::filesystem::path spool = folder.appFolder() / "spool";
+    {
+        QProcess& first = start("tavomi_probe");
+        ASSERT_TRUE(waitUntil([&] { return readLocalCopy(spool).has_value(); }, 15000));
+        first.terminate();
+        ASSERT_TRUE(first.waitForFinished(10000));
+    }
+    const QString waiting = u"出勤,山田　花子,2026/12/10,07:50,IC記録,詳細なし,事由なし"_s;
+    RecordSpool(spool).keep({QDateTime(QDate(2026, 12, 10), QTime(7, 50)), waiting});
+    // No hours today in the folder that comes back (the first run made today's entry; it
+    // goes): its start-up then says so.
+    folder.writeLines(kWeeklyTableFile, {u"曜日,開始,終了,休憩"_s});
+    const QByteArray hours = folder.readBytes(kWorkingHoursFile);
+    folder.writeBytes(kWorkingHoursFile, hours.left(hours.indexOf("\r\n") + 2));
+    const std::filesystem::path data = folder.appFolder() / kDataFolderName;
+    const std::filesystem::path away = folder.appFolder() / "away";
+    std::filesystem::rename(data, away);
+
+    QProcess& probe = start("tavomi_probe");
+    QString said;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            said += QString::fromUtf8(probe.readAllStandardError());
+            return said.contains(u"the data folder does not answer"_s);
+        },
+        15000))
+        << said.toStdString();
+    EXPECT_EQ(probe.state(), QProcess::Running);
+    EXPECT_EQ(probe.readAllStandardOutput(), QByteArray());  // no message box
+
+    std::filesystem::rename(away, data);
+    QString boxes;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            boxes += QString::fromUtf8(probe.readAllStandardOutput());
+            return boxes.contains(u"今日の勤務時間が確認できません。"_s);
+        },
+        20000))
+        << boxes.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return RecordSpool(spool).load().records.empty(); }, 15000));
+    const QString journal = decodeCp932(folder.readBytes(kJournalFile));
+    EXPECT_EQ(journal.count(waiting), 1) << journal.toStdString();
+    EXPECT_EQ(probe.state(), QProcess::Running);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // What start-up checks and prepares before the main screen comes up, and what it says.
 #include "shell/start_up.h"
 #include "files/data_folder.h"
+#include "spool/local_copy.h"
+#include "spool/record_spool.h"
 #include "support/data_folder_fixture.h"
 #include "support/file_conditions.h"
 
@@ -168,6 +170,66 @@ TEST_F(StartUpTest, AWorkingHoursFileInUseForAMomentIsWaitedOut) {
     EXPECT_TRUE(outcome.messages.empty());
     EXPECT_FALSE(waited.empty());
     EXPECT_TRUE(folder.readBytes(kWorkingHoursFile).endsWith("2024/06/03,08:15,16:45,00:45\r\n"));
+}
+
+// Where a start runs when the data folder is not there: on the local copy taken of it,
+// else as usual (the folder set up wrong gets its message). A copy of another folder is no
+// copy of this one. A folder that answers is started on whatever copy there is.
+TEST_F(StartUpTest, AStartRunsOnTheLocalCopyOnlyOfThisFolderWhenTheFolderIsGone) {
+    using Place = StartPlan::Place;
+    const std::filesystem::path spool = folder.appFolder() / "spool";
+    const std::filesystem::path data = folder.appFolder() / kDataFolderName;
+    const std::filesystem::path away = folder.appFolder() / "away";
+    const auto plan = [&] { return planStart(folder.appFolder(), spool, std::chrono::seconds(5)); };
+    EXPECT_EQ(plan().place, Place::Share);
+
+    std::filesystem::rename(data, away);
+    EXPECT_EQ(plan().place, Place::Share);  // no copy: the usual message and end
+    std::filesystem::rename(away, data);
+
+    keepLocalCopy(folder.appFolder(), spool, QDateTime(monday, QTime(17, 5)));
+    EXPECT_EQ(plan().place, Place::Share);
+    std::filesystem::rename(data, away);
+    const StartPlan onCopy = plan();
+    EXPECT_EQ(onCopy.place, Place::LocalCopy);
+    ASSERT_TRUE(onCopy.copy.has_value());
+    EXPECT_EQ(onCopy.copy->takenAt, QDateTime(monday, QTime(17, 5)));
+    EXPECT_NE(onCopy.why, "");
+
+    test::DataFolder other;
+    keepLocalCopy(other.appFolder(), spool, QDateTime(monday, QTime(17, 5)));
+    EXPECT_EQ(plan().place, Place::Share);
+}
+
+// Records kept for another data folder (mounted from another server) are never sent to
+// this one: moved aside whole, and said.
+TEST_F(StartUpTest, RecordsKeptForAnotherDataFolderAreMovedAsideAndNotSent) {
+    const std::filesystem::path spool = folder.appFolder() / "spool";
+    const QDateTime now(monday, QTime(7, 52));
+    RecordSpool(spool).keep({now, u"出勤,山田　花子,2024/06/03,07:50,IC記録,詳細なし,事由なし"_s});
+    EXPECT_EQ(holdRecordsOfAnotherFolder(folder.appFolder(), spool, now), std::nullopt);
+
+    keepLocalCopy(folder.appFolder(), spool, now);
+    EXPECT_EQ(holdRecordsOfAnotherFolder(folder.appFolder(), spool, now), std::nullopt);
+    EXPECT_EQ(RecordSpool(spool).load().records.size(), 1u);
+
+    // The copy's identity as another server's share would have left it.
+    const std::filesystem::path identity = spool / kLocalCopyFolder / "identity.txt";
+    {
+        QFile file(QString::fromStdString(identity.string()));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray text = file.readAll();
+        text.replace("from=\n", "from=//old-server/tavomi\n");
+        ASSERT_TRUE(file.resize(0) && file.seek(0));
+        file.write(text);
+    }
+    const auto held = holdRecordsOfAnotherFolder(folder.appFolder(), spool, now);
+    ASSERT_TRUE(held.has_value());
+    EXPECT_TRUE(held->text.startsWith(
+        u"このPCに保存されていた記録 1 件は、別のデータフォルダー（//old-server/tavomi）"_s))
+        << held->text.toStdString();
+    EXPECT_TRUE(RecordSpool(spool).load().records.empty());
+    EXPECT_TRUE(std::filesystem::exists(spool / "spool-held-20240603-075200.txt"));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -171,6 +172,68 @@ TEST_F(JournalWriterTest, AHungWriteThatFailsIsSentLaterBeforeTheRecordsAfterIt)
     share->answer(EIO);
     ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }, 10000));
     EXPECT_EQ(journal(), (QStringList{record(1), record(2)}));
+}
+
+// Once a write hung for a screen's wait, the next punches are kept at once (the screen
+// never waits for them) until a send goes through; the journal gets them in their order.
+TEST_F(JournalWriterTest, AfterAHungWriteTheNextPunchesAreKeptAtOnceAndSentInOrder) {
+    share->hang();
+    EXPECT_EQ(write(record(0)).kind, Kind::Kept);
+    QStringList made{record(0)};
+    for (int minute = 1; minute <= 10; ++minute) {
+        made << record(minute);
+        int screenWaits = 0;
+        EXPECT_EQ(
+            writer->write({made.back(), WriteOrder::LockingFirst, {}, {}}, [&] { ++screenWaits; })
+                .kind,
+            Kind::Kept);
+        EXPECT_EQ(screenWaits, 0) << minute;
+    }
+    EXPECT_EQ(spooled(), made);
+
+    share->answer();
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }, 10000));
+    EXPECT_EQ(journal(), made);
+    // The share answers again: a punch goes to it, and waits for it, as before.
+    int screenWaits = 0;
+    share->hang();
+    EXPECT_EQ(JournalWriter::await(writer->submit({record(11), WriteOrder::LockingFirst, {}, {}}),
+                                   kShortWait, [&] { ++screenWaits; })
+                  .kind,
+              Kind::Kept);
+    EXPECT_GT(screenWaits, 0);
+    share->answer();
+}
+
+// A clock running on its local copy keeps every record at once and sends none, whatever
+// the share would do; the next start's writer sends them. A spool that cannot take one
+// says so at once.
+TEST_F(JournalWriterTest, WithoutSendingEveryRecordIsKeptAtOnceAndNothingIsSent) {
+    writer->keepWithoutSending();
+    QStringList made;
+    for (int minute = 0; minute < 3; ++minute) {
+        made << record(minute);
+        int screenWaits = 0;
+        EXPECT_EQ(
+            writer->write({made.back(), WriteOrder::LockingFirst, {}, {}}, [&] { ++screenWaits; })
+                .kind,
+            Kind::Kept);
+        EXPECT_EQ(screenWaits, 0);
+    }
+    EXPECT_EQ(writer->spoolStatus().waiting, 3);
+    EXPECT_EQ(spooled(), made);
+    EXPECT_TRUE(journal().isEmpty());
+
+    std::filesystem::rename(spoolFolder(), folder.appFolder() / "spool-aside");
+    std::ofstream(spoolFolder()) << "a file where the spool folder goes";
+    EXPECT_EQ(write(record(9)).kind, Kind::Failed);
+    std::filesystem::remove(spoolFolder());
+    std::filesystem::rename(folder.appFolder() / "spool-aside", spoolFolder());
+
+    writer = makeWriter();
+    writer->start();
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
+    EXPECT_EQ(journal(), made);
 }
 
 TEST_F(JournalWriterTest, TwentyPunchesWhileTheShareIsGoneArriveOnceAndInOrder) {

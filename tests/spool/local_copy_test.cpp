@@ -32,7 +32,7 @@ TEST_F(LocalCopyTest, KeptWholeReadableByTheGroupOnlyAndReadBack) {
     const auto copy = readLocalCopy(spool());
     ASSERT_TRUE(copy.has_value());
     EXPECT_EQ(copy->takenAt, taken);
-    EXPECT_EQ(copy->dataFolder, (folder.appFolder() / kDataFolderName).string());
+    EXPECT_EQ(copy->identity, dataFolderIdentity(folder.appFolder()));
     EXPECT_EQ(dataFilePath(copy->appFolder, kCardholderListFile), copied(kCardholderListFile));
     for (const std::string_view name : {kCardholderListFile, kWeeklyTableFile}) {
         QFile file(QString::fromStdString(copied(name).string()));
