@@ -11,13 +11,23 @@
 // the PC sees.
 //
 // Commands on the control socket, one line each, answered "ok" unless said otherwise:
-//   stall write|move NAME [SECONDS]  every write to NAME (move: a rename or an unlink of
-//                                    NAME) waits until released or SECONDS have passed,
-//                                    as during a network cut
-//   release write|move NAME          lets the held ones go on; the stall ends
-//   stalled write|move NAME          answers once one is held ("timeout" after 10 s)
-//   fail write|move NAME ERRNO       the next one (a held one, when let go) fails with
+//   stall write|move|read NAME [SECONDS]
+//                                    every write to NAME (move: a rename or an unlink of
+//                                    NAME; read: a read of it) waits until released or
+//                                    SECONDS have passed, as during a network cut
+//   release write|move|read NAME     lets the waiting ones go on; the stall ends
+//   stalled write|move|read NAME     answers once one waits ("timeout" after 10 s)
+//   fail write|move|read NAME ERRNO  the next one (a waiting one, when let go) fails with
 //                                    ERRNO (EIO, EAGAIN, ENOTCONN, EHOSTDOWN...)
+//   hold NAME                        the next write to NAME is held as a cifs client holds
+//                                    a write in flight when the link went: its bytes and
+//                                    the offset it was given are kept, and the writer
+//                                    waits; nothing reaches the server
+//   held NAME                        answers once a write is held ("timeout" after 10 s)
+//   land NAME                        the held write reaches the server when the link comes
+//                                    back: its bytes go to the offset it was given, over
+//                                    whatever another PC wrote there meanwhile, and the
+//                                    writer is told it was written
 //   nobrl on|off                     flock does nothing and always succeeds, as on cifs
 //                                    mounted nobrl: another PC's lock is never met
 //   fixed-ino NAME INO               NAME reports inode INO whichever file it is, as a
@@ -75,9 +85,21 @@ struct Stall {
     int failWith = 0;  // errno for the next one
 };
 
+// A write kept back in the client (see "hold").
+struct HeldWrite {
+    std::string name;
+    bool asked = false;  // the next write to `name` is to be held
+    bool held = false;   // one waits
+    int fd = -1;         // the writer's, open while its write waits
+    std::string bytes;
+    off_t at = 0;
+    int outcome = 0;  // what the writer is told: the bytes written, or -errno
+};
+
 std::mutex stateMutex;
 std::condition_variable stateChanged;
-std::deque<Stall> stalls;  // never shrinks: references stay valid
+std::deque<Stall> stalls;          // never shrinks: references stay valid
+std::deque<HeldWrite> heldWrites;  // never shrinks either
 std::atomic<bool> nobrl = false;
 std::atomic<bool> foldCase = false;
 std::map<std::string, ino_t> fixedInodes;
@@ -96,6 +118,18 @@ Stall& stallFor(const std::string& op, const std::string& name) {
     }
     Stall& added = stalls.emplace_back();
     added.op = op;
+    added.name = name;
+    return added;
+}
+
+// Under stateMutex.
+HeldWrite& heldWriteFor(const std::string& name) {
+    for (HeldWrite& h : heldWrites) {
+        if (sameName(h.name, name)) {
+            return h;
+        }
+    }
+    HeldWrite& added = heldWrites.emplace_back();
     added.name = name;
     return added;
 }
@@ -296,13 +330,37 @@ int fsCreate(const char* path, mode_t mode, fuse_file_info* fi) {
 }
 
 int fsRead(const char*, char* buf, size_t size, off_t at, fuse_file_info* fi) {
+    if (const int error = pass("read", openFile(fi)->name)) {
+        return -error;
+    }
     const ssize_t n = ::pread(openFile(fi)->fd, buf, size, at);
     return n < 0 ? -errno : static_cast<int>(n);
+}
+
+// When a hold was asked for, keeps this write back until it lands (see "land"), and
+// gives what the writer is told then.
+std::optional<int> holdBack(const OpenFile& file, const char* buf, size_t size, off_t at) {
+    std::unique_lock lock(stateMutex);
+    HeldWrite& h = heldWriteFor(file.name);
+    if (!h.asked) {
+        return std::nullopt;
+    }
+    h.asked = false;
+    h.held = true;
+    h.fd = file.fd;
+    h.bytes.assign(buf, size);
+    h.at = at;
+    stateChanged.notify_all();
+    stateChanged.wait(lock, [&] { return !h.held; });
+    return h.outcome;
 }
 
 int fsWrite(const char*, const char* buf, size_t size, off_t at, fuse_file_info* fi) {
     if (const int error = pass("write", openFile(fi)->name)) {
         return -error;
+    }
+    if (const std::optional<int> landed = holdBack(*openFile(fi), buf, size, at)) {
+        return *landed;
     }
     const ssize_t n = ::pwrite(openFile(fi)->fd, buf, size, at);
     return n < 0 ? -errno : static_cast<int>(n);
@@ -384,7 +442,7 @@ std::string obey(const std::string& line) {
     std::string extra;
     in >> extra;
     std::unique_lock lock(stateMutex);
-    if (verb == "stall" && (a == "write" || a == "move") && !b.empty()) {
+    if (verb == "stall" && (a == "write" || a == "move" || a == "read") && !b.empty()) {
         Stall& s = stallFor(a, b);
         s.on = true;
         s.until.reset();
@@ -407,6 +465,29 @@ std::string obey(const std::string& line) {
     if (verb == "fail" && !b.empty() && errorNumber(extra) > 0) {
         stallFor(a, b).failWith = errorNumber(extra);
         return "ok";
+    }
+    if (verb == "hold" && !a.empty()) {
+        heldWriteFor(a).asked = true;
+        return "ok";
+    }
+    if (verb == "held" && !a.empty()) {
+        HeldWrite& h = heldWriteFor(a);
+        return stateChanged.wait_for(lock, std::chrono::seconds(10), [&] { return h.held; })
+                   ? "ok"
+                   : "timeout";
+    }
+    if (verb == "land" && !a.empty()) {
+        HeldWrite& h = heldWriteFor(a);
+        if (!h.held) {
+            return "error: no write to " + a + " is held";
+        }
+        // On the server's disk before the answer: the test looks at once.
+        const ssize_t n = ::pwrite(h.fd, h.bytes.data(), h.bytes.size(), h.at);
+        h.outcome = n < 0 ? -errno : static_cast<int>(n);
+        h.held = false;
+        stateChanged.notify_all();
+        return n == static_cast<ssize_t>(h.bytes.size()) ? "ok"
+                                                         : "error: the held write did not land";
     }
     if ((verb == "nobrl" || verb == "fold-case") && (a == "on" || a == "off")) {
         (verb == "nobrl" ? nobrl : foldCase) = a == "on";
