@@ -7,7 +7,9 @@
 #include "files/journal_lock.h"
 #include "files/punch_journal.h"
 #include "spool/journal_writer.h"
+#include "spool/record_spool.h"
 #include "support/data_folder_fixture.h"
+#include "support/qt_printers.h"
 #include "support/wait.h"
 
 #include "stand_in.h"
@@ -22,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -139,6 +142,14 @@ class LateWriteTest : public ::testing::Test {
     // finds that lock stale by the rule (its clock moved on past it), takes it over and
     // appends its punches where A's write is to go.
     void aIsHeldWhileBAppends(JournalWriter& b, const QStringList& bPunches) {
+        aIsHeldAndBTakesItsLockOver();
+        for (const QString& line : bPunches) {
+            ASSERT_EQ(punch(b, line).kind, Kind::Written);
+        }
+        ASSERT_EQ(journal(), bPunches);
+    }
+
+    void aIsHeldAndBTakesItsLockOver() {
         ASSERT_EQ(pcA->command("hold keeper.txt"), "ok");
         EXPECT_EQ(punch(*writerA, kRecordOfA).kind, Kind::Kept);  // the screen went on
         ASSERT_EQ(pcA->command("held keeper.txt"), "ok");
@@ -150,11 +161,6 @@ class LateWriteTest : public ::testing::Test {
         ASSERT_TRUE(patient.standsInTheWay(lockFile));
         now += JournalLock::kStaleAfter;
         ASSERT_FALSE(patient.standsInTheWay(lockFile));
-
-        for (const QString& line : bPunches) {
-            ASSERT_EQ(punch(b, line).kind, Kind::Written);
-        }
-        ASSERT_EQ(journal(), bPunches);
     }
 
     // The journal on the server's disk, without its header.
@@ -235,17 +241,30 @@ INSTANTIATE_TEST_SUITE_P(Shares, LateWriteOverAnotherPcsRecordTest,
                              return info.param.name;
                          });
 
-// B's re-check comes while the share is away again (its read of the journal fails): it
-// tries again later, then writes again the record that was overwritten, once, and not
-// the one after it, which stands.
+// B's re-checks come while the share is away again (every read of the journal fails):
+// nothing is written meanwhile; once it is back B writes again the record that was
+// overwritten, once, and not the one after it, which stands.
 TEST_F(LateWriteTest, ARecheckThatCannotReadTheJournalTriesLaterAndWritesOnce) {
     writerA = writerOn(*pcA, "spoolA", kShortRecheck);
+    aIsHeldAndBTakesItsLockOver();
+    // B's two punches, kept on B while the share was away, go out in one append: they are
+    // checked together.
+    for (const QString& line : {kRecordOfB, kLaterRecordOfB}) {
+        RecordSpool(std::filesystem::path(local.path().toStdString()) / "spoolB")
+            .keep({QDateTime::currentDateTime(), line});
+    }
     writerB = writerOn(*pcB, "spoolB", kShortRecheck);
-    aIsHeldWhileBAppends(*writerB, {kRecordOfB, kLaterRecordOfB});
-    ASSERT_EQ(pcB->command("fail read keeper.txt EIO"), "ok");
+    ASSERT_TRUE(waitUntil([&] { return journal().size() == 2; }));
+    ASSERT_EQ(journal(), (QStringList{kRecordOfB, kLaterRecordOfB}));
+    ASSERT_EQ(pcB->command("fail read keeper.txt EIO until-released"), "ok");
 
     ASSERT_EQ(pcA->command("land keeper.txt"), "ok");
     ASSERT_EQ(journal(), (QStringList{kRecordOfA, kLaterRecordOfB}));
+    ASSERT_TRUE(
+        waitUntil([&] { return std::atoi(pcB->command("failed read keeper.txt").c_str()) > 0; },
+                  static_cast<int>(3 * JournalWriter::kRetryEvery.count())));
+    EXPECT_EQ(journal(), (QStringList{kRecordOfA, kLaterRecordOfB}));
+    ASSERT_EQ(pcB->command("release read keeper.txt"), "ok");
 
     const QStringList atTheEnd{kRecordOfA, kLaterRecordOfB, kRecordOfB};
     ASSERT_TRUE(waitUntil([&] { return journal() == atTheEnd; },

@@ -17,8 +17,12 @@
 //                                    SECONDS have passed, as during a network cut
 //   release write|move|read NAME     lets the waiting ones go on; the stall ends
 //   stalled write|move|read NAME     answers once one waits ("timeout" after 10 s)
-//   fail write|move|read NAME ERRNO  the next one (a waiting one, when let go) fails with
-//                                    ERRNO (EIO, EAGAIN, ENOTCONN, EHOSTDOWN...)
+//   fail write|move|read NAME ERRNO [until-released]
+//                                    the next one (a waiting one, when let go) fails with
+//                                    ERRNO (EIO, EAGAIN, ENOTCONN, EHOSTDOWN...); with
+//                                    until-released every one fails, as while the share is
+//                                    away, until "release"
+//   failed write|move|read NAME      answers how many have failed so far
 //   hold NAME                        the next write to NAME is held as a cifs client holds
 //                                    a write in flight when the link went: its bytes and
 //                                    the offset it was given are kept, and the writer
@@ -82,7 +86,9 @@ struct Stall {
     bool on = false;
     std::optional<Clock::time_point> until;
     int held = 0;
-    int failWith = 0;  // errno for the next one
+    int failWith = 0;        // errno for the next one
+    bool failEvery = false;  // not only the next one
+    int failed = 0;
 };
 
 // A write kept back in the client (see "hold").
@@ -154,7 +160,9 @@ int pass(const char* op, const std::string& name) {
         }
         --s.held;
     }
-    return std::exchange(s.failWith, 0);
+    const int error = s.failEvery ? s.failWith : std::exchange(s.failWith, 0);
+    s.failed += error != 0 ? 1 : 0;
+    return error;
 }
 
 // The backing path for a path of the mount; with case folding, each part that does not
@@ -439,8 +447,8 @@ std::string obey(const std::string& line) {
     std::istringstream in(line);
     std::string verb, a, b;
     in >> verb >> a >> b;
-    std::string extra;
-    in >> extra;
+    std::string extra, more;
+    in >> extra >> more;
     std::unique_lock lock(stateMutex);
     if (verb == "stall" && (a == "write" || a == "move" || a == "read") && !b.empty()) {
         Stall& s = stallFor(a, b);
@@ -452,7 +460,12 @@ std::string obey(const std::string& line) {
         return "ok";
     }
     if (verb == "release" && !b.empty()) {
-        stallFor(a, b).on = false;
+        Stall& s = stallFor(a, b);
+        s.on = false;
+        if (s.failEvery) {
+            s.failEvery = false;
+            s.failWith = 0;
+        }
         stateChanged.notify_all();
         return "ok";
     }
@@ -462,9 +475,15 @@ std::string obey(const std::string& line) {
                    ? "ok"
                    : "timeout";
     }
-    if (verb == "fail" && !b.empty() && errorNumber(extra) > 0) {
-        stallFor(a, b).failWith = errorNumber(extra);
+    if (verb == "fail" && !b.empty() && errorNumber(extra) > 0 &&
+        (more.empty() || more == "until-released")) {
+        Stall& s = stallFor(a, b);
+        s.failWith = errorNumber(extra);
+        s.failEvery = more == "until-released";
         return "ok";
+    }
+    if (verb == "failed" && !b.empty()) {
+        return std::to_string(stallFor(a, b).failed);
     }
     if (verb == "hold" && !a.empty()) {
         heldWriteFor(a).asked = true;
