@@ -24,6 +24,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -587,7 +588,9 @@ void JournalWriter::WriterThread::noteLanded(qint64 at, const QStringList& lines
 // Reads back the records whose time has come. One that is no longer at its place, nor
 // anywhere after it, was overwritten by a late write of another PC: it is kept in the
 // spool and so written again, in order, under the lock, with the note that keeps it from
-// going twice. A journal that cannot be read now is read again later.
+// going twice. A journal that cannot be read now is read again later. A copy found after
+// its place stands for one record only, and never one at the place of another record
+// this writer wrote: two equal punches are two records.
 void JournalWriter::WriterThread::recheckDue() {
     const auto now = std::chrono::steady_clock::now();
     std::vector<Landed> due;
@@ -630,6 +633,14 @@ void JournalWriter::WriterThread::recheckDue() {
         tryLater(std::move(due));
         return;
     }
+    std::set<qint64> ownPlaces;  // of every record still to be checked: each is its own
+    for (const Landed& landed : due) {
+        ownPlaces.insert(landed.at);
+    }
+    for (const Landed& landed : toRecheck) {
+        ownPlaces.insert(landed.at);
+    }
+    std::set<qint64> copiesTaken;
     std::vector<Landed> missing;
     for (Landed& landed : due) {
         const QByteArray wanted = lineBytesAsWritten(landed.line);
@@ -640,7 +651,9 @@ void JournalWriter::WriterThread::recheckDue() {
         bool elsewhere = false;
         for (qsizetype at = bytes.indexOf(wanted, place); at >= 0 && !elsewhere;
              at = bytes.indexOf(wanted, at + 1)) {
-            elsewhere = at == 0 || bytes[at - 1] == '\n';
+            const qint64 copy = from + at;
+            elsewhere = (at == 0 || bytes[at - 1] == '\n') && !ownPlaces.contains(copy) &&
+                        copiesTaken.insert(copy).second;
         }
         if (!elsewhere) {
             missing.push_back(std::move(landed));

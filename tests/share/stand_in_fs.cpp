@@ -11,13 +11,27 @@
 // the PC sees.
 //
 // Commands on the control socket, one line each, answered "ok" unless said otherwise:
-//   stall write|move NAME [SECONDS]  every write to NAME (move: a rename or an unlink of
-//                                    NAME) waits until released or SECONDS have passed,
-//                                    as during a network cut
-//   release write|move NAME          lets the held ones go on; the stall ends
-//   stalled write|move NAME          answers once one is held ("timeout" after 10 s)
-//   fail write|move NAME ERRNO       the next one (a held one, when let go) fails with
-//                                    ERRNO (EIO, EAGAIN, ENOTCONN, EHOSTDOWN...)
+//   stall write|move|read NAME [SECONDS]
+//                                    every write to NAME (move: a rename or an unlink of
+//                                    NAME; read: a read of it) waits until released or
+//                                    SECONDS have passed, as during a network cut
+//   release write|move|read NAME     lets the waiting ones go on; the stall ends
+//   stalled write|move|read NAME     answers once one waits ("timeout" after 10 s)
+//   fail write|move|read NAME ERRNO [until-released]
+//                                    the next one (a waiting one, when let go) fails with
+//                                    ERRNO (EIO, EAGAIN, ENOTCONN, EHOSTDOWN...); with
+//                                    until-released every one fails, as while the share is
+//                                    away, until "release"
+//   failed write|move|read NAME      answers how many have failed so far
+//   hold NAME                        the next write to NAME is held as a cifs client holds
+//                                    a write in flight when the link went: its bytes and
+//                                    the offset it was given are kept, and the writer
+//                                    waits; nothing reaches the server
+//   held NAME                        answers once a write is held ("timeout" after 10 s)
+//   land NAME                        the held write reaches the server when the link comes
+//                                    back: its bytes go to the offset it was given, over
+//                                    whatever another PC wrote there meanwhile, and the
+//                                    writer is told it was written
 //   nobrl on|off                     flock does nothing and always succeeds, as on cifs
 //                                    mounted nobrl: another PC's lock is never met
 //   fixed-ino NAME INO               NAME reports inode INO whichever file it is, as a
@@ -72,12 +86,26 @@ struct Stall {
     bool on = false;
     std::optional<Clock::time_point> until;
     int held = 0;
-    int failWith = 0;  // errno for the next one
+    int failWith = 0;        // errno for the next one
+    bool failEvery = false;  // not only the next one
+    int failed = 0;
+};
+
+// A write kept back in the client (see "hold").
+struct HeldWrite {
+    std::string name;
+    bool asked = false;  // the next write to `name` is to be held
+    bool held = false;   // one waits
+    int fd = -1;         // the writer's, open while its write waits
+    std::string bytes;
+    off_t at = 0;
+    int outcome = 0;  // what the writer is told: the bytes written, or -errno
 };
 
 std::mutex stateMutex;
 std::condition_variable stateChanged;
-std::deque<Stall> stalls;  // never shrinks: references stay valid
+std::deque<Stall> stalls;          // never shrinks: references stay valid
+std::deque<HeldWrite> heldWrites;  // never shrinks either
 std::atomic<bool> nobrl = false;
 std::atomic<bool> foldCase = false;
 std::map<std::string, ino_t> fixedInodes;
@@ -96,6 +124,18 @@ Stall& stallFor(const std::string& op, const std::string& name) {
     }
     Stall& added = stalls.emplace_back();
     added.op = op;
+    added.name = name;
+    return added;
+}
+
+// Under stateMutex.
+HeldWrite& heldWriteFor(const std::string& name) {
+    for (HeldWrite& h : heldWrites) {
+        if (sameName(h.name, name)) {
+            return h;
+        }
+    }
+    HeldWrite& added = heldWrites.emplace_back();
     added.name = name;
     return added;
 }
@@ -120,7 +160,9 @@ int pass(const char* op, const std::string& name) {
         }
         --s.held;
     }
-    return std::exchange(s.failWith, 0);
+    const int error = s.failEvery ? s.failWith : std::exchange(s.failWith, 0);
+    s.failed += error != 0 ? 1 : 0;
+    return error;
 }
 
 // The backing path for a path of the mount; with case folding, each part that does not
@@ -296,13 +338,37 @@ int fsCreate(const char* path, mode_t mode, fuse_file_info* fi) {
 }
 
 int fsRead(const char*, char* buf, size_t size, off_t at, fuse_file_info* fi) {
+    if (const int error = pass("read", openFile(fi)->name)) {
+        return -error;
+    }
     const ssize_t n = ::pread(openFile(fi)->fd, buf, size, at);
     return n < 0 ? -errno : static_cast<int>(n);
+}
+
+// When a hold was asked for, keeps this write back until it lands (see "land"), and
+// gives what the writer is told then.
+std::optional<int> holdBack(const OpenFile& file, const char* buf, size_t size, off_t at) {
+    std::unique_lock lock(stateMutex);
+    HeldWrite& h = heldWriteFor(file.name);
+    if (!h.asked) {
+        return std::nullopt;
+    }
+    h.asked = false;
+    h.held = true;
+    h.fd = file.fd;
+    h.bytes.assign(buf, size);
+    h.at = at;
+    stateChanged.notify_all();
+    stateChanged.wait(lock, [&] { return !h.held; });
+    return h.outcome;
 }
 
 int fsWrite(const char*, const char* buf, size_t size, off_t at, fuse_file_info* fi) {
     if (const int error = pass("write", openFile(fi)->name)) {
         return -error;
+    }
+    if (const std::optional<int> landed = holdBack(*openFile(fi), buf, size, at)) {
+        return *landed;
     }
     const ssize_t n = ::pwrite(openFile(fi)->fd, buf, size, at);
     return n < 0 ? -errno : static_cast<int>(n);
@@ -381,10 +447,10 @@ std::string obey(const std::string& line) {
     std::istringstream in(line);
     std::string verb, a, b;
     in >> verb >> a >> b;
-    std::string extra;
-    in >> extra;
+    std::string extra, more;
+    in >> extra >> more;
     std::unique_lock lock(stateMutex);
-    if (verb == "stall" && (a == "write" || a == "move") && !b.empty()) {
+    if (verb == "stall" && (a == "write" || a == "move" || a == "read") && !b.empty()) {
         Stall& s = stallFor(a, b);
         s.on = true;
         s.until.reset();
@@ -394,7 +460,12 @@ std::string obey(const std::string& line) {
         return "ok";
     }
     if (verb == "release" && !b.empty()) {
-        stallFor(a, b).on = false;
+        Stall& s = stallFor(a, b);
+        s.on = false;
+        if (s.failEvery) {
+            s.failEvery = false;
+            s.failWith = 0;
+        }
         stateChanged.notify_all();
         return "ok";
     }
@@ -404,9 +475,38 @@ std::string obey(const std::string& line) {
                    ? "ok"
                    : "timeout";
     }
-    if (verb == "fail" && !b.empty() && errorNumber(extra) > 0) {
-        stallFor(a, b).failWith = errorNumber(extra);
+    if (verb == "fail" && !b.empty() && errorNumber(extra) > 0 &&
+        (more.empty() || more == "until-released")) {
+        Stall& s = stallFor(a, b);
+        s.failWith = errorNumber(extra);
+        s.failEvery = more == "until-released";
         return "ok";
+    }
+    if (verb == "failed" && !b.empty()) {
+        return std::to_string(stallFor(a, b).failed);
+    }
+    if (verb == "hold" && !a.empty()) {
+        heldWriteFor(a).asked = true;
+        return "ok";
+    }
+    if (verb == "held" && !a.empty()) {
+        HeldWrite& h = heldWriteFor(a);
+        return stateChanged.wait_for(lock, std::chrono::seconds(10), [&] { return h.held; })
+                   ? "ok"
+                   : "timeout";
+    }
+    if (verb == "land" && !a.empty()) {
+        HeldWrite& h = heldWriteFor(a);
+        if (!h.held) {
+            return "error: no write to " + a + " is held";
+        }
+        // On the server's disk before the answer: the test looks at once.
+        const ssize_t n = ::pwrite(h.fd, h.bytes.data(), h.bytes.size(), h.at);
+        h.outcome = n < 0 ? -errno : static_cast<int>(n);
+        h.held = false;
+        stateChanged.notify_all();
+        return n == static_cast<ssize_t>(h.bytes.size()) ? "ok"
+                                                         : "error: the held write did not land";
     }
     if ((verb == "nobrl" || verb == "fold-case") && (a == "on" || a == "off")) {
         (verb == "nobrl" ? nobrl : foldCase) = a == "on";

@@ -424,8 +424,8 @@ TEST_F(JournalWriterTest, AKeptRecordIdenticalToAnEarlierOneIsSent) {
 
 // A record written is read back once a late write of another PC could no longer land on
 // it. One that such a write overwrote (the same length: nothing looks torn) is written
-// again, once; one still in place is left alone; a journal that cannot be read at the
-// time is read again later.
+// again, once, even when an equal punch of this writer's follows it; one still in place
+// is left alone; a journal that cannot be read at the time is read again later.
 TEST_F(JournalWriterTest, ARecordOverwrittenByALateWriteIsWrittenAgainOnce) {
     constexpr std::chrono::milliseconds kRecheck{300};
     const QString late = u"退勤,佐藤　一郎,2026/12/10,07:01,IC記録,詳細なし,事由なし"_s;
@@ -434,14 +434,16 @@ TEST_F(JournalWriterTest, ARecordOverwrittenByALateWriteIsWrittenAgainOnce) {
     const auto away = folder.appFolder() / "unmounted";
     struct Case {
         const char* what;
-        bool overwritten;
+        int punches;       // of record(1), one after the other
+        bool overwritten;  // the first of them
         bool awayAtTheCheck;
         QStringList expected;
     };
     const Case cases[] = {
-        {"left in place", false, false, {record(1)}},
-        {"overwritten", true, false, {late, record(1)}},
-        {"overwritten, the share away at the check", true, true, {late, record(1)}},
+        {"left in place", 1, false, false, {record(1)}},
+        {"overwritten", 1, true, false, {late, record(1)}},
+        {"overwritten, the share away at the check", 1, true, true, {late, record(1)}},
+        {"overwritten, an equal punch after it", 2, true, false, {late, record(1), record(1)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -451,9 +453,15 @@ TEST_F(JournalWriterTest, ARecordOverwrittenByALateWriteIsWrittenAgainOnce) {
         writer = std::make_unique<JournalWriter>(
             folder.appFolder(), spoolFolder(), [] { return QDateTime::currentDateTime(); },
             share->append(), kRecheck);
-        ASSERT_EQ(write(record(1)).kind, Kind::Written);
+        for (int i = 0; i < c.punches; ++i) {
+            ASSERT_EQ(write(record(1)).kind, Kind::Written);
+        }
         if (c.overwritten) {
-            folder.writeLines(kJournalFile, {u"header"_s, late});
+            QStringList overwritten{u"header"_s, late};
+            for (int i = 1; i < c.punches; ++i) {
+                overwritten << record(1);
+            }
+            folder.writeLines(kJournalFile, overwritten);
         }
         if (c.awayAtTheCheck) {
             std::filesystem::rename(data, away);
