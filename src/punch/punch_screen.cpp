@@ -8,13 +8,18 @@
 #include "dialogs/write_wait.h"
 #include "punch/absence_screen.h"
 #include "punch/reason_boxes.h"
+#include "record/todays_records.h"
 #include "record/vocabulary.h"
+#include "spool/journal_writer.h"
+#include "spool/record_spool.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
@@ -22,8 +27,10 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <chrono>
 #include <exception>
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -149,11 +156,72 @@ void PunchScreen::setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBo
 void PunchScreen::setHolder(const QString& holderName) {
     holderName_ = holderName;
     headingLabel_->setText(holderName + u"さんの勤務時間管理です"_s);
+    showTodaysRecords();
 }
 
 int PunchScreen::openFor(const QString& holderName) {
     setHolder(holderName);
     return exec();
+}
+
+namespace {
+
+// What the journal cannot give by then is left out: the screen never waits for it.
+constexpr std::chrono::milliseconds kTodaysRecordsWait{300};
+
+}  // namespace
+
+void PunchScreen::showTodaysRecords() {
+    const int turn = ++turn_;
+    todayShown_ = false;
+    todayWaiting_.clear();
+    todayLabel_->clear();
+    const bool journalReadFree = !readingJournal_->exchange(true);
+    QPointer<PunchScreen> self(this);
+    std::thread([self, turn, journalReadFree, reading = readingJournal_,
+                 spoolFolder = writer_.spoolFolder(), appFolder = appFolder_] {
+        QStringList waiting;
+        try {
+            for (const SpooledRecord& record : RecordSpool(spoolFolder).load().records) {
+                waiting << record.line;
+            }
+        } catch (const std::exception&) {
+            // The spool's own trouble is the main screen's to tell.
+        }
+        auto post = [self, turn](std::function<void(PunchScreen&)> act) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, act] {
+                    if (self) {
+                        act(*self);
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+        post([turn, waiting](PunchScreen& screen) {
+            if (turn == screen.turn_) {
+                screen.todayWaiting_ = waiting;
+            }
+        });
+        if (!journalReadFree) {
+            return;
+        }
+        std::optional<QStringList> journal = journalLastLines(appFolder);
+        *reading = false;
+        post([turn, journal](PunchScreen& screen) { screen.showTodaysRecordsText(turn, journal); });
+    }).detach();
+    QTimer::singleShot(kTodaysRecordsWait, this,
+                       [this, turn] { showTodaysRecordsText(turn, std::nullopt); });
+}
+
+void PunchScreen::showTodaysRecordsText(int turn, const std::optional<QStringList>& journal) {
+    if (turn != turn_ || todayShown_) {
+        return;
+    }
+    todayShown_ = true;
+    const OwnLines own{writer_.recentlyWritten(), todayWaiting_};
+    todayLabel_->setText(todaysRecordsText(
+        todaysRecordsOf(holderName_, clock_().date(), own, journal), journal.has_value()));
 }
 
 void PunchScreen::buildWindow() {
@@ -166,7 +234,13 @@ void PunchScreen::buildWindow() {
 
     headingLabel_ = look::named(new QLabel(this), "headingLabel");
     look::setPixelSize(headingLabel_, 24);
-    headingLabel_->setGeometry(16, 10, 690, 40);
+    headingLabel_->setGeometry(16, 2, 690, 34);
+
+    todayLabel_ = look::named(new QLabel(this), "todayLabel");
+    look::setPixelSize(todayLabel_, 15);
+    todayLabel_->setTextFormat(Qt::PlainText);
+    todayLabel_->setStyleSheet("color: #17406b;");
+    todayLabel_->setGeometry(18, 34, 900, 22);
 
     clockLabel_ = look::named(new QLabel(this), "clockLabel");
     look::setPixelSize(clockLabel_, 16);

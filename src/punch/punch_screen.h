@@ -9,7 +9,10 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <optional>
 
 class QCheckBox;
 class QFrame;
@@ -35,7 +38,7 @@ class PunchScreen : public QDialog {
     void setScreens(AbsenceScreen* absenceScreen, ConfirmBox* confirmBox);
 
     // The hand-over from the card reading: the holder's name goes into the heading
-    // and into every record made here.
+    // and into every record made here; the holder's records of the day follow.
     void setHolder(const QString& holderName);
     const QString& holderName() const { return holderName_; }
 
@@ -81,6 +84,10 @@ class PunchScreen : public QDialog {
     // One card poll; a card found is asked for. Tells whether one was found.
     bool askForCardIfPresent();
     void showConfirmation(const QString& message);
+    // The holder's records of the day under the name: read off this thread, shown within
+    // kTodaysRecordsWait with what could be read by then.
+    void showTodaysRecords();
+    void showTodaysRecordsText(int turn, const std::optional<QStringList>& journal);
 
     std::filesystem::path appFolder_;
     JournalWriter& writer_;
@@ -93,6 +100,13 @@ class PunchScreen : public QDialog {
     QString holderName_;  // written into the records
 
     QLabel* headingLabel_;
+    QLabel* todayLabel_;
+    int turn_ = 0;              // one a holder, for what arrives from the reading thread
+    bool todayShown_ = false;   // for this turn
+    QStringList todayWaiting_;  // this turn's spool lines, once read
+    // Set while a reading of the journal runs: one that hangs on the share is not joined by
+    // another.
+    std::shared_ptr<std::atomic<bool>> readingJournal_ = std::make_shared<std::atomic<bool>>(false);
     QLabel* clockLabel_;
     QPushButton* closeButton_;
     QPushButton* clockInButton_;

@@ -209,6 +209,7 @@ class JournalWriter::WriterThread {
     SpoolStatus status;
     StatusChanged onStatusChanged;
     std::string lastSendProblem;  // logged once, not at every retry
+    std::deque<QString> written;  // the lines this run put in the journal, the last ones
 
   private:
     enum class SendStop { AllSent, Unreachable, Busy, JournalMissing, Failed };
@@ -578,6 +579,14 @@ void JournalWriter::WriterThread::noteLanded(qint64 at, const QStringList& lines
         return;
     }
     shareAway = false;
+    {
+        constexpr std::size_t kWrittenKept = 4000;
+        const std::lock_guard guard(mutex);
+        written.insert(written.end(), lines.begin(), lines.end());
+        while (written.size() > kWrittenKept) {
+            written.pop_front();
+        }
+    }
     const auto due = std::chrono::steady_clock::now() + recheckAfter;
     for (const QString& line : lines) {
         toRecheck.push_back({at, line, due});
@@ -908,6 +917,11 @@ WriteResult JournalWriter::write(WriteRequest request, const std::function<void(
 SpoolStatus JournalWriter::spoolStatus() const {
     const std::lock_guard guard(writer_->mutex);
     return writer_->status;
+}
+
+QStringList JournalWriter::recentlyWritten() const {
+    const std::lock_guard guard(writer_->mutex);
+    return QStringList(writer_->written.begin(), writer_->written.end());
 }
 
 const std::filesystem::path& JournalWriter::spoolFolder() const {

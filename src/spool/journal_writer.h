@@ -143,6 +143,9 @@ class JournalWriter {
     void deriveHoursOf(const QDate& date, HoursDone done);
 
     SpoolStatus spoolStatus() const;
+    // The lines this writer put in the journal in this run, oldest first (the last
+    // thousands at most): a teacher's records of the day when the journal cannot be read.
+    QStringList recentlyWritten() const;
     const std::filesystem::path& spoolFolder() const;
 
   private:

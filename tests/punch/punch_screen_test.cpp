@@ -2,6 +2,7 @@
 // box answered by the modal helper, the card poll scripted.
 #include "punch/screens_fixture.h"
 
+#include "spool/record_spool.h"
 #include "support/modal_helper.h"
 #include "support/wait.h"
 
@@ -462,6 +463,28 @@ TEST(PunchScreen, ClockLabelFollowsTheClockEverySecond) {
     EXPECT_TRUE(waitUntil([&] { return clock->text() == "2019/08/28 7:45:30"; }));
     s.now = QDateTime(QDate(2019, 8, 28), QTime(7, 45, 31));
     EXPECT_TRUE(waitUntil([&] { return clock->text() == "2019/08/28 7:45:31"; }));
+}
+
+// Under the name, the holder's records of the day: another PC's from the journal, and one
+// this PC keeps while the share is away; the next holder gets their own.
+TEST(PunchScreen, ShowsTheHoldersRecordsOfTheDayUnderTheName) {
+    Screens s;
+    s.folder.writeBytes(
+        kJournalFile,
+        DataFolder::cp932Lines({u"header"_s,
+                                u"出勤,山田花子,2019/08/27,07:40,IC記録,詳細なし,事由なし"_s,
+                                u"出勤,山田花子,2019/08/28,07:30,IC記録,詳細なし,事由なし"_s,
+                                u"出勤,佐藤一郎,2019/08/28,07:35,IC記録,詳細なし,事由なし"_s}));
+    RecordSpool(s.writer.spoolFolder())
+        .keep({s.now, u"外出,山田花子,2019/08/28,07:44,IC記録,詳細なし,事由なし"_s});
+    auto* today = s.find<QLabel>("todayLabel");
+    s.open();
+    EXPECT_TRUE(waitUntil([&] { return today->text() == u"今日の記録　出勤 07:30　外出 07:44"_s; }))
+        << today->text().toStdString();
+    s.punch.close();
+    s.open(u"佐藤一郎"_s);
+    EXPECT_TRUE(waitUntil([&] { return today->text() == u"今日の記録　出勤 07:35"_s; }))
+        << today->text().toStdString();
 }
 
 // ---- Every way of closing resets the screen ---------------------------------
