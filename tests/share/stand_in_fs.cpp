@@ -11,18 +11,21 @@
 // the PC sees.
 //
 // Commands on the control socket, one line each, answered "ok" unless said otherwise:
-//   stall write|move|read NAME [SECONDS]
+//   stall write|move|read|stat NAME [SECONDS]
 //                                    every write to NAME (move: a rename or an unlink of
-//                                    NAME; read: a read of it) waits until released or
-//                                    SECONDS have passed, as during a network cut
-//   release write|move|read NAME     lets the waiting ones go on; the stall ends
-//   stalled write|move|read NAME     answers once one waits ("timeout" after 10 s)
-//   fail write|move|read NAME ERRNO [until-released]
+//                                    NAME; read: a read of it; stat: a look-up of it, and
+//                                    so of all below it) waits until released or SECONDS
+//                                    have passed, as during a network cut
+//   release write|move|read|stat NAME
+//                                    lets the waiting ones go on; the stall ends
+//   stalled write|move|read|stat NAME
+//                                    answers once one waits ("timeout" after 10 s)
+//   fail write|move|read|stat NAME ERRNO [until-released]
 //                                    the next one (a waiting one, when let go) fails with
 //                                    ERRNO (EIO, EAGAIN, ENOTCONN, EHOSTDOWN...); with
 //                                    until-released every one fails, as while the share is
 //                                    away, until "release"
-//   failed write|move|read NAME      answers how many have failed so far
+//   failed write|move|read|stat NAME answers how many have failed so far
 //   hold NAME                        the next write to NAME is held as a cifs client holds
 //                                    a write in flight when the link went: its bytes and
 //                                    the offset it was given are kept, and the writer
@@ -254,6 +257,11 @@ int fsGetattr(const char* path, struct stat* st, fuse_file_info* fi) {
     if (hidden && fi == nullptr && callerStatsAPath()) {
         return -ENOENT;
     }
+    if (fi == nullptr) {
+        if (const int error = pass("stat", name)) {
+            return -error;
+        }
+    }
     const int r = fi != nullptr ? ::fstat(openFile(fi)->fd, st) : ::lstat(real(path).c_str(), st);
     if (r != 0) {
         return -errno;
@@ -450,7 +458,8 @@ std::string obey(const std::string& line) {
     std::string extra, more;
     in >> extra >> more;
     std::unique_lock lock(stateMutex);
-    if (verb == "stall" && (a == "write" || a == "move" || a == "read") && !b.empty()) {
+    if (verb == "stall" && (a == "write" || a == "move" || a == "read" || a == "stat") &&
+        !b.empty()) {
         Stall& s = stallFor(a, b);
         s.on = true;
         s.until.reset();
