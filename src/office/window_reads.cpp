@@ -1,5 +1,6 @@
 #include "office/window_reads.h"
 
+#include "calendar/school_calendar.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
 
@@ -45,7 +46,10 @@ QString consequenceText(InputProblem::File file) {
 
 DataStamps dataStampsOf(const std::filesystem::path& appFolder) {
     return {fileStampOf(dataFilePath(appFolder, kJournalFile)),
-            fileStampOf(dataFilePath(appFolder, kCardholderListFile))};
+            fileStampOf(dataFilePath(appFolder, kCardholderListFile)),
+            fileStampOf(dataFilePath(appFolder, kWorkingHoursFile)),
+            fileStampOf(dataFilePath(appFolder, kWeeklyTableFile)),
+            fileStampOf(dataFilePath(appFolder, kSchoolCalendarFile))};
 }
 
 QString dataFolderProblem(const std::filesystem::path& appFolder) {

@@ -18,9 +18,13 @@
 namespace tavomi {
 
 // The journal's and the cardholder list's stamps, which decide whether a page reads again.
+// What a page's numbers are made of: a page reads again when one of them changes.
 struct DataStamps {
     FileStamp journal;
     FileStamp cardholders;
+    FileStamp workingHours;
+    FileStamp weeklyTable;
+    FileStamp schoolCalendar;
     bool operator==(const DataStamps& other) const = default;
 };
 

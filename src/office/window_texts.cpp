@@ -81,26 +81,46 @@ bool hasRecords(const PeriodReport& report) {
     });
 }
 
-QStringList findingTexts(const PeriodReport& report) {
-    QStringList texts;
-    for (const TeacherDays& teacher : report.teachers) {
+std::vector<FindingLine> findingLines(const PeriodReport& report) {
+    std::vector<FindingLine> lines;
+    for (std::size_t t = 0; t < report.teachers.size(); ++t) {
+        const TeacherDays& teacher = report.teachers[t];
         for (const DaySummary& day : teacher.days) {
             for (const DayException exception : day.exceptions) {
-                texts.append(u"%1　%2月%3日（%4）　%5"_s.arg(withControlPictures(teacher.name))
-                                 .arg(day.date.month())
-                                 .arg(day.date.day())
-                                 .arg(weekdayText(day.date), exceptionText(exception, day)));
+                lines.push_back({u"%1　%2月%3日（%4）　%5"_s.arg(withControlPictures(teacher.name))
+                                     .arg(day.date.month())
+                                     .arg(day.date.day())
+                                     .arg(weekdayText(day.date), exceptionText(exception, day)),
+                                 t, day.date});
             }
         }
     }
-    texts.append(report.scheduleChecks);
+    for (const QString& check : report.scheduleChecks) {
+        lines.push_back({check, std::nullopt, {}});
+    }
     for (const GarbledLine& line : report.garbled) {
-        texts.append(u"%1 %2行目　%3：%4"_s
-                         .arg(QString::fromLatin1(kJournalFile.data(), kJournalFile.size()))
-                         .arg(line.line)
-                         .arg(lineProblemText(line.problem), withControlPictures(line.text)));
+        lines.push_back({u"%1 %2行目　%3：%4"_s
+                             .arg(QString::fromLatin1(kJournalFile.data(), kJournalFile.size()))
+                             .arg(line.line)
+                             .arg(lineProblemText(line.problem), withControlPictures(line.text)),
+                         std::nullopt,
+                         {}});
+    }
+    return lines;
+}
+
+QStringList findingTexts(const PeriodReport& report) {
+    QStringList texts;
+    for (const FindingLine& line : findingLines(report)) {
+        texts.append(line.text);
     }
     return texts;
+}
+
+QDate monthToOpenOn(const QDate& today) {
+    constexpr int kSheetDays = 10;
+    const QDate first(today.year(), today.month(), 1);
+    return today.day() <= kSheetDays ? first.addMonths(-1) : first;
 }
 
 int daysWithExceptions(const TeacherDays& teacher) {

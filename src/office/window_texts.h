@@ -5,9 +5,11 @@
 #include "office/card_registration.h"
 #include "report/report_model.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace tavomi {
@@ -35,8 +37,19 @@ std::vector<PresenceRow> presenceRows(const PeriodReport& dayReport, bool dayIsO
 bool hasRecords(const PeriodReport& report);
 
 // Every exception of the period (teacher, date, what is missing), then every garbled line
-// with its line number, one text each.
+// with its line number, one text each; an exception's line names its teacher (the place
+// in the report) and day, so that a page can open that day.
+struct FindingLine {
+    QString text;
+    std::optional<std::size_t> teacher;
+    QDate date;
+};
+std::vector<FindingLine> findingLines(const PeriodReport& report);
 QStringList findingTexts(const PeriodReport& report);
+
+// The month a month page opens on: the one just ended during the first ten days of a
+// month, when its sheets are made, else this one. Its first day.
+QDate monthToOpenOn(const QDate& today);
 
 // The number of the teacher's days that carry an exception.
 int daysWithExceptions(const TeacherDays& teacher);

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -24,7 +25,10 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +47,7 @@ constexpr int kOvertimeColumn = 5;
 constexpr int kFlagsColumn = 8;
 constexpr int kSortRole = Qt::UserRole + 1;
 constexpr int kTeacherRole = Qt::UserRole;
+constexpr int kDayRole = Qt::UserRole + 2;
 
 QStringList teacherCells(const PeriodReport& report, std::size_t row) {
     const TeacherDays& teacher = report.teachers[row];
@@ -142,13 +147,13 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     choosePath_ = [this](const QString& title, const QString& suggested, const QString& filter) {
         return QFileDialog::getSaveFileName(this, title, QDir::home().filePath(suggested), filter);
     };
-    const QDate today = clock_().date();
+    const QDate opening = monthToOpenOn(clock_().date());
     yearSpin_ = look::named(new QSpinBox(this), "yearSpin");
     yearSpin_->setRange(2000, 2099);
-    yearSpin_->setValue(today.year());
+    yearSpin_->setValue(opening.year());
     monthSpin_ = look::named(new QSpinBox(this), "monthSpin");
     monthSpin_->setRange(1, 12);
-    monthSpin_->setValue(today.month());
+    monthSpin_->setValue(opening.month());
     headingLabel_ = look::named(new QLabel(this), "headingLabel");
     teacherTable_ = office::textTable("teacherTable", teacherHeadings(), this);
     legendLabel_ = look::named(new QLabel(legendHtml(), this), "capLegend");
@@ -220,11 +225,81 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     connect(csvButton_, &QPushButton::clicked, this, [this] { save(Format::Csv); });
     connect(pdfButton_, &QPushButton::clicked, this, [this] { save(Format::Pdf); });
     connect(xlsxButton_, &QPushButton::clicked, this, [this] { save(Format::Xlsx); });
+    connect(findingsList_, &QListWidget::itemClicked, this,
+            [this](const QListWidgetItem* item) { openFinding(item); });
+    connect(findingsList_, &QListWidget::itemActivated, this,
+            [this](const QListWidgetItem* item) { openFinding(item); });
+    auto* watchTimer = look::named(new QTimer(this), "watchTimer");
+    connect(watchTimer, &QTimer::timeout, this, &MonthPage::lookForChanges);
+    watchTimer->start(kWatchMilliseconds);
     read();
+}
+
+void MonthPage::readKeepingChoice() {
+    Choice choice;
+    if (const QTableWidgetItem* name = teacherTable_->item(teacherTable_->currentRow(), 0);
+        name != nullptr && shown_) {
+        const auto index = name->data(kTeacherRole).toULongLong();
+        if (index < shown_->teachers.size()) {
+            choice.teacher = shown_->teachers[index].name;
+            const int dayRow = sheetTable_->currentRow();
+            const auto& days = shown_->teachers[index].days;
+            if (dayRow >= 0 && dayRow < static_cast<int>(days.size())) {
+                choice.day = days[static_cast<std::size_t>(dayRow)].date;
+            }
+        }
+    }
+    choice.sortColumn = teacherTable_->horizontalHeader()->sortIndicatorSection();
+    choice.sortOrder = teacherTable_->horizontalHeader()->sortIndicatorOrder();
+    read();
+    keep_ = choice;
+}
+
+void MonthPage::lookForChanges() {
+    if (reading_.busy() || watching_.busy()) {
+        return;
+    }
+    watching_.run([folder = appFolder_](
+                      const ReadProgress&) -> Outcome<DataStamps> { return dataStampsOf(folder); },
+                  [this](Outcome<DataStamps> outcome) {
+                      const auto* stamps = std::get_if<DataStamps>(&outcome);
+                      // A page showing an error tries again each time: the folder may be back.
+                      if (!shownAnything_ || !stamps || !(*stamps == shownStamps_)) {
+                          readKeepingChoice();
+                      }
+                  });
+}
+
+void MonthPage::openFinding(const QListWidgetItem* item) {
+    if (item == nullptr || !item->data(kTeacherRole).isValid()) {
+        return;
+    }
+    selectTeacherAndDay(item->data(kTeacherRole).toULongLong(), item->data(kDayRole).toDate());
+}
+
+void MonthPage::selectTeacherAndDay(std::size_t teacher, const QDate& day) {
+    for (int row = 0; row < teacherTable_->rowCount(); ++row) {
+        const QTableWidgetItem* name = teacherTable_->item(row, 0);
+        if (name == nullptr || name->data(kTeacherRole).toULongLong() != teacher) {
+            continue;
+        }
+        teacherTable_->setCurrentCell(row, 0);
+        teacherTable_->scrollToItem(name);
+        const auto& days = shown_->teachers[teacher].days;
+        for (std::size_t i = 0; i < days.size(); ++i) {
+            if (days[i].date == day) {
+                sheetTable_->setCurrentCell(static_cast<int>(i), 0);
+                sheetTable_->scrollToItem(sheetTable_->item(static_cast<int>(i), 0),
+                                          QAbstractItemView::PositionAtCenter);
+            }
+        }
+        return;
+    }
 }
 
 void MonthPage::read() {
     const ReportPeriod month = ReportPeriod::ofMonth(yearSpin_->value(), monthSpin_->value());
+    keep_.reset();
     shown_.reset();
     savable_ = false;
     setSaveButtonsEnabled(false);
@@ -249,10 +324,14 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
     teacherTable_->setRowCount(0);
     sheetTable_->setRowCount(0);
     findingsList_->clear();
+    const std::optional<Choice> choice = std::exchange(keep_, std::nullopt);
     if (const auto* message = std::get_if<QString>(&outcome)) {
+        shownAnything_ = false;
         office::showMessage(messageLabel_, *message, true);
         return;
     }
+    shownStamps_ = std::get<PeriodRead>(outcome).stamps;
+    shownAnything_ = true;
     auto report =
         std::make_shared<const PeriodReport>(std::move(std::get<PeriodRead>(outcome).report));
     const QStringList notes = std::get<PeriodRead>(outcome).notes;
@@ -271,14 +350,33 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
         setTeacherRow(teacherTable_, i, *report, static_cast<std::size_t>(i));
     }
     teacherTable_->setSortingEnabled(true);
-    teacherTable_->sortItems(kOvertimeColumn, Qt::DescendingOrder);
-    findingsList_->addItems(findingTexts(*report));
+    if (choice && choice->sortColumn >= 0) {
+        teacherTable_->sortItems(choice->sortColumn, choice->sortOrder);
+    } else {
+        teacherTable_->sortItems(kOvertimeColumn, Qt::DescendingOrder);
+    }
+    for (const FindingLine& line : findingLines(*report)) {
+        auto* item = new QListWidgetItem(line.text, findingsList_);
+        if (line.teacher) {
+            item->setData(kTeacherRole, static_cast<qulonglong>(*line.teacher));
+            item->setData(kDayRole, line.date);
+            item->setToolTip(u"クリックすると、この日の勤務表を開きます"_s);
+        }
+    }
     shown_ = std::move(report);
     // A month without records is no sheet to hand in.
     savable_ = anyRecord;
     setSaveButtonsEnabled(savable_);
-    if (teacherTable_->rowCount() > 0) {
-        teacherTable_->setCurrentCell(0, 0);
+    if (teacherTable_->rowCount() == 0) {
+        return;
+    }
+    teacherTable_->setCurrentCell(0, 0);
+    if (choice && !choice->teacher.isEmpty()) {
+        for (std::size_t t = 0; t < shown_->teachers.size(); ++t) {
+            if (shown_->teachers[t].name == choice->teacher) {
+                selectTeacherAndDay(t, choice->day);
+            }
+        }
     }
 }
 

@@ -6,14 +6,17 @@
 #include "office/window_reads.h"
 #include "office_window/background.h"
 
+#include <QDate>
 #include <QWidget>
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -28,6 +31,10 @@ class MonthPage : public QWidget {
     using SavePathChooser = std::function<QString(const QString& title, const QString& suggested,
                                                   const QString& filter)>;
 
+    // Reads again by itself when the files its numbers are made of change (looked at every
+    // kWatchMilliseconds), keeping the teacher, the day and the order chosen.
+    static constexpr int kWatchMilliseconds = 3000;
+
     MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* parent = nullptr);
 
     // The file dialog by default; tests give the path.
@@ -37,9 +44,21 @@ class MonthPage : public QWidget {
     enum class Format { Csv, Pdf, Xlsx };
     struct Saved {};
 
+    // What the user chose on the page, kept through a read of the same month.
+    struct Choice {
+        QString teacher;
+        QDate day;
+        int sortColumn = -1;
+        Qt::SortOrder sortOrder = Qt::DescendingOrder;
+    };
+
     void read();
+    void readKeepingChoice();
     void showRead(Outcome<PeriodRead> outcome);
     void showTeacher(int row);
+    void openFinding(const QListWidgetItem* item);
+    void selectTeacherAndDay(std::size_t teacher, const QDate& day);
+    void lookForChanges();
     void save(Format format);
     void setSaveButtonsEnabled(bool enabled);
 
@@ -50,6 +69,10 @@ class MonthPage : public QWidget {
     bool savable_ = false;                       // a month with records is shown
     BackgroundWork<PeriodRead> reading_{this};
     BackgroundWork<Saved> saving_{this};
+    BackgroundWork<DataStamps> watching_{this};
+    DataStamps shownStamps_;
+    bool shownAnything_ = false;
+    std::optional<Choice> keep_;  // for the read running now
 
     QSpinBox* yearSpin_;
     QSpinBox* monthSpin_;
