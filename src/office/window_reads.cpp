@@ -98,6 +98,25 @@ std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFol
     return PeriodRead{buildReport(period, std::move(inputs)), stamps, notes};
 }
 
+std::variant<PcStatusesRead, QString> readPcStatusesOn(const std::filesystem::path& appFolder,
+                                                       const QDate& today) {
+    if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {
+        return problem;
+    }
+    PcStatusesRead read;
+    try {
+        read.files = readPcStatuses(appFolder);
+    } catch (const FileError& e) {
+        return messageOf(e);
+    }
+    // Without the hours no PC is marked for not reaching the share; the presence board
+    // already says which of these files cannot be read.
+    std::vector<InputProblem> unread;
+    read.schoolHours =
+        schoolHoursOf(scheduleOn(readReportCalendar(appFolder, today, unread), today));
+    return read;
+}
+
 std::variant<std::vector<CardholderRow>, QString> readCardholders(
     const std::filesystem::path& appFolder) {
     if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {

@@ -5,6 +5,7 @@
 
 #include "files/cardholder_list.h"
 #include "files/file_stamp.h"
+#include "files/pc_status.h"
 #include "report/report_inputs.h"
 #include "report/report_model.h"
 
@@ -12,6 +13,7 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -47,6 +49,16 @@ struct PeriodRead {
 std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
                                              const ReportPeriod& period, const QDate& today,
                                              const ScanProgress& progress = {});
+
+// Every reception PC's status file, and the school's hours on the day they are read for.
+struct PcStatusesRead {
+    std::vector<PcStatusFile> files;
+    std::optional<SchoolHours> schoolHours;  // none on a day off, or when they cannot be read
+};
+
+// The files of the PCs, or the message why their folder cannot be read.
+std::variant<PcStatusesRead, QString> readPcStatusesOn(const std::filesystem::path& appFolder,
+                                                       const QDate& today);
 
 // The cardholder list's rows, or the message why it cannot be read.
 std::variant<std::vector<CardholderRow>, QString> readCardholders(

@@ -40,7 +40,107 @@ QString fieldProblemText(const FieldProblem& problem) {
     return {};
 }
 
+// A PC's time as the board shows it: the time alone today, the date before it otherwise.
+QString pcTimeText(const QDateTime& time, const QDateTime& now) {
+    if (!time.isValid()) {
+        return u"なし"_s;
+    }
+    const QDateTime local = time.toLocalTime();
+    if (local.date() == now.date()) {
+        return local.toString(u"HH:mm"_s);
+    }
+    return local.toString(local.date().year() == now.date().year() ? u"MM/dd HH:mm"_s
+                                                                   : u"yyyy/MM/dd HH:mm"_s);
+}
+
+QString lengthText(qint64 minutes) {
+    if (minutes < 60) {
+        return u"%1分"_s.arg(minutes);
+    }
+    if (minutes < 24 * 60) {
+        return minutes % 60 == 0 ? u"%1時間"_s.arg(minutes / 60)
+                                 : u"%1時間%2分"_s.arg(minutes / 60).arg(minutes % 60);
+    }
+    return u"%1日"_s.arg(minutes / (24 * 60));
+}
+
+// Minutes from `since` to `now`; none when `since` is unknown or ahead (another PC's clock).
+std::optional<qint64> minutesSince(const QDateTime& since, const QDateTime& now) {
+    if (!since.isValid()) {
+        return std::nullopt;
+    }
+    const qint64 seconds = since.secsTo(now);
+    if (seconds < 0) {
+        return std::nullopt;
+    }
+    return seconds / 60;
+}
+
+const QString kNeedsLook = u"※ 要確認："_s;
+
+PcRow unreadPcRow(const PcStatusFile& file) {
+    QByteArray name = QByteArray::fromStdString(file.fileName);
+    name.chop(4);  // ".txt"
+    PcRow row;
+    row.name = withControlPictures(QString::fromUtf8(QByteArray::fromPercentEncoding(name)));
+    row.needsLook = true;
+    switch (file.read.problem) {
+        case PcStatusProblem::NotAStatusFile:
+            row.standing = kNeedsLook + u"Tavomi の状態ファイルではありません"_s;
+            break;
+        case PcStatusProblem::Incomplete:
+            row.standing = kNeedsLook + u"状態ファイルが途中で切れているか、壊れています"_s;
+            break;
+        case PcStatusProblem::Unreadable:
+        case PcStatusProblem::None:
+            row.standing =
+                kNeedsLook +
+                u"状態ファイルを読めません（%1）"_s.arg(
+                    file.error ? file.error->japaneseText().replace(u"\r\n"_s, u" "_s) : QString());
+            break;
+    }
+    return row;
+}
+
 }  // namespace
+
+std::vector<PcRow> pcRows(const std::vector<PcStatusFile>& files,
+                          const std::optional<SchoolHours>& schoolHours, const QDateTime& now) {
+    const int nowMinutes = now.time().hour() * 60 + now.time().minute();
+    const bool schoolIsOn =
+        schoolHours && schoolHours->start <= nowMinutes && nowMinutes < schoolHours->end;
+    std::vector<PcRow> rows;
+    for (const PcStatusFile& file : files) {
+        if (!file.read.status) {
+            rows.push_back(unreadPcRow(file));
+            continue;
+        }
+        const PcStatus& status = *file.read.status;
+        PcRow row;
+        row.name = withControlPictures(status.pcName);
+        row.reached = pcTimeText(status.reached, now);
+        row.waiting =
+            status.waiting == 0
+                ? u"なし"_s
+                : u"%1件（%2から）"_s.arg(status.waiting).arg(pcTimeText(status.waitingSince, now));
+        row.cardList = pcTimeText(status.cardListTakenAt, now);
+        row.version = withControlPictures(status.version);
+        QStringList why;
+        if (const auto waited = minutesSince(status.waitingSince, now);
+            status.waiting > 0 && waited && *waited > kPcLateMinutes) {
+            why << u"未送信の記録が%1待っています"_s.arg(lengthText(*waited));
+        }
+        if (const auto away = minutesSince(status.reached, now);
+            schoolIsOn && (!status.reached.isValid() || (away && *away > kPcLateMinutes))) {
+            why << (away ? u"%1ファイルサーバーに届いていません"_s.arg(lengthText(*away))
+                         : u"ファイルサーバーに届いた時刻がわかりません"_s);
+        }
+        row.needsLook = !why.isEmpty();
+        row.standing = row.needsLook ? kNeedsLook + why.join(u"／"_s) : u"正常"_s;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
 
 QString standingText(const DaySummary& day, bool dayIsOver) {
     const Whereabouts where = whereaboutsAfter(day);

@@ -2,10 +2,12 @@
 // What the office window's pages show, as texts, without widgets: the board of who is
 // in, the month's findings, and the card registration's refusals in Japanese.
 
+#include "files/pc_status.h"
 #include "office/card_registration.h"
 #include "report/report_model.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,27 @@ QString standingText(const DaySummary& day, bool dayIsOver);
 
 // The board of a one-day report, teacher by teacher.
 std::vector<PresenceRow> presenceRows(const PeriodReport& dayReport, bool dayIsOver);
+
+// One reception PC's line on the board, from its status file.
+struct PcRow {
+    QString name;      // control characters as their pictures
+    QString standing;  // 正常, or ※ 要確認： and why
+    QString reached;   // when it last reached the share
+    QString waiting;   // なし, or 3件（07:40から）
+    QString cardList;  // when its cardholder list was read
+    QString version;
+    bool needsLook = false;
+};
+
+// A PC needs a look when its records have waited longer than this, or when, during the
+// school's hours, it has not reached the share for longer than this.
+inline constexpr int kPcLateMinutes = 30;
+
+// The PCs' lines at `now`. Records that wait are marked at any hour (they are missing from
+// the journal); a PC that has not reached the share only within `schoolHours` (PCs are
+// switched off at night). A file that gives no status is a line that needs a look.
+std::vector<PcRow> pcRows(const std::vector<PcStatusFile>& files,
+                          const std::optional<SchoolHours>& schoolHours, const QDateTime& now);
 
 // True when the period has a record. A garbled line does not count: one without a
 // readable date is listed with every period.

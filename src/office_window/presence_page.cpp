@@ -5,6 +5,8 @@
 #include "office_window/page_parts.h"
 #include "report/report_text.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +33,14 @@ PresencePage::PresencePage(std::filesystem::path appFolder, Clock clock, QWidget
     messageLabel_ = office::messageLine(this);
     progressBar_ = office::readProgressBar(this);
     watchTimer_ = look::named(new QTimer(this), "watchTimer");
+    auto* pcHeading = look::named(new QLabel(u"受付のPC"_s, this), "pcHeadingLabel");
+    pcTable_ = office::textTable("pcTable",
+                                 {u"PC"_s, u"状態"_s, u"最後にファイルサーバーに届いた時刻"_s,
+                                  u"未送信の記録"_s, u"カードの一覧"_s, u"バージョン"_s},
+                                 this);
+    pcMessageLabel_ = office::messageLine(this);
+    pcMessageLabel_->setObjectName(u"pcMessageLabel"_s);
+    pcStatusTimer_ = look::named(new QTimer(this), "pcStatusTimer");
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(u"日付"_s, this));
@@ -42,14 +52,64 @@ PresencePage::PresencePage(std::filesystem::path appFolder, Clock clock, QWidget
     layout->addWidget(headingLabel_);
     layout->addWidget(messageLabel_);
     layout->addWidget(progressBar_);
-    layout->addWidget(table_);
+    layout->addWidget(table_, 3);
+    layout->addWidget(pcHeading);
+    layout->addWidget(pcMessageLabel_);
+    layout->addWidget(pcTable_, 1);
 
     connect(dateEdit_, &QDateEdit::dateChanged, this, &PresencePage::read);
     connect(todayButton, &QPushButton::clicked, this,
             [this] { dateEdit_->setDate(clock_().date()); });
     connect(watchTimer_, &QTimer::timeout, this, &PresencePage::lookForChanges);
     watchTimer_->start(kWatchMilliseconds);
+    connect(pcStatusTimer_, &QTimer::timeout, this, &PresencePage::readPcStatuses);
+    pcStatusTimer_->start(kPcStatusMilliseconds);
     read();
+    readPcStatuses();
+}
+
+void PresencePage::readPcStatuses() {
+    if (pcReading_.busy()) {
+        return;  // a share that hangs: one read at a time
+    }
+    pcReading_.run(
+        [folder = appFolder_,
+         today = clock_().date()](const ReadProgress&) -> Outcome<PcStatusesRead> {
+            auto read = readPcStatusesOn(folder, today);
+            if (auto* message = std::get_if<QString>(&read)) {
+                return *message;
+            }
+            return std::get<PcStatusesRead>(std::move(read));
+        },
+        [this](Outcome<PcStatusesRead> outcome) { showPcStatuses(std::move(outcome)); });
+}
+
+void PresencePage::showPcStatuses(Outcome<PcStatusesRead> outcome) {
+    if (const auto* message = std::get_if<QString>(&outcome)) {
+        pcTable_->setRowCount(0);
+        office::showMessage(pcMessageLabel_, *message, true);
+        return;
+    }
+    const PcStatusesRead& read = std::get<PcStatusesRead>(outcome);
+    const auto rows = pcRows(read.files, read.schoolHours, clock_());
+    pcTable_->setRowCount(static_cast<int>(rows.size()));
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        const PcRow& row = rows[static_cast<std::size_t>(i)];
+        office::setRow(
+            pcTable_, i,
+            {row.name, row.standing, row.reached, row.waiting, row.cardList, row.version});
+        // The colour repeats the text's mark, for whoever does not tell red apart.
+        if (row.needsLook) {
+            for (int column = 0; column < pcTable_->columnCount(); ++column) {
+                QTableWidgetItem* item = pcTable_->item(i, column);
+                item->setBackground(QColor(0xff, 0xe0, 0xe0));
+                item->setForeground(QColor(0xb0, 0x00, 0x00));
+            }
+        }
+    }
+    office::showMessage(pcMessageLabel_,
+                        rows.empty() ? u"状態を知らせているPCはまだありません。"_s : QString(),
+                        false);
 }
 
 void PresencePage::read() {

@@ -1,6 +1,6 @@
 #pragma once
 // 今日の在校状況: every cardholder and where each stands on a day, read again by itself
-// when the journal or the cardholder list changes.
+// when the journal or the cardholder list changes; below, how each reception PC is now.
 
 #include "clock/clock.h"
 #include "office/window_reads.h"
@@ -24,6 +24,8 @@ class PresencePage : public QWidget {
     // How often the files' size and time are looked at: inotify does not see another
     // PC's writes on a share.
     static constexpr int kWatchMilliseconds = 3000;
+    // How often the PCs' status files are read: a PC writes its own at most once a minute.
+    static constexpr int kPcStatusMilliseconds = 30000;
 
     PresencePage(std::filesystem::path appFolder, Clock clock, QWidget* parent = nullptr);
 
@@ -31,6 +33,8 @@ class PresencePage : public QWidget {
     void read();
     void showRead(Outcome<PeriodRead> outcome);
     void lookForChanges();
+    void readPcStatuses();
+    void showPcStatuses(Outcome<PcStatusesRead> outcome);
 
     std::filesystem::path appFolder_;
     Clock clock_;
@@ -38,6 +42,7 @@ class PresencePage : public QWidget {
     bool shownAnything_ = false;
     BackgroundWork<PeriodRead> reading_{this};
     BackgroundWork<DataStamps> watching_{this};
+    BackgroundWork<PcStatusesRead> pcReading_{this};
 
     QDateEdit* dateEdit_;
     QLabel* headingLabel_;
@@ -45,6 +50,9 @@ class PresencePage : public QWidget {
     QLabel* messageLabel_;
     QProgressBar* progressBar_;
     QTimer* watchTimer_;
+    QTableWidget* pcTable_;
+    QLabel* pcMessageLabel_;
+    QTimer* pcStatusTimer_;
 };
 
 }  // namespace tavomi

@@ -100,6 +100,18 @@ DaySchedule scheduleOn(const ReportCalendar& calendar, const QDate& date) {
     return fromFiles(calendar, date).value_or(DaySchedule{});
 }
 
+std::optional<SchoolHours> schoolHoursOf(const DaySchedule& schedule) {
+    if (!schedule.scheduled || !schedule.hours) {
+        return std::nullopt;
+    }
+    const auto start = readSpreadsheetMinutes(schedule.hours->start);
+    const auto end = readSpreadsheetMinutes(schedule.hours->end);
+    if (!start || !end) {
+        return std::nullopt;
+    }
+    return SchoolHours{*start, *end};
+}
+
 QStringList scheduleChecks(const ReportPeriod& month, const ReportCalendar& calendar) {
     QStringList checks;
     QStringList fromWeeklyTable;

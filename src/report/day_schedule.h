@@ -63,6 +63,16 @@ QString weekdayText(const QDate& date);
 
 DaySchedule scheduleOn(const ReportCalendar& calendar, const QDate& date);
 
+// The school's hours of a day: its scheduled start and end, minutes after midnight.
+struct SchoolHours {
+    int start = 0;
+    int end = 0;
+    bool operator==(const SchoolHours&) const = default;
+};
+
+// None on a day off, or when the day's times cannot be read.
+std::optional<SchoolHours> schoolHoursOf(const DaySchedule& schedule);
+
 // What the office should look at in the month's scheduled hours, one line each: a time that
 // cannot be read (its file and line; that day's overtime is not counted), a date whose hours
 // came from the weekly table (up to today), a line of the school's calendar left out.

@@ -31,7 +31,21 @@ ReportInputs readReportInputs(const std::filesystem::path& appFolder, const Repo
         inputs.cardholders = std::move(list.names);
         inputs.jobs = std::move(list.jobs);
     });
-    ReportCalendar& calendar = inputs.calendar;
+    inputs.calendar = readReportCalendar(appFolder, today, inputs.problems);
+    return inputs;
+}
+
+ReportCalendar readReportCalendar(const std::filesystem::path& appFolder, const QDate& today,
+                                  std::vector<InputProblem>& problems) {
+    ReportCalendar calendar;
+    calendar.today = today;
+    const auto readOrNote = [&problems](InputProblem::File file, const auto& read) {
+        try {
+            read();
+        } catch (const FileError& e) {
+            problems.push_back({file, e});
+        }
+    };
     readOrNote(InputProblem::File::WorkingHours, [&] {
         calendar.workingHours = readWorkingHours(dataFilePath(appFolder, kWorkingHoursFile));
     });
@@ -40,7 +54,7 @@ ReportInputs readReportInputs(const std::filesystem::path& appFolder, const Repo
     });
     readOrNote(InputProblem::File::SchoolCalendar,
                [&] { calendar.school = readSchoolCalendar(appFolder); });
-    return inputs;
+    return calendar;
 }
 
 PeriodReport buildReport(const ReportPeriod& period, ReportInputs inputs) {

@@ -45,6 +45,11 @@ ReportInputs readReportInputs(const std::filesystem::path& appFolder, const Repo
                               const QDate& today, const ScanProgress& progress = {},
                               std::optional<qsizetype> jobField = std::nullopt);
 
+// The working hours, the weekly table and the school's calendar, each one that cannot be
+// read added to `problems` and left empty.
+ReportCalendar readReportCalendar(const std::filesystem::path& appFolder, const QDate& today,
+                                  std::vector<InputProblem>& problems);
+
 // The report the inputs make.
 PeriodReport buildReport(const ReportPeriod& period, ReportInputs inputs);
 

@@ -15,6 +15,7 @@
 #include "sound/sound.h"
 #include "spool/journal_writer.h"
 #include "spool/local_copy.h"
+#include "spool/pc_status_reporter.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -157,6 +158,14 @@ void keepCopiesForStart(MainScreen& mainScreen, const std::filesystem::path& app
     });
 }
 
+// This PC's status in the data folder for the office window, written on a thread of its own
+// (a status that cannot be written never stops a punch).
+std::unique_ptr<PcStatusReporter> reportPcStatus(const std::filesystem::path& appFolder,
+                                                 const JournalWriter& writer, const Clock& clock) {
+    return std::make_unique<PcStatusReporter>(appFolder, writer, thisPcName(),
+                                              QStringLiteral(TAVOMI_VERSION), clock);
+}
+
 // What every pass of a run shares.
 struct Run {
     QApplication& app;
@@ -194,6 +203,7 @@ int runOnShare(const Run& run) {
     keepCopiesForStart(*mainScreen, run.appFolder, writer.spoolFolder(), run.clock);
     // Only now: the start-up's look at a leftover lock comes before any send.
     writer.start();
+    const auto pcStatus = reportPcStatus(run.appFolder, writer, run.clock);
     if (run.options.wakeOnCardEvents) {
         mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
     }

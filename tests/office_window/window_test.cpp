@@ -4,6 +4,7 @@
 
 #include "files/cp932.h"
 #include "files/data_folder.h"
+#include "files/pc_status.h"
 #include "office/command_line.h"
 #include "office/report_fixture.h"
 #include "office/report_tool.h"
@@ -158,6 +159,39 @@ TEST_F(OfficeWindowTest, ADayThatIsOverShowsWhoDidNotClockOut) {
     EXPECT_EQ(cell(table, rowOf(table, u"田中　花"_s), 1), u"退勤済"_s);
     EXPECT_EQ(cell(table, rowOf(table, u"鈴木　一郎"_s), 1), u"記録なし"_s);
     EXPECT_FALSE(find<QLabel>("presencePage", "headingLabel")->text().contains(u"現在"_s));
+}
+
+// Below the board, each reception PC as its status file tells it; one that needs a look is
+// marked in words and in colour.
+TEST_F(OfficeWindowTest, TheBoardShowsEachReceptionPcAndMarksOneThatNeedsALook) {
+    const auto status = [&](const QString& name, const QTime& reached) {
+        return PcStatus{name, u"2.8.24"_s, QDateTime(now.date(), reached), 0, {}, {}};
+    };
+    writePcStatus(folder.appFolder(), status(u"reception-1"_s, QTime(10, 20)));
+    writePcStatus(folder.appFolder(), status(u"reception-2"_s, QTime(9, 0)));
+    std::FILE* torn = std::fopen(
+        (folder.appFolder() / kDataFolderName / kPcStatusFolder / "reception-3.txt").c_str(), "w");
+    ASSERT_NE(torn, nullptr);
+    std::fputs("tavomi-pc-status 1\npc=recep", torn);
+    std::fclose(torn);
+
+    open();
+    auto* table = find<QTableWidget>("presencePage", "pcTable");
+    ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 3; }));
+    const std::vector<std::pair<QString, QString>> expected = {
+        {u"reception-1"_s, u"正常"_s},
+        {u"reception-2"_s, u"※ 要確認：1時間30分ファイルサーバーに届いていません"_s},
+        {u"reception-3"_s, u"※ 要確認：状態ファイルが途中で切れているか、壊れています"_s},
+    };
+    for (int row = 0; row < 3; ++row) {
+        const auto& [name, standing] = expected[static_cast<std::size_t>(row)];
+        EXPECT_EQ(cell(table, row, 0), name);
+        EXPECT_EQ(cell(table, row, 1), standing);
+        const bool marked = table->item(row, 1)->background().style() != Qt::NoBrush;
+        EXPECT_EQ(marked, row != 0) << name.toStdString();
+    }
+    EXPECT_EQ(cell(table, 0, 2), u"10:20"_s);
+    EXPECT_EQ(cell(table, 0, 5), u"2.8.24"_s);
 }
 
 TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrites) {
