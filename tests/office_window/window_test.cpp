@@ -18,6 +18,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +29,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -279,6 +281,40 @@ TEST_F(OfficeWindowTest, TheMonthShowsTheSheetsFindingsAndSavesWhatTheReportWrit
     EXPECT_TRUE(waitUntil(
         [&] { return message("monthPage")->text().contains(u"2019年10月の記録はありません"_s); }));
     EXPECT_FALSE(find<QPushButton>("monthPage", "csvButton")->isEnabled());
+}
+
+// In the first days of a month the page opens on the month just ended. It keeps up with
+// the journal by itself, on the teacher, day and order chosen; a
+// line of the things to check opens its teacher's sheet at that day.
+TEST_F(OfficeWindowTest, TheMonthReadsAgainByItselfKeepingWhatWasChosen) {
+    now = QDateTime(QDate(2019, 9, 5), QTime(8, 0));  // the month just ended is the one to hand in
+    open();
+    EXPECT_EQ(find<QSpinBox>("monthPage", "monthSpin")->value(), 8);
+    auto* teachers = find<QTableWidget>("monthPage", "teacherTable");
+    auto* sheet = find<QTableWidget>("monthPage", "sheetTable");
+    auto* findings = find<QListWidget>("monthPage", "findingsList");
+    ASSERT_TRUE(waitUntil([&] { return teachers->rowCount() > 0 && findings->count() > 0; }));
+    const auto lines = findings->findItems(u"8月5日（月）　出勤なし"_s, Qt::MatchContains);
+    ASSERT_EQ(lines.size(), 1);
+    findings->scrollToItem(lines.front());
+    QTest::mouseClick(findings->viewport(), Qt::LeftButton, {},
+                      findings->visualItemRect(lines.front()).center());
+    EXPECT_EQ(cell(teachers, teachers->currentRow(), 0), u"山田　花子"_s);
+    EXPECT_EQ(sheet->currentRow(), 4);
+
+    teachers->sortByColumn(0, Qt::AscendingOrder);
+    teachers->setCurrentCell(rowOf(teachers, u"佐藤太郎"_s), 0);
+    sheet->setCurrentCell(30, 0);
+    EXPECT_EQ(cell(sheet, 30, 4), QString());
+    QByteArray journal = folder.readBytes(kJournalFile);
+    journal += encodeCp932(u"出勤,佐藤太郎,2019/08/31,07:00,IC記録,詳細なし,事由なし\r\n"_s);
+    folder.writeBytes(kJournalFile, journal);
+
+    EXPECT_TRUE(waitUntil([&] { return cell(sheet, 30, 4) == u"07:00"_s; }, 10000));
+    EXPECT_EQ(cell(teachers, teachers->currentRow(), 0), u"佐藤太郎"_s);
+    EXPECT_EQ(sheet->currentRow(), 30);
+    EXPECT_EQ(teachers->horizontalHeader()->sortIndicatorSection(), 0);
+    EXPECT_EQ(teachers->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
 // The principal's list: largest overtime first, any column sorted by what it counts, and
