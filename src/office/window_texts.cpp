@@ -191,12 +191,12 @@ std::vector<FindingLine> findingLines(const PeriodReport& report) {
                                      .arg(day.date.month())
                                      .arg(day.date.day())
                                      .arg(weekdayText(day.date), exceptionText(exception, day)),
-                                 t, day.date});
+                                 t, day.date, exception});
             }
         }
     }
     for (const QString& check : report.scheduleChecks) {
-        lines.push_back({check, std::nullopt, {}});
+        lines.push_back({check, std::nullopt, {}, std::nullopt});
     }
     for (const GarbledLine& line : report.garbled) {
         lines.push_back({u"%1 %2行目　%3：%4"_s
@@ -204,7 +204,8 @@ std::vector<FindingLine> findingLines(const PeriodReport& report) {
                              .arg(line.line)
                              .arg(lineProblemText(line.problem), withControlPictures(line.text)),
                          std::nullopt,
-                         {}});
+                         {},
+                         std::nullopt});
     }
     return lines;
 }

@@ -66,6 +66,7 @@ struct FindingLine {
     QString text;
     std::optional<std::size_t> teacher;
     QDate date;
+    std::optional<DayException> exception;
 };
 std::vector<FindingLine> findingLines(const PeriodReport& report);
 QStringList findingTexts(const PeriodReport& report);

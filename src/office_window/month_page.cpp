@@ -4,6 +4,7 @@
 #include "office/report_tool.h"
 #include "office/tool_output.h"
 #include "office/window_texts.h"
+#include "office_window/correction_dialog.h"
 #include "office_window/page_parts.h"
 #include "report/board_report.h"
 #include "report/report_pdf.h"
@@ -48,6 +49,7 @@ constexpr int kFlagsColumn = 8;
 constexpr int kSortRole = Qt::UserRole + 1;
 constexpr int kTeacherRole = Qt::UserRole;
 constexpr int kDayRole = Qt::UserRole + 2;
+constexpr int kMissingKindRole = Qt::UserRole + 3;
 
 QStringList teacherCells(const PeriodReport& report, std::size_t row) {
     const TeacherDays& teacher = report.teachers[row];
@@ -178,8 +180,15 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     top->addWidget(pdfButton_);
     top->addWidget(xlsxButton_);
 
+    addRecordButton_ =
+        look::named(new QPushButton(u"この日に記録を加える…"_s, this), "addRecordButton");
+    addRecordButton_->setToolTip(
+        u"選んだ行に足りない記録を、受付の手動入力と同じ形（手動記録）で加えます"_s);
+    addRecordButton_->setEnabled(false);
     auto* findings = new QGroupBox(u"確認が必要な記録と読めない行"_s, this);
-    (new QVBoxLayout(findings))->addWidget(findingsList_);
+    auto* findingsLayout = new QVBoxLayout(findings);
+    findingsLayout->addWidget(findingsList_);
+    findingsLayout->addWidget(addRecordButton_, 0, Qt::AlignRight);
     // How every number on the page is made, one click away.
     auto* rules = look::named(new QGroupBox(u"集計のきまり"_s, this), "countingRulesPanel");
     rules->setCheckable(true);
@@ -229,6 +238,16 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
             [this](const QListWidgetItem* item) { openFinding(item); });
     connect(findingsList_, &QListWidget::itemActivated, this,
             [this](const QListWidgetItem* item) { openFinding(item); });
+    connect(findingsList_, &QListWidget::currentItemChanged, this, &MonthPage::enableAddRecord);
+    connect(addRecordButton_, &QPushButton::clicked, this, &MonthPage::addMissingRecord);
+    askCorrection_ = [this](const QString& person, const QDate& date,
+                            RecordKind kind) -> std::optional<ManualEntry> {
+        CorrectionDialog dialog(person, date, kind, this);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog.entry();
+    };
     auto* watchTimer = look::named(new QTimer(this), "watchTimer");
     connect(watchTimer, &QTimer::timeout, this, &MonthPage::lookForChanges);
     watchTimer->start(kWatchMilliseconds);
@@ -268,6 +287,45 @@ void MonthPage::lookForChanges() {
                           readKeepingChoice();
                       }
                   });
+}
+
+void MonthPage::enableAddRecord() {
+    const QListWidgetItem* item = findingsList_->currentItem();
+    addRecordButton_->setEnabled(item != nullptr && item->data(kMissingKindRole).isValid() &&
+                                 !correcting_.busy());
+}
+
+void MonthPage::addMissingRecord() {
+    const QListWidgetItem* item = findingsList_->currentItem();
+    if (item == nullptr || !item->data(kMissingKindRole).isValid() || !shown_ ||
+        correcting_.busy()) {
+        return;
+    }
+    const auto teacher = item->data(kTeacherRole).toULongLong();
+    if (teacher >= shown_->teachers.size()) {
+        return;
+    }
+    const auto kind = static_cast<RecordKind>(item->data(kMissingKindRole).toInt());
+    const std::optional<ManualEntry> entry =
+        askCorrection_(shown_->teachers[teacher].name, item->data(kDayRole).toDate(), kind);
+    if (!entry) {
+        return;
+    }
+    addRecordButton_->setEnabled(false);
+    office::showMessage(messageLabel_, u"記録しています…"_s, false);
+    correcting_.run(
+        [folder = appFolder_, entry = *entry, now = clock_()](const ReadProgress&)
+            -> Outcome<CorrectionOutcome> { return writeCorrection(folder, entry, now); },
+        [this](Outcome<CorrectionOutcome> outcome) {
+            const auto* done = std::get_if<CorrectionOutcome>(&outcome);
+            const QString message = done ? done->message : std::get<QString>(outcome);
+            office::showMessage(messageLabel_, message, !done || done->isError);
+            if (done && done->written) {
+                correctionSaid_ = message;  // said again above what the new read says
+                readKeepingChoice();
+            }
+            enableAddRecord();
+        });
 }
 
 void MonthPage::openFinding(const QListWidgetItem* item) {
@@ -340,6 +398,9 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
     if (!anyRecord) {
         messages.prepend(monthTitle(report->period) + u"の記録はありません。"_s);
     }
+    if (!correctionSaid_.isEmpty()) {
+        messages.prepend(std::exchange(correctionSaid_, QString()));
+    }
     office::showMessage(messageLabel_, messages.join(u'\n'), !messages.isEmpty());
 
     // Filled unsorted, then the largest overtime first (equal ones as listed); a click on a
@@ -361,6 +422,9 @@ void MonthPage::showRead(Outcome<PeriodRead> outcome) {
             item->setData(kTeacherRole, static_cast<qulonglong>(*line.teacher));
             item->setData(kDayRole, line.date);
             item->setToolTip(u"クリックすると、この日の勤務表を開きます"_s);
+        }
+        if (const auto kind = line.exception ? missingRecordKind(*line.exception) : std::nullopt) {
+            item->setData(kMissingKindRole, static_cast<int>(*kind));
         }
     }
     shown_ = std::move(report);

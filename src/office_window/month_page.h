@@ -3,6 +3,8 @@
 // the CSV, PDF and workbook that tavomi-report writes.
 
 #include "clock/clock.h"
+#include "manual/manual_record.h"
+#include "office/office_correction.h"
 #include "office/window_reads.h"
 #include "office_window/background.h"
 
@@ -40,6 +42,12 @@ class MonthPage : public QWidget {
     // The file dialog by default; tests give the path.
     void setSavePathChooser(SavePathChooser chooser) { choosePath_ = std::move(chooser); }
 
+    // Asks for the record a line of the things to check is missing: the entry to write, or
+    // nothing when cancelled. The correction dialog by default; tests give the entry.
+    using CorrectionAsker = std::function<std::optional<ManualEntry>(
+        const QString& person, const QDate& date, RecordKind kind)>;
+    void setCorrectionAsker(CorrectionAsker asker) { askCorrection_ = std::move(asker); }
+
   private:
     enum class Format { Csv, Pdf, Xlsx };
     struct Saved {};
@@ -59,20 +67,25 @@ class MonthPage : public QWidget {
     void openFinding(const QListWidgetItem* item);
     void selectTeacherAndDay(std::size_t teacher, const QDate& day);
     void lookForChanges();
+    void addMissingRecord();
+    void enableAddRecord();
     void save(Format format);
     void setSaveButtonsEnabled(bool enabled);
 
     std::filesystem::path appFolder_;
     Clock clock_;
     SavePathChooser choosePath_;
+    CorrectionAsker askCorrection_;
     std::shared_ptr<const PeriodReport> shown_;  // what the buttons save
     bool savable_ = false;                       // a month with records is shown
     BackgroundWork<PeriodRead> reading_{this};
     BackgroundWork<Saved> saving_{this};
     BackgroundWork<DataStamps> watching_{this};
+    BackgroundWork<CorrectionOutcome> correcting_{this};
     DataStamps shownStamps_;
     bool shownAnything_ = false;
     std::optional<Choice> keep_;  // for the read running now
+    QString correctionSaid_;      // the last correction's outcome, for the read it asks for
 
     QSpinBox* yearSpin_;
     QSpinBox* monthSpin_;
@@ -84,6 +97,7 @@ class MonthPage : public QWidget {
     QPushButton* csvButton_;
     QPushButton* pdfButton_;
     QPushButton* xlsxButton_;
+    QPushButton* addRecordButton_;
     QLabel* messageLabel_;
     QProgressBar* progressBar_;
 };

@@ -300,7 +300,8 @@ int runTavomi(int argc, char** argv, const RunOptions& options) {
     // Each pass is a whole start; one ends early when the file server answers again.
     for (;;) {
         const StartPlan plan = planStart(appFolder, run.spoolFolder, ShareWatch::kEvery);
-        if (!plan.why.empty()) {
+        // A folder set up wrong is told as a start always told it.
+        if (plan.place != StartPlan::Place::Share) {
             std::fprintf(stderr, "tavomi: the data folder does not answer: %s\n", plan.why.c_str());
         }
         int code = 0;

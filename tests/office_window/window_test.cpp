@@ -9,6 +9,8 @@
 #include "office/report_fixture.h"
 #include "office/report_tool.h"
 #include "office_window/month_page.h"
+#include "record/punch_record.h"
+#include "report/report_text.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
 #include "support/modal_helper.h"
@@ -315,6 +317,51 @@ TEST_F(OfficeWindowTest, TheMonthReadsAgainByItselfKeepingWhatWasChosen) {
     EXPECT_EQ(sheet->currentRow(), 30);
     EXPECT_EQ(teachers->horizontalHeader()->sortIndicatorSection(), 0);
     EXPECT_EQ(teachers->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+}
+
+// A missing clock-out mended from the office: the record the manual entry would write,
+// and the month shows it, marked as made by hand, with the line gone from the things to
+// check.
+TEST_F(OfficeWindowTest, TheOfficeAddsAMissingClockOutAsTheManualEntryWould) {
+    now = QDateTime(QDate(2019, 8, 21), QTime(9, 0));  // the 20th's evening is over
+    open();
+    auto* page = window->findChild<MonthPage*>("monthPage");
+    auto* findings = find<QListWidget>("monthPage", "findingsList");
+    auto* sheet = find<QTableWidget>("monthPage", "sheetTable");
+    auto* add = find<QPushButton>("monthPage", "addRecordButton");
+    ASSERT_TRUE(waitUntil([&] { return findings->count() > 0; }));
+    const QString missing = u"山田　花子　8月20日（火）　退勤なし"_s;
+    const auto lines = findings->findItems(missing, Qt::MatchContains);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_FALSE(add->isEnabled());
+    findings->setCurrentItem(lines.front());
+    ASSERT_TRUE(add->isEnabled());
+    QString asked;
+    page->setCorrectionAsker([&](const QString& person, const QDate& date, RecordKind kind) {
+        asked = person + u' ' + date.toString(Qt::ISODate) + u' ' + recordKindWord(kind);
+        ManualEntry entry;
+        entry.person = person;
+        entry.date = date;
+        entry.kind = kind;
+        entry.time = QTime(18, 0);
+        return std::optional<ManualEntry>(entry);
+    });
+    const QByteArray before = folder.readBytes(kJournalFile);
+    add->click();
+    EXPECT_EQ(asked, u"山田　花子 2019-08-20 退勤"_s);
+    EXPECT_TRUE(waitUntil([&] {
+        return message("monthPage")->text() ==
+               u"山田　花子さんの2019/08/20の出退勤を記録しました"_s;
+    })) << message("monthPage")->text().toStdString();
+    EXPECT_EQ(
+        folder.readBytes(kJournalFile),
+        before + encodeCp932(u"退勤,山田　花子,2019/08/20,18:00,手動記録,詳細なし,事由なし\r\n"_s));
+    EXPECT_TRUE(
+        waitUntil([&] { return findings->findItems(missing, Qt::MatchContains).isEmpty(); }));
+    const int manual = sheetHeader().indexOf(u"手動"_s);
+    EXPECT_TRUE(waitUntil([&] {
+        return cell(sheet, 19, 5) == u"18:00"_s && cell(sheet, 19, manual) == u"退勤"_s;
+    })) << cell(sheet, 19, manual).toStdString();
 }
 
 // The principal's list: largest overtime first, any column sorted by what it counts, and
