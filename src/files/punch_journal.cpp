@@ -194,6 +194,11 @@ void appendLine(const std::filesystem::path& file, const QString& line) {
 }
 
 qint64 appendLines(const std::filesystem::path& file, const QStringList& lines) {
+    return appendLines(file, lines, {});
+}
+
+qint64 appendLines(const std::filesystem::path& file, const QStringList& lines,
+                   const BeforeWrite& beforeWrite) {
     UniqueFd fd = openForAppending(file);
     const FileEnd end = readFileEnd(fd.get(), file);
     const QByteArray bytes = lineBytes(end, lines);
@@ -211,6 +216,9 @@ qint64 appendLines(const std::filesystem::path& file, const QStringList& lines) 
         if (::ftruncate(fd.get(), end.writeAt) != 0) {
             throw FileError(file, "cannot write", errno);
         }
+    }
+    if (beforeWrite) {
+        beforeWrite(end.writeAt);
     }
     if (const int error = writeLine(fd.get(), bytes, end.writeAt)) {
         failAppend(fd.get(), end, bytes, file, error);
@@ -233,7 +241,7 @@ namespace {
 WriteOutcome appendWhileLocked(const std::filesystem::path& journal, const QString& line,
                                const WhileLocked& whileLocked) {
     const QStringList lines = whileLocked.lines ? whileLocked.lines() : QStringList{line};
-    const qint64 at = lines.isEmpty() ? -1 : appendLines(journal, lines);
+    const qint64 at = lines.isEmpty() ? -1 : appendLines(journal, lines, whileLocked.beforeWrite);
     if (whileLocked.done) {
         whileLocked.done(at);
     }

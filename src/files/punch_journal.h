@@ -31,6 +31,13 @@ void appendLine(const std::filesystem::path& file, const QString& line);
 // Returns the offset where the first of them begins.
 qint64 appendLines(const std::filesystem::path& file, const QStringList& lines);
 
+// Runs with the file open and locked and the place of the write decided (the offset the
+// write goes to), just before the write: the share lab holds a write there and cuts the
+// network under it.
+using BeforeWrite = std::function<void(qint64 writeAt)>;
+qint64 appendLines(const std::filesystem::path& file, const QStringList& lines,
+                   const BeforeWrite& beforeWrite);
+
 enum class WriteOutcome { Written, Busy, JournalMissing };
 
 // "Written", "Busy" or "JournalMissing": how the tools that drive appends print an outcome.
@@ -45,6 +52,7 @@ const char* writeOutcomeName(WriteOutcome outcome);
 struct WhileLocked {
     std::function<QStringList()> lines;
     std::function<void(qint64 at)> done;
+    BeforeWrite beforeWrite;  // see appendLines
 };
 
 // The card screens' order: lock present -> Busy; else take the lock, append when

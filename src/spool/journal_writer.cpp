@@ -359,7 +359,8 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
             if (job.kept) {
                 removeFromSpool({job.request.madeAt, job.request.line});
             }
-        }};
+        },
+        {}};
     const WriteOutcome outcome =
         append(appFolder, request.line, lock, request.order, takeOffTheSpool);
     WriteResult result;
@@ -543,7 +544,8 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
                     } catch (...) {
                         removeError = std::current_exception();
                     }
-                }};
+                },
+                {}};
             // The line given stands for the batch, which is decided under the lock.
             const WriteOutcome outcome =
                 append(appFolder, next->line, lock, WriteOrder::LockingFirst, send);

@@ -495,6 +495,43 @@ INSTANTIATE_TEST_SUITE_P(Orders, WriteOrder, ::testing::ValuesIn(kOrders), [](co
 
 // The card screens take the lock before they look for the journal, the manual entry looks first:
 // in a read-only folder only the locking-first order meets the lock's creation error.
+// The hook before the write runs under both locks with nothing of the line written yet (a
+// tail of NUL bytes already cut), and is given the place the line's bytes go to (a missing
+// line break goes there first).
+TEST_F(LockFile, TheHookBeforeTheWriteSeesTheJournalAsItWasAndWhereTheWriteGoes) {
+    struct Case {
+        const char* what;
+        QByteArray before;
+        QByteArray inHook;
+        qint64 writeAt;
+        qint64 lineAt;
+    };
+    const QByteArray h = kHeaderBytes;
+    const Case cases[] = {
+        {"header only", h, h, h.size(), h.size()},
+        {"no final line break", h + "x,y", h + "x,y", h.size() + 3, h.size() + 5},
+        {"NUL bytes at the end", h + QByteArray(7, '\0'), h, h.size(), h.size()},
+    };
+    for (const Case& c : cases) {
+        folder.writeBytes(kJournalFile, c.before);
+        std::optional<qint64> seenAt;
+        qint64 doneAt = -1;
+        WhileLocked whileLocked;
+        whileLocked.beforeWrite = [&](qint64 writeAt) {
+            seenAt = writeAt;
+            EXPECT_TRUE(folder.exists(kLockFile)) << c.what;
+            EXPECT_EQ(journalBytes(), c.inHook) << c.what;
+        };
+        whileLocked.done = [&](qint64 at) { doneAt = at; };
+        JournalLock journalLock;
+        EXPECT_EQ(writeRecordLockingFirst(folder.appFolder(), kRecord, journalLock, whileLocked),
+                  WriteOutcome::Written);
+        EXPECT_EQ(seenAt, c.writeAt) << c.what;
+        EXPECT_EQ(doneAt, c.lineAt) << c.what;
+        EXPECT_EQ(journalBytes().mid(c.lineAt), kRecordBytes + "\r\n") << c.what;
+    }
+}
+
 TEST_F(LockFile, OnlyTheLockingFirstOrderTakesTheLockForAMissingJournal) {
     folder.remove(kJournalFile);
     const std::filesystem::path dataFolder = journal().parent_path();

@@ -387,7 +387,7 @@ TEST_F(JournalWriterTest, APunchKeptWhileItsAppendLandsIsNotSentAgainAfterACrash
             [self = share](const std::filesystem::path& appFolder, const QString& line,
                            JournalLock& lock, WriteOrder order, const WhileLocked& whileLocked) {
                 // The record lands, and the process dies before it can say so.
-                const WhileLocked landsOnly{whileLocked.lines, {}};
+                const WhileLocked landsOnly{whileLocked.lines, {}, {}};
                 self->appendThrough(appFolder, line, lock, order, landsOnly);
                 throw FileError(appFolder, "cannot write", EIO);
                 return WriteOutcome::Written;

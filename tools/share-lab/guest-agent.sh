@@ -67,11 +67,11 @@ pca | pcb)
   done
   grep -E ' (nfs|nfs4|cifs) ' /proc/mounts >"/lab/out/$host-mounts.txt"
   # A first lock on a fresh mount starts the lock services (statd for NFSv3): not part of
-  # any scenario's timings.
+  # any scenario's timings. One record, no read-back.
   lab_writer="setpriv --reuid=reception --regid=tavomi --init-groups /lab/bin/tavomi-share-lab"
   for p in nfs3 nfs4 smb smbnl; do
     $lab_writer init "/mnt/$p"
-    $lab_writer write "/mnt/$p" "w${host:2:1}" 1 >/dev/null
+    SHARE_LAB_DRAIN=0 SHARE_LAB_READ_BACK=0 $lab_writer write "/mnt/$p" "w${host:2:1}" 1 >/dev/null 2>&1
   done
   ;;
 esac
