@@ -207,6 +207,7 @@ class JournalWriter::WriterThread {
     bool stopping = false;
     bool ended = false;
     SpoolStatus status;
+    bool statusUnsure = false;  // the spool could not be read at the last look
     StatusChanged onStatusChanged;
     std::string lastSendProblem;  // logged once, not at every retry
     std::deque<QString> written;  // the lines this run put in the journal, the last ones
@@ -224,7 +225,8 @@ class JournalWriter::WriterThread {
 
     // The writer thread's alone.
     JournalLock lock;
-    std::deque<Landed> toRecheck;  // by due time
+    std::vector<SpooledRecord> landedButKept;  // in the journal, still in the spool
+    std::deque<Landed> toRecheck;              // by due time
 
     void noteLanded(qint64 at, const QStringList& lines);
     void recheckDue();
@@ -236,7 +238,7 @@ class JournalWriter::WriterThread {
     std::filesystem::path journalFile() const { return dataFilePath(appFolder, kJournalFile); }
     WriteResult keepJob(Pending& job, bool forScreen);
     void finish(Pending& job, WriteResult result);
-    void noteSending(Pending& job) noexcept;  // with job.mutex held
+    bool noteSending(Pending& job) noexcept;  // with job.mutex held; false when not noted
     void removeFromSpool(const SpooledRecord& record) noexcept;
     SendStop sendWaiting();
     bool isUnreachable(const FileError& error) const;
@@ -253,7 +255,7 @@ void JournalWriter::WriterThread::run() {
             std::unique_lock guard(mutex);
             auto ready = [this] { return stopping || !queue.empty() || hoursAdded; };
             std::optional<std::chrono::steady_clock::time_point> until;
-            if (status.waiting > 0 || !hoursToDerive.empty()) {
+            if (status.waiting > 0 || statusUnsure || !hoursToDerive.empty()) {
                 until = std::chrono::steady_clock::now() + kRetryEvery;
             }
             if (!toRecheck.empty() && (!until || toRecheck.front().due < *until)) {
@@ -298,7 +300,16 @@ void JournalWriter::WriterThread::runJob(const std::shared_ptr<Pending>& job) {
     }
     WriteResult result;
     try {
-        switch (sendWaiting()) {
+        const SendStop sent = sendWaiting();
+        {
+            const std::lock_guard guard(job->mutex);
+            if (job->abandoned) {
+                // Kept by its screen while the backlog went: the spool carries it, in its
+                // order; appended here too, it would stand in the journal twice.
+                return;
+            }
+        }
+        switch (sent) {
             case SendStop::AllSent:
                 result = writeNow(*job);
                 break;
@@ -347,12 +358,16 @@ WriteResult JournalWriter::WriterThread::writeNow(Pending& job) {
             const qint64 size = journalSize(dataFilePath(appFolder, kJournalFile));
             const std::lock_guard guard(job.mutex);
             job.journalSizeBefore = size;
-            if (job.kept) {
-                noteSending(job);
+            if (job.kept && !noteSending(job)) {
+                // Without its note a crash would send it twice: the spool sends it later.
+                return QStringList{};
             }
             return QStringList{job.request.line};
         },
         [this, &job](qint64 at) {
+            if (at < 0) {
+                return;  // nothing went in
+            }
             noteLanded(at, {job.request.line});
             const std::lock_guard guard(job.mutex);
             job.written = true;
@@ -475,12 +490,13 @@ void JournalWriter::WriterThread::finish(Pending& job, WriteResult result) {
     refreshStatus();  // a kept record that went through after all is off the spool
 }
 
-void JournalWriter::WriterThread::noteSending(Pending& job) noexcept {
+bool JournalWriter::WriterThread::noteSending(Pending& job) noexcept {
     try {
         spool.noteSending({{job.request.madeAt, job.request.line}}, *job.journalSizeBefore);
+        return true;
     } catch (const std::exception& e) {
-        // The append goes on: a punch is never held back for its note.
         log(std::string("cannot note a kept record's append in the spool: ") + e.what());
+        return false;
     }
 }
 
@@ -488,6 +504,7 @@ void JournalWriter::WriterThread::removeFromSpool(const SpooledRecord& record) n
     try {
         spool.remove(record);
     } catch (const std::exception& e) {
+        landedButKept.push_back(record);  // taken off before anything is sent again
         // Under the journal's lock the next send finds it at the journal's end.
         log(std::string("cannot take a written record off the spool: ") + e.what());
     }
@@ -508,7 +525,12 @@ JournalWriter::WriterThread::SendStop JournalWriter::WriterThread::sendWaiting()
             const WhileLocked send{
                 [&] {
                     // Under the journal's lock, which every copy of Tavomi on this PC takes
-                    // to send: what waits now is what no other copy has sent.
+                    // to send: what waits now is what no other copy has sent. A record this
+                    // writer put in the journal whose removal failed goes first.
+                    if (!landedButKept.empty()) {
+                        spool.remove(landedButKept);
+                        landedButKept.clear();
+                    }
                     const SpoolContents waiting = spool.load();
                     const std::size_t count = std::min(kBatch, waiting.records.size());
                     const std::vector<bool> sent = alreadySent(journal, waiting, count);
@@ -762,6 +784,9 @@ void JournalWriter::WriterThread::refreshStatus() {
         }
     } catch (const std::exception& e) {
         log(std::string("cannot read the spool: ") + e.what());
+        // Something may wait that the status does not count: the thread looks again.
+        const std::lock_guard guard(mutex);
+        statusUnsure = true;
         return;
     }
     const std::filesystem::path setAside = spool.file().string() + RecordSpool::kSetAsideSuffix;
@@ -771,6 +796,7 @@ void JournalWriter::WriterThread::refreshStatus() {
     StatusChanged tell;
     {
         const std::lock_guard guard(mutex);
+        statusUnsure = false;
         if (now == status) {
             return;
         }

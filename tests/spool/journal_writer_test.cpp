@@ -57,12 +57,19 @@ class Share : public std::enable_shared_from_this<Share> {
                                const WhileLocked& whileLocked) {
         {
             std::unique_lock guard(mutex_);
+            ++held_;
             changed_.wait(guard, [this] { return open_; });
+            --held_;
             if (const int error = std::exchange(failNext_, 0)) {
                 throw FileError(appFolder / kDataFolderName / kJournalFile, "cannot write", error);
             }
         }
         return JournalWriter::appendToShare(appFolder, line, lock, order, whileLocked);
+    }
+    // True while an append waits in front of the share.
+    bool holding() {
+        const std::lock_guard guard(mutex_);
+        return held_ > 0;
     }
     void hang() {
         const std::lock_guard guard(mutex_);
@@ -80,6 +87,7 @@ class Share : public std::enable_shared_from_this<Share> {
     std::condition_variable changed_;
     bool open_ = true;
     int failNext_ = 0;
+    int held_ = 0;
 };
 
 class JournalWriterTest : public ::testing::Test {
@@ -234,6 +242,24 @@ TEST_F(JournalWriterTest, WithoutSendingEveryRecordIsKeptAtOnceAndNothingIsSent)
     writer->start();
     ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }));
     EXPECT_EQ(journal(), made);
+}
+
+// A punch its screen kept while the backlog before it was still going out goes with that
+// backlog, and is not appended a second time after it.
+TEST_F(JournalWriterTest, APunchKeptWhileTheBacklogGoesIsWrittenOnce) {
+    writer->start();
+    ASSERT_TRUE(waitUntil([&] { return writer->spoolStatus().waiting == 0; }));
+    RecordSpool backlog(spoolFolder());
+    backlog.keep({QDateTime(QDate(2026, 12, 10), QTime(7, 40)), record(40)});
+    backlog.keep({QDateTime(QDate(2026, 12, 10), QTime(7, 41)), record(41)});
+    share->hang();
+    const auto punch = writer->submit({record(52), WriteOrder::LockingFirst, {}, {}});
+    ASSERT_TRUE(waitUntil([&] { return share->holding(); }));  // sending the backlog for it
+    EXPECT_EQ(JournalWriter::await(punch, std::chrono::milliseconds(0)).kind, Kind::Kept);
+    share->answer();
+    ASSERT_TRUE(waitUntil([&] { return spooled().isEmpty(); }, 10000));
+    writer.reset();  // whatever it was still to do is done
+    EXPECT_EQ(journal(), (QStringList{record(40), record(41), record(52)}));
 }
 
 TEST_F(JournalWriterTest, TwentyPunchesWhileTheShareIsGoneArriveOnceAndInOrder) {
