@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -69,9 +70,18 @@ DataFolderProbe probeDataFolder(const std::filesystem::path& appFolder,
         std::condition_variable done;
         std::optional<DataFolderProbe> probe;
     };
+    // A look that hangs on a hard mount stays in the kernel until the server answers: while
+    // one does, the share is away, and no further thread is left hanging beside it.
+    static std::atomic<int> looksHanging{0};
+    if (looksHanging.load() > 0) {
+        return unreachable((appFolder / kDataFolderName).string() +
+                           ": an earlier look still waits for an answer");
+    }
     const auto shared = std::make_shared<Shared>();
+    ++looksHanging;
     std::thread([shared, appFolder] {
         DataFolderProbe probe = lookAt(appFolder);
+        --looksHanging;
         const std::lock_guard guard(shared->mutex);
         shared->probe = std::move(probe);
         shared->done.notify_all();

@@ -278,15 +278,12 @@ void MonthPage::lookForChanges() {
     if (reading_.busy() || watching_.busy()) {
         return;
     }
-    watching_.run([folder = appFolder_](
-                      const ReadProgress&) -> Outcome<DataStamps> { return dataStampsOf(folder); },
-                  [this](Outcome<DataStamps> outcome) {
-                      const auto* stamps = std::get_if<DataStamps>(&outcome);
-                      // A page showing an error tries again each time: the folder may be back.
-                      if (!shownAnything_ || !stamps || !(*stamps == shownStamps_)) {
-                          readKeepingChoice();
-                      }
-                  });
+    office::readAgainOnChange(
+        watching_, appFolder_,
+        [this]() -> std::optional<DataStamps> {
+            return shownAnything_ ? std::optional(shownStamps_) : std::nullopt;
+        },
+        [this] { readKeepingChoice(); });
 }
 
 void MonthPage::enableAddRecord() {

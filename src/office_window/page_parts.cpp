@@ -49,4 +49,21 @@ void setRow(QTableWidget* table, int row, const QStringList& cells) {
     }
 }
 
+void readAgainOnChange(BackgroundWork<DataStamps>& watching, const std::filesystem::path& appFolder,
+                       std::function<std::optional<DataStamps>()> shown,
+                       std::function<void()> readAgain) {
+    if (watching.busy()) {
+        return;
+    }
+    watching.run(
+        [appFolder](const ReadProgress&) -> Outcome<DataStamps> { return dataStampsOf(appFolder); },
+        [shown = std::move(shown), readAgain = std::move(readAgain)](Outcome<DataStamps> outcome) {
+            const auto* stamps = std::get_if<DataStamps>(&outcome);
+            const std::optional<DataStamps> showing = shown();
+            if (!showing || !stamps || !(*stamps == *showing)) {
+                readAgain();
+            }
+        });
+}
+
 }  // namespace tavomi::office

@@ -2,8 +2,15 @@
 // What the office window's pages share: a message line, a progress bar for long reads,
 // and a table that holds text only.
 
+#include "office/window_reads.h"
+#include "office_window/background.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -22,5 +29,12 @@ QProgressBar* readProgressBar(QWidget* parent);
 // A read-only table with these columns, named for tests.
 QTableWidget* textTable(const char* name, const QStringList& headings, QWidget* parent);
 void setRow(QTableWidget* table, int row, const QStringList& cells);
+
+// Looks at the stamps of the files a page's numbers are made of, off the GUI thread, and
+// calls `readAgain` when they are not those of what the page shows (`shown`: none when it
+// shows an error, and then it tries again each time: the folder may be back).
+void readAgainOnChange(BackgroundWork<DataStamps>& watching, const std::filesystem::path& appFolder,
+                       std::function<std::optional<DataStamps>()> shown,
+                       std::function<void()> readAgain);
 
 }  // namespace tavomi::office

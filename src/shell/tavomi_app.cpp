@@ -190,6 +190,17 @@ std::unique_ptr<ShareWatch> restartWhenShareAnswers(const Run& run) {
     });
 }
 
+// Shows the main screen and runs until the pass ends: the event loop's code.
+int runMainScreen(const Run& run, MainScreen& mainScreen, JournalWriter& writer) {
+    if (run.options.wakeOnCardEvents) {
+        mainScreen.setCardEvents(std::make_unique<PcscReaderWatch>());
+    }
+    mainScreen.show();
+    const int code = run.app.exec();
+    writer.setStatusChanged({});
+    return code;
+}
+
 int runOnShare(const Run& run) {
     logDataFolderProblems(run.appFolder);
     JournalWriter writer(run.appFolder, run.spoolFolder, run.clock);
@@ -204,13 +215,7 @@ int runOnShare(const Run& run) {
     // Only now: the start-up's look at a leftover lock comes before any send.
     writer.start();
     const auto pcStatus = reportPcStatus(run.appFolder, writer, run.clock);
-    if (run.options.wakeOnCardEvents) {
-        mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
-    }
-    mainScreen->show();
-    const int code = run.app.exec();
-    writer.setStatusChanged({});
-    return code;
+    return runMainScreen(run, *mainScreen, writer);
 }
 
 // The cardholder list and weekly table of the local copy; every record kept on this PC at
@@ -224,13 +229,7 @@ int runOnLocalCopy(const Run& run, const LocalCopy& copy) {
     const QDateTime since = run.clock();
     mainScreen->showShareAway(shareAwayText(since, copy.takenAt, since));
     const auto watch = restartWhenShareAnswers(run);
-    if (run.options.wakeOnCardEvents) {
-        mainScreen->setCardEvents(std::make_unique<PcscReaderWatch>());
-    }
-    mainScreen->show();
-    const int code = run.app.exec();
-    writer.setStatusChanged({});
-    return code;
+    return runMainScreen(run, *mainScreen, writer);
 }
 
 // No copy to start on yet: a window that says so, until the server answers.
