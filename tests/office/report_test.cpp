@@ -374,9 +374,9 @@ TEST_P(ReportPdfTest, HasOnePagePerTeacherWithTheirNamesReadingBackAsWritten) {
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
 
-    // The principal's summary, a page per teacher, the garbled lines.
+    // The principal's summary, the board's report, a page per teacher, the garbled lines.
     const QString info = runPoppler(QStringLiteral("pdfinfo"), {pdf});
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+8\\n"))))
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+9\\n"))))
         << info.toStdString();
     // The text reads back as written: no radical stands in for the ideograph of its glyph
     // (山 as ⼭, 長 as ⻑), so a search for a name or 8月 finds it.
@@ -385,15 +385,30 @@ TEST_P(ReportPdfTest, HasOnePagePerTeacherWithTheirNamesReadingBackAsWritten) {
     const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
     const QStringList names = test::utf16Lines(
         {u"山田　花子", u"佐藤太郎", u"鈴木　一郎", u"伊藤　美咲", u"田中　花", u"山田,次郎"});
-    ASSERT_EQ(pages.size(), names.size() + 2);
+    ASSERT_EQ(pages.size(), names.size() + 3);
     EXPECT_TRUE(pages[0].contains(u"校長"_s));
     EXPECT_TRUE(pages[0].contains(u"24:57"_s)) << pages[0].toStdString();  // 山田's 在校等時間
+    // Each teacher's scheduled hours and the days not counted.
+    EXPECT_TRUE(pages[0].contains(u"159:00"_s)) << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].contains(u"時間に数えない日"_s));
+    EXPECT_TRUE(pages[0].contains(u"5日 出勤なし"_s)) << pages[0].toStdString();
+    // The board's report: five teachers with records, all in the lowest band; by job.
+    const QString& board = pages[1];
+    EXPECT_TRUE(board.contains(u"教育委員会への報告"_s)) << board.toStdString();
+    for (const QString& word : {u"45時間以下"_s, u"100時間超"_s, u"100.0%"_s, u"教頭"_s,
+                                u"養護教諭"_s, u"（職名なし）"_s, u"年720時間"_s}) {
+        EXPECT_TRUE(board.contains(word)) << word.toStdString() << "\n" << board.toStdString();
+    }
+    EXPECT_TRUE(board.contains(QRegularExpression(u"全体\\s+5\\s+5\\s+100.0%"_s)))
+        << board.toStdString();
+    EXPECT_TRUE(board.contains(u"記録がなく数えていない人（1人）"_s)) << board.toStdString();
     for (qsizetype i = 0; i < names.size(); ++i) {
-        const QString& page = pages[i + 1];
+        const QString& page = pages[i + 2];
         EXPECT_TRUE(pages[0].contains(names[i].section(u'　', 0, 0))) << names[i].toStdString();
+        EXPECT_TRUE(board.contains(names[i].section(u'　', 0, 0))) << names[i].toStdString();
         // pdftotext takes the full-width space between family and given name for a gap.
         for (const QString& part : names[i].split(u'　')) {
-            EXPECT_TRUE(page.contains(part)) << "page " << i + 2 << ":\n" << page.toStdString();
+            EXPECT_TRUE(page.contains(part)) << "page " << i + 3 << ":\n" << page.toStdString();
         }
         EXPECT_TRUE(page.contains(u"2019年8月"_s));
         EXPECT_TRUE(page.contains(u"在校等時間"_s));
