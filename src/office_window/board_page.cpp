@@ -99,6 +99,16 @@ void setTips(QTableWidget* table, const QStringList& tips) {
     }
 }
 
+// Every column in sight at the window's size: the first (a job, a name) as wide as its text,
+// the others sharing the rest, their headings on up to three lines.
+void fitColumns(QTableWidget* table) {
+    QHeaderView* header = table->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter | static_cast<Qt::Alignment>(Qt::TextWordWrap));
+    header->setMinimumHeight(3 * table->fontMetrics().lineSpacing() + 8);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+}
+
 QString legendHtml() {
     QStringList parts;
     for (const CapLevelLook& look : capLevelLooks()) {
@@ -131,8 +141,10 @@ BoardPage::BoardPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     legendLabel_->setTextFormat(Qt::RichText);
     bandTable_ = office::textTable("bandTable", boardBandHeader(), this);
     setTips(bandTable_, bandTips());
+    fitColumns(bandTable_);
     teacherTable_ = office::textTable("boardTeacherTable", boardTeacherHeader(), this);
     setTips(teacherTable_, teacherTips());
+    fitColumns(teacherTable_);
     withoutRecordsLabel_ = look::named(new QLabel(this), "withoutRecordsLabel");
     withoutRecordsLabel_->setTextFormat(Qt::PlainText);
     withoutRecordsLabel_->setWordWrap(true);

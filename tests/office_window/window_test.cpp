@@ -15,6 +15,7 @@
 #include "support/scripted_poller.h"
 #include "support/wait.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
@@ -391,6 +392,38 @@ TEST_F(OfficeWindowTest, TeachersSortByTheirNumbersAndShowTheirLevels) {
     ASSERT_EQ(sheet->rowCount(), 31);
     EXPECT_EQ(cell(sheet, 17, 4), u"05:00"_s);
     EXPECT_EQ(cell(sheet, 17, 5), u"28:00"_s);
+}
+
+// At the window's default size every column of the principal's list is in sight, however
+// long its cells, and its heading's tooltip says what it counts.
+TEST_F(OfficeWindowTest, EveryTeacherColumnIsInSightAtTheDefaultSizeAndSaysWhatItCounts) {
+    addLongWeekends();  // the longest flags: ● 月100時間以上 ▲ 月45時間超
+    open();
+    ASSERT_EQ(window->size(), QSize(1100, 700));
+    window->findChild<QTabWidget*>("pages")->setCurrentWidget(
+        window->findChild<QWidget*>("monthPage"));
+    auto* teachers = find<QTableWidget>("monthPage", "teacherTable");
+    ASSERT_TRUE(waitUntil([&] { return teachers->rowCount() == 7; }));
+    QApplication::processEvents();
+    const QHeaderView* header = teachers->horizontalHeader();
+    const int viewport = teachers->viewport()->width();
+    QStringList tips;
+    for (int column = 0; column < teachers->columnCount(); ++column) {
+        const QString heading = teachers->horizontalHeaderItem(column)->text();
+        SCOPED_TRACE(heading.toStdString());
+        EXPECT_FALSE(header->isSectionHidden(column));
+        const int left = header->sectionViewportPosition(column);
+        EXPECT_GE(left, 0);
+        EXPECT_LE(left + header->sectionSize(column), viewport)
+            << left << " + " << header->sectionSize(column) << " > " << viewport;
+        EXPECT_GE(header->sectionSize(column), 24);
+        const QString tip = teachers->horizontalHeaderItem(column)->toolTip();
+        EXPECT_GT(tip.size(), heading.size()) << tip.toStdString();
+        tips.append(tip);
+    }
+    // Each says its own thing.
+    tips.removeDuplicates();
+    EXPECT_EQ(tips.size(), teachers->columnCount());
 }
 
 // The board's report: the teachers of the month by band, in all and by job, and each one
