@@ -37,13 +37,6 @@ QSettings officeSettings() {
                      QString::fromLatin1(BoardPage::kSettingsApplication));
 }
 
-std::optional<qsizetype> savedJobField() {
-    const QVariant saved = officeSettings().value(QString::fromLatin1(BoardPage::kJobFieldKey));
-    bool ok = false;
-    const int field = saved.toInt(&ok);
-    return saved.isValid() && ok && field >= 2 ? std::optional<qsizetype>(field) : std::nullopt;
-}
-
 QColor levelColour(CapLevel level) {
     return QColor::fromRgb(capLevelLook(level).rgb);
 }
@@ -120,6 +113,13 @@ QString legendHtml() {
 }
 
 }  // namespace
+
+std::optional<qsizetype> BoardPage::savedJobField() {
+    const QVariant saved = officeSettings().value(QString::fromLatin1(kJobFieldKey));
+    bool ok = false;
+    const int field = saved.toInt(&ok);
+    return saved.isValid() && ok && field >= 2 ? std::optional<qsizetype>(field) : std::nullopt;
+}
 
 BoardPage::BoardPage(std::filesystem::path appFolder, Clock clock, QWidget* parent)
     : QWidget(parent),

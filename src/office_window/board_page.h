@@ -31,6 +31,9 @@ class BoardPage : public QWidget {
 
     BoardPage(std::filesystem::path appFolder, Clock clock, QWidget* parent = nullptr);
 
+    // The field the office chose for the job, as kept; none when it chose none.
+    static std::optional<qsizetype> savedJobField();
+
   private:
     void read();
     void showRead(Outcome<BoardRead> outcome);

@@ -8,6 +8,7 @@
 #include "office/command_line.h"
 #include "office/report_fixture.h"
 #include "office/report_tool.h"
+#include "office_window/board_page.h"
 #include "office_window/month_page.h"
 #include "support/cardholders.h"
 #include "support/data_folder_fixture.h"
@@ -512,6 +513,7 @@ TEST_F(OfficeWindowTest, TheJobsFieldIsFoundByItsHeadingAndTheOfficesChoiceIsKep
     EXPECT_EQ(jobsShown(), (QStringList{u"教頭"_s, u"教諭"_s, u"養護教諭"_s, u"（職名なし）"_s}));
 
     emit combo->activated(0);
+    EXPECT_EQ(BoardPage::savedJobField(), std::optional<qsizetype>(2));
     EXPECT_TRUE(waitUntil([&] { return jobsShown().contains(u"担任"_s); }));
     EXPECT_EQ(jobsShown(), (QStringList{u"担任"_s, u"保健室"_s, u"（職名なし）"_s}));
 
