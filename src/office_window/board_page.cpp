@@ -180,10 +180,17 @@ BoardPage::BoardPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     auto* watchTimer = look::named(new QTimer(this), "watchTimer");
     connect(watchTimer, &QTimer::timeout, this, &BoardPage::lookForChanges);
     watchTimer->start(kWatchMilliseconds);
-    read();
+}
+
+void BoardPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!readOnce_) {
+        read();
+    }
 }
 
 void BoardPage::read() {
+    readOnce_ = true;
     const ReportPeriod month = ReportPeriod::ofMonth(yearSpin_->value(), monthSpin_->value());
     headingLabel_->setText(monthTitle(month) + u"の教育委員会への報告"_s);
     progressBar_->setValue(0);
@@ -305,6 +312,11 @@ void BoardPage::chooseJobField(int comboIndex) {
 }
 
 void BoardPage::lookForChanges() {
+    // A hidden page reads again when it is shown next, not while the office looks elsewhere.
+    if (!isVisible()) {
+        readOnce_ = false;
+        return;
+    }
     if (reading_.busy() || watching_.busy()) {
         return;
     }

@@ -34,6 +34,11 @@ class BoardPage : public QWidget {
     // The field the office chose for the job, as kept; none when it chose none.
     static std::optional<qsizetype> savedJobField();
 
+  protected:
+    // The page reads when it is first shown: a window opened for the month's sheets does not
+    // read the journal twice.
+    void showEvent(QShowEvent* event) override;
+
   private:
     void read();
     void showRead(Outcome<BoardRead> outcome);
@@ -48,6 +53,7 @@ class BoardPage : public QWidget {
     BackgroundWork<DataStamps> watching_{this};
     DataStamps shownStamps_;
     bool shownAnything_ = false;
+    bool readOnce_ = false;  // since it was last hidden
 
     QSpinBox* yearSpin_;
     QSpinBox* monthSpin_;
