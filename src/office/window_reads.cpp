@@ -1,6 +1,7 @@
 #include "office/window_reads.h"
 
 #include "calendar/school_calendar.h"
+#include "files/comma_text.h"
 #include "files/data_folder.h"
 #include "files/file_error.h"
 
@@ -77,14 +78,15 @@ QString dataFolderProblem(const std::filesystem::path& appFolder) {
 
 std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
                                              const ReportPeriod& period, const QDate& today,
-                                             const ScanProgress& progress) {
+                                             const ScanProgress& progress,
+                                             std::optional<qsizetype> jobField) {
     if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {
         return problem;
     }
     const DataStamps stamps = dataStampsOf(appFolder);
     ReportInputs inputs;
     try {
-        inputs = readReportInputs(appFolder, period, today, progress);
+        inputs = readReportInputs(appFolder, period, today, progress, jobField);
     } catch (const FileError& e) {
         return messageOf(e);
     }
@@ -96,6 +98,34 @@ std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFol
         notes.append(messageOf(problem.error) + consequenceText(problem.file));
     }
     return PeriodRead{buildReport(period, std::move(inputs)), stamps, notes};
+}
+
+std::variant<BoardRead, QString> readBoard(const std::filesystem::path& appFolder,
+                                           const ReportPeriod& month, const QDate& today,
+                                           std::optional<qsizetype> jobField,
+                                           const ScanProgress& progress) {
+    if (QString problem = dataFolderProblem(appFolder); !problem.isEmpty()) {
+        return problem;
+    }
+    QStringList headings;
+    try {
+        const QStringList lines = readDataFileLines(dataFilePath(appFolder, kCardholderListFile));
+        if (!lines.isEmpty()) {
+            headings = commaTextFields(lines.front());
+        }
+    } catch (const FileError&) {
+        // readPeriod notes an unreadable list; the choice of field then waits for it.
+    }
+    // A field the list no longer has (a column taken out) falls back to the usual one.
+    const qsizetype chosen = jobField.value_or(-1);
+    const qsizetype used = chosen >= 2 && chosen < headings.size() ? chosen : jobFieldOf(headings);
+    auto read = readPeriod(appFolder, month, today, progress, used);
+    if (auto* message = std::get_if<QString>(&read)) {
+        return *message;
+    }
+    PeriodRead period = std::get<PeriodRead>(std::move(read));
+    BoardReport board = boardReport(period.report);
+    return BoardRead{std::move(period), std::move(board), headings, used};
 }
 
 std::variant<PcStatusesRead, QString> readPcStatusesOn(const std::filesystem::path& appFolder,

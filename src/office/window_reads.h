@@ -6,6 +6,7 @@
 #include "files/cardholder_list.h"
 #include "files/file_stamp.h"
 #include "files/pc_status.h"
+#include "report/board_report.h"
 #include "report/report_inputs.h"
 #include "report/report_model.h"
 
@@ -46,9 +47,27 @@ struct PeriodRead {
 // and the working hours. An unreadable journal is the message; an unreadable list or
 // hours table becomes a note. With a progress that says stop, the outcome is a message
 // that nobody is meant to read.
+// `jobField` is the cardholder list's field the office chose for the job, if any.
 std::variant<PeriodRead, QString> readPeriod(const std::filesystem::path& appFolder,
                                              const ReportPeriod& period, const QDate& today,
-                                             const ScanProgress& progress = {});
+                                             const ScanProgress& progress = {},
+                                             std::optional<qsizetype> jobField = std::nullopt);
+
+// A month as the board's report has it, with the cardholder list's headings the office
+// picks the job's field from.
+struct BoardRead {
+    PeriodRead read;
+    BoardReport board;
+    QStringList cardholderHeadings;  // the list's first line, field by field; empty unread
+    qsizetype jobField = 2;          // the field the jobs were read from
+};
+
+// `jobField` as chosen by the office; without one, or when the list has no such field, the
+// field jobFieldOf the headings picks.
+std::variant<BoardRead, QString> readBoard(const std::filesystem::path& appFolder,
+                                           const ReportPeriod& month, const QDate& today,
+                                           std::optional<qsizetype> jobField,
+                                           const ScanProgress& progress = {});
 
 // Every reception PC's status file, and the school's hours on the day they are read for.
 struct PcStatusesRead {

@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -126,6 +127,58 @@ void setTeacherRow(QTableWidget* table, int row, const PeriodReport& report, std
     }
 }
 
+// What each column of the teacher table counts, on its heading's tooltip; and widths that
+// keep every column in sight at the window's default size: the name and the numbers as wide
+// as their usual text, the lists of days and flags sharing the rest (a heading cut short
+// still has its tooltip, and any column can be widened by hand).
+void fitTeacherColumns(QTableWidget* table) {
+    const QStringList tips = {
+        u"氏名（カード登録の一覧の順、一覧にない名前は記録に出てくる順）"_s,
+        u"この月に出勤の記録がある日の数"_s,
+        u"この月の在校等時間の合計（時間に数えない日を除く）"_s,
+        u"在校等時間のうち、事由のない外出（出張・引率など校外の勤務）の時間"_s,
+        u"この月の勤務日の所定の勤務時間の合計"_s,
+        u"この月の時間外在校等時間（所定の勤務時間を超えた在校等時間、休日は全部）"_s,
+        u"年度（4月から）この月までの時間外在校等時間の合計"_s,
+        u"この月までの2～6か月の時間外の平均のうち最も大きいもの（何か月の平均か）"_s,
+        u"この月に超えた上限（▲ 月45時間超、◆ 2～6か月平均80時間超、● 月100時間以上、"
+        u"年360時間超）"_s,
+        u"在校等時間に数えなかった日とその理由（退勤なし、出勤なし）"_s,
+        u"勤務時間のある日（今日まで）のうち、記録が一つもない日"_s,
+        u"確認が必要な記録（退勤なし、出勤なし、戻りなし、外出なし、出勤2回）のある日の数"_s,
+    };
+    QHeaderView* header = table->horizontalHeader();
+    const QFontMetrics metrics = table->fontMetrics();
+    const int padding = metrics.averageCharWidth() + 6;
+    header->setMinimumSectionSize(metrics.horizontalAdvance(u"000"_s) + padding);
+    header->setStretchLastSection(false);
+    // A heading too long for its column goes on to further lines rather than being cut.
+    header->setDefaultAlignment(Qt::AlignCenter | static_cast<Qt::Alignment>(Qt::TextWordWrap));
+    header->setMinimumHeight(3 * metrics.lineSpacing() + 8);
+    for (int column = 0; column < table->columnCount(); ++column) {
+        if (QTableWidgetItem* heading = table->horizontalHeaderItem(column)) {
+            heading->setToolTip(tips.value(column));
+        }
+        // The usual widest text of the column; none for the lists, which stretch.
+        QString sample;
+        if (column == 0) {
+            sample = u"山田　花子"_s;
+        } else if (column == 1) {
+            sample = u"00日"_s;
+        } else if (column == 11) {
+            sample = u"確認が"_s;  // its heading on three lines
+        } else if (column <= 7) {
+            sample = u"000:00"_s;
+        }
+        if (sample.isEmpty()) {
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
+        } else {
+            header->setSectionResizeMode(column, QHeaderView::Interactive);
+            header->resizeSection(column, metrics.horizontalAdvance(sample) + padding);
+        }
+    }
+}
+
 // The legend: each level's mark on its colour, and its name.
 QString legendHtml() {
     QStringList parts;
@@ -158,6 +211,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     monthSpin_->setValue(opening.month());
     headingLabel_ = look::named(new QLabel(this), "headingLabel");
     teacherTable_ = office::textTable("teacherTable", teacherHeadings(), this);
+    fitTeacherColumns(teacherTable_);
     legendLabel_ = look::named(new QLabel(legendHtml(), this), "capLegend");
     legendLabel_->setTextFormat(Qt::RichText);
     sheetTable_ = office::textTable("sheetTable", sheetHeader(), this);

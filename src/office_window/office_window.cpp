@@ -1,6 +1,7 @@
 #include "office_window/office_window.h"
 
 #include "dialogs/screen_look.h"
+#include "office_window/board_page.h"
 #include "office_window/calendar_page.h"
 #include "office_window/card_page.h"
 #include "office_window/month_page.h"
@@ -22,6 +23,8 @@ OfficeWindow::OfficeWindow(const std::filesystem::path& appFolder, Clock clock, 
                   u"今日の在校状況"_s);
     pages->addTab(look::named(new MonthPage(appFolder, clock, pages), "monthPage"),
                   u"月の勤務表"_s);
+    pages->addTab(look::named(new BoardPage(appFolder, clock, pages), "boardPage"),
+                  u"教育委員会への報告"_s);
     pages->addTab(look::named(new CardPage(appFolder, poller, pages), "cardPage"), u"カード登録"_s);
     pages->addTab(look::named(new CalendarPage(appFolder, clock, pages), "calendarPage"),
                   u"学校の暦"_s);

@@ -32,12 +32,22 @@ constexpr double kTableTop = 40;
 constexpr double kRowHeight = 6.3;  // 32 rows: a heading and the longest month
 constexpr double kTableBottom = kTableTop + 32 * kRowHeight;
 constexpr double kPageWidth = 210 - 2 * kMargin;
-// The principal's summary: name, days, 在校等時間, of it outside, overtime, fiscal year,
-// average, flags; then how the totals are counted.
-constexpr std::array<double, 8> kSummaryWidths = {30, 12, 18, 14, 16, 18, 24, 54};
-constexpr std::size_t kSummaryOvertimeColumn = 4;
-constexpr std::size_t kSummaryFlagsColumn = 7;
+// The principal's summary: name, days, 在校等時間, of it outside, scheduled hours, overtime,
+// fiscal year, average, flags, days not counted; then how the totals are counted.
+constexpr std::array<double, 10> kSummaryWidths = {24, 10, 15, 13, 15, 14, 15, 20, 28, 32};
+constexpr std::size_t kSummaryOvertimeColumn = 5;
+constexpr std::size_t kSummaryFlagsColumn = 8;
 constexpr int kSummaryRowsPerPage = 28;
+// The days not counted that a summary cell names; the teacher's own page has them all.
+constexpr qsizetype kUncountedShown = 3;
+// The board's page: the bands' table (job, number, each band's number and share, the
+// average, the target), then each teacher's caps (boardTeacherHeader()).
+constexpr std::array<double, 12> kBandWidths = {28, 12, 12, 14, 12, 14, 12, 14, 12, 14, 18, 24};
+constexpr std::array<double, 12> kBoardTeacherWidths = {30, 22, 14, 12, 14, 12,
+                                                        16, 12, 12, 18, 12, 12};
+constexpr std::size_t kBandTargetColumn = 11;
+constexpr std::size_t kBoardOvertimeColumn = 2;
+constexpr double kPageBottom = 285;
 constexpr int kGarbledRowsPerPage = 40;
 constexpr double kSealBox = 20;
 constexpr const char16_t* kLegend =
@@ -101,23 +111,25 @@ class SheetPainter {
         drawLegend(kTableTop - 5.5);
         drawSealBoxes({u"校長"});
         const QStringList heads = {
-            u"氏名"_s,   u"出勤日数"_s, u"在校等時間"_s,         u"うち校外"_s,
-            u"時間外"_s, u"年度累計"_s, u"2～6か月平均の最大"_s, u"上限超過"_s};
-        setFont(7.5, true);
-        drawCells(kTableTop, heads, kSummaryWidths, true);
+            u"氏名"_s,         u"出勤日数"_s,        u"在校等時間"_s, u"うち校外"_s,
+            u"所定勤務時間"_s, u"時間外"_s,          u"年度累計"_s,   u"2～6か月平均の最大"_s,
+            u"上限超過"_s,     u"時間に数えない日"_s};
+        setFont(7, true);
+        drawCells(kTableTop, heads, kSummaryWidths, true, false, QColor(), {}, 2 * kRowHeight);
         setFont(7, false);
-        double y = kTableTop + kRowHeight;
+        double y = kTableTop + 2 * kRowHeight;
         for (std::size_t i = from; i < from + count; ++i) {
             const TeacherTotals& totals = report.totals[order[i]];
             const QStringList row = totalsRow(totals);
             // totalsRow: name, days, present, outside, scheduled, overtime, year, average,
             // flags, ...
             const std::optional<CapLevel> level = gravestCapLevel(totals);
-            drawCells(
-                y, {row[0], row[1], row[2], row[3], row[5], row[6], row[7], markedCapFlags(totals)},
-                kSummaryWidths, false, false,
-                level ? QColor::fromRgb(capLevelLook(*level).rgb) : QColor(),
-                {kSummaryOvertimeColumn, kSummaryFlagsColumn});
+            drawCells(y,
+                      {row[0], row[1], row[2], row[3], row[4], row[5], row[6], row[7],
+                       markedCapFlags(totals), uncountedText(totals)},
+                      kSummaryWidths, false, false,
+                      level ? QColor::fromRgb(capLevelLook(*level).rgb) : QColor(),
+                      {kSummaryOvertimeColumn, kSummaryFlagsColumn});
             y += kRowHeight;
         }
         y += 3;
@@ -128,6 +140,108 @@ class SheetPainter {
         painter_.drawText(rect(kMargin, y + 5, kPageWidth, 290 - y - 5),
                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                           countingRules().join(u'\n'));
+    }
+
+    // The board's report: the bands in all and by job, then each teacher against the year's
+    // caps and the 30-hour target, the largest overtime first; `nextPage` starts a page when
+    // the teachers run over one.
+    template <typename NextPage>
+    void drawBoardPages(const BoardReport& board, const NextPage& nextPage) {
+        setFont(15, true);
+        painter_.drawText(rect(kMargin, kMargin, 150, 10), Qt::AlignLeft | Qt::AlignVCenter,
+                          u"教育委員会への報告　"_s + monthTitle(board.month));
+        setFont(8, false);
+        painter_.drawText(rect(kMargin, kMargin + 12, kPageWidth, 5),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          u"時間外在校等時間の区分ごとの人数と割合（この月に記録のある教職員、"
+                          u"全体と職名ごと）"_s);
+        double y = kMargin + 19;
+        setFont(6.5, true);
+        drawCells(y, boardBandHeader(), kBandWidths, true, false, QColor(), {}, 2 * kRowHeight);
+        y += 2 * kRowHeight;
+        setFont(7, false);
+        const CapLevel bandLevels[] = {CapLevel::Over45, CapLevel::AverageOver80,
+                                       CapLevel::Over100};
+        std::vector<const BandCounts*> bands{&board.all};
+        for (const BandCounts& job : board.byJob) {
+            bands.push_back(&job);
+        }
+        for (const BandCounts* counts : bands) {
+            const QStringList cells = boardBandRow(*counts);
+            std::vector<std::pair<std::size_t, QColor>> fills;
+            for (std::size_t b = 1; b < kOvertimeBands; ++b) {
+                if (counts->teachers[b] > 0) {
+                    const QColor colour = QColor::fromRgb(capLevelLook(bandLevels[b - 1]).rgb);
+                    fills.emplace_back(2 + 2 * b, colour);
+                    fills.emplace_back(3 + 2 * b, colour);
+                }
+            }
+            if (!cells.value(kBandTargetColumn).isEmpty()) {
+                fills.emplace_back(kBandTargetColumn,
+                                   QColor::fromRgb(capLevelLook(CapLevel::Over45).rgb));
+            }
+            drawCellsFilled(y, cells, kBandWidths, fills);
+            y += kRowHeight;
+        }
+        y += 4;
+        setFont(8, true);
+        painter_.drawText(
+            rect(kMargin, y, kPageWidth, 5), Qt::AlignLeft | Qt::AlignVCenter,
+            u"一人ひとりの上限と目標（時間外の多い順。「超過」の欄はその上限の色）"_s);
+        y += 6;
+        drawLegend(y);
+        y += 6;
+
+        std::vector<TeacherTotals> totals;
+        for (const BoardTeacher& teacher : board.teachers) {
+            totals.push_back(teacher.totals);
+        }
+        const auto drawHeading = [&] {
+            setFont(6.5, true);
+            drawCells(y, boardTeacherHeader(), kBoardTeacherWidths, true, false, QColor(), {},
+                      2 * kRowHeight);
+            y += 2 * kRowHeight;
+            setFont(7, false);
+        };
+        drawHeading();
+        for (const std::size_t t : byOvertimeLargestFirst(totals)) {
+            if (y + kRowHeight > kPageBottom) {
+                nextPage();
+                y = kMargin;
+                drawHeading();
+            }
+            const BoardTeacher& teacher = board.teachers[t];
+            QStringList cells = boardTeacherRow(teacher);
+            std::vector<std::pair<std::size_t, QColor>> fills;
+            if (const auto level = gravestCapLevel(teacher.totals)) {
+                cells[kBoardOvertimeColumn] += u' ' + capLevelLook(*level).mark;
+                fills.emplace_back(kBoardOvertimeColumn, QColor::fromRgb(capLevelLook(*level).rgb));
+            }
+            const std::pair<std::size_t, CapLevel> overColumns[] = {{3, CapLevel::Over45},
+                                                                    {5, CapLevel::Over45},
+                                                                    {7, CapLevel::Over45},
+                                                                    {8, CapLevel::Over100},
+                                                                    {11, CapLevel::AverageOver80}};
+            for (const auto& [column, level] : overColumns) {
+                if (!cells.value(static_cast<qsizetype>(column)).isEmpty()) {
+                    fills.emplace_back(column, QColor::fromRgb(capLevelLook(level).rgb));
+                }
+            }
+            drawCellsFilled(y, cells, kBoardTeacherWidths, fills);
+            y += kRowHeight;
+        }
+        if (!board.withoutRecords.isEmpty()) {
+            if (y + 10 > kPageBottom) {
+                nextPage();
+                y = kMargin;
+            }
+            setFont(7, false);
+            painter_.drawText(
+                rect(kMargin, y + 2, kPageWidth, kPageBottom - y - 2),
+                Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                u"この月の記録がなく数えていない人（%1人）: "_s.arg(board.withoutRecords.size()) +
+                    board.withoutRecords.join(u"、"_s));
+        }
     }
 
     void drawGarbledPage(const PeriodReport& report, std::size_t from, std::size_t count) {
@@ -187,14 +301,40 @@ class SheetPainter {
         }
     }
 
+    // Days not counted, as many as a cell holds: "5日 出勤なし、20日 退勤なし ほか2日".
+    static QString uncountedText(const TeacherTotals& totals) {
+        const QStringList shown = totals.uncounted.mid(0, kUncountedShown);
+        QString text = shown.join(u"、"_s);
+        if (totals.uncounted.size() > shown.size()) {
+            text += u" ほか%1日"_s.arg(totals.uncounted.size() - shown.size());
+        }
+        return text;
+    }
+
+    // Each cell of `fills` on its own colour.
+    template <std::size_t N>
+    void drawCellsFilled(double y, const QStringList& cells, const std::array<double, N>& widths,
+                         const std::vector<std::pair<std::size_t, QColor>>& fills) {
+        double x = kMargin;
+        for (std::size_t c = 0; c < N; ++c) {
+            for (const auto& [column, colour] : fills) {
+                if (column == c) {
+                    painter_.fillRect(rect(x, y, widths[c], kRowHeight), colour);
+                }
+            }
+            x += widths[c];
+        }
+        drawCells(y, cells, widths, false);
+    }
+
     // `fill`, when valid, colours the cells of `filled` alone.
     template <std::size_t N>
     void drawCells(double y, const QStringList& cells, const std::array<double, N>& widths,
                    bool heading, bool shaded = false, const QColor& fill = QColor(),
-                   std::initializer_list<std::size_t> filled = {}) {
+                   std::initializer_list<std::size_t> filled = {}, double height = kRowHeight) {
         double x = kMargin;
         for (std::size_t c = 0; c < N; ++c) {
-            const QRectF cell = rect(x, y, widths[c], kRowHeight);
+            const QRectF cell = rect(x, y, widths[c], height);
             if (heading || shaded) {
                 painter_.fillRect(cell, QColor(232, 232, 232));
             } else if (fill.isValid() &&
@@ -262,6 +402,10 @@ class SheetPainter {
 QString writeMonthPdf(const PeriodReport& report, const QString& file, int* pages) {
     static_assert(std::accumulate(kColumnWidths.begin(), kColumnWidths.end(), 0.0) ==
                   210 - 2 * kMargin);
+    static_assert(std::accumulate(kSummaryWidths.begin(), kSummaryWidths.end(), 0.0) == kPageWidth);
+    static_assert(std::accumulate(kBandWidths.begin(), kBandWidths.end(), 0.0) == kPageWidth);
+    static_assert(std::accumulate(kBoardTeacherWidths.begin(), kBoardTeacherWidths.end(), 0.0) ==
+                  kPageWidth);
     if (report.teachers.empty()) {
         return QCoreApplication::translate("tavomi-report",
                                            "nobody to report (no cardholder and no record)");
@@ -301,6 +445,8 @@ QString writeMonthPdf(const PeriodReport& report, const QString& file, int* page
                 report, order, i,
                 std::min<std::size_t>(kSummaryRowsPerPage, report.totals.size() - i));
         }
+        nextPage();
+        sheet.drawBoardPages(boardReport(report), nextPage);
         for (std::size_t i = 0; i < report.teachers.size(); ++i) {
             nextPage();
             sheet.totals = i < report.totals.size() ? &report.totals[i] : nullptr;

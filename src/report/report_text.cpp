@@ -182,6 +182,9 @@ QByteArray monthCsv(const PeriodReport& report) {
         bytes += encodeCp932(fields.join(u','));
         bytes += "\r\n";
     };
+    // Each table after a line that names it, so that a spreadsheet user finds where one ends
+    // and the next begins.
+    writeRow({u"■日ごとの記録"_s});
     writeRow(csvHeader());
     for (const TeacherDays& teacher : report.teachers) {
         for (const DaySummary& day : teacher.days) {
@@ -191,21 +194,23 @@ QByteArray monthCsv(const PeriodReport& report) {
     // The sections after the table, each after an empty line and with its own header.
     if (!report.totals.empty()) {
         bytes += "\r\n";
-        writeRow(totalsHeader());
+        writeRow({u"■月の集計"_s});
+        writeRow(csvTotalsHeader());
         for (const TeacherTotals& totals : report.totals) {
-            writeRow(totalsRow(totals));
+            writeRow(csvTotalsRow(totals));
         }
     }
     if (!report.scheduleChecks.isEmpty()) {
         bytes += "\r\n";
-        writeRow({u"勤務時間の確認"_s});
+        writeRow({u"■勤務時間の確認"_s});
         for (const QString& check : report.scheduleChecks) {
             writeRow({check});
         }
     }
     if (!report.garbled.empty()) {
         bytes += "\r\n";
-        writeRow({u"記録として読めない行"_s, u"問題"_s, u"内容"_s});
+        writeRow({u"■記録として読めない行"_s});
+        writeRow({u"行"_s, u"問題"_s, u"内容"_s});
         for (const GarbledLine& line : report.garbled) {
             writeRow({u"%1行目"_s.arg(line.line), lineProblemText(line.problem), line.text});
         }
@@ -247,6 +252,27 @@ QStringList totalsRow(const TeacherTotals& totals) {
             joined(capFlags(totals)),
             totals.uncounted.join(u"、"_s),
             noRecord.join(u"、"_s)};
+}
+
+QStringList csvTotalsHeader() {
+    return {u"氏名"_s,           u"出勤日数"_s,
+            u"在校等時間"_s,     u"うち校外"_s,
+            u"所定勤務時間"_s,   u"時間外"_s,
+            u"年度累計時間外"_s, u"2～6か月平均の最大"_s,
+            u"平均の月数"_s,     u"平均に使えた記録の月数"_s,
+            u"上限超過"_s,       u"時間に数えない日"_s,
+            u"記録なしの日"_s};
+}
+
+QStringList csvTotalsRow(const TeacherTotals& totals) {
+    QStringList row = totalsRow(totals);
+    // totalsRow's average, "4:43（2か月、記録は2か月分）", as three cells a spreadsheet reads
+    // as a time and two numbers.
+    const bool averaged = totals.highestAverageMonths > 0;
+    row.replace(7, averaged ? hoursText(totals.highestAverage) : QString());
+    row.insert(8, averaged ? QString::number(totals.highestAverageMonths) : QString());
+    row.insert(9, averaged ? QString::number(totals.averageMonthsAvailable) : QString());
+    return row;
 }
 
 QString totalsText(const TeacherTotals& totals) {

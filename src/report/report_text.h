@@ -30,9 +30,16 @@ QStringList totalsHeader();
 QStringList totalsRow(const TeacherTotals& totals);
 QString totalsText(const TeacherTotals& totals);
 
-// The CSV file: CP932 with CR LF, fields quoted where they must be. After the table, an
-// empty line and the month's totals, then an empty line and the garbled lines (line
-// number, problem, the line as decoded) when there are any.
+// The month's totals in the CSV: every duration a bare [h]:mm (182:05) that a spreadsheet
+// reads as a time, so they add up; the average's months in cells of their own.
+QStringList csvTotalsHeader();
+QStringList csvTotalsRow(const TeacherTotals& totals);
+
+// The CSV file: CP932 with CR LF, fields quoted where they must be. Each table follows a
+// line naming it (■日ごとの記録, ■月の集計, ■勤務時間の確認, ■記録として読めない行),
+// the tables after the first each after an empty line: the days, the month's totals, the
+// dates whose hours came from the weekly table, and the garbled lines (line number,
+// problem, the line as decoded) when there are any.
 QByteArray monthCsv(const PeriodReport& report);
 
 // 2019年8月

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -162,13 +163,110 @@ TEST_F(ReportTest, MonthCsvIsCp932WithCrLfByteForByte) {
     QString expected = QString::fromUtf8(
         expectedFile("month_2019_08.csv", decodeCp932(bytes).replace("\r\n", "\n").toUtf8()));
     EXPECT_EQ(bytes, encodeCp932(expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
-    EXPECT_TRUE(bytes.startsWith("\x8E\x81\x96\xBC,"));  // 氏名 in CP932
-    // The columns stay as they were; the totals and the garbled lines follow the table.
-    EXPECT_TRUE(bytes.startsWith(encodeCp932(csvHeader().join(u',')) + "\r\n"));
+    EXPECT_TRUE(bytes.startsWith("\x81\xA1\x93\xFA"));  // ■日 in CP932
+    // Each table after a line naming it: the days' columns as they were, then the totals
+    // and the garbled lines.
+    EXPECT_TRUE(
+        bytes.startsWith(encodeCp932(u"■日ごとの記録\r\n"_s + csvHeader().join(u',')) + "\r\n"));
+    EXPECT_TRUE(decodeCp932(bytes).contains(u"\r\n\r\n■月の集計\r\n"_s +
+                                            csvTotalsHeader().join(u',') + u"\r\n"_s));
     EXPECT_TRUE(decodeCp932(bytes).contains(
-        u"\r\n\r\n記録として読めない行,問題,内容\r\n21行目,不明な区分,"_s));
+        u"\r\n\r\n■記録として読めない行\r\n行,問題,内容\r\n21行目,不明な区分,"_s));
     // The garbled lines still reach the terminal.
     EXPECT_TRUE(run.out.contains(u"24行目"_s)) << run.out.toStdString();
+}
+
+// One line of the CSV as a spreadsheet splits it: commas, and quotes around a cell that
+// holds one ("" for a quote).
+QStringList csvCells(const QString& line) {
+    QStringList cells{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
+            cells.back() += c;
+            ++i;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u',' && !quoted) {
+            cells.append(QString());
+        } else {
+            cells.back() += c;
+        }
+    }
+    return cells;
+}
+
+// [h]:mm as minutes, or -1 when the cell is no such time.
+int minutesOf(const QString& cell) {
+    static const QRegularExpression time(QStringLiteral("^(\\d+):([0-5]\\d)$"));
+    const QRegularExpressionMatch match = time.match(cell);
+    return match.hasMatch() ? match.captured(1).toInt() * 60 + match.captured(2).toInt() : -1;
+}
+
+// What a spreadsheet makes of the CSV: in each marked table, every duration is a bare [h]:mm
+// and every count a number, and the days' hours add up to the month's.
+TEST_F(ReportTest, MonthCsvHoursReadBackAsNumbersThatAddUp) {
+    const QString csv = outputPath("august.csv");
+    ASSERT_EQ(report({"month", "2019/08", "--csv", csv}).exitCode, 0);
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QHash<QString, QList<QStringList>> tables;  // by the line that names them
+    QString table;
+    for (const QString& line : decodeCp932(written.readAll()).split(u"\r\n"_s)) {
+        if (line.startsWith(u'■')) {
+            table = line.mid(1);
+        } else if (!line.isEmpty()) {
+            tables[table].append(csvCells(line));
+        }
+    }
+    ASSERT_EQ(tables.size(), 4) << tables.keys().join(u' ').toStdString();
+    const QList<QStringList> days = tables.value(u"日ごとの記録"_s);
+    const QList<QStringList> totals = tables.value(u"月の集計"_s);
+    ASSERT_EQ(days.value(0), csvHeader());
+    ASSERT_EQ(totals.value(0), csvTotalsHeader());
+    ASSERT_EQ(totals.size(), 7);  // the header and six teachers
+
+    const qsizetype dayPresent = csvHeader().indexOf(u"在校等時間"_s);
+    const qsizetype dayOvertime = csvHeader().indexOf(u"時間外"_s);
+    QHash<QString, std::pair<int, int>> summed;  // present, overtime by name
+    for (qsizetype row = 1; row < days.size(); ++row) {
+        const QStringList& day = days[row];
+        ASSERT_EQ(day.size(), csvHeader().size()) << day.join(u',').toStdString();
+        auto& sum = summed[day[0]];
+        for (const auto& [column, total] :
+             {std::pair{dayPresent, &sum.first}, std::pair{dayOvertime, &sum.second}}) {
+            if (!day[column].isEmpty()) {
+                ASSERT_GE(minutesOf(day[column]), 0) << day[column].toStdString();
+                *total += minutesOf(day[column]);
+            }
+        }
+    }
+    const QStringList durations = {u"在校等時間"_s, u"うち校外"_s,       u"所定勤務時間"_s,
+                                   u"時間外"_s,     u"年度累計時間外"_s, u"2～6か月平均の最大"_s};
+    const QStringList counts = {u"出勤日数"_s, u"平均の月数"_s, u"平均に使えた記録の月数"_s};
+    for (qsizetype row = 1; row < totals.size(); ++row) {
+        const QStringList& teacher = totals[row];
+        SCOPED_TRACE(teacher.join(u',').toStdString());
+        ASSERT_EQ(teacher.size(), csvTotalsHeader().size());
+        for (const QString& heading : durations) {
+            const QString& value = teacher[csvTotalsHeader().indexOf(heading)];
+            EXPECT_TRUE(value.isEmpty() || minutesOf(value) >= 0) << heading.toStdString();
+        }
+        for (const QString& heading : counts) {
+            const QString& value = teacher[csvTotalsHeader().indexOf(heading)];
+            bool number = true;
+            if (!value.isEmpty()) {
+                value.toInt(&number);
+            }
+            EXPECT_TRUE(number) << heading.toStdString() << " " << value.toStdString();
+        }
+        const auto& sum = summed.value(teacher[0]);
+        EXPECT_EQ(minutesOf(teacher[csvTotalsHeader().indexOf(u"在校等時間"_s)]), sum.first);
+        EXPECT_EQ(minutesOf(teacher[csvTotalsHeader().indexOf(u"時間外"_s)]), sum.second);
+    }
+    // 山田's highest average: 4:43 over 2 months, of the 2 with records.
+    EXPECT_EQ(totals[1].mid(7, 3), (QStringList{u"4:43"_s, u"2"_s, u"2"_s}));
 }
 
 TEST(CsvField, QuotesWhatNeedsItAndKeepsFormulasText) {
@@ -374,9 +472,9 @@ TEST_P(ReportPdfTest, HasOnePagePerTeacherWithTheirNamesReadingBackAsWritten) {
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
 
-    // The principal's summary, a page per teacher, the garbled lines.
+    // The principal's summary, the board's report, a page per teacher, the garbled lines.
     const QString info = runPoppler(QStringLiteral("pdfinfo"), {pdf});
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+8\\n"))))
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+9\\n"))))
         << info.toStdString();
     // The text reads back as written: no radical stands in for the ideograph of its glyph
     // (山 as ⼭, 長 as ⻑), so a search for a name or 8月 finds it.
@@ -385,15 +483,30 @@ TEST_P(ReportPdfTest, HasOnePagePerTeacherWithTheirNamesReadingBackAsWritten) {
     const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
     const QStringList names = test::utf16Lines(
         {u"山田　花子", u"佐藤太郎", u"鈴木　一郎", u"伊藤　美咲", u"田中　花", u"山田,次郎"});
-    ASSERT_EQ(pages.size(), names.size() + 2);
+    ASSERT_EQ(pages.size(), names.size() + 3);
     EXPECT_TRUE(pages[0].contains(u"校長"_s));
     EXPECT_TRUE(pages[0].contains(u"24:57"_s)) << pages[0].toStdString();  // 山田's 在校等時間
+    // Each teacher's scheduled hours and the days not counted.
+    EXPECT_TRUE(pages[0].contains(u"159:00"_s)) << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].contains(u"時間に数えない日"_s));
+    EXPECT_TRUE(pages[0].contains(u"5日 出勤なし"_s)) << pages[0].toStdString();
+    // The board's report: five teachers with records, all in the lowest band; by job.
+    const QString& board = pages[1];
+    EXPECT_TRUE(board.contains(u"教育委員会への報告"_s)) << board.toStdString();
+    for (const QString& word : {u"45時間以下"_s, u"100時間超"_s, u"100.0%"_s, u"教頭"_s,
+                                u"養護教諭"_s, u"（職名なし）"_s, u"年720時間"_s}) {
+        EXPECT_TRUE(board.contains(word)) << word.toStdString() << "\n" << board.toStdString();
+    }
+    EXPECT_TRUE(board.contains(QRegularExpression(u"全体\\s+5\\s+5\\s+100.0%"_s)))
+        << board.toStdString();
+    EXPECT_TRUE(board.contains(u"記録がなく数えていない人（1人）"_s)) << board.toStdString();
     for (qsizetype i = 0; i < names.size(); ++i) {
-        const QString& page = pages[i + 1];
+        const QString& page = pages[i + 2];
         EXPECT_TRUE(pages[0].contains(names[i].section(u'　', 0, 0))) << names[i].toStdString();
+        EXPECT_TRUE(board.contains(names[i].section(u'　', 0, 0))) << names[i].toStdString();
         // pdftotext takes the full-width space between family and given name for a gap.
         for (const QString& part : names[i].split(u'　')) {
-            EXPECT_TRUE(page.contains(part)) << "page " << i + 2 << ":\n" << page.toStdString();
+            EXPECT_TRUE(page.contains(part)) << "page " << i + 3 << ":\n" << page.toStdString();
         }
         EXPECT_TRUE(page.contains(u"2019年8月"_s));
         EXPECT_TRUE(page.contains(u"在校等時間"_s));

@@ -8,6 +8,7 @@
 #include "office/command_line.h"
 #include "office/report_fixture.h"
 #include "office/report_tool.h"
+#include "office_window/board_page.h"
 #include "office_window/month_page.h"
 #include "record/punch_record.h"
 #include "report/report_text.h"
@@ -17,6 +18,8 @@
 #include "support/scripted_poller.h"
 #include "support/wait.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
@@ -27,6 +30,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -88,6 +92,27 @@ class OfficeWindowTest : public ::testing::Test {
         journal.chop(1);  // the end-of-file mark
         journal += encodeCp932(u"出勤,悪\x1B[31m,2019/08/20,09:10,IC記録,詳細なし,事由なし\r\n"_s);
         folder.writeBytes(kJournalFile, journal);
+        // The office's settings in a folder of the test's own, never the user's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    }
+
+    // Whole weekend days, 05:00 to 28:00 (23 hours of overtime each): five for 田中
+    // (115:00, 月100時間以上), two for 伊藤 (46:00, 月45時間超).
+    void addLongWeekends() {
+        QByteArray journal = folder.readBytes(kJournalFile);  // its end-of-file mark gone
+        const std::pair<const char16_t*, const char16_t*> days[] = {
+            {u"田中　花", u"03"},   {u"田中　花", u"04"}, {u"田中　花", u"10"},
+            {u"田中　花", u"11"},   {u"田中　花", u"17"}, {u"伊藤　美咲", u"18"},
+            {u"伊藤　美咲", u"24"},
+        };
+        for (const auto& [name, day] : days) {
+            for (const auto& [kind, time] : {std::pair{u"出勤", u"05:00"}, {u"退勤", u"28:00"}}) {
+                journal += encodeCp932(u"%1,%2,2019/08/%3,%4,IC記録,詳細なし,事由なし\r\n"_s.arg(
+                    QString::fromUtf16(kind), QString::fromUtf16(name), QString::fromUtf16(day),
+                    QString::fromUtf16(time)));
+            }
+        }
+        folder.writeBytes(kJournalFile, journal);
     }
 
     void TearDown() override {
@@ -110,7 +135,13 @@ class OfficeWindowTest : public ::testing::Test {
 
     QLabel* message(const char* page) { return find<QLabel>(page, "messageLabel"); }
 
+    void showPage(const char* page) {
+        window->findChild<QTabWidget*>("pages")->setCurrentWidget(
+            window->findChild<QWidget*>(QString::fromLatin1(page)));
+    }
+
     test::DataFolder folder;
+    QTemporaryDir settings;
     QDateTime now{QDate(2019, 8, 20), QTime(10, 30)};
     CardOnReader poller;
     std::unique_ptr<OfficeWindow> window;
@@ -367,21 +398,7 @@ TEST_F(OfficeWindowTest, TheOfficeAddsAMissingClockOutAsTheManualEntryWould) {
 // The principal's list: largest overtime first, any column sorted by what it counts, and
 // each cap level in its colour with its mark.
 TEST_F(OfficeWindowTest, TeachersSortByTheirNumbersAndShowTheirLevels) {
-    // Whole weekend days, 05:00 to 28:00 (23 hours of overtime each): five for 田中
-    // (115:00, 月100時間以上), two for 伊藤 (46:00, 月45時間超).
-    QByteArray journal = folder.readBytes(kJournalFile);  // its end-of-file mark gone in SetUp
-    const std::pair<const char16_t*, const char16_t*> days[] = {
-        {u"田中　花", u"03"}, {u"田中　花", u"04"},   {u"田中　花", u"10"},   {u"田中　花", u"11"},
-        {u"田中　花", u"17"}, {u"伊藤　美咲", u"18"}, {u"伊藤　美咲", u"24"},
-    };
-    for (const auto& [name, day] : days) {
-        for (const auto& [kind, time] : {std::pair{u"出勤", u"05:00"}, {u"退勤", u"28:00"}}) {
-            journal += encodeCp932(u"%1,%2,2019/08/%3,%4,IC記録,詳細なし,事由なし\r\n"_s.arg(
-                QString::fromUtf16(kind), QString::fromUtf16(name), QString::fromUtf16(day),
-                QString::fromUtf16(time)));
-        }
-    }
-    folder.writeBytes(kJournalFile, journal);
+    addLongWeekends();
     open();
     auto* teachers = find<QTableWidget>("monthPage", "teacherTable");
     auto* sheet = find<QTableWidget>("monthPage", "sheetTable");
@@ -430,14 +447,153 @@ TEST_F(OfficeWindowTest, TeachersSortByTheirNumbersAndShowTheirLevels) {
     EXPECT_EQ(cell(sheet, 17, 5), u"28:00"_s);
 }
 
+// At the window's default size every column of the principal's list is in sight, however
+// long its cells, and its heading's tooltip says what it counts.
+TEST_F(OfficeWindowTest, EveryTeacherColumnIsInSightAtTheDefaultSizeAndSaysWhatItCounts) {
+    addLongWeekends();  // the longest flags: ● 月100時間以上 ▲ 月45時間超
+    open();
+    ASSERT_EQ(window->size(), QSize(1100, 700));
+    window->findChild<QTabWidget*>("pages")->setCurrentWidget(
+        window->findChild<QWidget*>("monthPage"));
+    auto* teachers = find<QTableWidget>("monthPage", "teacherTable");
+    ASSERT_TRUE(waitUntil([&] { return teachers->rowCount() == 7; }));
+    QApplication::processEvents();
+    const QHeaderView* header = teachers->horizontalHeader();
+    const int viewport = teachers->viewport()->width();
+    QStringList tips;
+    for (int column = 0; column < teachers->columnCount(); ++column) {
+        const QString heading = teachers->horizontalHeaderItem(column)->text();
+        SCOPED_TRACE(heading.toStdString());
+        EXPECT_FALSE(header->isSectionHidden(column));
+        const int left = header->sectionViewportPosition(column);
+        EXPECT_GE(left, 0);
+        EXPECT_LE(left + header->sectionSize(column), viewport)
+            << left << " + " << header->sectionSize(column) << " > " << viewport;
+        EXPECT_GE(header->sectionSize(column), 24);
+        const QString tip = teachers->horizontalHeaderItem(column)->toolTip();
+        EXPECT_GT(tip.size(), heading.size()) << tip.toStdString();
+        tips.append(tip);
+    }
+    // Each says its own thing.
+    tips.removeDuplicates();
+    EXPECT_EQ(tips.size(), teachers->columnCount());
+}
+
+// The board's report: the teachers of the month by band, in all and by job, and each one
+// against the year's caps and the 30-hour target, marked in words beside the colours.
+TEST_F(OfficeWindowTest, TheBoardsPageCountsTheBandsInAllAndByJob) {
+    addLongWeekends();
+    open();
+    auto* bands = find<QTableWidget>("boardPage", "bandTable");
+    // Hidden, it reads nothing: the month's sheets are read once, for their own page.
+    ASSERT_TRUE(
+        waitUntil([&] { return find<QTableWidget>("monthPage", "teacherTable")->rowCount() > 0; }));
+    EXPECT_EQ(bands->rowCount(), 0);
+    showPage("boardPage");
+    auto* teachers = find<QTableWidget>("boardPage", "boardTeacherTable");
+    ASSERT_TRUE(waitUntil([&] { return bands->rowCount() > 0; }));
+    // Six teachers with records (鈴木 has none): 田中 115:00, 伊藤 46:00, the others under 45.
+    const struct {
+        const char16_t* job;
+        QStringList counts;  // 人数, then each band's number and share
+    } expected[] = {
+        {u"全体",
+         {u"6"_s, u"4"_s, u"66.7%"_s, u"1"_s, u"16.7%"_s, u"0"_s, u"0.0%"_s, u"1"_s, u"16.7%"_s}},
+        {u"教頭",
+         {u"1"_s, u"1"_s, u"100.0%"_s, u"0"_s, u"0.0%"_s, u"0"_s, u"0.0%"_s, u"0"_s, u"0.0%"_s}},
+        {u"教諭",
+         {u"1"_s, u"1"_s, u"100.0%"_s, u"0"_s, u"0.0%"_s, u"0"_s, u"0.0%"_s, u"0"_s, u"0.0%"_s}},
+        {u"養護教諭",
+         {u"1"_s, u"0"_s, u"0.0%"_s, u"1"_s, u"100.0%"_s, u"0"_s, u"0.0%"_s, u"0"_s, u"0.0%"_s}},
+        {u"（職名なし）",
+         {u"3"_s, u"2"_s, u"66.7%"_s, u"0"_s, u"0.0%"_s, u"0"_s, u"0.0%"_s, u"1"_s, u"33.3%"_s}},
+    };
+    ASSERT_EQ(bands->rowCount(), static_cast<int>(std::size(expected)));
+    for (int row = 0; row < bands->rowCount(); ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(cell(bands, row, 0), QString::fromUtf16(expected[row].job));
+        QStringList counts;
+        for (int column = 1; column <= 9; ++column) {
+            counts.append(cell(bands, row, column));
+        }
+        EXPECT_EQ(counts, expected[row].counts);
+    }
+    // Over 100 hours stands on its level's colour; the heading says the band in words.
+    EXPECT_EQ(bands->horizontalHeaderItem(8)->text(), u"100時間超"_s);
+    EXPECT_EQ(bands->item(0, 8)->background().color(), QColor(0xF2, 0x80, 0x80));
+    EXPECT_EQ(bands->item(0, 2)->background().style(), Qt::NoBrush);
+
+    // Largest overtime first; 超過 in words on the cap's colour, the level's mark beside the hours.
+    ASSERT_EQ(teachers->rowCount(), 6);
+    EXPECT_EQ(cell(teachers, 0, 0), u"田中　花"_s);
+    EXPECT_EQ(cell(teachers, 0, 1), u"（職名なし）"_s);
+    EXPECT_EQ(cell(teachers, 0, 2), u"115:00 ●"_s);
+    EXPECT_EQ(teachers->item(0, 2)->background().color(), QColor(0xF2, 0x80, 0x80));
+    EXPECT_EQ(cell(teachers, 0, 3), u"超過"_s);
+    EXPECT_EQ(teachers->item(0, 3)->background().color(), QColor(0xFF, 0xE6, 0x99));
+    EXPECT_EQ(cell(teachers, 0, 4), u"1か月"_s);
+    EXPECT_EQ(cell(teachers, 0, 6), u"115:00"_s);
+    EXPECT_EQ(cell(teachers, 1, 0), u"伊藤　美咲"_s);
+    EXPECT_EQ(cell(teachers, 1, 1), u"養護教諭"_s);
+    EXPECT_EQ(cell(teachers, 1, 2), u"46:00 ▲"_s);
+    EXPECT_EQ(cell(teachers, 2, 0), u"山田　花子"_s);
+    EXPECT_EQ(cell(teachers, 2, 2), u"9:27"_s);
+    EXPECT_EQ(cell(teachers, 2, 3), QString());
+    EXPECT_EQ(teachers->item(2, 2)->background().style(), Qt::NoBrush);
+    EXPECT_TRUE(find<QLabel>("boardPage", "withoutRecordsLabel")->text().contains(u"鈴木　一郎"_s));
+    EXPECT_FALSE(teachers->horizontalHeaderItem(3)->toolTip().isEmpty());
+}
+
+// The job is the field headed 職種 wherever it stands; the office can pick another, which
+// the window keeps for the next time it opens.
+TEST_F(OfficeWindowTest, TheJobsFieldIsFoundByItsHeadingAndTheOfficesChoiceIsKept) {
+    folder.writeLines(kCardholderListFile, test::utf16Lines({
+                                               u"カードID,氏名,備考,職種",
+                                               u"0123456789ABCDEF,山田　花子,担任,教諭",
+                                               u"1111111111111111,佐藤太郎,,教頭",
+                                               u"2222222222222222,鈴木　一郎,,講師",
+                                               u"3333333333333333,伊藤　美咲,保健室,養護教諭",
+                                           }));
+    const auto jobsShown = [this] {
+        auto* bands = find<QTableWidget>("boardPage", "bandTable");
+        QStringList jobs;
+        for (int row = 1; row < bands->rowCount(); ++row) {
+            jobs.append(cell(bands, row, 0));
+        }
+        return jobs;
+    };
+    open();
+    showPage("boardPage");
+    auto* combo = find<QComboBox>("boardPage", "jobFieldCombo");
+    ASSERT_TRUE(waitUntil([&] { return combo->count() == 2; }));
+    EXPECT_EQ(combo->itemText(0), u"3列目（備考）"_s);
+    EXPECT_EQ(combo->currentText(), u"4列目（職種）"_s);
+    EXPECT_EQ(jobsShown(), (QStringList{u"教頭"_s, u"教諭"_s, u"養護教諭"_s, u"（職名なし）"_s}));
+
+    emit combo->activated(0);
+    EXPECT_EQ(BoardPage::savedJobField(), std::optional<qsizetype>(2));
+    EXPECT_TRUE(waitUntil([&] { return jobsShown().contains(u"担任"_s); }));
+    EXPECT_EQ(jobsShown(), (QStringList{u"担任"_s, u"保健室"_s, u"（職名なし）"_s}));
+
+    window.reset();
+    open();
+    showPage("boardPage");
+    combo = find<QComboBox>("boardPage", "jobFieldCombo");
+    ASSERT_TRUE(waitUntil([&] { return combo->count() == 2 && jobsShown().size() == 3; }));
+    EXPECT_EQ(combo->currentText(), u"3列目（備考）"_s);
+    EXPECT_EQ(jobsShown(), (QStringList{u"担任"_s, u"保健室"_s, u"（職名なし）"_s}));
+}
+
 TEST_F(OfficeWindowTest, AMissingDataFolderIsSaidOnEveryPage) {
     QTemporaryDir empty;
     open(QFile::encodeName(empty.path()).toStdString());
-    // The calendar reads when it is shown.
+    // The board's page and the calendar read when they are shown.
+    showPage("boardPage");
     auto* pages = window->findChild<QTabWidget*>("pages");
     pages->setCurrentWidget(window->findChild<QWidget*>("calendarPage"));
     EXPECT_EQ(pages->tabText(pages->currentIndex()), u"学校の暦"_s);
-    for (const char* page : {"presencePage", "monthPage", "cardPage", "calendarPage"}) {
+    for (const char* page :
+         {"presencePage", "monthPage", "boardPage", "cardPage", "calendarPage"}) {
         SCOPED_TRACE(page);
         EXPECT_TRUE(waitUntil(
             [&] { return message(page)->text().contains(u"データフォルダーが見つかりません"_s); }));
@@ -449,7 +605,8 @@ class CardPageTest : public OfficeWindowTest {
     void SetUp() override {
         OfficeWindowTest::SetUp();
         open();
-        window->findChild<QTabWidget*>("pages")->setCurrentIndex(2);
+        window->findChild<QTabWidget*>("pages")->setCurrentWidget(
+            window->findChild<QWidget*>("cardPage"));
         list = find<QTableWidget>("cardPage", "cardholderTable");
         ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 5; }));
     }
