@@ -4,6 +4,7 @@
 #include "office/report_tool.h"
 #include "office/tool_output.h"
 #include "office/window_texts.h"
+#include "office_window/board_page.h"
 #include "office_window/correction_dialog.h"
 #include "office_window/page_parts.h"
 #include "report/board_report.h"
@@ -416,9 +417,11 @@ void MonthPage::read() {
     progressBar_->setValue(0);
     progressBar_->show();
     reading_.run(
-        [folder = appFolder_, month,
-         today = clock_().date()](const ReadProgress& progress) -> Outcome<PeriodRead> {
-            auto read = readPeriod(folder, month, today, progress);
+        // The job field the office chose on the board's page: the saved sheets say the same.
+        [folder = appFolder_, month, today = clock_().date(),
+         jobField =
+             BoardPage::savedJobField()](const ReadProgress& progress) -> Outcome<PeriodRead> {
+            auto read = readPeriod(folder, month, today, progress, jobField);
             if (auto* message = std::get_if<QString>(&read)) {
                 return *message;
             }
