@@ -127,12 +127,9 @@ BoardPage::BoardPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
       clock_(std::move(clock)),
       jobField_(savedJobField()) {
     const QDate opening = monthToOpenOn(clock_().date());
-    yearSpin_ = look::named(new QSpinBox(this), "yearSpin");
-    yearSpin_->setRange(2000, 2099);
-    yearSpin_->setValue(opening.year());
-    monthSpin_ = look::named(new QSpinBox(this), "monthSpin");
-    monthSpin_->setRange(1, 12);
-    monthSpin_->setValue(opening.month());
+    const office::MonthPicker picker = office::monthPicker(opening, this);
+    yearSpin_ = picker.year;
+    monthSpin_ = picker.month;
     jobFieldCombo_ = look::named(new QComboBox(this), "jobFieldCombo");
     jobFieldCombo_->setToolTip(u"カード登録の一覧のどの列を職名として数えるか"_s);
     jobFieldCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -151,14 +148,7 @@ BoardPage::BoardPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     messageLabel_ = office::messageLine(this);
     progressBar_ = office::readProgressBar(this);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(yearSpin_);
-    top->addWidget(new QLabel(u"年"_s, this));
-    top->addWidget(monthSpin_);
-    top->addWidget(new QLabel(u"月"_s, this));
-    top->addSpacing(16);
-    top->addWidget(headingLabel_);
-    top->addStretch();
+    auto* top = office::monthRow({yearSpin_, monthSpin_}, headingLabel_, this);
     top->addWidget(new QLabel(u"職名の列"_s, this));
     top->addWidget(jobFieldCombo_);
 
@@ -198,11 +188,7 @@ void BoardPage::read() {
     reading_.run(
         [folder = appFolder_, month, today = clock_().date(),
          field = jobField_](const ReadProgress& progress) -> Outcome<BoardRead> {
-            auto read = readBoard(folder, month, today, field, progress);
-            if (auto* message = std::get_if<QString>(&read)) {
-                return *message;
-            }
-            return std::get<BoardRead>(std::move(read));
+            return readBoard(folder, month, today, field, progress);
         },
         [this](Outcome<BoardRead> outcome) { showRead(std::move(outcome)); },
         [this](int perMille) { progressBar_->setValue(perMille); });

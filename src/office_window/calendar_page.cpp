@@ -64,12 +64,9 @@ QString dayText(const QDate& date) {
 CalendarPage::CalendarPage(std::filesystem::path appFolder, Clock clock, QWidget* parent)
     : QWidget(parent), appFolder_(std::move(appFolder)), clock_(std::move(clock)) {
     const QDate today = clock_().date();
-    yearSpin_ = look::named(new QSpinBox(this), "yearSpin");
-    yearSpin_->setRange(2000, 2099);
-    yearSpin_->setValue(today.year());
-    monthSpin_ = look::named(new QSpinBox(this), "monthSpin");
-    monthSpin_->setRange(1, 12);
-    monthSpin_->setValue(today.month());
+    const office::MonthPicker picker = office::monthPicker(today, this);
+    yearSpin_ = picker.year;
+    monthSpin_ = picker.month;
     headingLabel_ = look::named(new QLabel(this), "headingLabel");
     table_ = office::textTable("calendarTable", headings(), this);
     problemList_ = look::named(new QListWidget(this), "problemList");
@@ -90,14 +87,7 @@ CalendarPage::CalendarPage(std::filesystem::path appFolder, Clock clock, QWidget
     recordButton_ = look::named(new QPushButton(u"記録する"_s, this), "recordButton");
     messageLabel_ = office::messageLine(this);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(yearSpin_);
-    top->addWidget(new QLabel(u"年"_s, this));
-    top->addWidget(monthSpin_);
-    top->addWidget(new QLabel(u"月"_s, this));
-    top->addSpacing(16);
-    top->addWidget(headingLabel_);
-    top->addStretch();
+    auto* top = office::monthRow({yearSpin_, monthSpin_}, headingLabel_, this);
 
     auto* problems =
         new QGroupBox(u"school_calendar.txt の読めなかった行（使っていません）"_s, this);

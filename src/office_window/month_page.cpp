@@ -204,12 +204,9 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
         return QFileDialog::getSaveFileName(this, title, QDir::home().filePath(suggested), filter);
     };
     const QDate opening = monthToOpenOn(clock_().date());
-    yearSpin_ = look::named(new QSpinBox(this), "yearSpin");
-    yearSpin_->setRange(2000, 2099);
-    yearSpin_->setValue(opening.year());
-    monthSpin_ = look::named(new QSpinBox(this), "monthSpin");
-    monthSpin_->setRange(1, 12);
-    monthSpin_->setValue(opening.month());
+    const office::MonthPicker picker = office::monthPicker(opening, this);
+    yearSpin_ = picker.year;
+    monthSpin_ = picker.month;
     headingLabel_ = look::named(new QLabel(this), "headingLabel");
     teacherTable_ = office::textTable("teacherTable", teacherHeadings(), this);
     fitTeacherColumns(teacherTable_);
@@ -223,14 +220,7 @@ MonthPage::MonthPage(std::filesystem::path appFolder, Clock clock, QWidget* pare
     messageLabel_ = office::messageLine(this);
     progressBar_ = office::readProgressBar(this);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(yearSpin_);
-    top->addWidget(new QLabel(u"年"_s, this));
-    top->addWidget(monthSpin_);
-    top->addWidget(new QLabel(u"月"_s, this));
-    top->addSpacing(16);
-    top->addWidget(headingLabel_);
-    top->addStretch();
+    auto* top = office::monthRow({yearSpin_, monthSpin_}, headingLabel_, this);
     top->addWidget(csvButton_);
     top->addWidget(pdfButton_);
     top->addWidget(xlsxButton_);
@@ -419,14 +409,8 @@ void MonthPage::read() {
     reading_.run(
         // The job field the office chose on the board's page: the saved sheets say the same.
         [folder = appFolder_, month, today = clock_().date(),
-         jobField =
-             BoardPage::savedJobField()](const ReadProgress& progress) -> Outcome<PeriodRead> {
-            auto read = readPeriod(folder, month, today, progress, jobField);
-            if (auto* message = std::get_if<QString>(&read)) {
-                return *message;
-            }
-            return std::get<PeriodRead>(std::move(read));
-        },
+         jobField = BoardPage::savedJobField()](const ReadProgress& progress)
+            -> Outcome<PeriodRead> { return readPeriod(folder, month, today, progress, jobField); },
         [this](Outcome<PeriodRead> outcome) { showRead(std::move(outcome)); },
         [this](int perMille) { progressBar_->setValue(perMille); });
 }

@@ -2,9 +2,11 @@
 
 #include "dialogs/screen_look.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QTableWidget>
 
 namespace tavomi::office {
@@ -47,6 +49,28 @@ void setRow(QTableWidget* table, int row, const QStringList& cells) {
     for (int column = 0; column < cells.size() && column < table->columnCount(); ++column) {
         table->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
+}
+
+MonthPicker monthPicker(const QDate& month, QWidget* parent) {
+    auto* year = look::named(new QSpinBox(parent), "yearSpin");
+    year->setRange(2000, 2099);
+    year->setValue(month.year());
+    auto* monthSpin = look::named(new QSpinBox(parent), "monthSpin");
+    monthSpin->setRange(1, 12);
+    monthSpin->setValue(month.month());
+    return {year, monthSpin};
+}
+
+QHBoxLayout* monthRow(const MonthPicker& picker, QLabel* heading, QWidget* parent) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(picker.year);
+    row->addWidget(new QLabel(QStringLiteral(u"年"), parent));
+    row->addWidget(picker.month);
+    row->addWidget(new QLabel(QStringLiteral(u"月"), parent));
+    row->addSpacing(16);
+    row->addWidget(heading);
+    row->addStretch();
+    return row;
 }
 
 void readAgainOnChange(BackgroundWork<DataStamps>& watching, const std::filesystem::path& appFolder,

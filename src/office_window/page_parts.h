@@ -5,6 +5,7 @@
 #include "office/window_reads.h"
 #include "office_window/background.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +13,9 @@
 #include <functional>
 #include <optional>
 
+class QHBoxLayout;
 class QLabel;
+class QSpinBox;
 class QProgressBar;
 class QTableWidget;
 class QWidget;
@@ -25,6 +28,16 @@ void showMessage(QLabel* line, const QString& text, bool error);
 
 // A progress bar that shows only while a read is under way.
 QProgressBar* readProgressBar(QWidget* parent);
+
+// The year and month a page shows, set to `month`'s, named for tests.
+struct MonthPicker {
+    QSpinBox* year;
+    QSpinBox* month;
+};
+MonthPicker monthPicker(const QDate& month, QWidget* parent);
+
+// A page's top row: the month picker, the heading, then room for the page's own controls.
+QHBoxLayout* monthRow(const MonthPicker& picker, QLabel* heading, QWidget* parent);
 
 // A read-only table with these columns, named for tests.
 QTableWidget* textTable(const char* name, const QStringList& headings, QWidget* parent);

@@ -72,16 +72,9 @@ void PresencePage::readPcStatuses() {
     if (pcReading_.busy()) {
         return;  // a share that hangs: one read at a time
     }
-    pcReading_.run(
-        [folder = appFolder_,
-         today = clock_().date()](const ReadProgress&) -> Outcome<PcStatusesRead> {
-            auto read = readPcStatusesOn(folder, today);
-            if (auto* message = std::get_if<QString>(&read)) {
-                return *message;
-            }
-            return std::get<PcStatusesRead>(std::move(read));
-        },
-        [this](Outcome<PcStatusesRead> outcome) { showPcStatuses(std::move(outcome)); });
+    pcReading_.run([folder = appFolder_, today = clock_().date()](const ReadProgress&)
+                       -> Outcome<PcStatusesRead> { return readPcStatusesOn(folder, today); },
+                   [this](Outcome<PcStatusesRead> outcome) { showPcStatuses(std::move(outcome)); });
 }
 
 void PresencePage::showPcStatuses(Outcome<PcStatusesRead> outcome) {
@@ -118,11 +111,7 @@ void PresencePage::read() {
     progressBar_->show();
     reading_.run(
         [folder = appFolder_, date](const ReadProgress& progress) -> Outcome<PeriodRead> {
-            auto read = readPeriod(folder, ReportPeriod::ofDay(date), date, progress);
-            if (auto* message = std::get_if<QString>(&read)) {
-                return *message;
-            }
-            return std::get<PeriodRead>(std::move(read));
+            return readPeriod(folder, ReportPeriod::ofDay(date), date, progress);
         },
         [this](Outcome<PeriodRead> outcome) { showRead(std::move(outcome)); },
         [this](int perMille) { progressBar_->setValue(perMille); });
